@@ -1,0 +1,8 @@
+# Run at every build: the core must stay free of Qt and window-system headers.
+file(GLOB_RECURSE core_files "${CORE_DIR}/*.h" "${CORE_DIR}/*.cpp")
+foreach(f IN LISTS core_files)
+    file(STRINGS "${f}" hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Q[A-Za-z]+|Qt[A-Za-z]*/|X11/|windows\\.h)")
+    if(hits)
+        message(FATAL_ERROR "${f} includes a Qt or window-system header: ${hits}")
+    endif()
+endforeach()

@@ -1,0 +1,19 @@
+# khub_add_test(NAME SOURCES a.cpp b.cpp [LIBS ...] [LABELS ...] [TIMEOUT s])
+# Every test binary links GoogleTest, the core and the shared test support.
+include(GoogleTest)
+function(khub_add_test name)
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 120)
+    endif()
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE khub_test_support ${T_LIBS} GTest::gtest GTest::gmock khub_warnings)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    if(NOT T_LABELS)
+        set(T_LABELS unit)
+    endif()
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
+        ENVIRONMENT "KHUB_BUILD_DIR=${CMAKE_BINARY_DIR};KHUB_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()

@@ -1,0 +1,11 @@
+# KHUB_SANITIZE=address  -> ASan + UBSan;  KHUB_SANITIZE=thread -> TSan.
+set(KHUB_SANITIZE "" CACHE STRING "address | thread | empty")
+if(KHUB_SANITIZE STREQUAL "address")
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+elseif(KHUB_SANITIZE STREQUAL "thread")
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+elseif(NOT KHUB_SANITIZE STREQUAL "")
+    message(FATAL_ERROR "KHUB_SANITIZE must be address, thread or empty")
+endif()

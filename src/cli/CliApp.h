@@ -1,0 +1,47 @@
+#pragma once
+// The terminal front end: the same core behind a line interface. Each command is what a
+// menu item or a button does; what a window would show is printed one line at a time.
+
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/Program.h"
+#include "platform/RecordingUi.h"
+#include "platform/ThreadEventLoop.h"
+
+namespace khub {
+
+class CliApp {
+public:
+    CliApp(std::ostream& out, std::string settingsFilePath);
+    ~CliApp();
+
+    // Reads commands from in until quit or end of input; returns the exit code.
+    int Run(std::istream& in);
+
+    // Runs one command line on the lobby thread (the caller must be on it).
+    void Execute(const std::string& line);
+
+    Program& program() { return *program_; }
+    RecordingUi& ui() { return ui_; }
+
+private:
+    using Handler = std::function<void(const std::string& args)>;
+    void AddCommands();
+    void Print(const RecordingUi::Event& e);
+    void PrintLine(const std::string& line);
+    void Refuse(const std::string& command, const std::string& why);
+    void Quit();
+
+    std::ostream& out_;
+    RecordingUi ui_;
+    ThreadEventLoop loop_;
+    std::unique_ptr<Program> program_;
+    std::map<std::string, Handler> commands_;
+    bool quitting_ = false;
+};
+
+}  // namespace khub

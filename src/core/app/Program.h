@@ -1,0 +1,38 @@
+#pragma once
+// The program's state, owned by one object and passed, not held in globals. All of it
+// belongs to the lobby thread (see EventLoop); I/O threads hand results over by posting.
+
+#include <string>
+
+#include "app/Log.h"
+#include "platform/EventLoop.h"
+#include "platform/Ui.h"
+#include "settings/CIni.h"
+
+namespace khub {
+
+inline constexpr const char* kProgramTitle = "K-Hub I";
+
+struct Program {
+    Program(Ui& ui, EventLoop& loop, std::string settingsFilePath)
+        : ui(ui), loop(loop), log(ui), settingsFilePath(std::move(settingsFilePath)) {}
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    Ui& ui;
+    EventLoop& loop;
+    Logger log;
+
+    // A fresh accessor on the settings file; nothing is cached.
+    CIni Settings() const { return CIni(settingsFilePath); }
+
+    // Settings held in memory (loaded at start-up, rewritten by the Options dialog).
+    std::string settingsFilePath;
+    bool playJoinSound = false;
+    bool playTextSound = false;
+    std::string ownIpText;  // at most 15 characters
+    std::string rulesUrl;
+    std::string forumUrl;
+};
+
+}  // namespace khub

@@ -1,0 +1,45 @@
+#pragma once
+// Typed access to the settings file. Short-lived: build one where settings are needed,
+// read what is needed at that moment, let it go. Nothing is cached, so a value changed
+// by the Options dialog is seen by the next reader.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace khub {
+
+class CIni {
+public:
+    explicit CIni(std::string path) : path_(std::move(path)) {}
+
+    const std::string& Path() const { return path_; }
+    void ReloadPath(std::string path) { path_ = std::move(path); }
+
+    // The value, whatever its length; def when the file, section or key is missing.
+    std::string GetString(std::string_view section, std::string_view key,
+                          std::string_view def = {}) const;
+    // Copies the value, cut to fit capacity with its terminating zero; returns the length
+    // placed.
+    std::size_t GetStringBuf(std::string_view section, std::string_view key, char* dest,
+                             std::size_t capacity, std::string_view def = {}) const;
+    // The value as text cut to capacity - 1 bytes, as a fixed field of that size holds it.
+    std::string GetStringCut(std::string_view section, std::string_view key,
+                             std::size_t capacity, std::string_view def = {}) const;
+    // Unsigned decimal (leading blanks and a sign accepted, "abc" -> 0), its bits as a
+    // 32-bit number; def only when the value is empty or missing.
+    std::int32_t GetInt(std::string_view section, std::string_view key,
+                        std::int32_t def = 0) const;
+    // "true"/"yes" in any case, or a non-zero number; missing or empty -> false.
+    bool GetBool(std::string_view section, std::string_view key) const;
+
+    bool SetString(std::string_view section, std::string_view key, std::string_view value) const;
+    bool SetInt(std::string_view section, std::string_view key, std::int32_t value) const;
+    bool SetBool(std::string_view section, std::string_view key, bool value) const;
+
+private:
+    std::string path_;
+};
+
+}  // namespace khub

@@ -1,0 +1,229 @@
+#include "IniFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace khub::ini {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
+    return s;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
+        if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// One line of the file: where it starts, its text without the line end, and where the
+// next line starts.
+struct Line {
+    std::size_t begin = 0;
+    std::string_view text;
+    std::size_t next = 0;
+};
+
+Line LineAt(std::string_view content, std::size_t pos) {
+    std::size_t end = content.find('\n', pos);
+    Line line;
+    line.begin = pos;
+    if (end == std::string_view::npos) {
+        line.text = content.substr(pos);
+        line.next = content.size();
+    } else {
+        line.text = content.substr(pos, end - pos);
+        line.next = end + 1;
+    }
+    if (!line.text.empty() && line.text.back() == '\r') line.text.remove_suffix(1);
+    return line;
+}
+
+// The section a line opens, if it is a section header.
+std::optional<std::string_view> SectionName(std::string_view text) {
+    std::string_view t = Trim(text);
+    if (t.empty() || t.front() != '[') return std::nullopt;
+    std::size_t close = t.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    return Trim(t.substr(1, close - 1));
+}
+
+// The key a line holds, and the offset of its '=' within the line.
+std::optional<std::pair<std::string_view, std::size_t>> KeyOf(std::string_view text) {
+    std::string_view t = Trim(text);
+    if (t.empty() || t.front() == ';') return std::nullopt;
+    std::size_t eq = text.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    return std::make_pair(Trim(text.substr(0, eq)), eq);
+}
+
+std::mutex& LockFor(const std::string& path) {
+    static std::mutex registryMutex;
+    static std::map<std::string, std::unique_ptr<std::mutex>> locks;
+    std::lock_guard guard(registryMutex);
+    auto& slot = locks[path];
+    if (!slot) slot = std::make_unique<std::mutex>();
+    return *slot;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return std::nullopt;
+    std::string content;
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) content.append(buf, n);
+    bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) return std::nullopt;
+    return content;
+}
+
+// Writes beside the file and renames over it, so a failed write leaves the old file.
+bool ReplaceFile(const std::string& path, const std::string& content) {
+    std::string temp = path + ".tmp-" + std::to_string(::getpid());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+    std::size_t done = 0;
+    while (done < content.size()) {
+        ssize_t w = ::write(fd, content.data() + done, content.size() - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+            return false;
+        }
+        done += static_cast<std::size_t>(w);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool Storable(std::string_view s) {
+    return s.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+}  // namespace
+
+std::optional<std::string> Lookup(std::string_view content, std::string_view section,
+                                  std::string_view key) {
+    bool inSection = false;
+    for (std::size_t pos = 0; pos < content.size();) {
+        Line line = LineAt(content, pos);
+        pos = line.next;
+        if (auto name = SectionName(line.text)) {
+            inSection = EqualNoCase(*name, section);
+            continue;
+        }
+        if (!inSection) continue;
+        auto k = KeyOf(line.text);
+        if (k && EqualNoCase(k->first, key)) {
+            return std::string(Trim(line.text.substr(k->second + 1)));
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> WithValue(std::string_view content, std::string_view section,
+                                     std::string_view key, std::string_view value) {
+    std::string_view trimmedSection = Trim(section), trimmedKey = Trim(key);
+    if (trimmedSection.empty() || trimmedKey.empty() || !Storable(section) || !Storable(key) ||
+        !Storable(value) || section.find(']') != std::string_view::npos ||
+        key.find('=') != std::string_view::npos || key.front() == '[' || key.front() == ';') {
+        return std::nullopt;
+    }
+    const std::string_view eol = content.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+
+    bool inSection = false, sectionSeen = false;
+    std::size_t insertAt = std::string_view::npos;  // after the last non-blank line of the section
+    for (std::size_t pos = 0; pos < content.size();) {
+        Line line = LineAt(content, pos);
+        pos = line.next;
+        if (auto name = SectionName(line.text)) {
+            if (inSection) break;  // only the first section of that name is written to
+            inSection = EqualNoCase(*name, section);
+            if (inSection) {
+                sectionSeen = true;
+                insertAt = line.next;
+            }
+            continue;
+        }
+        if (!inSection) continue;
+        if (!Trim(line.text).empty()) insertAt = line.next;
+        auto k = KeyOf(line.text);
+        if (k && EqualNoCase(k->first, key)) {
+            // Keep the key as spelled and any blank before the value; replace the rest.
+            std::size_t valueStart = line.begin + k->second + 1;
+            std::string_view after = line.text.substr(k->second + 1);
+            std::size_t lead = 0;
+            while (lead < after.size() && IsBlank(after[lead])) ++lead;
+            valueStart += lead;
+            std::size_t valueEnd = line.begin + line.text.size();
+            std::string out(content.substr(0, valueStart));
+            out.append(value);
+            out.append(content.substr(valueEnd));
+            return out;
+        }
+    }
+
+    std::string out(content);
+    std::string entry = std::string(trimmedKey) + "=" + std::string(value) + std::string(eol);
+    if (sectionSeen) {
+        if (insertAt > 0 && out[insertAt - 1] != '\n') {
+            out.insert(insertAt, eol);
+            insertAt += eol.size();
+        }
+        out.insert(insertAt, entry);
+        return out;
+    }
+    if (!out.empty() && out.back() != '\n') out.append(eol);
+    out.append("[").append(trimmedSection).append("]").append(eol).append(entry);
+    return out;
+}
+
+std::optional<std::string> Read(const std::string& path, std::string_view section,
+                                std::string_view key) {
+    std::lock_guard guard(LockFor(path));
+    auto content = ReadWholeFile(path);
+    if (!content) return std::nullopt;
+    return Lookup(*content, section, key);
+}
+
+bool Write(const std::string& path, std::string_view section, std::string_view key,
+           std::string_view value) {
+    std::lock_guard guard(LockFor(path));
+    std::string content;
+    if (auto existing = ReadWholeFile(path)) {
+        content = std::move(*existing);
+    } else if (errno != ENOENT) {
+        return false;  // there is a file we cannot read: never replace it blindly
+    }
+    auto updated = WithValue(content, section, key, value);
+    if (!updated) return false;
+    if (*updated == content) return true;
+    return ReplaceFile(path, *updated);
+}
+
+}  // namespace khub::ini

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "app/ColorText.h"
+
+using khub::ColorStretch;
+using khub::ColorTable;
+using khub::ParseColorStretches;
+
+namespace {
+khub::Rgb C(int i) { return ColorTable()[static_cast<std::size_t>(i)]; }
+}  // namespace
+
+struct ColorCase {
+    const char* name;
+    std::string text;
+    std::vector<ColorStretch> expected;
+};
+
+class ColorStretchTest : public ::testing::TestWithParam<ColorCase> {};
+
+TEST_P(ColorStretchTest, SplitsAsThePanesShowIt) {
+    EXPECT_EQ(ParseColorStretches(GetParam().text), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ColorStretchTest,
+    ::testing::Values(
+        ColorCase{"JoinLineAllGreen", "\x03" "3<Bob> joins #K-HubI\r\n",
+                  {{C(3), "<Bob> joins #K-HubI\r\n"}}},
+        ColorCase{"ModTagRedRestBlack", "\x03<\x03" "4[MOD]\x03 Al> hi\r\n",
+                  {{C(1), "<"}, {C(4), "[MOD]"}, {C(1), " Al> hi\r\n"}}},
+        ColorCase{"BareCodesReturnToFirstCode", "\x03" "4<<\x03" "Al\x03" "4>>\x03 hi",
+                  {{C(4), "<<Al>> hi"}}},
+        ColorCase{"TwoDigits", "\x03" "12word", {{C(12), "word"}}},
+        ColorCase{"AtMostTwoDigits", "\x03" "123", {{C(12), "3"}}},
+        ColorCase{"NinetyNineKeepsRed", "\x03" "4red\x03" "99more", {{C(4), "redmore"}}},
+        ColorCase{"NinetyNineFirstIsBlack", "\x03" "99text", {{C(1), "text"}}},
+        ColorCase{"BlackThenRed", "abc\x03" "4def", {{C(1), "abc"}, {C(4), "def"}}},
+        ColorCase{"TrailingBareCodeDropped", "\x03" "4ab\x03", {{C(4), "ab"}}},
+        ColorCase{"NoCodes", "plain", {{C(1), "plain"}}},
+        ColorCase{"OutOfTableKeepsColour", "\x03" "4a\x03" "42b", {{C(4), "ab"}}},
+        ColorCase{"BareAfterNinetyNineFirstIsBlack", "\x03" "99a\x03" "4b\x03" "c",
+                  {{C(1), "a"}, {C(4), "b"}, {C(1), "c"}}},
+        ColorCase{"OtherControlBytesStay", "\x03" "4,2x\x02y", {{C(4), ",2x\x02y"}}},
+        ColorCase{"OnlyACode", "\x03", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CutFormattedText, KeepsTheLineEndAndNeverSplitsAUtf8Character) {
+    std::string longLine(1500, 'a');
+    longLine += "\r\n";
+    std::string cut = khub::CutFormattedText(longLine);
+    EXPECT_EQ(cut.size(), 1023u);
+    EXPECT_EQ(cut.substr(cut.size() - 2), "\r\n");
+
+    std::string utf8(1020, 'x');
+    for (int i = 0; i < 10; ++i) utf8 += "\xc3\xa9";
+    std::string cutUtf8 = khub::CutFormattedText(utf8);
+    EXPECT_LE(cutUtf8.size(), 1023u);
+    EXPECT_EQ(cutUtf8.size(), 1022u);  // the half é at byte 1023 goes
+}
+
+TEST(StripColorCodes, RemovesCodesAndTheirDigitsOnly) {
+    EXPECT_EQ(khub::StripColorCodes("\x03" "4<<\x03" "Al\x03" "12>> 5"), "<<Al>> 5");
+}

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "platform/ManualEventLoop.h"
+#include "platform/ThreadEventLoop.h"
+
+using namespace std::chrono_literals;
+using khub::ManualEventLoop;
+using khub::ThreadEventLoop;
+
+TEST(ManualEventLoop, TimersRunInDueOrderAndOnlyWhenTheClockReachesThem) {
+    ManualEventLoop loop;
+    std::vector<int> ran;
+    loop.PostDelayed(11s, [&] { ran.push_back(11); });
+    loop.PostDelayed(5s, [&] { ran.push_back(5); });
+    loop.PostDelayed(5s, [&] { ran.push_back(50); });  // same due time: posting order
+    loop.Post([&] { ran.push_back(0); });
+
+    loop.AdvanceBy(4999ms);
+    EXPECT_EQ(ran, (std::vector<int>{0}));
+    loop.AdvanceBy(1ms);
+    EXPECT_EQ(ran, (std::vector<int>{0, 5, 50}));
+    loop.AdvanceBy(6s);
+    EXPECT_EQ(ran, (std::vector<int>{0, 5, 50, 11}));
+    EXPECT_EQ(loop.PendingTimers(), 0u);
+}
+
+TEST(ManualEventLoop, CancelledTimerNeverRunsAndTimersPostedByTimersFollowTheClock) {
+    ManualEventLoop loop;
+    int fired = 0;
+    auto id = loop.PostDelayed(5s, [&] { fired += 100; });
+    loop.PostDelayed(1s, [&] { loop.PostDelayed(1s, [&] { fired += 1; }); });
+    loop.Cancel(id);
+    loop.Cancel(id);  // twice is harmless
+    loop.AdvanceBy(2s);
+    EXPECT_EQ(fired, 1);
+    auto start = loop.Now();
+    loop.AdvanceBy(10s);
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(loop.Now() - start, 10s);
+}
+
+TEST(ThreadEventLoop, TasksFromOtherThreadsRunInOrderOnTheLoopThread) {
+    ThreadEventLoop loop;
+    std::vector<int> seen;
+    std::atomic<bool> allOnLoop{true};
+    std::thread poster([&] {
+        for (int i = 0; i < 1000; ++i) {
+            loop.Post([&, i] {
+                seen.push_back(i);
+                if (!loop.InLoopThread()) allOnLoop = false;
+            });
+        }
+        loop.PostDelayed(1ms, [&] { loop.Quit(); });
+    });
+    loop.Run();
+    poster.join();
+    ASSERT_EQ(seen.size(), 1000u);
+    for (int i = 0; i < 1000; ++i) EXPECT_EQ(seen[static_cast<std::size_t>(i)], i);
+    EXPECT_TRUE(allOnLoop);
+}
+
+TEST(ThreadEventLoop, CancelledTimerDoesNotRun) {
+    ThreadEventLoop loop;
+    bool ran = false;
+    auto id = loop.PostDelayed(1ms, [&] { ran = true; });
+    loop.Cancel(id);
+    loop.PostDelayed(20ms, [&] { loop.Quit(); });
+    loop.Run();
+    EXPECT_FALSE(ran);
+}
