@@ -5,6 +5,9 @@
 #include <string>
 
 #include "app/Log.h"
+#include "irc/ConnectionState.h"
+#include "lobby/GameList.h"
+#include "lobby/LobbyState.h"
 #include "platform/EventLoop.h"
 #include "platform/Ui.h"
 #include "settings/CIni.h"
@@ -33,6 +36,13 @@ struct Program {
     std::string ownIpText;  // at most 15 characters
     std::string rulesUrl;
     std::string forumUrl;
+
+    ConnectionState conn;
+    GameList games;
+    WindowsOpen windows;
+    HostGameState host;
+    ClientGameState client;
+    std::string netplayProtocol = "U";
 };
 
 }  // namespace khub

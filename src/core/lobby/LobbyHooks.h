@@ -1,0 +1,33 @@
+#pragma once
+// Where the IRC dispatcher hands over to the lobby: every reaction of the game windows,
+// the game list and the lobby protocol to what the server says.
+
+#include <string>
+
+#include "irc/IrcLine.h"
+
+namespace khub {
+struct Program;
+}
+
+namespace khub::lobby {
+
+// A NOTICE to the channel (target "#..." or "@#..."/"+#..."). True when a lobby rule took it.
+bool HandleChannelNotice(Program& program, const IrcLineParts& line);
+// A NOTICE to us. True when a lobby rule took it.
+bool HandlePrivateNotice(Program& program, const IrcLineParts& line);
+// Plain private text (not CTCP). True when it was the game partner's chat and was shown.
+bool HandlePartnerChat(Program& program, const std::string& nick, const std::string& text);
+// nick left the lobby (QUIT, PART of the lobby, KICK from the lobby).
+void HandleDeparture(Program& program, const std::string& nick);
+void HandleNickChange(Program& program, const std::string& oldNick, const std::string& newNick);
+// Our own voice or operator status was taken: we can no longer host.
+void CloseOwnHosting(Program& program);
+// Another nick was voiced or opped: tell it about our game if we host one.
+void HandleNewPlayer(Program& program, const std::string& nick);
+// The connection is being reset: close the game windows and forget the game.
+void CloseGameWindowsOnReset(Program& program);
+// The server answered 421 for a command (e.g. WALLVOICES).
+void HandleUnknownCommand(Program& program, const std::string& command);
+
+}  // namespace khub::lobby
