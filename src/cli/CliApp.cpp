@@ -4,6 +4,7 @@
 #include <mutex>
 #include <thread>
 
+#include "CliCommands.h"
 #include "app/ColorText.h"
 
 namespace khub {
@@ -55,8 +56,15 @@ void CliApp::Refuse(const std::string& command, const std::string& why) {
     PrintLine("refused: " + command + " (" + why + ")");
 }
 
+void CliApp::AddCommand(const std::string& name, Handler handler) {
+    commands_[name] = std::move(handler);
+}
+
 void CliApp::AddCommands() {
-    commands_["quit"] = [this](const std::string&) { Quit(); };
+    AddCommand("quit", [this](const std::string&) { Quit(); });
+    AddIrcCommands(*this);
+    AddLobbyCommands(*this);
+    AddTransferCommands(*this);
 }
 
 void CliApp::Quit() {

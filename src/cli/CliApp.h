@@ -28,13 +28,16 @@ public:
     Program& program() { return *program_; }
     RecordingUi& ui() { return ui_; }
 
-private:
     using Handler = std::function<void(const std::string& args)>;
-    void AddCommands();
-    void Print(const RecordingUi::Event& e);
+    void AddCommand(const std::string& name, Handler handler);
     void PrintLine(const std::string& line);
     void Refuse(const std::string& command, const std::string& why);
+    // Ends the loop once the current command is done.
     void Quit();
+
+private:
+    void AddCommands();
+    void Print(const RecordingUi::Event& e);
 
     std::ostream& out_;
     RecordingUi ui_;

@@ -1,0 +1,8 @@
+#include "CliApp.h"
+#include "CliCommands.h"
+
+namespace khub {
+
+void AddLobbyCommands(CliApp&) {}
+
+}  // namespace khub
