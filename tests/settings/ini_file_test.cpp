@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -188,18 +191,45 @@ TEST_F(IniOnDisk, AFolderWhereTheFileShouldBeIsLeftAlone) {
     EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
-TEST_F(IniOnDisk, ReadOnlyFileAndFolderStayAsTheyWere) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
+TEST_F(IniOnDisk, ReadOnlyFileStaysAsItWas) {
     WriteFileBytes(path, "[options]\nretries=1\n");
     ::chmod(path.c_str(), 0444);
     EXPECT_FALSE(ini::Write(path, "options", "retries", "2"));
     EXPECT_EQ(ReadFileBytes(path), "[options]\nretries=1\n");
+    EXPECT_EQ(ini::Read(path, "options", "retries"), "1");
+}
 
+TEST_F(IniOnDisk, ReadOnlyFolderGetsNoFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write into any folder";
     std::string other = dir.File("locked/K-Hub.ini");
     std::filesystem::create_directory(dir.path() / "locked");
     ::chmod((dir.path() / "locked").c_str(), 0555);
     EXPECT_FALSE(ini::Write(other, "options", "retries", "2"));
     EXPECT_FALSE(std::filesystem::exists(other));
+}
+
+TEST_F(IniOnDisk, AWriteThatFailsHalfwayLeavesTheOldFile) {
+    // The new content cannot be written whole: the file size limit stops it midway, as a
+    // full disk would. The write runs in a child process so the limit stays there.
+    const std::string before = "[options]\nblacklist=" + std::string(8000, 'a') + "\n";
+    WriteFileBytes(path, before);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        bool written = ini::Write(path, "options", "retries", "2");
+        ::_exit(written ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write reported success";
+    EXPECT_EQ(ReadFileBytes(path), before);
+    int files = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 1) << "a temporary file was left behind";
 }
 
 TEST_F(IniOnDisk, WriteLeavesNoTemporaryFilesAndKeepsTheMode) {

@@ -131,8 +131,9 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
     std::string target = WriteTarget(path);
     struct stat st {};
     bool exists = ::stat(target.c_str(), &st) == 0;
-    // A file the user made read-only stays as it is, although the rename could replace it.
-    if (exists && ::access(target.c_str(), W_OK) != 0) return false;
+    // A file made read-only stays as it is, although the rename could replace it; a file
+    // without any write permission counts as read-only for root too.
+    if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) return false;
     std::string temp = target + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
