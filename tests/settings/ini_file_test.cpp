@@ -232,7 +232,7 @@ TEST_F(IniOnDisk, AWriteThatFailsHalfwayLeavesTheOldFile) {
     EXPECT_EQ(files, 1) << "a temporary file was left behind";
 }
 
-TEST_F(IniOnDisk, WriteLeavesNoTemporaryFilesAndKeepsTheMode) {
+TEST_F(IniOnDisk, WriteLeavesNoTemporaryFilesAndKeepsModeAndOwner) {
     WriteFileBytes(path, "[options]\n");
     ::chmod(path.c_str(), 0600);
     for (int i = 0; i < 5; ++i)
@@ -240,6 +240,14 @@ TEST_F(IniOnDisk, WriteLeavesNoTemporaryFilesAndKeepsTheMode) {
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+    if (::geteuid() == 0) {
+        // Root editing a user's settings leaves the file that user's.
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+        ASSERT_TRUE(ini::Write(path, "options", "retries", "x"));
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
     int files = 0;
     for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
     EXPECT_EQ(files, 1);

@@ -135,9 +135,15 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
     // without any write permission counts as read-only for root too.
     if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) return false;
     std::string temp = target + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return false;
-    ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644);
+    // The replacement keeps the old file's owner (where we may give it away) and permissions.
+    bool keptOwner = !exists || ::fchown(fd, st.st_uid, st.st_gid) == 0 || errno == EPERM;
+    if (!keptOwner || ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) != 0) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return false;
+    }
     std::size_t done = 0;
     while (done < content.size()) {
         ssize_t w = ::write(fd, content.data() + done, content.size() - done);
