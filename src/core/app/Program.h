@@ -42,6 +42,8 @@ struct Program {
     WindowsOpen windows;
     HostGameState host;
     ClientGameState client;
+    LobbyLinks links;      // lobby: what it calls in the other areas
+    LobbyRuntime lobby;    // lobby: timers and scans of the game windows
     std::string netplayProtocol = "U";
 };
 
