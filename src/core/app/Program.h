@@ -11,6 +11,7 @@
 #include "platform/EventLoop.h"
 #include "platform/Ui.h"
 #include "settings/CIni.h"
+#include "transfer/TransferState.h"
 
 namespace khub {
 
@@ -43,6 +44,7 @@ struct Program {
     HostGameState host;
     ClientGameState client;
     std::string netplayProtocol = "U";
+    transfer::TransferState transfer;  // the one ROM transfer (send or receive)
 };
 
 }  // namespace khub
