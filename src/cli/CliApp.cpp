@@ -150,17 +150,39 @@ std::string CliApp::HelpText() const {
 
 int CliApp::Run(std::istream& in) {
     loop_.Post([this] { Start(); });
-    // The reader only moves lines to the lobby thread; end of input counts as quit.
-    std::thread reader([this, &in] {
+
+    // The reader only moves lines to the lobby thread; end of input counts as quit. It may
+    // outlive this object (blocked on a terminal that never sends another line), so it
+    // posts only while the inbox is open, and the inbox closes before Run returns.
+    struct Inbox {
+        std::mutex mutex;
+        bool open = true;
+    };
+    auto inbox = std::make_shared<Inbox>();
+    auto post = [this, inbox](EventLoop::Task task) {
+        std::lock_guard lock(inbox->mutex);
+        if (inbox->open) loop_.Post(std::move(task));
+        return inbox->open;
+    };
+    std::thread reader([this, post, &in] {
         std::string line;
         while (std::getline(in, line)) {
-            loop_.Post([this, line] { Execute(line); });
-            if (WithoutLineEnd(line) == "quit") return;
+            bool quit = WithoutLineEnd(line) == "quit";
+            if (!post([this, line] { Execute(line); }) || quit) return;
         }
-        loop_.Post([this] { Execute("quit"); });
+        post([this] { Execute("quit"); });
     });
-    reader.detach();
     loop_.Run();
+    {
+        std::lock_guard lock(inbox->mutex);
+        inbox->open = false;
+    }
+    // A finite stream (a file, a test's text) ends by itself; the terminal may never.
+    if (&in == &std::cin) {
+        reader.detach();
+    } else {
+        reader.join();
+    }
     return 0;
 }
 
