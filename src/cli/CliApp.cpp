@@ -102,7 +102,7 @@ StartupAction CliApp::Start() {
             // The terminal has no Options dialog: say what the dialog would ask for.
             program_->log.DebugLog(
                 "Set playername, programpath and rompath in section [options] of \"%s\" "
-                "(or in the Options dialog of k-hub), then start again.\r\n",
+                "(the Options dialog of k-hub does it); connect reads them afresh.\r\n",
                 program_->settingsFilePath.c_str());
             break;
         case StartupAction::Connect:
@@ -133,15 +133,11 @@ std::string CliApp::HelpText() const {
         text += line + "\n";
     }
     const std::string& settings = location_.filePath;
+    text += "\nFiles:\n";
+    text += "  settings  " + settings + "\n";
     text +=
-        "\n"
-        "Files:\n"
-        "  settings  " +
-        settings +
-        "\n"
-        "  lock      " +
-        LockFilePathFor(settings) +
-        " (one running copy per settings folder)\n"
+        "  lock      " + LockFilePathFor(settings) + " (one running copy per settings folder)\n";
+    text +=
         "\n"
         "The settings folder is $XDG_CONFIG_HOME/K-Hub I, or ~/.config/K-Hub I; another\n"
         "XDG_CONFIG_HOME is another profile with its own lock.\n";
