@@ -13,6 +13,7 @@ void HandleNickChange(Program&, const std::string&, const std::string&) {}
 void CloseOwnHosting(Program&) {}
 void HandleNewPlayer(Program&, const std::string&) {}
 void CloseGameWindowsOnReset(Program&) {}
+void CancelGameWindows(Program&) {}
 void HandleUnknownCommand(Program&, const std::string&) {}
 
 }  // namespace khub::lobby
