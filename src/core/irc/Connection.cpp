@@ -60,6 +60,8 @@ void DropLink(Program& p, int how) {
     ++p.conn.generation;
     p.loop.Cancel(p.conn.registrationTimer);
     p.conn.registrationTimer = 0;
+    p.loop.Cancel(p.conn.motdTimer);
+    p.conn.motdTimer = 0;
     p.conn.connecting = false;
     p.conn.receiveLoopActive = false;
     p.conn.receiveThreadRunning = false;
@@ -394,6 +396,8 @@ void RunOnConnectSequence(Program& p) {
     SendIrcLine(p, "USERHOST " + nick + "\r\n");
     SendIrcLine(p, "USERHOST " + nick + "\r\n");
     p.conn.channelJoinSent = true;
+    p.loop.Cancel(p.conn.motdTimer);
+    p.conn.motdTimer = 0;
     SendIrcLine(p, p.conn.joinLine);
     std::string onConnect = p.Settings().GetStringCut("options", "onconnect", 2047);
     if (!onConnect.empty()) {

@@ -64,6 +64,7 @@ struct ConnectionState {
     std::shared_ptr<IrcLink> link;  // lobby thread
     EventLoop::TimerId registrationTimer = 0;
     EventLoop::TimerId disconnectTimer = 0;
+    EventLoop::TimerId motdTimer = 0;             // joins after the MOTD if no own MODE came
     bool connecting = false;                      // a connect thread is trying
     bool connectItemEnabled = true;               // File > Connect / Disconnect (menu item 200)
     std::vector<std::shared_ptr<IrcLink>> links;  // every link made, for StopThreads

@@ -1,5 +1,6 @@
 #include "IrcDispatcher.h"
 
+#include <chrono>
 #include <string>
 
 #include "app/Program.h"
@@ -15,6 +16,8 @@
 namespace khub {
 
 namespace {
+
+constexpr std::chrono::milliseconds kOwnModeGrace{1000};
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -84,8 +87,14 @@ void OnWelcome(Program& p, const IrcLineParts& l) {
 }
 
 void OnEndOfMotd(Program& p) {
-    // Servers that send no own-nick MODE line still get us into the channel.
-    if (!p.conn.channelJoinSent) RunOnConnectSequence(p);
+    // Servers that send no own-nick MODE line still get us into the channel. The lobby's own
+    // servers send that MODE just after the MOTD, and it stays what starts the sequence there.
+    if (p.conn.channelJoinSent || p.conn.motdTimer) return;
+    std::uint64_t generation = p.conn.generation;
+    p.conn.motdTimer = p.loop.PostDelayed(kOwnModeGrace, [&p, generation] {
+        p.conn.motdTimer = 0;
+        if (generation == p.conn.generation && !p.conn.channelJoinSent) RunOnConnectSequence(p);
+    });
 }
 
 // --- the channel user list --------------------------------------------------------------
@@ -374,7 +383,7 @@ void OnKick(Program& p, const IrcLineParts& l) {
         reason = S(r);
     }
     // ircu gives the victim's nick as the reason when the kicker gave none.
-    bool hasReason = !reason.empty() && reason != victim;
+    bool hasReason = !reason.empty() && !SameNick(reason, victim);
     if (hasReason) {
         p.log.DebugLog(
             "\x03"
