@@ -11,6 +11,7 @@
 #include "platform/EventLoop.h"
 #include "platform/Ui.h"
 #include "settings/CIni.h"
+#include "transfer/TransferState.h"
 
 namespace khub {
 
@@ -45,6 +46,7 @@ struct Program {
     LobbyLinks links;      // lobby: what it calls in the other areas
     LobbyRuntime lobby;    // lobby: timers and scans of the game windows
     std::string netplayProtocol = "U";
+    transfer::TransferState transfer;  // the one ROM transfer (send or receive)
 };
 
 }  // namespace khub
