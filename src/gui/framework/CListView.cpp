@@ -28,9 +28,11 @@ void GameListModel::OnChange(GameList::Change change, int index) {
     switch (change) {
         case GameList::Change::Inserted:
             if (index < 0 || index > size) break;
+            changing_ = true;
             beginInsertRows({}, index, index);
             rows_.insert(rows_.begin() + index, *list_.Row(index));
             endInsertRows();
+            changing_ = false;
             return;
         case GameList::Change::Updated:
             if (index < 0 || index >= size || !list_.Row(index)) break;
@@ -39,17 +41,21 @@ void GameListModel::OnChange(GameList::Change change, int index) {
             return;
         case GameList::Change::Removed:
             if (index < 0 || index >= size) break;
+            changing_ = true;
             beginRemoveRows({}, index, index);
             rows_.erase(rows_.begin() + index);
             endRemoveRows();
+            changing_ = false;
             return;
         case GameList::Change::Cleared:
             break;
     }
     // Cleared, or a change the mirror cannot follow row by row: take the list as it is.
+    changing_ = true;
     beginResetModel();
     rows_ = list_.Rows();
     endResetModel();
+    changing_ = false;
 }
 
 int GameListModel::rowCount(const QModelIndex& parent) const {
@@ -128,6 +134,9 @@ void CListView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void CListView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
     QTreeView::selectionChanged(selected, deselected);
+    // While rows come and go the view reports indexes of the old layout; the core list
+    // has already moved its selection along with the rows.
+    if (model_->Changing()) return;
     const QModelIndexList rows = selectionModel()->selectedRows();
     list_.Select(rows.isEmpty() ? -1 : rows.first().row());
 }

@@ -24,6 +24,8 @@ class GameListModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     void SetHeaders(QStringList headers);
+    // True while the mirror follows a change of the core list.
+    bool Changing() const { return changing_; }
 
   private:
     void OnChange(GameList::Change change, int index);
@@ -31,6 +33,7 @@ class GameListModel : public QAbstractTableModel {
     GameList& list_;
     QStringList headers_;
     std::vector<GameRow> rows_;  // what the view was last told
+    bool changing_ = false;
 };
 
 class CListView : public QTreeView {
