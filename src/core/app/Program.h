@@ -11,6 +11,7 @@
 #include "platform/EventLoop.h"
 #include "platform/Ui.h"
 #include "settings/CIni.h"
+#include "transfer/TransferState.h"
 
 namespace khub {
 
@@ -42,7 +43,10 @@ struct Program {
     WindowsOpen windows;
     HostGameState host;
     ClientGameState client;
+    LobbyLinks links;      // lobby: what it calls in the other areas
+    LobbyRuntime lobby;    // lobby: timers and scans of the game windows
     std::string netplayProtocol = "U";
+    transfer::TransferState transfer;  // the one ROM transfer (send or receive)
 };
 
 }  // namespace khub
