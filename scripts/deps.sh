@@ -2,7 +2,7 @@
 # Installs what building and testing K-Hub I needs on Debian/Ubuntu, only what is missing.
 # Usage: scripts/deps.sh [run|test]
 set -euo pipefail
-want=(cmake g++ make pkg-config qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libisal-dev)
+want=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libgtest-dev libgmock-dev libbenchmark-dev libisal-dev)
 if [ "${1:-run}" = test ]; then
     want+=(ircd-ircu xvfb xauth clang libclang-rt-14-dev python3 procps iproute2 util-linux)
 fi
