@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/Log.h"
+#include "irc/Connection.h"
 #include "irc/ConnectionState.h"
 #include "irc/UserList.h"
 #include "lobby/GameList.h"
@@ -12,6 +13,7 @@
 #include "platform/EventLoop.h"
 #include "platform/Ui.h"
 #include "settings/CIni.h"
+#include "transfer/TransferState.h"
 
 namespace khub {
 
@@ -19,7 +21,9 @@ inline constexpr const char* kProgramTitle = "K-Hub I";
 
 struct Program {
     Program(Ui& ui, EventLoop& loop, std::string settingsFilePath)
-        : ui(ui), loop(loop), log(ui), settingsFilePath(std::move(settingsFilePath)) {}
+        : ui(ui), loop(loop), log(ui), settingsFilePath(std::move(settingsFilePath)) {
+        ConnectIrcLinks(*this);
+    }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
@@ -44,7 +48,10 @@ struct Program {
     WindowsOpen windows;
     HostGameState host;
     ClientGameState client;
+    LobbyLinks links;      // lobby: what it calls in the other areas
+    LobbyRuntime lobby;    // lobby: timers and scans of the game windows
     std::string netplayProtocol = "U";
+    transfer::TransferState transfer;  // the one ROM transfer (send or receive)
 };
 
 }  // namespace khub
