@@ -112,14 +112,19 @@ bool IsNumeric(const std::string& line, const char* code) {
 }
 }  // namespace
 
-bool IrcTestClient::Register(const std::string& nick, const std::string& user) {
+bool IrcTestClient::Register(const std::string& nick, const std::string& user,
+                             std::chrono::milliseconds timeout) {
     nick_ = nick;
+    // ircu drops what a client sends before it has started looking the client up.
+    WaitForText("Checking Ident", std::chrono::milliseconds(3000));
     Send("NICK " + nick);
     Send("USER " + user + " 8 * :" + user);
-    auto end = WaitFor([](const std::string& l) {
-        return IsNumeric(l, "376") || IsNumeric(l, "422") || IsNumeric(l, "433") ||
-               IsNumeric(l, "432");
-    });
+    auto end = WaitFor(
+        [](const std::string& l) {
+            return IsNumeric(l, "376") || IsNumeric(l, "422") || IsNumeric(l, "433") ||
+                   IsNumeric(l, "432");
+        },
+        timeout);
     return end && (IsNumeric(*end, "376") || IsNumeric(*end, "422"));
 }
 

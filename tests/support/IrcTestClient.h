@@ -29,7 +29,8 @@ class IrcTestClient {
 
     bool Connect(int port, const std::string& host = "127.0.0.1");
     // NICK and USER, the PONG the server waits for, then waits for the end of the MOTD.
-    bool Register(const std::string& nick, const std::string& user = "tester");
+    bool Register(const std::string& nick, const std::string& user = "tester",
+                  std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
     // OPER, waits for 381.
     bool Oper(const std::string& name = "oper", const std::string& password = "secret");
     // JOIN, waits for the end of the NAMES reply.

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/IrcTestClient.h"
 #include "support/LoopbackPort.h"
 
 #ifndef KHUB_IRCU_SHIM
@@ -64,14 +65,15 @@ std::string ReadFile(const std::string& path) {
 
 const char* kIauthScript = R"(#!/bin/bash
 # Accepts every client with the user name it gave (stock ircu refuses mixed-case names
-# without an ident answer).
+# without an ident answer). The client is let through once the server says it is ready (H).
 echo "V :khub-test-iauth 1"
-echo "O A"
+echo "O AU"
 declare -A ip port
 while read -r id cmd a b rest; do
   case "$cmd" in
     C) ip[$id]=$a; port[$id]=$b ;;
-    U) echo "o $id ${ip[$id]} ${port[$id]} $a"; echo "D $id ${ip[$id]} ${port[$id]}" ;;
+    U) echo "o $id ${ip[$id]} ${port[$id]} $a" ;;
+    H) echo "D $id ${ip[$id]} ${port[$id]}" ;;
   esac
 done
 )";
@@ -222,7 +224,21 @@ bool IrcuServer::Start() {
             "ircd-ircu did not listen on port " + std::to_string(port_) + ": " + ServerOutput();
         return false;
     }
-    return true;
+    // The server reads the IAuth helper's hello only when some client wakes it, and a client
+    // caught in between is never registered. Ready is when a probe gets through with a user
+    // name that only the helper lets pass.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (int attempt = 1; std::chrono::steady_clock::now() < deadline; ++attempt) {
+        IrcTestClient probe;
+        if (probe.Connect(port_) && probe.Register("probe" + std::to_string(attempt), "KHubUser",
+                                                   std::chrono::milliseconds(1500))) {
+            probe.Send("QUIT :ready");
+            probe.Pump(std::chrono::milliseconds(50));
+            return true;
+        }
+    }
+    error_ = "ircd-ircu registered no client: " + ServerOutput();
+    return false;
 }
 
 void IrcuServer::Stop() {
