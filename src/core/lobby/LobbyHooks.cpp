@@ -222,6 +222,14 @@ void CloseGameWindowsOnReset(Program& program) {
     program.host = HostGameState{};
 }
 
+void CancelGameWindows(Program& program) {
+    if (program.windows.host) {
+        HostCancel(program);
+    } else if (program.windows.client) {
+        JoinCancel(program);
+    }
+}
+
 void HandleUnknownCommand(Program& program, const std::string& command) {
     if (command != "WALLVOICES") return;
     LobbyRuntime& r = program.lobby;
