@@ -247,4 +247,12 @@ void HandleUnknownCommand(Program& program, const std::string& command) {
     }
 }
 
+void CancelGameWindows(Program& program) {
+    if (program.windows.host) {
+        HostCancel(program);
+    } else if (program.windows.client) {
+        JoinCancel(program);
+    }
+}
+
 }  // namespace khub::lobby
