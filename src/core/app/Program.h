@@ -6,6 +6,7 @@
 
 #include "app/Log.h"
 #include "irc/ConnectionState.h"
+#include "irc/UserList.h"
 #include "lobby/GameList.h"
 #include "lobby/LobbyState.h"
 #include "platform/EventLoop.h"
@@ -39,10 +40,13 @@ struct Program {
     std::string forumUrl;
 
     ConnectionState conn;
+    ChannelUsers users{log};  // the lobby channel's nicks and levels, and the moderators
     GameList games;
     WindowsOpen windows;
     HostGameState host;
     ClientGameState client;
+    LobbyLinks links;      // lobby: what it calls in the other areas
+    LobbyRuntime lobby;    // lobby: timers and scans of the game windows
     std::string netplayProtocol = "U";
     transfer::TransferState transfer;  // the one ROM transfer (send or receive)
 };

@@ -46,6 +46,7 @@ inline constexpr int kSend = 1;  // a dialog's OK button
 inline constexpr int kCancel = 2;
 inline constexpr int kJoinProgress = 308;
 inline constexpr int kTransferStatus = 310;
+inline constexpr int kCreateGameName = 320;  // the Create Game dialog's name field
 inline constexpr int kTransferProgress = 311;
 inline constexpr int kDebugLog = 402;
 }  // namespace control
