@@ -6,6 +6,8 @@
 
 #include "CliCommands.h"
 #include "app/ColorText.h"
+#include "irc/ConnectHooks.h"
+#include "platform/SingleInstance.h"
 
 namespace khub {
 
@@ -21,6 +23,7 @@ std::string WithoutLineEnd(std::string s) {
 CliApp::CliApp(std::ostream& out, std::string settingsFilePath) : out_(out) {
     ui_.SetKeepHistory(false);
     ui_.SetListener([this](const RecordingUi::Event& e) { Print(e); });
+    location_.filePath = settingsFilePath;
     program_ = std::make_unique<Program>(ui_, loop_, std::move(settingsFilePath));
     AddCommands();
 }
@@ -56,12 +59,15 @@ void CliApp::Refuse(const std::string& command, const std::string& why) {
     PrintLine("refused: " + command + " (" + why + ")");
 }
 
-void CliApp::AddCommand(const std::string& name, Handler handler) {
+void CliApp::AddCommand(const std::string& name, Handler handler, const std::string& summary) {
     commands_[name] = std::move(handler);
+    if (!summary.empty()) summaries_[name] = summary;
 }
 
 void CliApp::AddCommands() {
-    AddCommand("quit", [this](const std::string&) { Quit(); });
+    AddCommand(
+        "quit", [this](const std::string&) { Quit(); },
+        "leave the program (File > Exit); end of input does the same");
     AddIrcCommands(*this);
     AddLobbyCommands(*this);
     AddTransferCommands(*this);
@@ -89,7 +95,61 @@ void CliApp::Execute(const std::string& rawLine) {
     it->second(args);
 }
 
+StartupAction CliApp::Start() {
+    StartupAction action = RunStartup(*program_, location_);
+    switch (action) {
+        case StartupAction::OpenOptions:
+            // The terminal has no Options dialog: say what the dialog would ask for.
+            program_->log.DebugLog(
+                "Set playername, programpath and rompath in section [options] of \"%s\" "
+                "(or in the Options dialog of k-hub), then start again.\r\n",
+                program_->settingsFilePath.c_str());
+            break;
+        case StartupAction::Connect:
+            irc::StartConnect(*program_);
+            break;
+        case StartupAction::StayNotConnected:
+            break;
+    }
+    return action;
+}
+
+std::string CliApp::HelpText() const {
+    std::string text =
+        "Usage: k-hub-cli [--help | --version]\n"
+        "\n"
+        "K-Hub I in a terminal. Reads commands on standard input, one a line, and prints what\n"
+        "the windows would show, one line each: title:, log:, chat:, box:, progress:,\n"
+        "window:, refused:.\n"
+        "\n"
+        "Commands:\n";
+    for (const auto& [name, handler] : commands_) {
+        auto it = summaries_.find(name);
+        std::string line = "  " + name;
+        if (it != summaries_.end()) {
+            line.resize(std::max<std::size_t>(line.size() + 2, 20), ' ');
+            line += it->second;
+        }
+        text += line + "\n";
+    }
+    const std::string& settings = location_.filePath;
+    text +=
+        "\n"
+        "Files:\n"
+        "  settings  " +
+        settings +
+        "\n"
+        "  lock      " +
+        LockFilePathFor(settings) +
+        " (one running copy per settings folder)\n"
+        "\n"
+        "The settings folder is $XDG_CONFIG_HOME/K-Hub I, or ~/.config/K-Hub I; another\n"
+        "XDG_CONFIG_HOME is another profile with its own lock.\n";
+    return text;
+}
+
 int CliApp::Run(std::istream& in) {
+    loop_.Post([this] { Start(); });
     // The reader only moves lines to the lobby thread; end of input counts as quit.
     std::thread reader([this, &in] {
         std::string line;

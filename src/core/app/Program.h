@@ -6,11 +6,13 @@
 
 #include "app/Log.h"
 #include "irc/ConnectionState.h"
+#include "irc/UserList.h"
 #include "lobby/GameList.h"
 #include "lobby/LobbyState.h"
 #include "platform/EventLoop.h"
 #include "platform/Ui.h"
 #include "settings/CIni.h"
+#include "transfer/TransferState.h"
 
 namespace khub {
 
@@ -38,11 +40,15 @@ struct Program {
     std::string forumUrl;
 
     ConnectionState conn;
+    ChannelUsers users{log};  // the lobby channel's nicks and levels, and the moderators
     GameList games;
     WindowsOpen windows;
     HostGameState host;
     ClientGameState client;
+    LobbyLinks links;      // lobby: what it calls in the other areas
+    LobbyRuntime lobby;    // lobby: timers and scans of the game windows
     std::string netplayProtocol = "U";
+    transfer::TransferState transfer;  // the one ROM transfer (send or receive)
 };
 
 }  // namespace khub

@@ -39,10 +39,17 @@ bool GameList::SetGameRowCell(int index, int column, const std::string& text) {
     if (index < 0 || index >= Size()) return false;
     GameRow& row = rows_[static_cast<std::size_t>(index)];
     switch (column) {
-        case 0: row.gameName = text; break;
-        case 1: row.host = text; break;
-        case 2: row.players = text; break;
-        default: return false;
+        case 0:
+            row.gameName = text;
+            break;
+        case 1:
+            row.host = text;
+            break;
+        case 2:
+            row.players = text;
+            break;
+        default:
+            return false;
     }
     Notify(Change::Updated, index);
     return true;
@@ -59,6 +66,8 @@ std::optional<GameRow> GameList::Row(int index) const {
     return rows_[static_cast<std::size_t>(index)];
 }
 
-void GameList::Select(int index) { selected_ = (index >= 0 && index < Size()) ? index : -1; }
+void GameList::Select(int index) {
+    selected_ = (index >= 0 && index < Size()) ? index : -1;
+}
 
 }  // namespace khub

@@ -17,7 +17,7 @@ struct GameRow {
 };
 
 class GameList {
-public:
+  public:
     enum class Change { Inserted, Updated, Removed, Cleared };
     // index is the row's position (for Removed: where it was; for Cleared: -1).
     using Observer = std::function<void(Change, int index)>;
@@ -43,7 +43,7 @@ public:
 
     void SetObserver(Observer observer) { observer_ = std::move(observer); }
 
-private:
+  private:
     void Notify(Change change, int index) {
         if (observer_) observer_(change, index);
     }

@@ -11,7 +11,9 @@ namespace khub {
 namespace {
 
 // The profile layer hands numbers over in a 65-byte field.
-std::string NumberField(const std::string& value) { return value.substr(0, 64); }
+std::string NumberField(const std::string& value) {
+    return value.substr(0, 64);
+}
 
 // strtoul-like: blanks, an optional sign, then digits until the first non-digit.
 std::uint32_t ParseUnsigned(std::string_view s, bool& sawDigit) {
@@ -27,7 +29,9 @@ std::uint32_t ParseUnsigned(std::string_view s, bool& sawDigit) {
         v = v * 10 + static_cast<unsigned>(s[i] - '0');
         if (v > 0xFFFFFFFFull) overflow = true, v = 0xFFFFFFFFull;
     }
-    std::uint32_t r = overflow ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v);
+    // Like strtoul on a 32-bit long: out of range gives all bits set, whatever the sign.
+    if (overflow) return 0xFFFFFFFFu;
+    std::uint32_t r = static_cast<std::uint32_t>(v);
     return negative ? static_cast<std::uint32_t>(0u - r) : r;
 }
 
@@ -43,23 +47,28 @@ std::size_t CIni::GetStringBuf(std::string_view section, std::string_view key, c
                                std::size_t capacity, std::string_view def) const {
     if (dest && capacity > 0) dest[0] = '\0';
     std::string value = GetString(section, key, def);
-    if (!dest || capacity == 0) return std::min(value.size(), capacity);
-    std::size_t n = std::min(value.size(), capacity - 1);
-    std::memcpy(dest, value.data(), n);
-    dest[n] = '\0';
-    return n;
+    if (dest && capacity > 0) {
+        std::size_t n = std::min(value.size(), capacity - 1);
+        std::memcpy(dest, value.data(), n);
+        dest[n] = '\0';
+    }
+    return std::min(value.size(), capacity);
 }
 
-std::string CIni::GetStringCut(std::string_view section, std::string_view key,
-                               std::size_t capacity, std::string_view def) const {
+std::string CIni::GetString(const SettingKey& k) const {
+    if (k.capacity == 0) return GetString(k.section, k.key, k.textDefault);
+    return GetStringCut(k.section, k.key, k.capacity, k.textDefault);
+}
+
+std::string CIni::GetStringCut(std::string_view section, std::string_view key, std::size_t capacity,
+                               std::string_view def) const {
     std::string value = GetString(section, key, def);
     if (capacity == 0) return {};
     if (value.size() > capacity - 1) value.resize(capacity - 1);
     return value;
 }
 
-std::int32_t CIni::GetInt(std::string_view section, std::string_view key,
-                          std::int32_t def) const {
+std::int32_t CIni::GetInt(std::string_view section, std::string_view key, std::int32_t def) const {
     std::string value = NumberField(GetString(section, key));
     if (value.empty()) return def;
     bool sawDigit = false;
@@ -77,8 +86,7 @@ bool CIni::GetBool(std::string_view section, std::string_view key) const {
     return ParseUnsigned(value, sawDigit) != 0;
 }
 
-bool CIni::SetString(std::string_view section, std::string_view key,
-                     std::string_view value) const {
+bool CIni::SetString(std::string_view section, std::string_view key, std::string_view value) const {
     return ini::Write(path_, section, key, value);
 }
 

@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,7 +17,9 @@ namespace khub::ini {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -41,7 +46,12 @@ struct Line {
     std::size_t next = 0;
 };
 
+// Editors on some systems start the file with a UTF-8 byte order mark; it belongs to no
+// line, or the first section header would go unseen.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 Line LineAt(std::string_view content, std::size_t pos) {
+    if (pos == 0 && content.starts_with(kByteOrderMark)) pos = kByteOrderMark.size();
     std::size_t end = content.find('\n', pos);
     Line line;
     line.begin = pos;
@@ -74,35 +84,66 @@ std::optional<std::pair<std::string_view, std::size_t>> KeyOf(std::string_view t
     return std::make_pair(Trim(text.substr(0, eq)), eq);
 }
 
+// One lock per file, whichever spelling of its path the caller used ("a.ini", "./a.ini").
 std::mutex& LockFor(const std::string& path) {
     static std::mutex registryMutex;
     static std::map<std::string, std::unique_ptr<std::mutex>> locks;
+    std::error_code ec;
+    std::filesystem::path normal = std::filesystem::weakly_canonical(path, ec);
+    std::string name = ec ? path : normal.string();
     std::lock_guard guard(registryMutex);
-    auto& slot = locks[path];
+    auto& slot = locks[name];
     if (!slot) slot = std::make_unique<std::mutex>();
     return *slot;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+// The whole file, or nullopt with the reason in error (ENOENT: there is no file).
+std::optional<std::string> ReadWholeFile(const std::string& path, int& error) {
+    error = 0;
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return std::nullopt;
+    if (!f) {
+        error = errno;
+        return std::nullopt;
+    }
     std::string content;
     char buf[65536];
     std::size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) content.append(buf, n);
     bool failed = std::ferror(f) != 0;
+    if (failed) error = errno ? errno : EIO;
     std::fclose(f);
     if (failed) return std::nullopt;
     return content;
 }
 
+// The file a write must replace: the target of a symbolic link rather than the link, so a
+// settings file linked from elsewhere stays linked.
+std::string WriteTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved)) return resolved;
+    return path;
+}
+
 // Writes beside the file and renames over it, so a failed write leaves the old file.
 bool ReplaceFile(const std::string& path, const std::string& content) {
-    std::string temp = path + ".tmp-" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    std::string target = WriteTarget(path);
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+    bool exists = ::stat(target.c_str(), &st) == 0;
+    // A file made read-only stays as it is, although the rename could replace it; a file
+    // without any write permission counts as read-only for root too.
+    if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) return false;
+    std::string temp = target + ".XXXXXX";
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    // The replacement keeps the old file's owner (where we may give it away) and permissions.
+    bool keptOwner = !exists || ::fchown(fd, st.st_uid, st.st_gid) == 0 || errno == EPERM;
+    if (!keptOwner || ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) != 0) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return false;
+    }
     std::size_t done = 0;
     while (done < content.size()) {
         ssize_t w = ::write(fd, content.data() + done, content.size() - done);
@@ -114,7 +155,12 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
         }
         done += static_cast<std::size_t>(w);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
+    if (::fsync(fd) != 0) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (::close(fd) != 0 || ::rename(temp.c_str(), target.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;
     }
@@ -151,7 +197,8 @@ std::optional<std::string> WithValue(std::string_view content, std::string_view 
     std::string_view trimmedSection = Trim(section), trimmedKey = Trim(key);
     if (trimmedSection.empty() || trimmedKey.empty() || !Storable(section) || !Storable(key) ||
         !Storable(value) || section.find(']') != std::string_view::npos ||
-        key.find('=') != std::string_view::npos || key.front() == '[' || key.front() == ';') {
+        key.find('=') != std::string_view::npos || trimmedKey.front() == '[' ||
+        trimmedKey.front() == ';') {
         return std::nullopt;
     }
     const std::string_view eol = content.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
@@ -206,7 +253,8 @@ std::optional<std::string> WithValue(std::string_view content, std::string_view 
 std::optional<std::string> Read(const std::string& path, std::string_view section,
                                 std::string_view key) {
     std::lock_guard guard(LockFor(path));
-    auto content = ReadWholeFile(path);
+    int error = 0;
+    auto content = ReadWholeFile(path, error);
     if (!content) return std::nullopt;
     return Lookup(*content, section, key);
 }
@@ -215,9 +263,10 @@ bool Write(const std::string& path, std::string_view section, std::string_view k
            std::string_view value) {
     std::lock_guard guard(LockFor(path));
     std::string content;
-    if (auto existing = ReadWholeFile(path)) {
+    int error = 0;
+    if (auto existing = ReadWholeFile(path, error)) {
         content = std::move(*existing);
-    } else if (errno != ENOENT) {
+    } else if (error != ENOENT) {
         return false;  // there is a file we cannot read: never replace it blindly
     }
     auto updated = WithValue(content, section, key, value);

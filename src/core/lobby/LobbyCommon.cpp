@@ -1,0 +1,155 @@
+#include <cstdarg>
+
+#include "Lobby.h"
+#include "app/Program.h"
+#include "platform/Process.h"
+#include "transfer/Transfer.h"
+
+namespace khub::lobby {
+
+bool SendLine(Program& program, const std::string& line) {
+    if (!program.links.sendLine) {
+        program.log.DebugLog("\x034Not connected: \"%s\" was not sent.\r\n",
+                             line.substr(0, line.find('\r')).c_str());
+        return false;
+    }
+    if (line.rfind("WALLVOICES ", 0) == 0 && !program.lobby.noWallvoices) {
+        auto& sent = program.lobby.unansweredWallvoices;
+        sent.push_back(line);
+        if (sent.size() > 8) sent.pop_front();
+    }
+    return program.links.sendLine(line);
+}
+
+int UserLevel(Program& program, const std::string& nick) {
+    return program.links.userLevel ? program.links.userLevel(nick) : -1;
+}
+
+void HostWindowLog(Program& program, const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::string text = FormatTextV(format, args);
+    va_end(args);
+    if (program.windows.host) {
+        program.log.AppendFormatted(WindowId::HostGame, control::kHostChatLog, text);
+    }
+}
+
+void JoinWindowLog(Program& program, const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::string text = FormatTextV(format, args);
+    va_end(args);
+    if (program.windows.client) {
+        program.log.AppendFormatted(WindowId::JoinGame, control::kJoinChatLog, text);
+    }
+}
+
+void PutGameRow(Program& program, const std::string& game, const std::string& host, bool full) {
+    int row = program.games.FindGameRow(host);
+    if (row < 0) {
+        program.log.DebugLog("AddItem: Text=%s Line=%i Column=0\r\n", game.c_str(),
+                             program.games.Size());
+    } else {
+        program.log.DebugLog("SetItem: Text=%s Line=%i Column=0\r\n", game.c_str(), row);
+    }
+    const char* players = full ? "2/2" : "1/2";
+    row = program.games.PutGameRow(GameRow{game, host, players});
+    program.log.DebugLog("SetSubItem: Text=%s Line=%i Column=%i\r\n", host.c_str(), row, 1);
+    program.log.DebugLog("SetSubItem: Text=%s Line=%i Column=%i\r\n", players, row, 2);
+}
+
+void RemoveGameRow(Program& program, const std::string& host) {
+    program.games.RemoveGameRow(host);
+}
+
+void CloseTransferWindow(Program& program) {
+    if (program.windows.transfer) transfer::CloseTransferWindow(program);
+}
+
+ChannelCarrier Carrier(Program& program) {
+    return program.lobby.noWallvoices ? ChannelCarrier::Notice : ChannelCarrier::Wallvoices;
+}
+
+bool IsPlayerFiltered(Program& program, const std::string& nick) {
+    CIni settings = program.Settings();
+    std::string black = settings.GetStringCut("options", "blacklist", 2048);
+    std::string white = settings.GetStringCut("options", "whitelist", 2048);
+    bool whitelistMode = settings.GetInt("options", "ignorelist", 0) != 0;
+    const std::string& list = whitelistMode ? white : black;
+    bool listed = !nick.empty() && list.find(nick) != std::string::npos;
+    if (whitelistMode == listed) return false;
+    // Operators are never refused.
+    return UserLevel(program, nick) < 3;
+}
+
+void AnnounceHost(Program& program, bool wait) {
+    if (wait) {
+        program.loop.Cancel(program.lobby.reannounce);
+        std::uint64_t generation = program.lobby.hostGeneration;
+        program.lobby.reannounce =
+            program.loop.PostDelayed(std::chrono::seconds(3), [&program, generation] {
+                program.lobby.reannounce = 0;
+                if (program.windows.host && program.lobby.hostGeneration == generation) {
+                    AnnounceHost(program, false);
+                }
+            });
+        return;
+    }
+    if (program.host.hostedGameName.empty() || !program.windows.host) return;
+    SendLine(program,
+             FormatHostToChannel(Carrier(program), program.conn.channelName,
+                                 program.host.hostedGameName, program.host.joinedClientNick));
+}
+
+void AnnounceHostTo(Program& program, const std::string& nick) {
+    if (program.host.hostedGameName.empty() || !program.windows.host) return;
+    SendLine(program,
+             FormatHostToNick(nick, program.host.hostedGameName, program.host.joinedClientNick));
+}
+
+void ShowAnnouncement(Program& program, const std::string& header, const std::string& text) {
+    program.log.DebugLog("K-Hub Announcement recieved.\r\n");
+    program.ui.ShowMessage(AnnouncementText(header, text), BoxIcon::Information);
+}
+
+std::vector<std::string> EmulatorArguments(const std::string& programPath,
+                                           const std::string& protocol, char role,
+                                           const std::string& nick, const std::string& romFolder,
+                                           const std::string& romFile, const std::string& peer) {
+    std::vector<std::string> argv{programPath, "/" + protocol + role + "LQ2", nick,
+                                  romFolder.empty()         ? romFile
+                                  : romFolder.back() == '/' ? romFolder + romFile
+                                                            : romFolder + "/" + romFile};
+    if (!peer.empty()) argv.push_back(peer);
+    return argv;
+}
+
+std::string ReadNetplayProtocol(Program& program) {
+    std::string letter = program.Settings().GetStringCut("options", "protocol", 2, "U");
+    return letter == "T" ? "T" : "U";
+}
+
+bool LaunchEmulator(Program& program, char role, const std::string& romFile,
+                    const std::string& peer) {
+    CIni settings = program.Settings();
+    std::string programPath = settings.GetStringCut("options", "programpath", 1024);
+    std::string romFolder = settings.GetStringCut("options", "rompath", 1024);
+    std::vector<std::string> argv = EmulatorArguments(
+        programPath, program.netplayProtocol, role, program.conn.ownNick, romFolder, romFile, peer);
+    std::string shown = argv[1] + " " + argv[2] + " \"" + argv[3] + "\"";
+    if (argv.size() > 4) shown += " " + argv[4];
+    program.log.DebugLog("%s %s\r\n", programPath.c_str(), shown.c_str());
+    Process& process = program.links.process ? *program.links.process : SystemProcess();
+    std::string error;
+    if (!process.Spawn(programPath, argv, romFolder, &error)) {
+        program.log.DebugLog("\x034The emulator could not be started: %s\r\n", error.c_str());
+        program.ui.ShowMessage(
+            "ERROR: The emulator \"" + programPath + "\" could not be started: " + error,
+            BoxIcon::Error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace khub::lobby

@@ -1,0 +1,726 @@
+// The lobby-thread side of a ROM transfer: offers, the resume handshake, the File Transfer
+// window and the end of a transfer. The I/O threads started here only move bytes; every
+// log line, box and window change they cause is posted back to the lobby thread.
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <random>
+
+#include "DccHooks.h"
+#include "DccMessages.h"
+#include "DccSocket.h"
+#include "FileCrc.h"
+#include "Transfer.h"
+#include "app/Program.h"
+
+namespace khub::transfer {
+
+namespace {
+
+constexpr const char* kLobbyTag = "K-Hub-3";
+
+TransferState& T(Program& program) {
+    return program.transfer;
+}
+
+std::string WithoutLineEnd(std::string line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    return line;
+}
+
+void ShowError(Program& program, const std::string& text) {
+    program.log.DebugLog("%s\r\n", text.c_str());
+    program.ui.ShowMessage(text, BoxIcon::Error);
+}
+
+std::string RomFolder(Program& program) {
+    return program.Settings().GetStringCut("options", "rompath", 260);
+}
+
+// Runs f on the lobby thread, unless the program's transfer state is gone by then.
+template <class F>
+void PostToLobby(EventLoop& loop, const std::weak_ptr<int>& alive, F f) {
+    loop.Post([alive, f = std::move(f)]() mutable {
+        if (alive.lock()) f();
+    });
+}
+
+// Posts a progress position whenever the whole percent changes. Lives on an I/O thread.
+class ProgressPoster {
+  public:
+    explicit ProgressPoster(Program& program, std::int64_t size)
+        : program_(program), loop_(program.loop), alive_(program.transfer.alive), size_(size) {}
+    void operator()(std::uint64_t done) {
+        int percent = ProgressPercent(static_cast<std::int64_t>(done), size_);
+        if (percent == last_) return;
+        last_ = percent;
+        Program& program = program_;
+        PostToLobby(loop_, alive_, [&program, percent] {
+            if (program.windows.transfer) {
+                program.ui.SetProgress(WindowId::FileTransfer, control::kTransferProgress, percent);
+            }
+        });
+    }
+
+  private:
+    Program& program_;
+    EventLoop& loop_;
+    std::weak_ptr<int> alive_;
+    std::int64_t size_;
+    int last_ = -1;
+};
+
+void FinishTransferState(Program& program) {
+    TransferState& t = T(program);
+    if (t.waitTimer) program.loop.Cancel(t.waitTimer);
+    t.waitTimer = 0;
+    if (t.worker.joinable()) t.worker.join();
+    t.cancel.reset();
+    t.gate.reset();
+    t.direction = TransferDirection::None;
+    t.phase = TransferPhase::Idle;
+    t.peerNick.clear();
+    t.transferInProgress = false;
+}
+
+// ---------------------------------------------------------------- sending side
+
+enum class ListenEnd { Accepted, NotAccepted, Cancelled };
+
+void EndSend(Program& program, SendEnd end, std::uint64_t acked);
+
+void StartSending(Program& program, std::int64_t position) {
+    TransferState& t = T(program);
+    if (t.waitTimer) program.loop.Cancel(t.waitTimer);
+    t.waitTimer = 0;
+    t.phase = TransferPhase::Moving;
+    t.gate->Open(static_cast<std::uint64_t>(position));
+}
+
+void OnSendAccepted(Program& program) {
+    TransferState& t = T(program);
+    program.log.DebugLog("Socket accepted.\r\n");
+    OpenTransferWindow(program);
+    program.ui.SetControlText(WindowId::FileTransfer, control::kTransferStatus,
+                              program.host.hostRomFile);
+    t.phase = TransferPhase::AwaitResume;
+    if (t.resumeRequested) {
+        StartSending(program, t.resumePosition);
+        return;
+    }
+    // The receiver connects first and asks to resume afterwards; give it a moment.
+    t.waitTimer = program.loop.PostDelayed(t.timings.resumeWindow, [&program] {
+        TransferState& state = T(program);
+        state.waitTimer = 0;
+        if (state.phase != TransferPhase::AwaitResume) return;
+        StartSending(program, state.resumeRequested ? state.resumePosition.load() : 0);
+    });
+}
+
+void OnSendNotAccepted(Program& program) {
+    ShowError(program, "ERROR: Socket not accepted.");
+    FinishTransferState(program);
+}
+
+struct SendJob {
+    int listenFd;
+    std::string path;
+    std::int64_t size;
+    DccTimings timings;
+    std::shared_ptr<DccCancel> cancel;
+    std::shared_ptr<StartGate> gate;
+};
+
+void SendWorker(Program& program, SendJob job) {
+    EventLoop& loop = program.loop;
+    std::weak_ptr<int> alive = program.transfer.alive;
+    auto post = [&](auto f) { PostToLobby(loop, alive, std::move(f)); };
+
+    // Wait for the receiver in short slices, so a cancel is seen.
+    int fd = -1;
+    auto deadline = std::chrono::steady_clock::now() + job.timings.acceptTimeout;
+    while (!job.cancel->Cancelled() && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{job.listenFd, POLLIN, 0};
+        if (::poll(&p, 1, 50) == 1) {
+            fd = ::accept4(job.listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+            break;
+        }
+    }
+    DccClose(job.listenFd);
+    if (job.cancel->Cancelled()) {
+        DccClose(fd);
+        post([&program] { EndSend(program, SendEnd::Cancelled, 0); });
+        return;
+    }
+    if (fd < 0) {
+        post([&program] { OnSendNotAccepted(program); });
+        return;
+    }
+    job.cancel->SetSocket(fd);
+    post([&program] { OnSendAccepted(program); });
+
+    auto start = job.gate->Wait(*job.cancel);
+    if (!start) {
+        DccClose(fd);
+        post([&program] { EndSend(program, SendEnd::Cancelled, 0); });
+        return;
+    }
+    std::FILE* file = std::fopen(job.path.c_str(), "rb");
+    if (!file || std::fseek(file, static_cast<long>(*start), SEEK_SET) != 0) {
+        if (file) std::fclose(file);
+        DccClose(fd);
+        post([&program] {
+            ShowError(program, "ERROR: Can not open file for sending.");
+            EndSend(program, SendEnd::Cancelled, 0);
+        });
+        return;
+    }
+    ProgressPoster progress(program, job.size);
+    progress(*start);
+    SendResult result = RunSendLoop(fd, file, *start, static_cast<std::uint64_t>(job.size),
+                                    job.timings.loop, *job.cancel, std::ref(progress));
+    std::fclose(file);
+    DccClose(fd);
+    post([&program, result] { EndSend(program, result.end, result.acked); });
+}
+
+void EndSend(Program& program, SendEnd end, std::uint64_t acked) {
+    TransferState& t = T(program);
+    switch (end) {
+        case SendEnd::Finished:
+            program.log.DebugLog("Finished.\r\n");
+            break;
+        case SendEnd::AckError:
+            program.log.DebugLog("Error: All bytes have not been recieved by client.\r\n");
+            break;
+        case SendEnd::SocketError:
+            program.log.DebugLog("ERROR: Could not send data.\r\n");
+            program.ui.ShowMessage("SOCKET ERROR: Could not send/receive data.", BoxIcon::Error);
+            break;
+        case SendEnd::PeerClosed:
+            program.log.DebugLog("ERROR: Could not send data.\r\n");
+            break;
+        case SendEnd::TimedOut:
+            program.log.DebugLog("ERROR: Could not send data.\r\n");
+            program.log.DebugLog(
+                "ERROR: The receiver stopped acknowledging at %llu of %lld bytes.\r\n",
+                static_cast<unsigned long long>(acked), static_cast<long long>(t.sendFileSize));
+            break;
+        case SendEnd::FileError:
+            ShowError(program, "ERROR: Could not read the file for sending.");
+            break;
+        case SendEnd::Cancelled:
+            break;
+    }
+    FinishTransferState(program);
+    CloseTransferWindow(program);
+}
+
+// ---------------------------------------------------------------- receiving side
+
+enum class ReceiveStop {
+    Complete,
+    SocketError,
+    FileError,
+    FileOpenFailed,
+    ResumeFailed,
+    TimedOut,  // the sender closed, stayed silent, or the player closed the window
+};
+
+struct ReceiveEndInfo {
+    ReceiveStop stop = ReceiveStop::TimedOut;
+    bool reachedLoop = false;
+    bool created = false;
+    std::string path;
+    std::string crc;
+};
+
+void EndReceive(Program& program, const ReceiveEndInfo& info);
+
+void AcceptWaitStep(Program& program) {
+    TransferState& t = T(program);
+    t.waitTimer = 0;
+    if (t.phase != TransferPhase::AwaitAccept) return;
+    if (t.acceptAttempt < t.timings.acceptAttempts) {
+        program.log.DebugLog("Attempt #%i.\r\n", t.acceptAttempt);
+        ++t.acceptAttempt;
+        t.waitTimer = program.loop.PostDelayed(t.timings.acceptRetry,
+                                               [&program] { AcceptWaitStep(program); });
+        return;
+    }
+    program.log.DebugLog("ERROR: Resume not supported.\r\n");
+    t.phase = TransferPhase::Moving;
+    t.gate->Refuse();
+}
+
+void OnReceiveConnected(Program& program, ExistingFile existing, std::int64_t have) {
+    TransferState& t = T(program);
+    program.log.DebugLog("Connect successful.\r\n");
+    program.log.DebugLog("Socket connected.\r\n");
+    OpenTransferWindow(program);
+    program.ui.SetControlText(WindowId::FileTransfer, control::kTransferStatus,
+                              program.client.wantedRomFile);
+    if (existing == ExistingFile::Absent) {
+        program.log.DebugLog("File does NOT exisit.\r\n");
+        t.phase = TransferPhase::Moving;
+        t.gate->Open(0);
+        return;
+    }
+    program.log.DebugLog("File exisits.\r\n");
+    program.log.DebugLog("Attempting to resume.\r\n");
+    t.recvResumeFrom = have;
+    std::string line = FormatDccResume(t.peerNick, t.recvFileName, t.recvPeerPort, have);
+    SendDccLine(program, line);
+    program.log.DebugLog("%s\r\n", WithoutLineEnd(line).c_str());
+    t.phase = TransferPhase::AwaitAccept;
+    t.acceptAttempt = 0;
+    AcceptWaitStep(program);
+}
+
+void OnReceiveRefused(Program& program, ExistingFile existing, const std::string& path) {
+    if (existing == ExistingFile::Larger) {
+        ShowError(program, FormatText("ERROR: %s is larger than the offered file. It was left "
+                                      "alone and the download refused.",
+                                      path.c_str()));
+    } else {
+        ShowError(program, FormatText("ERROR: %s has the size of the offered file but is "
+                                      "another ROM. It was left alone and the download refused.",
+                                      path.c_str()));
+    }
+    program.client.downloadRequested = false;
+    FinishTransferState(program);
+}
+
+struct ReceiveJob {
+    std::string ip;
+    int port;
+    std::string path;
+    std::int64_t size;
+    std::string wantedCrc;
+    DccTimings timings;
+    std::shared_ptr<DccCancel> cancel;
+    std::shared_ptr<StartGate> gate;
+};
+
+void ReceiveWorker(Program& program, ReceiveJob job) {
+    EventLoop& loop = program.loop;
+    std::weak_ptr<int> alive = program.transfer.alive;
+    auto post = [&](auto f) { PostToLobby(loop, alive, std::move(f)); };
+
+    std::optional<std::int64_t> existingSize;
+    struct stat st {};
+    if (::stat(job.path.c_str(), &st) == 0) existingSize = static_cast<std::int64_t>(st.st_size);
+    std::string existingCrc;
+    if (existingSize && *existingSize == job.size) existingCrc = FileCrcText(job.path);
+    ExistingFile existing =
+        ClassifyExistingFile(existingSize, job.size, existingCrc, job.wantedCrc);
+    if (existing == ExistingFile::Larger || existing == ExistingFile::OtherContent) {
+        post([&program, existing, path = job.path] { OnReceiveRefused(program, existing, path); });
+        return;
+    }
+
+    int fd = DccConnect(job.ip, job.port, job.timings.connectTimeout);
+    if (fd < 0) {
+        post([&program] {
+            ShowError(program, "ERROR 5: Socket could not connect.");
+            program.client.downloadRequested = false;
+            FinishTransferState(program);
+        });
+        return;
+    }
+    job.cancel->SetSocket(fd);
+    std::int64_t have = existingSize.value_or(0);
+    post([&program, existing, have] { OnReceiveConnected(program, existing, have); });
+
+    ReceiveEndInfo info;
+    info.path = job.path;
+    auto start = job.gate->Wait(*job.cancel);
+    if (!start) {
+        DccClose(fd);
+        info.stop = job.cancel->Cancelled() ? ReceiveStop::TimedOut : ReceiveStop::ResumeFailed;
+        post([&program, info] { EndReceive(program, info); });
+        return;
+    }
+    std::FILE* file = nullptr;
+    if (existing == ExistingFile::Absent) {
+        file = std::fopen(job.path.c_str(), "wb");
+        info.created = file != nullptr;
+    } else {
+        file = std::fopen(job.path.c_str(), "r+b");
+        if (file && std::fseek(file, static_cast<long>(*start), SEEK_SET) != 0) {
+            std::fclose(file);
+            file = nullptr;
+        }
+    }
+    if (!file) {
+        DccClose(fd);
+        info.stop = ReceiveStop::FileOpenFailed;
+        post([&program, info] { EndReceive(program, info); });
+        return;
+    }
+    info.reachedLoop = true;
+    ProgressPoster progress(program, job.size);
+    progress(*start);
+    auto onIdle = [&] { post([&program] { program.log.DebugLog("Timeout.\r\n"); }); };
+    ReceiveResult result =
+        RunReceiveLoop(fd, file, *start, static_cast<std::uint64_t>(job.size), job.timings.loop,
+                       *job.cancel, std::ref(progress), onIdle);
+    bool closed = std::fclose(file) == 0;
+    DccClose(fd);
+    switch (result.end) {
+        case ReceiveEnd::Complete:
+            info.stop = closed ? ReceiveStop::Complete : ReceiveStop::FileError;
+            if (closed) info.crc = FileCrcText(job.path);
+            break;
+        case ReceiveEnd::SocketError:
+            info.stop = ReceiveStop::SocketError;
+            break;
+        case ReceiveEnd::FileError:
+            info.stop = ReceiveStop::FileError;
+            break;
+        case ReceiveEnd::PeerClosed:
+        case ReceiveEnd::Cancelled:
+        case ReceiveEnd::TimedOut:
+            info.stop = ReceiveStop::TimedOut;
+            break;
+    }
+    post([&program, info] { EndReceive(program, info); });
+}
+
+void DeleteCreatedFile(Program& program, const ReceiveEndInfo& info) {
+    if (!info.created) return;
+    program.log.DebugLog("Deleteing empty file.\r\n");
+    std::remove(info.path.c_str());
+}
+
+void SendMatch(Program& program, const char* answer) {
+    const std::string& host = program.client.joinedHostNick;
+    if (host.empty()) return;
+    SendDccLine(program, FormatText("NOTICE %s :%s|MATCH|%s\r\n", host.c_str(), kLobbyTag, answer));
+}
+
+void EndReceive(Program& program, const ReceiveEndInfo& info) {
+    TransferState& t = T(program);
+    if (info.stop == ReceiveStop::SocketError) {
+        program.log.DebugLog("Transfer interupted.\r\n");
+        program.ui.ShowMessage("SOCKET ERROR: Could not receive data.", BoxIcon::Error);
+    } else if (info.stop == ReceiveStop::FileOpenFailed) {
+        program.log.DebugLog("ERROR: Cant open file for receiving.\r\n");
+        program.ui.ShowMessage("ERROR: Can not open file for receiving.", BoxIcon::Error);
+    } else if (info.stop == ReceiveStop::FileError) {
+        ShowError(program, FormatText("ERROR: Could not write %s.", info.path.c_str()));
+    }
+    if (info.reachedLoop || info.stop == ReceiveStop::ResumeFailed) {
+        program.log.DebugLog("Done sending bytes.\r\n");
+    }
+    switch (info.stop) {
+        case ReceiveStop::Complete:
+            if (!program.client.wantedRomCrc.empty() && info.crc == program.client.wantedRomCrc) {
+                program.log.DebugLog("Finished.\r\n");
+                t.transferSucceeded = true;
+                SendMatch(program, "YES");
+            } else {
+                ShowError(program,
+                          FormatText("ERROR: The received file has the CRC %s, not the host's "
+                                     "%s. It is not the ROM of the game.",
+                                     info.crc.empty() ? "(unreadable)" : info.crc.c_str(),
+                                     program.client.wantedRomCrc.c_str()));
+                if (info.created) std::remove(info.path.c_str());
+                SendMatch(program, "NO");
+            }
+            break;
+        case ReceiveStop::SocketError:
+            program.log.DebugLog("ERROR: Packets have not been acknowledged.\r\n");
+            DeleteCreatedFile(program, info);
+            break;
+        case ReceiveStop::FileError:
+            DeleteCreatedFile(program, info);
+            break;
+        case ReceiveStop::FileOpenFailed:
+            break;
+        case ReceiveStop::ResumeFailed:
+            program.log.DebugLog("ERROR: Could not resume download of file.\r\n");
+            break;
+        case ReceiveStop::TimedOut:
+            program.log.DebugLog("Timed out.\r\n");
+            DeleteCreatedFile(program, info);
+            break;
+    }
+    program.client.downloadRequested = false;
+    FinishTransferState(program);
+    CloseTransferWindow(program);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- entry points
+
+void SendDccLine(Program& program, const std::string& line) {
+    int fd = program.conn.ircSocket;
+    if (fd < 0) return;
+    // Whole line or nothing useful: the server reads lines, and a failure shows up in the
+    // connection's own receive loop.
+    std::size_t done = 0;
+    while (done < line.size()) {
+        ssize_t n = ::send(fd, line.data() + done, line.size() - done, MSG_NOSIGNAL);
+        if (n <= 0) return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void OpenTransferWindow(Program& program) {
+    program.log.DebugLog("File transfer window opened.\r\n");
+    program.windows.transfer = true;
+    program.ui.OpenWindow(WindowId::FileTransfer);
+    program.ui.SetProgress(WindowId::FileTransfer, control::kTransferProgress, 0);
+    if (program.windows.client) {
+        program.ui.EnableControl(WindowId::JoinGame, control::kDownload, false);
+    } else if (program.windows.host) {
+        program.ui.EnableControl(WindowId::HostGame, control::kSelect, false);
+    }
+}
+
+void CloseTransferWindow(Program& program) {
+    if (!program.windows.transfer) return;
+    TransferState& t = T(program);
+    program.log.DebugLog("File transfer window closed.\r\n");
+    program.windows.transfer = false;
+    if (program.windows.client) {
+        t.recvFileName.clear();
+        t.recvPeerIp.clear();
+        t.recvFileSize = 0;
+        t.recvPeerPort = 0;
+        t.acceptReceived = false;
+        program.ui.EnableControl(WindowId::JoinGame, control::kDownload, !t.transferSucceeded);
+    } else if (program.windows.host) {
+        t.sendFilePath.clear();
+        t.dccPort = 0;
+        t.sendFileSize = 0;
+        t.resumeRequested = false;
+        t.resumePosition = 0;
+        program.ui.EnableControl(WindowId::HostGame, control::kSelect, true);
+    }
+    program.ui.CloseWindow(WindowId::FileTransfer);
+    // A transfer still running takes the closed window as the player's cancel.
+    if (t.transferInProgress && t.cancel) {
+        if (t.waitTimer) program.loop.Cancel(t.waitTimer);
+        t.waitTimer = 0;
+        t.cancel->Cancel();
+    }
+}
+
+void OfferRomByDcc(Program& program, const std::string& nick) {
+    TransferState& t = T(program);
+    program.log.DebugLog("Client requested file.\r\n");
+    if (t.transferInProgress) {
+        program.log.DebugLog(
+            "ERROR: A transfer is already running; the request of %s is not "
+            "answered.\r\n",
+            nick.c_str());
+        return;
+    }
+    auto name = SafeFileName(program.host.hostRomFile);
+    if (!name) {
+        program.log.DebugLog("ERROR: No ROM has been chosen; nothing to send.\r\n");
+        return;
+    }
+    std::string path = RomFolder(program) + "/" + *name;
+
+    CIni ini = program.Settings();
+    int startPort = ini.GetInt("options", "startport", 4000);
+    int endPort = ini.GetInt("options", "endport", 4010);
+    if (startPort == 0) startPort = 4000;
+    if (endPort == 0) endPort = 4010;
+    if (startPort < 1 || endPort > 65535 || endPort < startPort) {
+        program.log.DebugLog(
+            "ERROR: The port range %i to %i (startport, endport) is not usable; "
+            "no file offered.\r\n",
+            startPort, endPort);
+        return;
+    }
+    auto ipNumber = IpNumberFromText(program.ownIpText);
+    if (!ipNumber) {
+        program.log.DebugLog(
+            "ERROR: The own IP address \"%s\" is unknown or not a dotted IPv4 "
+            "address; no file offered.\r\n",
+            program.ownIpText.c_str());
+        return;
+    }
+
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        program.log.DebugLog("ERROR: Cant open file for sending.\r\n");
+        return;
+    }
+    std::int64_t size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    std::fclose(file);
+    if (size < 0) {
+        program.log.DebugLog("ERROR: Cant open file for sending.\r\n");
+        return;
+    }
+    if (size > kMaxDccFileSize) {
+        ShowError(program, FormatText("ERROR: %s is larger than 2 GiB and cannot be offered.",
+                                      name->c_str()));
+        return;
+    }
+
+    // A random port of the range first; when it is taken, the others in turn.
+    std::random_device seed;
+    std::mt19937 random(seed());
+    int span = endPort - startPort + 1;
+    int first = static_cast<int>(random() % static_cast<unsigned>(span));
+    int listenFd = -1, port = 0;
+    for (int k = 0; k < span && listenFd < 0; ++k) {
+        port = startPort + (first + k) % span;
+        listenFd = DccListen(t.timings.listenAddress, port);
+    }
+    program.log.DebugLog("Port = %i\r\n", port);
+    if (listenFd < 0) {
+        ShowError(program, "ERROR 4: Socket could not connect.");
+        return;
+    }
+
+    t.sendFilePath = path;
+    t.sendFileSize = size;
+    t.dccPort = port;
+    t.resumeRequested = false;
+    t.resumePosition = 0;
+    t.transferInProgress = true;
+    t.direction = TransferDirection::Send;
+    t.phase = TransferPhase::Listening;
+    t.peerNick = nick;
+    t.cancel = std::make_shared<DccCancel>();
+    t.gate = std::make_shared<StartGate>();
+
+    SendDccLine(program, FormatDccSend(nick, *name, *ipNumber, port, size));
+    program.log.DebugLog("Ready to send %s to %s.\r\n", name->c_str(), nick.c_str());
+
+    SendJob job{listenFd, path, size, t.timings, t.cancel, t.gate};
+    t.worker = std::thread(SendWorker, std::ref(program), std::move(job));
+}
+
+void HandleDccResume(Program& program, const std::string& nick, const std::string& text) {
+    TransferState& t = T(program);
+    bool offering = t.direction == TransferDirection::Send &&
+                    (t.phase == TransferPhase::Listening || t.phase == TransferPhase::AwaitResume);
+    if (!offering || nick != t.peerNick) {
+        program.log.DebugLog("Ignored a DCC RESUME from %s: no file is offered to them.\r\n",
+                             nick.c_str());
+        return;
+    }
+    ResumeFields fields = ParseResumeFields(text);
+    if (!fields.position) {
+        program.log.DebugLog("ERROR: The DCC RESUME from %s carries no position; ignored.\r\n",
+                             nick.c_str());
+        return;
+    }
+    if (fields.port != t.dccPort) {
+        program.log.DebugLog("Ignored a DCC RESUME from %s for another port than %i.\r\n",
+                             nick.c_str(), t.dccPort);
+        return;
+    }
+    if (*fields.position > t.sendFileSize) {
+        program.log.DebugLog(
+            "ERROR: The DCC RESUME from %s asks for position %lld of a "
+            "%lld-byte file; ignored.\r\n",
+            nick.c_str(), static_cast<long long>(*fields.position),
+            static_cast<long long>(t.sendFileSize));
+        return;
+    }
+    t.resumeRequested = true;
+    t.resumePosition = *fields.position;
+    std::string line = FormatDccAccept(nick, text);
+    SendDccLine(program, line);
+    program.log.DebugLog("%s\r\n", WithoutLineEnd(line).c_str());
+    if (t.phase == TransferPhase::AwaitResume) StartSending(program, *fields.position);
+}
+
+void HandleDccSend(Program& program, const std::string& nick, const std::string& text) {
+    TransferState& t = T(program);
+    ClientGameState& client = program.client;
+    if (!client.downloadRequested || nick != client.joinedHostNick) {
+        program.log.DebugLog("Ignored a DCC SEND offer from %s: no file was asked of them.\r\n",
+                             nick.c_str());
+        return;
+    }
+    if (t.transferInProgress) {
+        program.log.DebugLog(
+            "ERROR: A transfer is already running; the DCC SEND offer from %s "
+            "was refused.\r\n",
+            nick.c_str());
+        return;
+    }
+    std::string argument = (nick + " " + text).substr(0, 1024);
+    program.log.DebugLog("%s\r\n", WithoutLineEnd(argument).c_str());
+    OfferParse parsed = ParseDccOffer(argument);
+    if (!parsed.offer) {
+        ShowError(program, FormatText("ERROR: The DCC SEND offer from %s was refused: %s.",
+                                      nick.c_str(), parsed.error.c_str()));
+        client.downloadRequested = false;
+        return;
+    }
+    const DccOffer& offer = *parsed.offer;
+    program.log.DebugLog("DCC SEND: %s %s %s %i %i\r\n", offer.nick.c_str(), offer.fileName.c_str(),
+                         offer.ipText.c_str(), offer.port, static_cast<int>(offer.size));
+    auto name = SafeFileName(offer.fileName);
+    if (!name) {
+        ShowError(program, FormatText("ERROR: The offered file name \"%s\" is not a plain file "
+                                      "name. Nothing was written.",
+                                      offer.fileName.c_str()));
+        client.downloadRequested = false;
+        return;
+    }
+    std::string folder = RomFolder(program);
+    if (folder.empty()) {
+        ShowError(program, "ERROR: No ROM folder is set. Nothing was written.");
+        client.downloadRequested = false;
+        return;
+    }
+
+    t.recvFileName = offer.fileName;
+    t.recvFilePath = folder + "/" + *name;
+    t.recvPeerIp = offer.ipText;
+    t.recvPeerPort = offer.port;
+    t.recvFileSize = offer.size;
+    t.recvResumeFrom = 0;
+    t.acceptReceived = false;
+    t.transferSucceeded = false;
+    t.transferInProgress = true;
+    t.direction = TransferDirection::Receive;
+    t.phase = TransferPhase::Connecting;
+    t.peerNick = nick;
+    t.cancel = std::make_shared<DccCancel>();
+    t.gate = std::make_shared<StartGate>();
+    program.log.DebugLog("Opened socket.\r\n");
+
+    ReceiveJob job{offer.ipText,        offer.port, t.recvFilePath, offer.size,
+                   client.wantedRomCrc, t.timings,  t.cancel,       t.gate};
+    t.worker = std::thread(ReceiveWorker, std::ref(program), std::move(job));
+}
+
+void HandleDccAccept(Program& program, const std::string& nick, const std::string& text) {
+    TransferState& t = T(program);
+    if (t.direction != TransferDirection::Receive || t.phase != TransferPhase::AwaitAccept ||
+        nick != t.peerNick) {
+        program.log.DebugLog("Ignored a DCC ACCEPT from %s: no resume was asked of them.\r\n",
+                             nick.c_str());
+        return;
+    }
+    ResumeFields fields = ParseResumeFields(text);
+    if (fields.port != t.recvPeerPort || fields.position != t.recvResumeFrom) {
+        program.log.DebugLog("Ignored a DCC ACCEPT from %s that does not answer our RESUME.\r\n",
+                             nick.c_str());
+        return;
+    }
+    t.acceptReceived = true;
+    if (t.waitTimer) program.loop.Cancel(t.waitTimer);
+    t.waitTimer = 0;
+    t.phase = TransferPhase::Moving;
+    t.gate->Open(static_cast<std::uint64_t>(t.recvResumeFrom));
+}
+
+}  // namespace khub::transfer

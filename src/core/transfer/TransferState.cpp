@@ -1,0 +1,10 @@
+#include "TransferState.h"
+
+namespace khub::transfer {
+
+TransferState::~TransferState() {
+    if (cancel) cancel->Cancel();
+    if (worker.joinable()) worker.join();
+}
+
+}  // namespace khub::transfer

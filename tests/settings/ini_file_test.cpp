@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "settings/IniFile.h"
+#include "support/TempDir.h"
+
+namespace ini = khub::ini;
+using khub::test::ReadFileBytes;
+using khub::test::TempDir;
+using khub::test::WriteFileBytes;
+
+namespace {
+
+// A literal with NUL bytes inside, whole.
+template <std::size_t N>
+std::string Bytes(const char (&s)[N]) {
+    return std::string(s, N - 1);
+}
+
+struct LookupCase {
+    const char* name;
+    std::string content;
+    const char* section;
+    const char* key;
+    std::optional<std::string> expected;
+};
+
+class IniLookup : public ::testing::TestWithParam<LookupCase> {};
+
+TEST_P(IniLookup, FindsTheValueAsTheProfileCallsDo) {
+    const auto& c = GetParam();
+    EXPECT_EQ(ini::Lookup(c.content, c.section, c.key), c.expected);
+}
+
+const std::string kHundredKb(100 * 1024, 'v');
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, IniLookup,
+    ::testing::Values(
+        LookupCase{"SectionAndKeyIgnoreCase", "[Host]\nGameName=Mario\n", "host", "gamename",
+                   "Mario"},
+        LookupCase{"BlanksAroundKeyAndValueTrimmed", "[options]\n \tplayername \t=  Al Bo \t\n",
+                   "options", "playername", "Al Bo"},
+        LookupCase{"CrLfLines", "[options]\r\nrompath=C:\\roms\r\nretries=3\r\n", "options",
+                   "rompath", "C:\\roms"},
+        LookupCase{"BlanksInsideBrackets", "[ host ]\nIP=1.2.3.4\n", "host", "IP", "1.2.3.4"},
+        LookupCase{"MissingSection", "[options]\nretries=3\n", "host", "retries", std::nullopt},
+        LookupCase{"KeyOfAnotherSection", "[host]\nretries=3\n[options]\n", "options", "retries",
+                   std::nullopt},
+        LookupCase{"MissingKey", "[options]\nretries=3\n", "options", "rompath", std::nullopt},
+        LookupCase{"EmptyValueIsPresent", "[options]\nonconnect=\n", "options", "onconnect", ""},
+        LookupCase{"FirstDuplicateKeyWins", "[options]\nretries=1\nretries=2\n", "options",
+                   "retries", "1"},
+        LookupCase{"FirstDuplicateSectionWins", "[options]\nretries=1\n[OPTIONS]\nretries=2\n",
+                   "options", "retries", "1"},
+        LookupCase{"LaterDuplicateSectionStillRead", "[options]\na=1\n[options]\nretries=2\n",
+                   "options", "retries", "2"},
+        LookupCase{"LineWithoutEqualsIgnored", "[options]\nretries\nretries=4\n", "options",
+                   "retries", "4"},
+        LookupCase{"CommentLineIgnored", "[options]\n;retries=9\nretries=4\n", "options", "retries",
+                   "4"},
+        LookupCase{"KeysBeforeAnySectionBelongToNone", "retries=9\n[options]\n", "options",
+                   "retries", std::nullopt},
+        LookupCase{"ValueKeepsLaterEquals", "[options]\nonconnect=MODE x=y\n", "options",
+                   "onconnect", "MODE x=y"},
+        LookupCase{"NoEscaping", "[options]\nblacklist=a\\b,c;d \"e\" \xe9\xff\x80\n", "options",
+                   "blacklist", "a\\b,c;d \"e\" \xe9\xff\x80"},
+        LookupCase{"ByteOrderMarkBeforeFirstSection", "\xEF\xBB\xBF[options]\nretries=7\n",
+                   "options", "retries", "7"},
+        LookupCase{"LastLineWithoutLineEnd", "[options]\nretries=7", "options", "retries", "7"},
+        LookupCase{"BinaryGarbageAround",
+                   Bytes("\x00\x01\xff[\x00]\n\x7f=\x02\n[options]\nretries=6\n\x00\xfe"),
+                   "options", "retries", "6"},
+        LookupCase{"HundredKilobyteLine", "[options]\nblacklist=" + kHundredKb + "\nretries=2\n",
+                   "options", "blacklist", kHundredKb},
+        LookupCase{"AfterHundredKilobyteLine", "[options]\nx" + kHundredKb + "\nretries=2\n",
+                   "options", "retries", "2"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct WriteCase {
+    const char* name;
+    std::string before;
+    const char* section;
+    const char* key;
+    std::string value;
+    std::string after;
+};
+
+class IniWithValue : public ::testing::TestWithParam<WriteCase> {};
+
+TEST_P(IniWithValue, ChangesOnlyTheOneValue) {
+    const auto& c = GetParam();
+    auto out = ini::WithValue(c.before, c.section, c.key, c.value);
+    ASSERT_TRUE(out.has_value());
+    EXPECT_EQ(*out, c.after);
+    EXPECT_EQ(ini::Lookup(*out, c.section, c.key), std::string(c.value));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, IniWithValue,
+    ::testing::Values(
+        WriteCase{"NewFile", "", "options", "startport", "4000", "[options]\nstartport=4000\n"},
+        WriteCase{"ReplaceInPlaceKeepingEverythingElse",
+                  "; my settings\r\n[Options]\r\n  PlayerName =  old name \r\nrompath=/r\r\n\r\n"
+                  "[host]\r\nIP=1.2.3.4\r\n",
+                  "options", "playername", "new",
+                  "; my settings\r\n[Options]\r\n  PlayerName =  new\r\nrompath=/r\r\n\r\n"
+                  "[host]\r\nIP=1.2.3.4\r\n"},
+        WriteCase{"NewKeyAfterTheSectionsLastLine", "[options]\nrompath=/r\n\n[host]\nIP=1\n",
+                  "options", "endport", "4010",
+                  "[options]\nrompath=/r\nendport=4010\n\n[host]\nIP=1\n"},
+        WriteCase{"NewKeyInSectionAtEndWithoutLineEnd", "[options]\nrompath=/r", "options",
+                  "endport", "4010", "[options]\nrompath=/r\nendport=4010\n"},
+        WriteCase{"NewSectionInCrLfFile", "[options]\r\nrompath=/r", "host", "playsound", "1",
+                  "[options]\r\nrompath=/r\r\n[host]\r\nplaysound=1\r\n"},
+        WriteCase{"FirstOfDuplicateSectionsTakesTheKey", "[host]\na=1\n[host]\nb=2\n", "HOST", "c",
+                  "3", "[host]\na=1\nc=3\n[host]\nb=2\n"},
+        WriteCase{"FirstOfDuplicateKeysChanged", "[host]\na=1\na=2\n", "host", "A", "9",
+                  "[host]\na=9\na=2\n"},
+        WriteCase{"BytesKeptAsWritten", "[options]\nblacklist=x\n", "options", "blacklist",
+                  "a\\b,c;d \xe9\xff", "[options]\nblacklist=a\\b,c;d \xe9\xff\n"},
+        WriteCase{"ByteOrderMarkKept", "\xEF\xBB\xBF[options]\nretries=1\n", "options", "retries",
+                  "2", "\xEF\xBB\xBF[options]\nretries=2\n"},
+        WriteCase{"GarbageLinesUntouched", Bytes("[options]\n\x00\x01=\xff\nretries=1\n"),
+                  "options", "retries", "2", Bytes("[options]\n\x00\x01=\xff\nretries=2\n")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(IniWithValue, RefusesWhatTheFormatCannotHoldOnOneLine) {
+    const std::string file = "[options]\nretries=1\n";
+    EXPECT_FALSE(ini::WithValue(file, "options", "retries", "1\r\nretries=2"));
+    EXPECT_FALSE(ini::WithValue(file, "options", "retries", "1\n[host]"));
+    EXPECT_FALSE(ini::WithValue(file, "options", "retries",
+                                Bytes("1\0"
+                                      "2")));
+    EXPECT_FALSE(ini::WithValue(file, "opt]ions", "retries", "1"));
+    EXPECT_FALSE(ini::WithValue(file, "options", "a=b", "1"));
+    EXPECT_FALSE(ini::WithValue(file, "options", " [x]", "1"));
+    EXPECT_FALSE(ini::WithValue(file, "options", ";x", "1"));
+    EXPECT_FALSE(ini::WithValue(file, "options", "", "1"));
+    EXPECT_FALSE(ini::WithValue(file, "", "retries", "1"));
+}
+
+// --- on disk ---
+
+class IniOnDisk : public ::testing::Test {
+  protected:
+    TempDir dir;
+    std::string path = dir.File("K-Hub.ini");
+};
+
+TEST_F(IniOnDisk, WriteKeepsEveryOtherByteOfTheFile) {
+    const std::string before = std::string(
+        "; K-Hub I settings\r\n"
+        "[options]\r\n"
+        "playername=Al\r\n"
+        "startport = 0 \r\n"
+        "odd line without equals\r\n"
+        "\r\n"
+        "[UI]\r\n"
+        "GamelistBGColor=255,128,0\r\n"
+        "bin=\x01\x02\xfe\xff\r\n"
+        "tail without line end");
+    WriteFileBytes(path, before);
+    ASSERT_TRUE(ini::Write(path, "OPTIONS", "StartPort", "4000"));
+    std::string expected = before;
+    expected.replace(expected.find("startport = 0 "), 14, "startport = 4000");
+    EXPECT_EQ(ReadFileBytes(path), expected);
+}
+
+TEST_F(IniOnDisk, MissingFolderReadsNothingAndWritesNothing) {
+    std::string inMissing = dir.File("gone/K-Hub.ini");
+    EXPECT_EQ(ini::Read(inMissing, "options", "retries"), std::nullopt);
+    EXPECT_FALSE(ini::Write(inMissing, "options", "retries", "3"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "gone"));
+}
+
+TEST_F(IniOnDisk, AFolderWhereTheFileShouldBeIsLeftAlone) {
+    std::filesystem::create_directory(path);
+    EXPECT_EQ(ini::Read(path, "options", "retries"), std::nullopt);
+    EXPECT_FALSE(ini::Write(path, "options", "retries", "3"));
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
+TEST_F(IniOnDisk, ReadOnlyFileStaysAsItWas) {
+    WriteFileBytes(path, "[options]\nretries=1\n");
+    ::chmod(path.c_str(), 0444);
+    EXPECT_FALSE(ini::Write(path, "options", "retries", "2"));
+    EXPECT_EQ(ReadFileBytes(path), "[options]\nretries=1\n");
+    EXPECT_EQ(ini::Read(path, "options", "retries"), "1");
+}
+
+TEST_F(IniOnDisk, ReadOnlyFolderGetsNoFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write into any folder";
+    std::string other = dir.File("locked/K-Hub.ini");
+    std::filesystem::create_directory(dir.path() / "locked");
+    ::chmod((dir.path() / "locked").c_str(), 0555);
+    EXPECT_FALSE(ini::Write(other, "options", "retries", "2"));
+    EXPECT_FALSE(std::filesystem::exists(other));
+}
+
+TEST_F(IniOnDisk, AWriteThatFailsHalfwayLeavesTheOldFile) {
+    // The new content cannot be written whole: the file size limit stops it midway, as a
+    // full disk would. The write runs in a child process so the limit stays there.
+    const std::string before = "[options]\nblacklist=" + std::string(8000, 'a') + "\n";
+    WriteFileBytes(path, before);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        bool written = ini::Write(path, "options", "retries", "2");
+        ::_exit(written ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write reported success";
+    EXPECT_EQ(ReadFileBytes(path), before);
+    int files = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 1) << "a temporary file was left behind";
+}
+
+TEST_F(IniOnDisk, WriteLeavesNoTemporaryFilesAndKeepsModeAndOwner) {
+    WriteFileBytes(path, "[options]\n");
+    ::chmod(path.c_str(), 0600);
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(ini::Write(path, "options", "retries", std::to_string(i)));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    if (::geteuid() == 0) {
+        // Root editing a user's settings leaves the file that user's.
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+        ASSERT_TRUE(ini::Write(path, "options", "retries", "x"));
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
+    int files = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 1);
+}
+
+TEST_F(IniOnDisk, WriteThroughASymbolicLinkKeepsTheLink) {
+    std::string real = dir.File("real.ini");
+    WriteFileBytes(real, "[options]\nretries=1\n");
+    std::filesystem::create_symlink(real, path);
+    ASSERT_TRUE(ini::Write(path, "options", "retries", "2"));
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(ReadFileBytes(real), "[options]\nretries=2\n");
+}
+
+TEST_F(IniOnDisk, ConcurrentWritersLoseNoWrite) {
+    // Each thread owns some keys and writes them over and over; other threads read all the
+    // while. Half of the threads name the file by another spelling of the same path.
+    constexpr int kThreads = 6, kKeys = 3, kRounds = 6;
+    std::string otherSpelling = (dir.path() / "." / "K-Hub.ini").string();
+    std::vector<std::thread> threads;
+    std::atomic<bool> readFailed{false};
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            const std::string& p = t % 2 ? otherSpelling : path;
+            for (int r = 0; r < kRounds; ++r) {
+                for (int k = 0; k < kKeys; ++k) {
+                    std::string key = "k" + std::to_string(t) + "_" + std::to_string(k);
+                    if (!ini::Write(p, t % 3 ? "options" : "host", key, std::to_string(r))) {
+                        readFailed = true;
+                    }
+                }
+                // A key written earlier by this thread is always there.
+                if (r > 0 &&
+                    !ini::Read(p, t % 3 ? "options" : "host", "k" + std::to_string(t) + "_0")) {
+                    readFailed = true;
+                }
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_FALSE(readFailed);
+    for (int t = 0; t < kThreads; ++t) {
+        for (int k = 0; k < kKeys; ++k) {
+            std::string key = "k" + std::to_string(t) + "_" + std::to_string(k);
+            EXPECT_EQ(ini::Read(path, t % 3 ? "options" : "host", key), std::to_string(kRounds - 1))
+                << key;
+        }
+    }
+}
+
+}  // namespace
