@@ -93,6 +93,7 @@ TEST_F(WindowsTest, ThePlayerClosingAGameWindowRunsItsCancel) {
 
 TEST_F(WindowsTest, JoinGameWaitsDisabledAndShowsTheScanAsAThinBar) {
     MakeFrame();
+    program_->windows.client = true;
     ui_.OpenWindow(WindowId::JoinGame);
     ASSERT_NE(Open(WindowId::JoinGame), nullptr);
     EXPECT_FALSE(Enabled(WindowId::JoinGame, control::kJoinChatEdit));
