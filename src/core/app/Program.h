@@ -6,6 +6,7 @@
 
 #include "app/Log.h"
 #include "irc/ConnectionState.h"
+#include "irc/UserList.h"
 #include "lobby/GameList.h"
 #include "lobby/LobbyState.h"
 #include "platform/EventLoop.h"
@@ -39,6 +40,7 @@ struct Program {
     std::string forumUrl;
 
     ConnectionState conn;
+    ChannelUsers users{log};  // the lobby channel's nicks and levels, and the moderators
     GameList games;
     WindowsOpen windows;
     HostGameState host;

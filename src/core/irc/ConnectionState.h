@@ -3,11 +3,44 @@
 // other field belongs to the lobby thread.
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "platform/EventLoop.h"
 
 namespace khub {
 
+// One connected socket, shared by the lobby thread (which may shut it down) and the
+// receive thread (which alone closes it, once it has stopped reading).
+struct IrcLink {
+    explicit IrcLink(int fd, std::uint64_t generation) : fd(fd), generation(generation) {}
+    // Wakes the reader (SHUT_RD / SHUT_RDWR) or ends our half (SHUT_WR). Harmless once closed.
+    void Shutdown(int how);
+    void Close();
+    bool Closed();
+
+    const int fd;
+    const std::uint64_t generation;
+    std::atomic<bool> receiveEnded{false};
+
+  private:
+    std::mutex mutex_;
+    bool closed_ = false;
+};
+
 struct ConnectionState {
+    ConnectionState() = default;
+    ConnectionState(const ConnectionState&) = delete;
+    ConnectionState& operator=(const ConnectionState&) = delete;
+    // Stops the connect and receive threads and closes the socket.
+    ~ConnectionState();
+
     std::atomic<int> ircSocket{-1};
     std::atomic<int> lastReceiveResult{0};
     std::atomic<bool> receiveLoopActive{false};
@@ -17,6 +50,31 @@ struct ConnectionState {
     std::string channelName = "#K-HubI";
     std::string nickLine, userLine, joinLine;
     bool channelJoinSent = false;
+    bool registrationSent = false;  // NICK and USER went out for this connection
+
+    // Where lines to the server go instead of the socket (tests record them here).
+    // Returns what send() would: bytes sent, or 0 / -1 on failure.
+    std::function<long(std::string_view)> sendOverride;
+    // One whole line at a time, from any thread.
+    std::mutex sendMutex;
+
+    // Every connect and every disconnect starts a new generation; lines and results that
+    // threads post for an older one are dropped on arrival.
+    std::atomic<std::uint64_t> generation{0};
+    std::shared_ptr<IrcLink> link;  // lobby thread
+    EventLoop::TimerId registrationTimer = 0;
+    EventLoop::TimerId disconnectTimer = 0;
+    EventLoop::TimerId motdTimer = 0;             // joins after the MOTD if no own MODE came
+    bool connecting = false;                      // a connect thread is trying
+    bool connectItemEnabled = true;               // File > Connect / Disconnect (menu item 200)
+    std::vector<std::shared_ptr<IrcLink>> links;  // every link made, for StopThreads
+
+    // Threads of this connection and of earlier ones; joined when the program ends.
+    std::atomic<bool> stopping{false};
+    std::vector<std::thread> threads;
+
+    // Ends every thread: wakes a connect attempt and the reader, then joins them.
+    void StopThreads();
 };
 
 }  // namespace khub

@@ -27,6 +27,9 @@ void CloseOwnHosting(Program& program);
 void HandleNewPlayer(Program& program, const std::string& nick);
 // The connection is being reset: close the game windows and forget the game.
 void CloseGameWindowsOnReset(Program& program);
+// The player disconnected: run the open Host Game window's Cancel, or else the open Join
+// Game window's Cancel.
+void CancelGameWindows(Program& program);
 // The server answered 421 for a command (e.g. WALLVOICES).
 void HandleUnknownCommand(Program& program, const std::string& command);
 

@@ -50,11 +50,8 @@ struct LobbyLinks {
     std::function<bool(const std::string& line)> sendLine;
     // The channel user list's level of nick, -1 when absent.
     std::function<int(const std::string& nick)> userLevel;
-    // Offer the host's ROM to nick by DCC (answer to GET).
+    // Instead of the DCC offer that answers GET (tests).
     std::function<void(const std::string& nick)> offerRomByDcc;
-    std::function<bool()> transferInProgress;
-    // Close the File Transfer window with its own Cancel steps.
-    std::function<void()> closeTransferWindow;
     // Runs a long job (the ROM folder scan) away from the lobby thread.
     std::function<void(std::function<void()> job)> runWorker;
     Process* process = nullptr;  // nullptr: the system's

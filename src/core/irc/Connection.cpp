@@ -1,0 +1,410 @@
+#include "Connection.h"
+
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "app/Program.h"
+#include "irc/IrcDispatcher.h"
+#include "irc/LineSplitter.h"
+#include "lobby/LobbyHooks.h"
+#include "platform/Sockets.h"
+
+namespace khub {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kConnectTimeoutSeconds = 5;
+constexpr auto kRetryPause = 500ms;
+// Servers outside the lobby's family may never send the ident notice we register on.
+constexpr auto kRegistrationWait = 5s;
+// After our QUIT the server closes the link; one that doesn't is cut off after this.
+constexpr auto kDisconnectGrace = 3s;
+
+constexpr const char* kFarewells[5] = {
+    "QUIT :<-- RAGE QUIT!\r\n",
+    "QUIT :Barbie Super Model iz teh besd!\r\n",
+    "QUIT :I need my bi-weekly nap.\r\n",
+    "QUIT :Time to pretend I have a life!\r\n",
+    "QUIT :My FrankenBerry's are getting soggy...\r\n",
+};
+
+int RandomInRange(int low, int high) {
+    static std::mutex mutex;
+    static std::mt19937 generator(std::random_device{}());
+    std::lock_guard lock(mutex);
+    return std::uniform_int_distribution<int>(low, high)(generator);
+}
+
+void SetTitle(Program& p, const std::string& suffix) {
+    p.ui.SetMainTitle(std::string(kProgramTitle) + " - " + suffix);
+}
+
+void SetConnectItem(Program& p, const char* text, bool enabled) {
+    p.conn.connectItemEnabled = enabled;
+    p.ui.SetMenuItem(menu::kConnect, text, enabled);
+}
+
+void OpenOptions(Program& p) {
+    p.windows.options = true;
+    p.ui.OpenWindow(WindowId::Options);
+}
+
+// Forgets the current link: its lines and results still in flight are dropped on arrival.
+void DropLink(Program& p, int how) {
+    ++p.conn.generation;
+    p.loop.Cancel(p.conn.registrationTimer);
+    p.conn.registrationTimer = 0;
+    p.loop.Cancel(p.conn.motdTimer);
+    p.conn.motdTimer = 0;
+    p.conn.connecting = false;
+    p.conn.receiveLoopActive = false;
+    p.conn.receiveThreadRunning = false;
+    if (auto link = std::move(p.conn.link)) {
+        {
+            std::lock_guard lock(p.conn.sendMutex);
+            if (p.conn.ircSocket == link->fd) p.conn.ircSocket = -1;
+        }
+        link->Shutdown(how);
+        if (how == SHUT_WR) {
+            p.conn.disconnectTimer =
+                p.loop.PostDelayed(kDisconnectGrace, [link] { link->Shutdown(SHUT_RDWR); });
+        }
+    }
+}
+
+struct ReceivedItem {
+    std::string line;
+    std::size_t droppedLength = 0;  // nonzero: a line too long to keep
+};
+
+void DeliverLines(Program& p, std::uint64_t generation, const std::vector<ReceivedItem>& items) {
+    for (const ReceivedItem& item : items) {
+        // A line may have ended the connection; what came after it belongs to nobody.
+        if (generation != p.conn.generation) return;
+        if (item.droppedLength) {
+            p.log.DebugLog("Dropped a line of %zu bytes from the server (longer than %zu).\r\n",
+                           item.droppedLength, LineSplitter::kMaxLine);
+        } else {
+            DispatchIrcLine(p, item.line);
+        }
+    }
+}
+
+void OnReceiveEnded(Program& p, std::uint64_t generation, long result) {
+    if (generation != p.conn.generation) return;  // we had let it go already
+    if (result < 0) {
+        p.log.DebugLog("Socket Error! Disconnecting.\r\n");
+    } else {
+        p.log.DebugLog("The server closed the connection. Disconnecting.\r\n");
+    }
+    ResetConnection(p);
+    p.ui.ShowMessage("ERROR 3: Socket connection lost.", BoxIcon::Error);
+}
+
+void ReceiveThread(Program* program, std::shared_ptr<IrcLink> link) {
+    Program& p = *program;
+    const std::uint64_t generation = link->generation;
+    LineSplitter splitter;
+    char buffer[1024];
+    long result;
+    for (;;) {
+        result = recv(link->fd, buffer, sizeof buffer, 0);
+        if (result < 0 && errno == EINTR) continue;
+        if (generation == p.conn.generation)
+            p.conn.lastReceiveResult = result < 0 ? -1 : static_cast<int>(result);
+        if (result <= 0) break;
+        std::vector<ReceivedItem> items;
+        splitter.Feed(
+            std::string_view(buffer, static_cast<std::size_t>(result)),
+            [&](std::string_view line) {
+                items.push_back({std::string(line), 0});
+            },
+            [&](std::size_t length) {
+                items.push_back({std::string(), length});
+            });
+        if (!items.empty()) {
+            p.loop.Post([program, generation, items = std::move(items)] {
+                DeliverLines(*program, generation, items);
+            });
+        }
+    }
+    p.loop.Post([program, generation, result] { OnReceiveEnded(*program, generation, result); });
+    {
+        std::lock_guard lock(p.conn.sendMutex);
+        if (p.conn.ircSocket == link->fd) p.conn.ircSocket = -1;
+        link->Close();
+    }
+    link->receiveEnded = true;
+}
+
+void OnConnectResult(Program& p, std::uint64_t generation, int fd) {
+    if (generation != p.conn.generation) {  // given up on meanwhile
+        CloseSocket(fd);
+        return;
+    }
+    p.conn.connecting = false;
+    if (fd < 0) {
+        p.log.DebugLog("ERROR 1: Socket could not connect.\r\n");
+        p.ui.ShowMessage("ERROR: Failed to connect to server. Socket could not connect.",
+                         BoxIcon::Error);
+        SetTitle(p, "not connected");
+        SetConnectItem(p, "&Connect", true);
+        return;
+    }
+    p.log.DebugLog("Connecting to server. Please wait...\r\n");
+    auto link = std::make_shared<IrcLink>(fd, generation);
+    {
+        std::lock_guard lock(p.conn.sendMutex);
+        p.conn.ircSocket = fd;
+    }
+    p.conn.link = link;
+    p.conn.links.push_back(link);
+    p.conn.lastReceiveResult = 0;
+    p.conn.receiveLoopActive = true;
+    p.conn.receiveThreadRunning = true;
+    p.conn.channelJoinSent = false;
+    p.conn.registrationSent = false;
+    SetTitle(p, "connecting..");
+    p.conn.threads.emplace_back(ReceiveThread, &p, link);
+    p.conn.registrationTimer = p.loop.PostDelayed(kRegistrationWait, [&p, generation] {
+        p.conn.registrationTimer = 0;
+        if (generation != p.conn.generation || p.conn.registrationSent) return;
+        p.log.DebugLog("No ident notice from the server; registering anyway.\r\n");
+        SendRegistration(p);
+    });
+}
+
+void ConnectThread(Program* program, std::uint64_t generation, ServerAddress server, int retries) {
+    Program& p = *program;
+    int fd = kInvalidSocket;
+    for (int attempt = 1; attempt <= retries && !p.conn.stopping; ++attempt) {
+        p.log.DebugLog("Connection attempt #%i.\r\n", attempt);
+        p.loop.Post([program, generation, attempt] {
+            if (generation != program->conn.generation) return;
+            SetTitle(*program, "connecting. (Attempt: #" + std::to_string(attempt) + ")");
+        });
+        fd = ConnectWithTimeout(p.log, server.host, server.port, kConnectTimeoutSeconds,
+                                &p.conn.stopping);
+        if (fd >= 0) break;
+        for (auto waited = 0ms; attempt < retries && waited < kRetryPause && !p.conn.stopping;
+             waited += 50ms) {
+            std::this_thread::sleep_for(50ms);
+        }
+    }
+    if (p.conn.stopping) {
+        CloseSocket(fd);
+        return;
+    }
+    p.loop.Post([program, generation, fd] { OnConnectResult(*program, generation, fd); });
+}
+
+}  // namespace
+
+void IrcLink::Shutdown(int how) {
+    std::lock_guard lock(mutex_);
+    if (!closed_) ::shutdown(fd, how);
+}
+
+void IrcLink::Close() {
+    std::lock_guard lock(mutex_);
+    if (!closed_) CloseSocket(fd);
+    closed_ = true;
+}
+
+bool IrcLink::Closed() {
+    std::lock_guard lock(mutex_);
+    return closed_;
+}
+
+ConnectionState::~ConnectionState() {
+    StopThreads();
+}
+
+void ConnectionState::StopThreads() {
+    stopping = true;
+    // The farewell QUIT may still be on its way: give the server a moment to close first.
+    if (link) {
+        for (int i = 0; i < 100 && !link->receiveEnded; ++i) std::this_thread::sleep_for(10ms);
+    }
+    for (auto& l : links) l->Shutdown(SHUT_RDWR);
+    for (auto& t : threads) {
+        if (t.joinable()) t.join();
+    }
+    threads.clear();
+}
+
+ServerAddress ServerFromSettings(const CIni& settings) {
+    ServerAddress server;
+    server.host = settings.GetString("options", "server");
+    if (server.host.empty()) server.host = kServerNames[0];
+    int port = settings.GetInt("options", "port", kDefaultServerPort);
+    server.port = static_cast<std::uint16_t>(port > 0 && port <= 65535 ? port : kDefaultServerPort);
+    return server;
+}
+
+std::string RandomFallbackNick() {
+    return kFallbackNickBase + std::to_string(RandomInRange(1, 99));
+}
+
+long SendIrcLine(Program& p, std::string_view line) {
+    long result;
+    {
+        std::lock_guard lock(p.conn.sendMutex);
+        if (p.conn.sendOverride) {
+            result = p.conn.sendOverride(line);
+        } else {
+            int fd = p.conn.ircSocket;
+            result = fd < 0 ? -1 : SendAll(fd, line.data(), line.size());
+        }
+    }
+    if (result < 1) ReportSocketFailure(p);
+    return result;
+}
+
+int ReportSocketFailure(Program& p) {
+    if (p.conn.lastReceiveResult != -1) return 0;
+    auto report = [&p] {
+        p.log.DebugLog("Socket Error! Disconnecting.\r\n");
+        ResetConnection(p);
+        p.ui.ShowMessage("ERROR 2: Socket connection lost.", BoxIcon::Error);
+    };
+    if (p.loop.InLoopThread()) {
+        report();
+    } else {
+        p.loop.Post(report);
+    }
+    return 0;
+}
+
+void ShowUsersOnlineTitle(Program& p) {
+    SetTitle(p, std::to_string(p.users.onlineUserCount()) + " users online");
+}
+
+void ToggleConnection(Program& p) {
+    if (!p.conn.connectItemEnabled) return;
+    CIni settings = p.Settings();
+    bool connected = p.conn.receiveThreadRunning;
+    if (settings.GetStringCut("options", "programpath", 260).empty() ||
+        settings.GetStringCut("options", "rompath", 260).empty() ||
+        (!connected && settings.GetStringCut("options", "playername", 260).empty())) {
+        OpenOptions(p);
+        return;
+    }
+    if (connected) {
+        Disconnect(p);
+    } else {
+        SetTitle(p, "connecting.");
+        StartConnect(p);
+    }
+}
+
+void StartConnect(Program& p) {
+    SetConnectItem(p, "Dis&connect", false);
+    CIni settings = p.Settings();
+    std::string nick = settings.GetStringCut("options", "playername", 51);
+    p.log.DebugLog("nnl = %i\r\n", static_cast<int>(nick.size()));
+    if (nick.size() < 5 || nick.size() > 15) {
+        nick = RandomFallbackNick();
+    } else {
+        bool replaced = false;
+        for (char& c : nick) {
+            if (c == ' ') {
+                c = '_';
+                replaced = true;
+            }
+        }
+        if (replaced) settings.SetString("options", "playername", nick);
+    }
+    ConnectionState& c = p.conn;
+    c.ownNick = nick;
+    c.ircUserName = "KHubUser";
+    c.channelName = "#K-HubI";
+    c.nickLine = "NICK " + c.ownNick + "\r\n";
+    c.userLine = "USER " + c.ircUserName + " 8 * :" + c.ircUserName + "\r\n";
+    c.joinLine = "JOIN " + c.channelName + "\r\n";
+
+    // Fewer than one attempt would never connect at all.
+    int retries = std::max(1, static_cast<int>(settings.GetInt("options", "retries", 5)));
+    ServerAddress server = ServerFromSettings(settings);
+    std::uint64_t generation = ++c.generation;
+    c.connecting = true;
+    c.threads.emplace_back(ConnectThread, &p, generation, server, retries);
+}
+
+void Disconnect(Program& p) {
+    p.log.DebugLog("Disconnecting.\r\n");
+    {
+        // Sent without the failure rule: we are leaving anyway.
+        std::lock_guard lock(p.conn.sendMutex);
+        std::string_view quit = "QUIT :\r\n";
+        if (p.conn.sendOverride) {
+            p.conn.sendOverride(quit);
+        } else if (p.conn.ircSocket >= 0) {
+            SendAll(p.conn.ircSocket, quit.data(), quit.size());
+        }
+    }
+    SetConnectItem(p, "&Connect", true);
+    p.ui.SetMenuItem(menu::kCreate, "", false);
+    p.ui.SetMenuItem(menu::kJoin, "", false);
+    SetTitle(p, "not connected");
+    p.games.Clear();
+    p.users.Clear();
+    p.conn.receiveLoopActive = false;
+    lobby::CancelGameWindows(p);
+    DropLink(p, SHUT_WR);
+}
+
+void ResetConnection(Program& p) {
+    SetTitle(p, "not connected");
+    p.games.Clear();
+    p.users.Clear();
+    p.users.ClearModerators();
+    p.conn.receiveLoopActive = false;
+    lobby::CloseGameWindowsOnReset(p);
+    SetConnectItem(p, "&Connect", true);
+    p.ui.SetMenuItem(menu::kCreate, "", false);
+    p.ui.SetMenuItem(menu::kJoin, "", false);
+    DropLink(p, SHUT_RDWR);
+}
+
+void RunExitSequence(Program& p) {
+    SendIrcLine(p, kFarewells[RandomInRange(1, 5) - 1]);
+    p.conn.receiveLoopActive = false;
+    DropLink(p, SHUT_WR);
+}
+
+void SendRegistration(Program& p) {
+    if (p.conn.registrationSent) return;
+    p.conn.registrationSent = true;
+    p.loop.Cancel(p.conn.registrationTimer);
+    p.conn.registrationTimer = 0;
+    SendIrcLine(p, p.conn.nickLine);
+    p.log.DebugLog("-> %s\r\n", p.conn.nickLine.c_str());
+    SendIrcLine(p, p.conn.userLine);
+}
+
+void RunOnConnectSequence(Program& p) {
+    const std::string& nick = p.conn.ownNick;
+    SendIrcLine(p, "USERIP " + nick + "\r\n");
+    SendIrcLine(p, "USERIP " + nick + "\r\n");
+    SendIrcLine(p, "USERHOST " + nick + "\r\n");
+    SendIrcLine(p, "USERHOST " + nick + "\r\n");
+    p.conn.channelJoinSent = true;
+    p.loop.Cancel(p.conn.motdTimer);
+    p.conn.motdTimer = 0;
+    SendIrcLine(p, p.conn.joinLine);
+    std::string onConnect = p.Settings().GetStringCut("options", "onconnect", 2047);
+    if (!onConnect.empty()) {
+        p.log.DebugLog("Performing OnConnect command.\r\n");
+        SendIrcLine(p, onConnect + "\r\n");
+    }
+    SetTitle(p, "connecting...");
+}
+
+}  // namespace khub

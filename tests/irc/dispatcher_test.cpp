@@ -1,0 +1,484 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "irc/Connection.h"
+#include "support/IrcHarness.h"
+
+using namespace khub;
+using khub::test::IrcHarness;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+// --- registration ---------------------------------------------------------------------
+
+TEST(DispatchRegistration, IdentNoticeSendsNickAndUserOnce) {
+    IrcHarness h;
+    h.Connected("Alice");
+    h.Recv("NOTICE AUTH :*** Looking up your hostname");
+    EXPECT_EQ(h.TakeSent(), Lines{});
+    h.Recv("NOTICE AUTH :*** Checking Ident");
+    EXPECT_EQ(h.TakeSent(), (Lines{"NICK Alice\r\n", "USER KHubUser 8 * :KHubUser\r\n"}));
+    EXPECT_EQ(h.Log(), Lines{"-> NICK Alice\r\n\r\n"});
+    h.Recv(":irc.test.local NOTICE AUTH :*** Checking Ident");
+    EXPECT_EQ(h.TakeSent(), Lines{});
+}
+
+TEST(DispatchRegistration, FirstOwnModeRunsTheOnConnectSequenceOnce) {
+    IrcHarness h;
+    h.Set("options", "onconnect", "PRIVMSG NickServ :identify pw");
+    h.Connected("Alice");
+    h.program->conn.registrationSent = true;
+    h.Recv(":irc.test.local 001 Alice :Welcome to the Internet Relay Network Alice");
+    // ircu sends the own MODE just after the MOTD; that MODE starts the sequence.
+    h.Recv(":irc.test.local 376 Alice :End of /MOTD command.");
+    EXPECT_EQ(h.TakeSent(), Lines{});
+    h.Recv(":irc.test.local NOTICE Alice :on 1 ca 1(4) ft 10(10)");
+    h.Recv(":Alice!KHubUser@127.0.0.1 MODE Alice :+i");
+    EXPECT_EQ(h.TakeSent(), (Lines{"USERIP Alice\r\n", "USERIP Alice\r\n", "USERHOST Alice\r\n",
+                                   "USERHOST Alice\r\n", "JOIN #K-HubI\r\n",
+                                   "PRIVMSG NickServ :identify pw\r\n"}));
+    EXPECT_TRUE(h.LogHas("Performing OnConnect command."));
+    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - connecting...");
+    EXPECT_TRUE(h.program->conn.channelJoinSent);
+    h.Recv(":Alice MODE Alice :+owsg");
+    h.Recv(":irc.test.local 422 Alice :MOTD File is missing");
+    h.loop.AdvanceBy(std::chrono::seconds(5));
+    EXPECT_EQ(h.TakeSent(), Lines{});
+}
+
+TEST(DispatchRegistration, EndOfMotdJoinsWhenTheServerSendsNoOwnMode) {
+    for (const char* end :
+         {":srv 376 Alice :End of MOTD", ":srv 422 Alice :MOTD File is missing"}) {
+        IrcHarness h;
+        h.Connected("Alice");
+        h.program->conn.registrationSent = true;
+        h.Recv(end);
+        EXPECT_EQ(h.TakeSent(), Lines{});  // the own MODE may still come
+        h.loop.AdvanceBy(std::chrono::milliseconds(999));
+        EXPECT_EQ(h.TakeSent(), Lines{});
+        h.loop.AdvanceBy(std::chrono::milliseconds(1));
+        auto sent = h.TakeSent();
+        ASSERT_EQ(sent.size(), 5u) << end;
+        EXPECT_EQ(sent[4], "JOIN #K-HubI\r\n");
+        EXPECT_TRUE(h.LogHas(std::string(end).substr(1)));  // still logged raw
+    }
+}
+
+TEST(DispatchRegistration, WelcomeTargetBecomesTheOwnNick) {
+    IrcHarness h;
+    h.Connected("AliceWithALongName");
+    h.Recv(":irc.test.local 001 AliceWithALong :Welcome");
+    EXPECT_EQ(h.program->conn.ownNick, "AliceWithALong");
+    h.Recv(":AliceWithALong!KHubUser@127.0.0.1 MODE AliceWithALong :+i");
+    auto sent = h.TakeSent();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent[0], "USERIP AliceWithALong\r\n");
+}
+
+TEST(DispatchRegistration, PingIsAnsweredWithCrOnly) {
+    IrcHarness h;
+    h.Registered();
+    h.Recv("PING :irc.test.local");
+    EXPECT_EQ(h.TakeSent(), Lines{"PONG :irc.test.local\r"});
+    h.Recv("PING :1234567");
+    EXPECT_EQ(h.TakeSent(), Lines{"PONG :1234567\r"});
+    EXPECT_EQ(h.Log(), Lines{});
+}
+
+TEST(DispatchRegistration, NickInUseOrBadPicksAFallbackAndSaysSo) {
+    for (bool inUse : {true, false}) {
+        IrcHarness h;
+        h.Connected("Alice");
+        h.Recv(inUse ? ":srv 433 * Alice :Nickname is already in use."
+                     : ":srv 432 * 1bad :Erroneous Nickname");
+        const std::string& nick = h.program->conn.ownNick;
+        EXPECT_TRUE(std::regex_match(nick, std::regex("K-HubUser[1-9][0-9]?"))) << nick;
+        EXPECT_EQ(h.TakeSent(), Lines{"NICK " + nick + "\r\n"});
+        EXPECT_EQ(h.Log(), Lines{"Setting NickName as " + nick + ".\r\n"});
+        ASSERT_EQ(h.ui.Boxes().size(), 1u);
+        EXPECT_EQ(h.ui.Boxes()[0].first,
+                  inUse
+                      ? "The chosen nickname is already in use. Setting it to K-HubUser## for now."
+                      : "The chosen nickname was bad. Setting it to K-HubUser## for now.");
+        EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Information);
+    }
+}
+
+// --- the channel: arrivals, levels, departures ------------------------------------------
+
+class DispatchChannel : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        h.Registered("Alice");
+        h.Recv(":srv 353 Alice = #K-HubI :Alice +Bob Carol @Olga @ChanServ");
+        h.program->games.PutGameRow({"Bob's game", "Bob", "1/2"});
+        h.program->games.PutGameRow({"Olga's game", "Olga", "1/2"});
+        h.ClearLog();
+    }
+    int Level(const std::string& nick) { return h.program->users.PeekLevel(nick); }
+    int Online() { return h.program->users.onlineUserCount(); }
+    bool HasRow(const std::string& host) { return h.program->games.FindGameRow(host) >= 0; }
+    IrcHarness h;
+};
+
+TEST_F(DispatchChannel, NamesFillTheListAndTheTitle) {
+    EXPECT_EQ(Level("Alice"), 0);
+    EXPECT_EQ(Level("Bob"), 1);
+    EXPECT_EQ(Level("Olga"), 3);
+    EXPECT_EQ(Level("ChanServ"), 4);
+    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 2 users online");
+    EXPECT_EQ(h.TakeSent(), Lines{});
+}
+
+TEST_F(DispatchChannel, JoinAddsOthersAndOwnEchoEnablesTheConnectItem) {
+    h.Recv(":Dave!KHubUser@127.0.0.1 JOIN #K-HubI");
+    EXPECT_EQ(h.Log(), (Lines{"<Dave> joins...\r\n", "Dave not found in the NickList. -1\r\n",
+                              "Dave added at Index: 5 Level: 0\r\n", "UserCount: 6.\r\n"}));
+    EXPECT_EQ(Level("Dave"), 0);
+    h.ClearLog();
+    h.Recv(":Alice!KHubUser@127.0.0.1 JOIN :#k-hubi");
+    EXPECT_EQ(h.Log(), Lines{"<Alice> joins...\r\n"});
+    EXPECT_TRUE(h.ui.MenuEnabled(menu::kConnect));
+    h.ClearLog();
+    h.Recv(":Dave!u@h JOIN #elsewhere");
+    EXPECT_EQ(h.Log(), Lines{"<Dave> joins #elsewhere\r\n"});
+}
+
+TEST_F(DispatchChannel, VoiceCountsOnceAndOnlyForPlainMembers) {
+    h.Recv(":Olga!u@h MODE #K-HubI +v Carol");
+    EXPECT_EQ(Level("Carol"), 1);
+    EXPECT_EQ(Online(), 3);
+    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 3 users online");
+    EXPECT_TRUE(h.LogHas("UserCount: 3."));
+    EXPECT_TRUE(h.LogHas("<Olga> sets MODE CHANNEL :+v Carol"));
+    h.Recv(":Olga!u@h MODE #K-HubI +v Carol");
+    h.Recv(":Olga!u@h MODE #K-HubI +v Nobody");
+    h.Recv(":Olga!u@h MODE #K-HubI +v Olga");
+    EXPECT_EQ(Online(), 3);
+    EXPECT_EQ(Level("Olga"), 3);
+    EXPECT_EQ(h.TakeSent(), Lines{});
+}
+
+TEST_F(DispatchChannel, DevoiceDropsTheRowAndOnlyAffectsVoicedUsers) {
+    h.Recv(":Olga!u@h MODE #K-HubI -v Olga");  // an operator stays one
+    EXPECT_EQ(Level("Olga"), 3);
+    EXPECT_TRUE(HasRow("Olga"));
+    h.Recv(":Olga!u@h MODE #K-HubI -v Bob");
+    EXPECT_EQ(Level("Bob"), 0);
+    EXPECT_EQ(Online(), 1);
+    EXPECT_FALSE(HasRow("Bob"));
+    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 1 users online");
+}
+
+TEST_F(DispatchChannel, OpAndDeopKeepTheCountTrue) {
+    h.Recv(":srv MODE #K-HubI +o Carol");  // server-set modes have a prefix without '!'
+    EXPECT_EQ(Level("Carol"), 3);
+    EXPECT_EQ(Online(), 3);
+    h.Recv(":srv MODE #K-HubI +o Bob");  // voiced already counted
+    EXPECT_EQ(Online(), 3);
+    h.Recv(":srv MODE #K-HubI -o Bob");
+    EXPECT_EQ(Level("Bob"), 0);
+    EXPECT_EQ(Online(), 2);
+    // Taking op from staff, or from someone absent, takes nobody off the count.
+    h.Recv(":srv MODE #K-HubI -o ChanServ");
+    h.Recv(":srv MODE #K-HubI -o Nobody");
+    EXPECT_EQ(Online(), 2);
+    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 2 users online");
+}
+
+TEST_F(DispatchChannel, CombinedModeWordsChangeNoLevel) {
+    h.Recv(":Olga!u@h MODE #K-HubI +vv Carol Bob");
+    h.Recv(":Olga!u@h MODE #K-HubI +o-v Carol Bob");
+    h.Recv(":Olga!u@h MODE #K-HubI +b *!*@bad");
+    h.Recv(":Olga!u@h MODE #K-HubI +m");
+    EXPECT_EQ(Level("Carol"), 0);
+    EXPECT_EQ(Level("Bob"), 1);
+    EXPECT_EQ(Online(), 2);
+}
+
+TEST_F(DispatchChannel, OwnVoiceAndOpDriveTheCreateItem) {
+    h.Recv(":Olga!u@h MODE #K-HubI +v Alice");
+    EXPECT_TRUE(h.ui.MenuEnabled(menu::kCreate));
+    h.Recv(":Olga!u@h MODE #K-HubI -v Alice");
+    EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate));
+    h.Recv(":Olga!u@h MODE #K-HubI +o Alice");
+    EXPECT_TRUE(h.ui.MenuEnabled(menu::kCreate));
+    h.Recv(":Olga!u@h MODE #K-HubI -o Alice");
+    EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate));
+}
+
+TEST_F(DispatchChannel, UserModeOfSomeoneElseIsOnlyLogged) {
+    h.Recv(":Bob!u@h MODE Bob :+i");
+    EXPECT_EQ(h.Log(), Lines{"<Bob> sets MODE Bob :+i\r\n"});
+    EXPECT_EQ(h.TakeSent(), Lines{});
+}
+
+TEST_F(DispatchChannel, QuitPartAndKickRemoveTheUserAndTheirGame) {
+    h.Recv(":Bob!u@h QUIT :Quit: see you");
+    EXPECT_EQ(h.Log(), (Lines{"<Bob> QUIT (Quit: see you)\r\n",
+                              "Bob deleted from the nicklist.\r\n", "UserCount: 1.\r\n"}));
+    EXPECT_FALSE(HasRow("Bob"));
+    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 1 users online");
+
+    h.ClearLog();
+    h.Recv(":Carol!u@h PART :#K-HubI");
+    EXPECT_EQ(Level("Carol"), -1);
+    EXPECT_EQ(h.Log().front(), "<Carol> parts...\r\n");
+
+    h.Recv(":Alice!u@h KICK #K-HubI Olga :Olga");
+    EXPECT_EQ(Level("Olga"), -1);
+    EXPECT_FALSE(HasRow("Olga"));
+    EXPECT_TRUE(h.LogHas("<Olga> has been kicked from #K-HubI by Alice\r\n"));
+    EXPECT_EQ(Online(), 0);
+    EXPECT_EQ(h.TakeSent(), Lines{});
+}
+
+TEST_F(DispatchChannel, PartWithAReasonStillLeavesTheLobby) {
+    h.Recv(":Bob!u@h PART #K-HubI :gone fishing");
+    EXPECT_EQ(Level("Bob"), -1);
+    EXPECT_FALSE(HasRow("Bob"));
+    h.ClearLog();
+    h.Recv(":Carol!u@h PART #other :bye");
+    EXPECT_EQ(h.Log(), Lines{"<Carol> parts #other\r\n"});
+    EXPECT_EQ(Level("Carol"), 0);
+}
+
+TEST_F(DispatchChannel, KickElsewhereOrWithReasonIsLoggedAsSuch) {
+    h.Recv(":Olga!u@h KICK #other Bob :spam");
+    EXPECT_EQ(h.Log(), Lines{"<Bob> has been kicked from #other by Olga. (spam)\r\n"});
+    EXPECT_EQ(Level("Bob"), 1);
+    h.Recv(":Olga!u@h KICK #other Alice :out");
+    EXPECT_EQ(h.ui.Boxes().size(), 0u);
+    EXPECT_TRUE(h.program->conn.receiveLoopActive);
+}
+
+void ExpectReset(IrcHarness& h) {
+    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - not connected");
+    EXPECT_EQ(h.program->games.Size(), 0);
+    EXPECT_EQ(h.program->users.userEntryCount(), 0);
+    EXPECT_EQ(h.program->users.onlineUserCount(), 0);
+    EXPECT_EQ(h.program->users.moderatorCount(), 0);
+    EXPECT_FALSE(h.program->conn.receiveLoopActive);
+    EXPECT_FALSE(h.program->conn.receiveThreadRunning);
+    EXPECT_EQ(h.ui.MenuText(menu::kConnect), "&Connect");
+    EXPECT_TRUE(h.ui.MenuEnabled(menu::kConnect));
+    EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate));
+    EXPECT_FALSE(h.ui.MenuEnabled(menu::kJoin));
+}
+
+TEST_F(DispatchChannel, KickOfOurselvesResetsAndTellsWhy) {
+    h.Recv(":Moderators: Olga | hi");  // unparsable: dropped without a trace
+    h.Recv(":Olga!u@h TOPIC #K-HubI :Moderators: Olga | hi");
+    h.Recv(":Olga!u@h KICK #k-hubi alice :Alice");
+    ExpectReset(h);
+    ASSERT_EQ(h.ui.Boxes().size(), 1u);
+    EXPECT_EQ(h.ui.Boxes()[0].first,
+              "A operator has kicked you! You probably did something bad...\r\n");
+    EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Warning);
+}
+
+TEST_F(DispatchChannel, KickOfOurselvesWithAReasonShowsIt) {
+    h.Recv(":Olga!u@h KICK #K-HubI Alice :behave");
+    ExpectReset(h);
+    ASSERT_EQ(h.ui.Boxes().size(), 1u);
+    EXPECT_EQ(h.ui.Boxes()[0].first, "Kicked: behave\r\n");
+}
+
+TEST_F(DispatchChannel, BanAndErrorResetWithTheirBoxes) {
+    h.Recv(":srv 474 Alice #K-HubI :Cannot join channel (+b)");
+    EXPECT_EQ(h.Log().front(), "Cannot join channel (+b)\r\n");
+    ExpectReset(h);
+    EXPECT_EQ(
+        h.ui.Boxes().back(),
+        std::make_pair(std::string("You have been BANNED. Unable to join."), BoxIcon::Warning));
+    IrcHarness e;
+    e.Registered();
+    e.Recv("ERROR :Closing Link: Alice by irc.test.local (Killed)");
+    ExpectReset(e);
+    EXPECT_TRUE(e.LogHas("ERROR: Server has closed the link."));
+    EXPECT_EQ(e.ui.Boxes().back(), std::make_pair(std::string("ERROR: Server has closed the link."),
+                                                  BoxIcon::Information));
+}
+
+TEST_F(DispatchChannel, NickFollowsTheUserAndTheirGameRow) {
+    h.Recv(":Bob!u@h NICK :Bobby");
+    EXPECT_EQ(Level("Bob"), -1);
+    EXPECT_EQ(Level("Bobby"), 1);
+    EXPECT_FALSE(HasRow("Bob"));
+    ASSERT_TRUE(HasRow("Bobby"));
+    EXPECT_EQ(h.program->games.Row(h.program->games.FindGameRow("Bobby"))->gameName, "Bob's game");
+    EXPECT_EQ(h.Log().front(), "<Bob> NICK <Bobby>\r\n");
+}
+
+TEST_F(DispatchChannel, TopicNamesModeratorsWhoBecomeStaff) {
+    h.Recv(":srv 332 Alice #K-HubI :Moderators: Olga, Bob | Welcome");
+    EXPECT_EQ(h.Log().front(), "Olga, Bob \r\n");
+    EXPECT_EQ(h.program->users.moderatorNames, (Lines{"Olga", "Bob"}));
+    EXPECT_EQ(Level("Olga"), 4);
+    EXPECT_EQ(Level("Bob"), 1);  // only operators become staff
+    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 1 users online");
+    // A moderator named before joining becomes staff with the NAMES reply that lists them.
+    h.Recv(":Olga!u@h TOPIC #K-HubI :Moderators: Bob, Zoe | new rules");
+    EXPECT_EQ(Level("Olga"), 3);  // dropped from the list
+    h.Recv(":srv 353 Alice = #K-HubI :@Zoe");
+    EXPECT_EQ(Level("Zoe"), 4);
+    h.ClearLog();
+    h.Recv(":Olga!u@h TOPIC #K-HubI :Moderators: Zoe | newer rules");
+    EXPECT_EQ(h.Log()[1], "Bob - Zoe \r\n");
+    EXPECT_EQ(h.Log()[2], "Zoe - Zoe \r\n");
+    EXPECT_EQ(Level("Zoe"), 4);
+    EXPECT_EQ(h.program->users.moderatorNames, Lines{"Zoe"});
+}
+
+TEST_F(DispatchChannel, ADroppedModeratorIsAnOperatorAgain) {
+    h.Recv(":srv 332 Alice #K-HubI :Moderators: Olga | x");
+    ASSERT_EQ(Level("Olga"), 4);
+    h.Recv(":Olga!u@h TOPIC #K-HubI :Moderators: Zed | y");
+    EXPECT_EQ(Level("Olga"), 3);
+    EXPECT_EQ(Online(), 2);
+    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 2 users online");
+}
+
+// --- chat -------------------------------------------------------------------------------
+
+TEST(DispatchChat, ChannelAndPrivateTextIsLoggedInItsForm) {
+    IrcHarness h;
+    h.Registered("Alice");
+    h.Recv(":Bob!u@h PRIVMSG #K-HubI :hello all");
+    h.Recv(
+        ":Bob!u@h PRIVMSG #K-HubI :\x01"
+        "ACTION waves\x01");
+    h.Recv(":Bob!u@h PRIVMSG #other :over here");
+    h.Recv(
+        ":Bob!u@h PRIVMSG #other :\x01"
+        "ACTION waves\x01");
+    h.Recv(
+        ":Bob!u@h PRIVMSG Alice :\x01"
+        "ACTION pokes you\x01");
+    h.Recv(":Bob!u@h PRIVMSG Alice :psst");
+    h.Recv(":Bob!u@h PRIVMSG Alice :\x01VERSION\x01");
+    EXPECT_EQ(h.Log(), (Lines{"<Bob> hello all\r\n", "Bob waves", "#other <Bob> over here",
+                              "#other Bob waves", "ACTION:Bob pokes you\r\n", "<<Bob>> psst\r\n",
+                              "[CTCP] Bob : VERSION\r\n"}));
+    EXPECT_EQ(h.TakeSent(), Lines{});
+    // The nick in a channel line has its own colour.
+    auto stretches = h.ui.Stretches(WindowId::Debug, control::kDebugLog);
+    ASSERT_GE(stretches[0].size(), 2u);
+    EXPECT_EQ(stretches[0][1].text, "Bob");
+    EXPECT_NE(stretches[0][1].color, stretches[0][0].color);
+}
+
+TEST(DispatchChat, DccSendIsTakenOnlyAfterWeAskedForTheRom) {
+    IrcHarness h;
+    h.Registered("Alice");
+    const char* offer =
+        ":Bob!u@h PRIVMSG Alice :\x01"
+        "DCC SEND game.smc 2130706433 4000 1024\x01";
+    h.Recv(offer);
+    EXPECT_EQ(h.Log(), Lines{});
+    h.program->client.downloadRequested = true;
+    h.Recv(offer);
+    EXPECT_EQ(h.Log(), Lines{"Bob game.smc 2130706433 4000 1024\x01\r\n"});
+}
+
+TEST(DispatchNotice, ChannelNoticesNobodyTookAreShownPrivateOnesAreNot) {
+    IrcHarness h;
+    h.Registered("Alice");
+    h.Recv(":Bob!u@h NOTICE #K-HubI :hello");
+    h.Recv(":Bob!u@h NOTICE @#K-HubI :+ to the players");
+    h.Recv(":Bob!u@h NOTICE Alice :just for you");
+    EXPECT_EQ(h.Log(), (Lines{"<Bob> hello\r\n", "@#K-HubI <Bob> + to the players\r\n"}));
+}
+
+TEST(DispatchNotice, ChanServEntryNoticeSetsForumAndRules) {
+    IrcHarness h;
+    h.Registered("Alice");
+    h.Recv(
+        ":ChanServ!s@services NOTICE Alice :Welcome! Forum: http://f.example Rules: "
+        "http://r.example");
+    EXPECT_EQ(h.program->forumUrl, "http://f.example");
+    EXPECT_EQ(h.program->rulesUrl, "http://r.example");
+    EXPECT_EQ(h.Log(),
+              (Lines{"Forum message from ChanServ recieved.\r\n", "Forum = http://f.example\r\n",
+                     "Rules URL message from ChanServ recieved.\r\n",
+                     "Rules URL = http://r.example\r\n"}));
+    h.Recv(":Mallory!m@h NOTICE Alice :x Forum: http://evil.example");
+    EXPECT_EQ(h.program->forumUrl, "http://f.example");
+}
+
+// --- own address ------------------------------------------------------------------------
+
+TEST(DispatchOwnAddress, FirstUsableReplyWins) {
+    IrcHarness h;
+    h.Registered("Alice");
+    h.Recv(":srv 340 Alice :Alice=+KHubUser@1234567890123456");  // 16 bytes: too long
+    EXPECT_EQ(h.program->ownIpText, "");
+    h.Recv(":srv 340 Alice :Alice=+KHubUser@127.0.0.1");
+    h.Recv(":srv 302 Alice :Alice=+KHubUser@10.0.0.2");
+    EXPECT_EQ(h.program->ownIpText, "127.0.0.1");
+    EXPECT_EQ(h.Log(), Lines{"USERIP: IPAddress set as \"127.0.0.1\".\r\n"});
+}
+
+TEST(DispatchOwnAddress, UserHostVariants) {
+    struct Case {
+        const char* host;
+        const char* address;
+        const char* log;
+    } cases[] = {
+        {"192.168.0.10", "192.168.0.10", "USERHOST: 1: IPAddress set as \"192.168.0.10\".\r\n"},
+        {"c-24-5-6-7.hsd1.example.net", "24.5.6.7",
+         "USERHOST: 2: IPAddress set as \"24.5.6.7\".\r\n"},
+        {"dsl.81.2.3.4.pool.example.org", "81.2.3.4",
+         "USERHOST: 3: IPAddress set as \"81.2.3.4\".\r\n"},
+        {"host.example.org", "", nullptr},
+        {"c-24-5-x-7-8.example.net", "", nullptr},
+    };
+    for (const Case& c : cases) {
+        IrcHarness h;
+        h.Registered("Alice");
+        h.Recv(std::string(":srv 302 Alice :Alice=+u@") + c.host);
+        EXPECT_EQ(h.program->ownIpText, c.address) << c.host;
+        EXPECT_EQ(h.Log(), c.log ? Lines{c.log} : Lines{}) << c.host;
+    }
+    IrcHarness set;
+    set.program->ownIpText = "1.2.3.4";
+    set.Recv(":srv 302 Alice :Alice=+u@5.6.7.8");
+    EXPECT_EQ(set.program->ownIpText, "1.2.3.4");
+}
+
+// --- everything else --------------------------------------------------------------------
+
+TEST(DispatchOther, UnhandledLinesAreLoggedRawAndUnparsableOnesDropped) {
+    IrcHarness h;
+    h.Registered("Alice");
+    h.Recv(":srv 005 Alice WALLCHOPS :are supported by this server");
+    h.Recv(":srv 333 Alice #K-HubI Olga 1700000000");
+    h.Recv(":srv 366 Alice #K-HubI :End of /NAMES list.");
+    h.Recv(":srv");
+    h.Recv(":srv WHAT");
+    h.Recv("NOCOLON here");
+    h.Recv(":Bob!u@h PRIVMSG #K-HubI :see PING :me");
+    EXPECT_EQ(h.Log(), (Lines{":srv 005 Alice WALLCHOPS :are supported by this server\r\n",
+                              ":Bob!u@h PRIVMSG #K-HubI :see PING :me\r\n"}));
+    EXPECT_EQ(h.TakeSent(), Lines{});
+}
+
+TEST(DispatchSendFailure, ReportedOnlyAfterTheReceiveSideFailed) {
+    IrcHarness h;
+    h.Registered("Alice");
+    h.FailSends(-1);
+    h.program->conn.lastReceiveResult = 512;
+    h.Recv("PING :srv");
+    EXPECT_TRUE(h.ui.Boxes().empty());
+    EXPECT_TRUE(h.program->conn.receiveLoopActive);
+    h.program->conn.lastReceiveResult = -1;
+    h.Recv("PING :srv");
+    EXPECT_TRUE(h.LogHas("Socket Error! Disconnecting."));
+    ExpectReset(h);
+    EXPECT_EQ(h.ui.Boxes().back(),
+              std::make_pair(std::string("ERROR 2: Socket connection lost."), BoxIcon::Error));
+}
+
+}  // namespace
