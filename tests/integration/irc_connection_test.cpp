@@ -121,4 +121,16 @@ TEST_F(IrcConnection, DisconnectSaysQuitAndRawLinesGoOutAsTheyStand) {
     EXPECT_EQ(alice->WaitForExit(), 0);
 }
 
+TEST_F(IrcConnection, ConnectOnStartupJoinsWithoutACommand) {
+    StartServer();
+    CliProcess alice(CliProcess::PlayerSettings("Alice", server->port(),
+                                                {{"options", {{"connectonstartup", "1"}}}}));
+    ExpectLine(alice, "title: K-Hub I - connecting. (Attempt: #1)");
+    ExpectLine(alice, "title: K-Hub I - 1 users online");
+    ASSERT_TRUE(op.WaitForText(":Alice!KHubUser@127.0.0.1 JOIN #K-HubI"));
+    alice.Send("quit");
+    ASSERT_TRUE(op.WaitForText(":Alice!KHubUser@127.0.0.1 QUIT :"));
+    EXPECT_EQ(alice.WaitForExit(), 0);
+}
+
 }  // namespace
