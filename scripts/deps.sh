@@ -2,7 +2,7 @@
 # Installs what building and testing K-Hub I needs on Debian/Ubuntu, only what is missing.
 # Usage: scripts/deps.sh [run|test]
 set -euo pipefail
-want=(cmake g++ make pkg-config qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libisal-dev)
+want=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libgtest-dev libgmock-dev libbenchmark-dev libisal-dev)
 if [ "${1:-run}" = test ]; then
     want+=(ircd-ircu xvfb xauth clang libclang-rt-14-dev python3 procps iproute2 util-linux)
 fi
@@ -11,13 +11,18 @@ for p in "${want[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
+again="./${1:-run}"
 if ! command -v apt-get >/dev/null; then
-    echo "Please install: ${missing[*]} (this script knows only apt-get)." >&2
+    echo "K-Hub I needs these Debian/Ubuntu packages, which are not installed: ${missing[*]}" >&2
+    echo "This system has no apt-get: install the same tools with its own package manager," >&2
+    echo "then run $again again." >&2
     exit 1
 fi
 if [ "$(id -u)" -ne 0 ]; then
-    echo "These packages are missing: ${missing[*]}" >&2
-    echo "Run this command as root (sudo $0 ${1:-run}) or install them yourself, then try again." >&2
+    echo "K-Hub I needs these packages, which are not installed: ${missing[*]}" >&2
+    echo "Installing them needs root. Either run $again as root (sudo $again), or install" >&2
+    echo "them yourself and run $again again:" >&2
+    echo "    sudo apt-get install -y ${missing[*]}" >&2
     exit 1
 fi
 echo "Installing: ${missing[*]}"

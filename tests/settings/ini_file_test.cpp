@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -188,13 +191,16 @@ TEST_F(IniOnDisk, AFolderWhereTheFileShouldBeIsLeftAlone) {
     EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
-TEST_F(IniOnDisk, ReadOnlyFileAndFolderStayAsTheyWere) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
+TEST_F(IniOnDisk, ReadOnlyFileStaysAsItWas) {
     WriteFileBytes(path, "[options]\nretries=1\n");
     ::chmod(path.c_str(), 0444);
     EXPECT_FALSE(ini::Write(path, "options", "retries", "2"));
     EXPECT_EQ(ReadFileBytes(path), "[options]\nretries=1\n");
+    EXPECT_EQ(ini::Read(path, "options", "retries"), "1");
+}
 
+TEST_F(IniOnDisk, ReadOnlyFolderGetsNoFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write into any folder";
     std::string other = dir.File("locked/K-Hub.ini");
     std::filesystem::create_directory(dir.path() / "locked");
     ::chmod((dir.path() / "locked").c_str(), 0555);
@@ -202,7 +208,31 @@ TEST_F(IniOnDisk, ReadOnlyFileAndFolderStayAsTheyWere) {
     EXPECT_FALSE(std::filesystem::exists(other));
 }
 
-TEST_F(IniOnDisk, WriteLeavesNoTemporaryFilesAndKeepsTheMode) {
+TEST_F(IniOnDisk, AWriteThatFailsHalfwayLeavesTheOldFile) {
+    // The new content cannot be written whole: the file size limit stops it midway, as a
+    // full disk would. The write runs in a child process so the limit stays there.
+    const std::string before = "[options]\nblacklist=" + std::string(8000, 'a') + "\n";
+    WriteFileBytes(path, before);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        bool written = ini::Write(path, "options", "retries", "2");
+        ::_exit(written ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write reported success";
+    EXPECT_EQ(ReadFileBytes(path), before);
+    int files = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 1) << "a temporary file was left behind";
+}
+
+TEST_F(IniOnDisk, WriteLeavesNoTemporaryFilesAndKeepsModeAndOwner) {
     WriteFileBytes(path, "[options]\n");
     ::chmod(path.c_str(), 0600);
     for (int i = 0; i < 5; ++i)
@@ -210,6 +240,14 @@ TEST_F(IniOnDisk, WriteLeavesNoTemporaryFilesAndKeepsTheMode) {
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+    if (::geteuid() == 0) {
+        // Root editing a user's settings leaves the file that user's.
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+        ASSERT_TRUE(ini::Write(path, "options", "retries", "x"));
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
     int files = 0;
     for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
     EXPECT_EQ(files, 1);

@@ -3,6 +3,7 @@
 #include "Lobby.h"
 #include "app/Program.h"
 #include "platform/Process.h"
+#include "transfer/Transfer.h"
 
 namespace khub::lobby {
 
@@ -63,13 +64,7 @@ void RemoveGameRow(Program& program, const std::string& host) {
 }
 
 void CloseTransferWindow(Program& program) {
-    if (!program.windows.transfer) return;
-    if (program.links.closeTransferWindow) {
-        program.links.closeTransferWindow();
-    } else {
-        program.ui.CloseWindow(WindowId::FileTransfer);
-    }
-    program.windows.transfer = false;
+    if (program.windows.transfer) transfer::CloseTransferWindow(program);
 }
 
 ChannelCarrier Carrier(Program& program) {

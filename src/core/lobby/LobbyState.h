@@ -1,12 +1,14 @@
 #pragma once
 // What the host and the client side of a game remember, and which windows are open.
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace khub {
 
@@ -50,17 +52,18 @@ struct LobbyLinks {
     std::function<bool(const std::string& line)> sendLine;
     // The channel user list's level of nick, -1 when absent.
     std::function<int(const std::string& nick)> userLevel;
-    // Offer the host's ROM to nick by DCC (answer to GET).
+    // Instead of the DCC offer that answers GET (tests).
     std::function<void(const std::string& nick)> offerRomByDcc;
-    std::function<bool()> transferInProgress;
-    // Close the File Transfer window with its own Cancel steps.
-    std::function<void()> closeTransferWindow;
     // Runs a long job (the ROM folder scan) away from the lobby thread.
     std::function<void(std::function<void()> job)> runWorker;
     Process* process = nullptr;  // nullptr: the system's
 };
 
-struct ScanJob;
+// One ROM folder scan on a worker. Only the scan the lobby still points at may answer.
+struct ScanJob {
+    std::atomic<bool> cancel{false};
+    std::uint64_t generation = 0;
+};
 
 // Timers and bookkeeping of the game windows. Every wait belongs to the window (and the
 // game) it was started for: each window opening starts a new generation, and a timer or
@@ -94,6 +97,16 @@ struct LobbyRuntime {
     // The last WALLVOICES lines sent, oldest first, so that a 421 can resend its line.
     std::deque<std::string> unansweredWallvoices;
     std::shared_ptr<ScanJob> scan;  // the running ROM folder scan, if any
+    std::thread scanThread;         // the last scan's worker
+
+    LobbyRuntime() = default;
+    LobbyRuntime(const LobbyRuntime&) = delete;
+    LobbyRuntime& operator=(const LobbyRuntime&) = delete;
+    // A scan still running stops at its next read; nothing it posts runs any more.
+    ~LobbyRuntime() {
+        if (scan) scan->cancel = true;
+        if (scanThread.joinable()) scanThread.join();
+    }
 };
 
 }  // namespace khub

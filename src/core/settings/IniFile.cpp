@@ -131,12 +131,19 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
     std::string target = WriteTarget(path);
     struct stat st {};
     bool exists = ::stat(target.c_str(), &st) == 0;
-    // A file the user made read-only stays as it is, although the rename could replace it.
-    if (exists && ::access(target.c_str(), W_OK) != 0) return false;
+    // A file made read-only stays as it is, although the rename could replace it; a file
+    // without any write permission counts as read-only for root too.
+    if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) return false;
     std::string temp = target + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return false;
-    ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644);
+    // The replacement keeps the old file's owner (where we may give it away) and permissions.
+    bool keptOwner = !exists || ::fchown(fd, st.st_uid, st.st_gid) == 0 || errno == EPERM;
+    if (!keptOwner || ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) != 0) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return false;
+    }
     std::size_t done = 0;
     while (done < content.size()) {
         ssize_t w = ::write(fd, content.data() + done, content.size() - done);

@@ -1,0 +1,15 @@
+# Removes every file the last install put in place, as listed in its manifest.
+# cmake -DMANIFEST=<build>/install_manifest.txt -P Uninstall.cmake
+if(NOT EXISTS "${MANIFEST}")
+    message(FATAL_ERROR "Nothing to uninstall: ${MANIFEST} not found (run the install first)")
+endif()
+file(STRINGS "${MANIFEST}" installed)
+foreach(f IN LISTS installed)
+    if(EXISTS "${f}" OR IS_SYMLINK "${f}")
+        message(STATUS "Removing ${f}")
+        file(REMOVE "${f}")
+        if(EXISTS "${f}")
+            message(FATAL_ERROR "Could not remove ${f}")
+        endif()
+    endif()
+endforeach()

@@ -1,0 +1,71 @@
+#include "CAboutDlg.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/Program.h"
+#include "platform/Text.h"
+
+namespace khub::gui {
+
+CAboutDlg::CAboutDlg(Program& program, QWidget* owner) : CDialog(owner), program_(program) {
+    setWindowTitle(QStringLiteral("About K-Hub I"));
+    auto* column = new QVBoxLayout(this);
+    for (const char* line :
+         {"K-Hub I v1.1.0.0", "Written by the K-Hub I team", "Contact: team@k-hub.net"}) {
+        auto* label = new QLabel(QString::fromLatin1(line));
+        label->setAlignment(Qt::AlignHCenter);
+        column->addWidget(label);
+    }
+    auto* rows = new QGridLayout;
+    const std::pair<int, QString> links[] = {
+        {kSite, QString::fromLatin1(kSiteUrl)},
+        {kMirror, QString::fromLatin1(kMirrorUrl)},
+        {kForum, QStringLiteral("Official K-Hub Forums")},
+        {kEmulatorSite, QString::fromLatin1(kEmulatorUrl)},
+    };
+    int row = 0;
+    for (const auto& [id, text] : links) {
+        auto* button = new QPushButton;
+        button->setFixedSize(15, 16);
+        button->setAutoDefault(false);
+        button->setAccessibleName(text);
+        rows->addWidget(button, row, 0);
+        rows->addWidget(new QLabel(text), row, 1);
+        AddControl(id, button);
+        ++row;
+    }
+    column->addLayout(rows);
+    auto* ok = new QPushButton(QStringLiteral("OK"));
+    ok->setDefault(true);
+    auto* okRow = new QHBoxLayout;
+    okRow->addStretch();
+    okRow->addWidget(ok);
+    okRow->addStretch();
+    column->addLayout(okRow);
+    AddControl(kIdOk, ok);
+}
+
+bool CAboutDlg::OnCommand(int id) {
+    switch (id) {
+        case kSite:
+            program_.ui.OpenAddress(kSiteUrl);
+            return true;
+        case kMirror:
+            program_.ui.OpenAddress(kMirrorUrl);
+            return true;
+        case kForum:
+            program_.ui.OpenAddress(program_.forumUrl);
+            return true;
+        case kEmulatorSite:
+            program_.ui.OpenAddress(kEmulatorUrl);
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace khub::gui

@@ -1,0 +1,68 @@
+#include "CThemesApp.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "CMainFrame.h"
+#include "app/AreaLinks.h"
+#include "app/Program.h"
+#include "app/Startup.h"
+#include "irc/Connection.h"
+#include "platform/SingleInstance.h"
+
+namespace khub::gui {
+
+CThemesApp::CThemesApp(int& argc, char** argv) : CWinApp(argc, argv) {
+    QApplication::setApplicationName(QStringLiteral("K-Hub I"));
+    QApplication::setOrganizationName(QStringLiteral("K-Hub"));
+    QApplication::setApplicationVersion(QStringLiteral(KHUB_VERSION));
+}
+
+CThemesApp::~CThemesApp() {
+    frame_.reset();
+    program_.reset();
+}
+
+bool CThemesApp::InitInstance() {
+    const SettingsLocation where = LocateSettingsFile(ProcessEnvironment());
+    const std::string lockPath = LockFilePathFor(where.filePath);
+    guard_ = std::make_unique<SingleInstance>(SingleInstance::Acquire(lockPath));
+    switch (guard_->state()) {
+        case SingleInstance::State::AlreadyRunning:
+            // The copy that runs stays undisturbed; this one goes without a window.
+            std::fprintf(stderr, "k-hub: K-Hub I is already running on the settings in \"%s\".\n",
+                         std::filesystem::path(where.filePath).parent_path().string().c_str());
+            return false;
+        case SingleInstance::State::Unavailable:
+            std::fprintf(stderr,
+                         "k-hub: warning: cannot use the lock file \"%s\" (%s); a second copy "
+                         "would not be stopped.\n",
+                         lockPath.c_str(), guard_->error().c_str());
+            break;
+        case SingleInstance::State::Acquired:
+            break;
+    }
+
+    program_ = std::make_unique<Program>(ui_, loop_, where.filePath);
+    LinkAreas(*program_);
+    frame_ = std::make_unique<CMainFrame>(*program_, ui_);
+    std::vector<Accelerator> table;
+    for (const auto& [keys, id] : CMainFrame::AcceleratorTable()) table.push_back({keys, id});
+    SetAccelerators(frame_.get(), std::move(table));
+    frame_->SetStartupHook([this, where] {
+        switch (RunStartup(*program_, where)) {
+            case StartupAction::OpenOptions:
+                frame_->OpenWindow(WindowId::Options);
+                break;
+            case StartupAction::Connect:
+                StartConnect(*program_);
+                break;
+            case StartupAction::StayNotConnected:
+                break;
+        }
+    });
+    frame_->Create();
+    return true;
+}
+
+}  // namespace khub::gui

@@ -1,0 +1,188 @@
+#include "app/Startup.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "app/Program.h"
+#include "platform/ManualEventLoop.h"
+#include "platform/RecordingUi.h"
+#include "support/TempDir.h"
+
+using khub::LocateSettingsFile;
+using khub::SettingsLocation;
+using khub::StartupAction;
+using khub::test::ReadFileBytes;
+using khub::test::TempDir;
+using khub::test::WriteFileBytes;
+namespace fs = std::filesystem;
+
+namespace {
+
+khub::EnvLookup Env(std::map<std::string, std::string> vars) {
+    return [vars](const char* name) -> std::optional<std::string> {
+        auto it = vars.find(name);
+        if (it == vars.end()) return std::nullopt;
+        return it->second;
+    };
+}
+
+// --- where the settings file lives ---
+
+TEST(SettingsLocation, XdgConfigHomeFirstThenTheHomeFoldersConfig) {
+    TempDir dir;
+    std::string xdg = (dir.path() / "xdg").string();
+    std::string home = (dir.path() / "home").string();
+
+    SettingsLocation a = LocateSettingsFile(Env({{"XDG_CONFIG_HOME", xdg}, {"HOME", home}}));
+    EXPECT_EQ(a.filePath, xdg + "/K-Hub I/K-Hub.ini");
+    EXPECT_TRUE(fs::is_directory(xdg + "/K-Hub I"));
+    EXPECT_TRUE(a.folderError.empty());
+    EXPECT_NE(a.howFound.find("XDG_CONFIG_HOME"), std::string::npos);
+
+    // An empty or relative XDG_CONFIG_HOME does not count.
+    for (const char* bad : {"", "relative/dir"}) {
+        SettingsLocation b = LocateSettingsFile(Env({{"XDG_CONFIG_HOME", bad}, {"HOME", home}}));
+        EXPECT_EQ(b.filePath, home + "/.config/K-Hub I/K-Hub.ini") << bad;
+        EXPECT_TRUE(fs::is_directory(home + "/.config/K-Hub I"));
+    }
+    EXPECT_FALSE(fs::exists("relative"));
+}
+
+TEST(SettingsLocation, WithoutHomeTheUserDatabaseNamesIt) {
+    SettingsLocation where = LocateSettingsFile(Env({}), false);
+    EXPECT_TRUE(fs::path(where.filePath).is_absolute()) << where.filePath;
+    EXPECT_EQ(fs::path(where.filePath).filename(), "K-Hub.ini");
+}
+
+TEST(SettingsLocation, AFolderThatCannotBeMadeIsReported) {
+    TempDir dir;
+    WriteFileBytes(dir.File("K-Hub I"), "a file where the folder should be");
+    SettingsLocation where = LocateSettingsFile(Env({{"XDG_CONFIG_HOME", dir.path().string()}}));
+    EXPECT_EQ(where.filePath, dir.File("K-Hub I") + "/K-Hub.ini");
+    EXPECT_FALSE(where.folderError.empty());
+}
+
+TEST(SettingsLocation, WindowsRule) {
+    const std::string appData = "C:\\Users\\al\\AppData\\Roaming";
+    const std::string programDir = "C:\\Games\\K-Hub\\";
+    auto perUser = khub::WindowsSettingsLocation(true, false, appData, programDir);
+    EXPECT_EQ(perUser.filePath, appData + "\\K-Hub I\\K-Hub.ini");
+    EXPECT_EQ(perUser.howFound,
+              "Program is running on Vista or higher without Administrator rights.\r\n");
+    for (auto [vista, elevated] : {std::pair{true, true}, {false, false}, {false, true}}) {
+        auto beside = khub::WindowsSettingsLocation(vista, elevated, appData, programDir);
+        EXPECT_EQ(beside.filePath, "C:\\Games\\K-Hub\\K-Hub.ini");
+        EXPECT_EQ(
+            beside.howFound,
+            "Program is NOT running on Vista or higher, and/or has Administrator rights.\r\n");
+    }
+    EXPECT_EQ(khub::WindowsSettingsLocation(true, false, "", programDir).filePath,
+              "C:\\Games\\K-Hub\\K-Hub.ini");
+}
+
+// --- the start-up rules ---
+
+class Startup : public ::testing::Test {
+  protected:
+    StartupAction Run(const std::string& fileContent) {
+        WriteFileBytes(path, fileContent);
+        return khub::RunStartup(program, {path, "How.\r\n", ""});
+    }
+    std::vector<std::string> LogLines() const {
+        return ui.Lines(khub::WindowId::Debug, khub::control::kDebugLog);
+    }
+
+    TempDir dir;
+    std::string path = dir.File("K-Hub.ini");
+    khub::RecordingUi ui;
+    khub::ManualEventLoop loop;
+    khub::Program program{ui, loop, ""};
+};
+
+const std::string kComplete =
+    "[options]\nplayername=Player1\nprogrampath=/emu/VOLTAW.EXE\nrompath=/roms\n";
+
+TEST_F(Startup, TitleAddressesAndLogLinesInOrder) {
+    Run("");
+    EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
+    EXPECT_EQ(program.settingsFilePath, path);
+    EXPECT_FALSE(program.forumUrl.empty());
+    EXPECT_FALSE(program.rulesUrl.empty());
+    auto lines = LogLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "How.\r\n");
+    EXPECT_EQ(lines[1], "Settings ini set to: \"" + path + "\".\r\n");
+    EXPECT_TRUE(ui.Boxes().empty());
+}
+
+struct DecisionCase {
+    const char* name;
+    std::string file;
+    StartupAction expected;
+};
+
+class StartupDecision : public Startup, public ::testing::WithParamInterface<DecisionCase> {};
+
+TEST_P(StartupDecision, FromTheThreePathsAndConnectOnStartup) {
+    EXPECT_EQ(Run(GetParam().file), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, StartupDecision,
+    ::testing::Values(
+        DecisionCase{"EmptyFile", "", StartupAction::OpenOptions},
+        DecisionCase{"RomPathMissingEvenWithConnect",
+                     "[options]\nplayername=Player1\nprogrampath=/e\nconnectonstartup=1\n",
+                     StartupAction::OpenOptions},
+        DecisionCase{"PlayerNameOnlyBlanks",
+                     "[options]\nplayername=   \nprogrampath=/e\nrompath=/r\nconnectonstartup=1\n",
+                     StartupAction::OpenOptions},
+        DecisionCase{"ProgramPathMissing", "[options]\nplayername=P\nrompath=/r\n",
+                     StartupAction::OpenOptions},
+        DecisionCase{"CompleteWithoutConnect", kComplete, StartupAction::StayNotConnected},
+        DecisionCase{"CompleteConnectOff", kComplete + "connectonstartup=0\n",
+                     StartupAction::StayNotConnected},
+        DecisionCase{"CompleteConnectYes", kComplete + "ConnectOnStartup=Yes\n",
+                     StartupAction::Connect},
+        DecisionCase{"SectionSpelledOtherwise",
+                     "[OPTIONS]\nPLAYERNAME=P\nProgramPath=/e\nROMPATH=/r\nconnectonstartup=1\n",
+                     StartupAction::Connect}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Startup, PortDefaultsWrittenOnlyWhereTheyReadZero) {
+    Run("");
+    EXPECT_EQ(ReadFileBytes(path), "[options]\nstartport=4000\nendport=4010\n");
+
+    Run("; mine\r\n[options]\r\nstartport=4005\r\nendport=0\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "; mine\r\n[options]\r\nstartport=4005\r\nendport=4010\r\n");
+
+    Run("[options]\nstartport=abc\nendport=5000\n");
+    EXPECT_EQ(ReadFileBytes(path), "[options]\nstartport=4000\nendport=5000\n");
+}
+
+TEST_F(Startup, InMemorySettingsLoaded) {
+    Run("[HOST]\nplaysound=yes\nplaytextsound=0\nIP=192.168.100.100  extra\n");
+    EXPECT_TRUE(program.playJoinSound);
+    EXPECT_FALSE(program.playTextSound);
+    EXPECT_EQ(program.ownIpText, "192.168.100.100");
+
+    Run("[host]\nplaytextsound=TRUE\n");
+    EXPECT_FALSE(program.playJoinSound);
+    EXPECT_TRUE(program.playTextSound);
+    EXPECT_EQ(program.ownIpText, "");
+}
+
+TEST_F(Startup, UnusableSettingsFolderWarnsAndStillDecides) {
+    std::string inMissing = dir.File("missing/K-Hub.ini");
+    StartupAction action = khub::RunStartup(program, {inMissing, "How.\r\n", "Permission denied"});
+    EXPECT_EQ(action, StartupAction::OpenOptions);
+    ASSERT_EQ(ui.Boxes().size(), 1u);
+    EXPECT_EQ(ui.Boxes()[0].second, khub::BoxIcon::Warning);
+    EXPECT_NE(ui.Boxes()[0].first.find(dir.File("missing")), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.File("missing")));
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CliApp.h"
+#include "support/TempDir.h"
+
+using khub::CliApp;
+using khub::StartupAction;
+using khub::test::TempDir;
+using khub::test::WriteFileBytes;
+
+namespace {
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+class CliAppTest : public ::testing::Test {
+  protected:
+    std::vector<std::string> RunWith(const std::string& input) {
+        std::ostringstream out;
+        std::istringstream in(input);
+        CliApp app(out, path);
+        EXPECT_EQ(app.Run(in), 0);
+        return SplitLines(out.str());
+    }
+
+    TempDir dir;
+    std::string path = dir.File("K-Hub.ini");
+};
+
+TEST_F(CliAppTest, StartsNotConnectedAndRefusesUnknownCommandsUntilQuit) {
+    auto lines = RunWith("bogus with args\n   \n\tbogus2\r\nquit\nnever-read\n");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "title: K-Hub I - not connected");
+    EXPECT_TRUE(Contains(lines, "log: Settings ini set to: \"" + path + "\"."));
+    EXPECT_TRUE(Contains(lines, "refused: bogus (unknown command)"));
+    EXPECT_TRUE(Contains(lines, "refused: bogus2 (unknown command)"));
+    EXPECT_FALSE(Contains(lines, "refused: never-read (unknown command)"));
+    EXPECT_EQ(lines.back(), "refused: bogus2 (unknown command)");
+}
+
+TEST_F(CliAppTest, EndOfInputEndsLikeQuit) {
+    auto lines = RunWith("bogus");
+    EXPECT_TRUE(Contains(lines, "refused: bogus (unknown command)"));
+}
+
+TEST_F(CliAppTest, MissingSettingsSayWhatToSet) {
+    auto lines = RunWith("");
+    bool hint = false;
+    for (const auto& l : lines) {
+        if (l.starts_with("log: Set playername, programpath and rompath") &&
+            l.find(path) != std::string::npos) {
+            hint = true;
+        }
+    }
+    EXPECT_TRUE(hint);
+}
+
+TEST_F(CliAppTest, StartActsOnTheDecision) {
+    std::ostringstream out;
+    WriteFileBytes(path, "[options]\nplayername=Player1\nprogrampath=/e\nrompath=/r\n");
+    CliApp app(out, path);
+    EXPECT_EQ(app.Start(), StartupAction::StayNotConnected);
+    EXPECT_EQ(out.str().find("log: Set playername"), std::string::npos);
+}
+
+TEST_F(CliAppTest, HelpListsTheCommandsAndTheFiles) {
+    std::ostringstream out;
+    CliApp app(out, path);
+    app.AddCommand(
+        "frobnicate", [](const std::string&) {}, "NAME  make NAME frobnicated");
+    std::string help = app.HelpText();
+    EXPECT_NE(help.find("  quit "), std::string::npos);
+    EXPECT_NE(help.find("  frobnicate        NAME  make NAME frobnicated\n"), std::string::npos);
+    EXPECT_NE(help.find(path), std::string::npos);
+    EXPECT_NE(help.find(dir.File("K-Hub.lock")), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using khub::test::ReadFileBytes;
+using khub::test::TempDir;
+using khub::test::WriteFileBytes;
+
+// Runs argv to its end with stdout and stderr in outputFile; returns the exit code.
+int RunToEnd(std::vector<std::string> args, const std::string& outputFile) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -1;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::set<std::string> RegularFilesUnder(const fs::path& root) {
+    std::set<std::string> files;
+    for (auto& e : fs::recursive_directory_iterator(root)) {
+        if (!e.is_directory()) files.insert(e.path().string());
+    }
+    return files;
+}
+
+std::map<std::string, std::string> DesktopEntry(const std::string& text) {
+    std::map<std::string, std::string> keys;
+    std::istringstream in(text);
+    std::string group;
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("[")) {
+            group = line;
+        } else if (group == "[Desktop Entry]" && line.find('=') != std::string::npos) {
+            keys[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+        }
+    }
+    return keys;
+}
+
+bool Executable(const fs::path& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IXUSR);
+}
+
+// Installing into a prefix of its own, checking what landed, and uninstalling again. The
+// build folder's install manifest is kept as it was, so a real install can still be undone.
+TEST(Install, ProgramsDesktopEntryAndIconAndNothingLeftAfterUninstall) {
+    TempDir temp;
+    fs::path prefix = temp.path() / "prefix";
+    const std::string manifest = std::string(KHUB_BUILD_DIR) + "/install_manifest.txt";
+    std::optional<std::string> earlier;
+    if (fs::exists(manifest)) earlier = ReadFileBytes(manifest);
+
+    std::string log = temp.File("install.log");
+    int rc = RunToEnd(
+        {KHUB_CMAKE_COMMAND, "--install", KHUB_BUILD_DIR, "--prefix", prefix.string()}, log);
+    std::string ours = temp.File("manifest.txt");
+    if (fs::exists(manifest)) fs::copy_file(manifest, ours);
+    if (earlier) {
+        WriteFileBytes(manifest, *earlier);
+    } else {
+        fs::remove(manifest);
+    }
+    ASSERT_EQ(rc, 0) << ReadFileBytes(log);
+
+    const fs::path bin = prefix / "bin";
+    EXPECT_TRUE(Executable(bin / "k-hub-cli"));
+    EXPECT_TRUE(Executable(bin / "k-hub"));
+
+    const fs::path desktop = prefix / "share/applications/k-hub.desktop";
+    const fs::path icon = prefix / "share/icons/hicolor/scalable/apps/k-hub.svg";
+    ASSERT_TRUE(fs::exists(desktop));
+    ASSERT_TRUE(fs::exists(icon));
+    auto entry = DesktopEntry(ReadFileBytes(desktop.string()));
+    EXPECT_EQ(entry["Type"], "Application");
+    EXPECT_EQ(entry["Name"], "K-Hub I");
+    EXPECT_EQ(entry["Exec"], "k-hub");
+    EXPECT_TRUE(Executable(bin / entry["Exec"]));
+    EXPECT_EQ(entry["Icon"] + ".svg", icon.filename().string());
+    EXPECT_EQ(entry["Terminal"], "false");
+    EXPECT_TRUE(entry["Categories"].starts_with("Game;")) << entry["Categories"];
+    std::string svg = ReadFileBytes(icon.string());
+    EXPECT_NE(svg.find("<svg"), std::string::npos);
+    EXPECT_NE(svg.find("viewBox="), std::string::npos);
+    EXPECT_NE(svg.find("</svg>"), std::string::npos);
+
+    // The installed program runs from where it landed.
+    std::string version = temp.File("version.txt");
+    EXPECT_EQ(RunToEnd({(bin / "k-hub-cli").string(), "--version"}, version), 0);
+    EXPECT_EQ(ReadFileBytes(version), std::string("k-hub-cli ") + KHUB_VERSION + "\n");
+
+    // The manifest names every installed file, so the uninstall finds them all.
+    ASSERT_TRUE(fs::exists(ours));
+    std::set<std::string> listed;
+    std::istringstream lines(ReadFileBytes(ours));
+    for (std::string l; std::getline(lines, l);) {
+        if (!l.empty()) listed.insert(l);
+    }
+    EXPECT_EQ(listed, RegularFilesUnder(prefix));
+
+    rc = RunToEnd({KHUB_CMAKE_COMMAND, "-DMANIFEST=" + ours, "-P",
+                   std::string(KHUB_SOURCE_DIR) + "/cmake/Uninstall.cmake"},
+                  log);
+    ASSERT_EQ(rc, 0) << ReadFileBytes(log);
+    EXPECT_TRUE(RegularFilesUnder(prefix).empty());
+}
+
+}  // namespace

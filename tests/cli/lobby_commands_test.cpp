@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "CliApp.h"
+#include "support/TempDir.h"
+
+namespace khub {
+namespace {
+
+// The terminal's lobby commands, run on the test thread as the lobby thread would run them.
+class LobbyCommandsTest : public ::testing::Test {
+  protected:
+    LobbyCommandsTest() : app(out, (dir.path() / "K-Hub.ini").string()) {
+        app.program().conn.ownNick = "Me";
+        app.program().links.sendLine = [this](const std::string& line) {
+            sent.push_back(line);
+            return true;
+        };
+        app.program().links.userLevel = [](const std::string&) { return 1; };
+    }
+    // Output since the last call, one entry per line.
+    std::vector<std::string> Output() {
+        std::vector<std::string> lines;
+        std::istringstream in(out.str());
+        for (std::string l; std::getline(in, l);) lines.push_back(l);
+        out.str("");
+        return lines;
+    }
+    bool Printed(const std::string& line) {
+        auto lines = Output();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+
+    test::TempDir dir;
+    std::ostringstream out;
+    CliApp app;
+    std::vector<std::string> sent;
+};
+
+TEST_F(LobbyCommandsTest, ButtonsOfClosedWindowsAndGreyItemsAreRefused) {
+    app.Execute("create Some Game");
+    EXPECT_TRUE(Printed("refused: create (Game > Create is disabled)"));
+    for (const char* cmd : {"start", "kick"}) {
+        app.Execute(cmd);
+        EXPECT_TRUE(Printed(std::string("refused: ") + cmd + " (no Host Game window)"));
+    }
+    app.Execute("say hi");
+    EXPECT_TRUE(Printed("refused: say (no game window is open)"));
+    app.Execute("join Nobody");
+    EXPECT_TRUE(Printed("refused: join (no game is hosted by Nobody)"));
+    app.Execute("close");
+    EXPECT_TRUE(Printed("refused: close (no game window is open)"));
+    EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(LobbyCommandsTest, CreateChatAndClose) {
+    app.ui().SetMenuItem(menu::kCreate, "", true);  // as when our nick is voiced
+    app.Execute("create abc");
+    EXPECT_TRUE(Printed("refused: create (the game name needs at least 4 characters)"));
+    EXPECT_TRUE(app.ui().MenuEnabled(menu::kCreate));
+
+    app.Execute("create Mario Kart --no-download");
+    EXPECT_EQ(sent, std::vector<std::string>{"WALLVOICES #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"});
+    EXPECT_TRUE(app.program().host.disableDownload);
+    app.Execute("games");
+    auto lines = Output();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "game: Mario Kart\tMe\t1/2"), lines.end());
+    EXPECT_EQ(lines.back(), "games: 1");
+
+    app.Execute("start");
+    EXPECT_TRUE(Printed("refused: start (Start is disabled)"));
+    app.Execute("select /no/such/file.smc");
+    EXPECT_TRUE(Printed("refused: select (no such file: /no/such/file.smc)"));
+    sent.clear();
+    app.Execute("say hello there");
+    EXPECT_EQ(sent, std::vector<std::string>{"PRIVMSG  :hello there\r\n"});
+    EXPECT_TRUE(Printed("chat: <Me> hello there"));
+    app.Execute("close");
+    EXPECT_TRUE(Printed("window: close host"));
+    EXPECT_EQ(app.program().games.Size(), 0);
+}
+
+}  // namespace
+}  // namespace khub

@@ -1,0 +1,157 @@
+#pragma once
+// A lobby with its surroundings replaced: a manual clock, a recording Ui, the lines the
+// lobby sends, a user list of our own, a recorder instead of the emulator, and a settings
+// file and ROM folder in a fresh temporary folder.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/Program.h"
+#include "irc/IrcLine.h"
+#include "lobby/Lobby.h"
+#include "lobby/LobbyHooks.h"
+#include "platform/ManualEventLoop.h"
+#include "platform/Process.h"
+#include "platform/RecordingUi.h"
+
+namespace khub::testing {
+
+class TempDir {
+  public:
+    TempDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "khub-lobby-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Spawn {
+    std::string program;
+    std::vector<std::string> argv;
+    std::string workingDir;
+};
+
+class RecordingProcess : public Process {
+  public:
+    bool Spawn(const std::string& program, const std::vector<std::string>& argv,
+               const std::string& workingDir, std::string*) override {
+        spawns.push_back({program, argv, workingDir});
+        return true;
+    }
+    std::vector<testing::Spawn> spawns;
+};
+
+struct LobbyHarness {
+    LobbyHarness() : program(ui, loop, (dir.path() / "K-Hub.ini").string()) {
+        romDir = dir.path() / "roms";
+        std::filesystem::create_directories(romDir);
+        CIni settings = program.Settings();
+        settings.SetString("options", "rompath", romDir.string());
+        settings.SetString("options", "programpath", "/opt/emu/VOLTAW");
+        program.conn.ownNick = "Me";
+        program.ownIpText = "10.0.0.1";
+        program.links.sendLine = [this](const std::string& line) {
+            sent.push_back(line);
+            return true;
+        };
+        program.links.userLevel = [this](const std::string& nick) {
+            auto it = levels.find(nick);
+            return it == levels.end() ? -1 : it->second;
+        };
+        program.links.offerRomByDcc = [this](const std::string& nick) { offers.push_back(nick); };
+        program.links.runWorker = [](std::function<void()> job) { job(); };
+        program.links.process = &process;
+        levels["Me"] = 1;
+    }
+
+    // A NOTICE as the dispatcher hands it over; to "Me" runs the private rules.
+    bool Notice(const std::string& from, const std::string& target, const std::string& text) {
+        IrcLineParts parts;
+        parts.nick = from;
+        parts.prefix = from + "!u@127.0.0.1";
+        parts.command = "NOTICE";
+        parts.param = target;
+        parts.trailing = text;
+        bool taken = target.find('#') != std::string::npos
+                         ? lobby::HandleChannelNotice(program, parts)
+                         : lobby::HandlePrivateNotice(program, parts);
+        loop.RunPending();
+        return taken;
+    }
+    bool Private(const std::string& from, const std::string& text) {
+        return Notice(from, "Me", text);
+    }
+    bool Channel(const std::string& from, const std::string& text) {
+        return Notice(from, "@#K-HubI", "+ " + text);
+    }
+
+    std::vector<std::string> TakeSent() {
+        auto out = sent;
+        sent.clear();
+        return out;
+    }
+    std::vector<std::string> Log() const { return ui.Lines(WindowId::Debug, control::kDebugLog); }
+    bool Logged(const std::string& line) const {
+        for (const auto& l : Log()) {
+            if (l == line) return true;
+        }
+        return false;
+    }
+    std::vector<std::string> Chat(WindowId window) const {
+        return ui.Lines(
+            window, window == WindowId::HostGame ? control::kHostChatLog : control::kJoinChatLog);
+    }
+    bool Enabled(WindowId window, int id) const { return ui.ControlEnabled(window, id); }
+    void Advance(int ms) { loop.AdvanceBy(std::chrono::milliseconds(ms)); }
+
+    // A hosted game "Mario Kart" with the Host Game window open.
+    void HostGame(const std::string& name = "Mario Kart") {
+        lobby::OpenCreateGame(program);
+        ASSERT_TRUE(lobby::CreateGameOk(program, name, false));
+        sent.clear();
+    }
+    // A row hosted by host, joined and accepted.
+    void JoinGame(const std::string& host = "Hoster") {
+        levels[host] = 1;
+        Channel(host, "K-Hub-3|HOST|Zelda");
+        lobby::GameListClick(program, program.games.FindGameRow(host), true);
+        Channel(host, "K-Hub-3|HOST|Zelda|Me");
+        sent.clear();
+    }
+
+    TempDir dir;
+    std::filesystem::path romDir;
+    RecordingUi ui;
+    ManualEventLoop loop;
+    Program program;
+    RecordingProcess process;
+    std::vector<std::string> sent;
+    std::vector<std::string> offers;
+    std::map<std::string, int> levels;
+};
+
+}  // namespace khub::testing

@@ -1,0 +1,392 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "LobbyHarness.h"
+#include "lobby/RomCatalogue.h"
+
+namespace khub::lobby {
+namespace {
+
+using khub::testing::LobbyHarness;
+using khub::testing::ReadFile;
+using khub::testing::WriteFile;
+using V = std::vector<std::string>;
+
+TEST(CreateGameTest, NameRules) {
+    LobbyHarness h;
+    CIni(h.program.settingsFilePath).SetString("Host", "gamename", "Saved Name");
+    OpenCreateGame(h.program);
+    EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate));
+    EXPECT_EQ(h.ui.ControlText(WindowId::CreateGame, control::kCreateGameName), "Saved Name");
+    EXPECT_TRUE(h.Enabled(WindowId::CreateGame, control::kSend));
+    CreateGameNameChanged(h.program, "");
+    EXPECT_FALSE(h.Enabled(WindowId::CreateGame, control::kSend));
+
+    EXPECT_FALSE(CreateGameOk(h.program, "abc", false));
+    EXPECT_TRUE(h.ui.Boxes().empty());
+    EXPECT_FALSE(CreateGameOk(h.program, "a:bc", false));
+    ASSERT_EQ(h.ui.Boxes().size(), 1u);
+    EXPECT_EQ(h.ui.Boxes()[0].first,
+              "ERROR: Invalid character(s) in room name. ( Invalid Charaters: \\/:*?\"<>| )");
+    EXPECT_TRUE(h.sent.empty());
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::CreateGame));
+
+    WriteFile(h.romDir / "my.game.sfc", "123456789");
+    EXPECT_EQ(CreateGameChooseRom(h.program, (h.romDir / "my.game.sfc").string()), "my.game");
+    CIni(h.program.settingsFilePath).SetString("host", "IP", "192.168.1.9");
+    EXPECT_TRUE(CreateGameOk(h.program, "abcd", true));
+    EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|HOST|abcd\r\n"});
+    EXPECT_EQ(h.program.games.Rows()[0], (GameRow{"abcd", "Me", "1/2"}));
+    EXPECT_EQ(h.program.host.hostRomFile, "my.game.sfc");
+    EXPECT_EQ(h.program.host.hostRomCrc, "CBF43926");
+    EXPECT_TRUE(h.program.host.disableDownload);
+    EXPECT_EQ(h.program.ownIpText, "192.168.1.9");
+    EXPECT_FALSE(h.ui.IsOpen(WindowId::CreateGame));
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::HostGame));
+    EXPECT_EQ(h.ui.WindowTitle(WindowId::HostGame), "Host Game [abcd]");
+    EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate));
+}
+
+TEST(HostGameTest, SelectSendsTheGameAndLocksForTenSeconds) {
+    LobbyHarness h;
+    h.levels["Joe"] = 1;
+    h.HostGame();
+    h.Private("Joe", "K-Hub-3|CLIENT");
+    h.sent.clear();
+    WriteFile(h.romDir / "Super Game (U).smc", "123456789");
+
+    HostSelectBegin(h.program);
+    EXPECT_TRUE(h.program.host.disableDownload);  // no GET while the chooser is open
+    HostSelectEnd(h.program, (h.romDir / "Super Game (U).smc").string());
+    EXPECT_FALSE(h.program.host.disableDownload);
+    EXPECT_EQ(h.TakeSent(), (V{"NOTICE Joe :K-Hub-3|GAME|Super Game (U).smc|CBF43926|0\r\n",
+                               "WALLVOICES #K-HubI :K-Hub-3|HOST|Super Game (U)|Joe\r\n"}));
+    EXPECT_EQ(h.ui.WindowTitle(WindowId::HostGame), "Host Game [Super Game (U)]");
+    EXPECT_EQ(h.program.games.Rows()[0], (GameRow{"Super Game (U)", "Me", "2/2"}));
+    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kSelect));
+    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kStart));
+
+    // MATCH YES within the cooldown enables Start but not Select.
+    h.Private("Joe", "K-Hub-3|MATCH|YES");
+    EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kStart));
+    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kSelect));
+    h.Advance(9999);
+    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kSelect));
+    h.Advance(1);
+    EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kSelect));
+
+    // A cancelled chooser gives Start back when it was enabled.
+    HostSelectBegin(h.program);
+    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kStart));
+    HostSelectEnd(h.program, "");
+    EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kStart));
+}
+
+TEST(HostGameTest, StartLaunchesFirstThenTellsTheClient) {
+    LobbyHarness h;
+    h.levels["Joe"] = 1;
+    h.HostGame();
+    h.program.host.hostRomFile = "Game.smc";
+    h.Private("Joe", "K-Hub-3|CLIENT");
+    h.sent.clear();
+    CIni(h.program.settingsFilePath).SetString("options", "protocol", "T");
+    HostStart(h.program);
+    ASSERT_EQ(h.process.spawns.size(), 1u);
+    const auto& spawn = h.process.spawns[0];
+    EXPECT_EQ(spawn.program, "/opt/emu/VOLTAW");
+    EXPECT_EQ(spawn.argv, (V{"/opt/emu/VOLTAW", "/TSLQ2", "Me", (h.romDir / "Game.smc").string()}));
+    EXPECT_EQ(spawn.workingDir, h.romDir.string());
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Joe :K-Hub-3|START|10.0.0.1|1\r\n"});
+
+    CIni(h.program.settingsFilePath).SetString("options", "protocol", "X");
+    HostStart(h.program);
+    EXPECT_EQ(h.process.spawns[1].argv[1], "/USLQ2");
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Joe :K-Hub-3|START|10.0.0.1\r\n"});
+}
+
+TEST(HostGameTest, KickAndClose) {
+    LobbyHarness h;
+    h.levels["Joe"] = 1;
+    h.HostGame();
+    h.Private("Joe", "K-Hub-3|CLIENT");
+    h.sent.clear();
+    HostKick(h.program);
+    EXPECT_EQ(h.TakeSent(), (V{"NOTICE Joe :K-Hub-3|KICK\r\n",
+                               "WALLVOICES #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"}));
+    EXPECT_EQ(h.program.games.Rows()[0].players, "1/2");
+    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kKick));
+    HostCancel(h.program);
+    EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|DONE\r\n"});
+    EXPECT_EQ(h.program.games.Size(), 0);
+    EXPECT_TRUE(h.ui.MenuEnabled(menu::kCreate));
+    EXPECT_EQ(h.program.host.hostedGameName, "");
+}
+
+TEST(JoinGameTest, ClicksAndTheJoinAction) {
+    LobbyHarness h;
+    h.levels["Full"] = 1;
+    h.levels["Free"] = 1;
+    h.Channel("Full", "K-Hub-3|HOST|Taken|Someone");
+    h.Channel("Free", "K-Hub-3|HOST|Open Game");
+    GameListClick(h.program, -1, false);
+    EXPECT_TRUE(h.Logged("Nothing selected. -1.\r\n"));
+    EXPECT_FALSE(h.ui.MenuEnabled(menu::kJoin));
+    GameListClick(h.program, 0, true);  // full: no join
+    EXPECT_TRUE(h.sent.empty());
+    EXPECT_FALSE(h.ui.MenuEnabled(menu::kJoin));
+    GameListClick(h.program, 1, false);
+    EXPECT_TRUE(h.ui.MenuEnabled(menu::kJoin));
+    JoinAction(h.program);
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Free :K-Hub-3|CLIENT\r\n"});
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::JoinGame));
+    EXPECT_EQ(h.ui.WindowTitle(WindowId::JoinGame), "Join Game [Open Game]");
+    EXPECT_FALSE(h.ui.MenuEnabled(menu::kJoin));
+    EXPECT_FALSE(h.Enabled(WindowId::JoinGame, control::kJoinChatEdit));
+    GameListClick(h.program, 1, true);  // a window is open
+    EXPECT_TRUE(h.sent.empty());
+}
+
+TEST(JoinGameTest, WatchdogGivesUpAfterFiveSecondsAndEndsWithItsWindow) {
+    LobbyHarness h;
+    h.levels["Host"] = 1;
+    h.Channel("Host", "K-Hub-3|HOST|Game");
+    GameListClick(h.program, 0, true);
+    h.Advance(4999);
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::JoinGame));
+    h.Advance(1);
+    EXPECT_FALSE(h.ui.IsOpen(WindowId::JoinGame));
+    ASSERT_EQ(h.ui.Boxes().size(), 1u);
+    EXPECT_EQ(h.ui.Boxes()[0].first, "Your attempt to join was ignored.");
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Host :K-Hub-3|CLIENT\r\n"});  // and no LEFT
+
+    // Closed by the player before the host answered: no box, and a later window lives on.
+    GameListClick(h.program, 0, true);
+    h.Advance(3000);
+    JoinCancel(h.program);
+    GameListClick(h.program, 0, true);
+    h.Advance(3000);
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::JoinGame));
+    EXPECT_EQ(h.ui.Boxes().size(), 1u);
+}
+
+TEST(JoinGameTest, AcceptedJoinChatsAndLeaves) {
+    LobbyHarness h;
+    h.JoinGame("Hoster");
+    EXPECT_TRUE(h.program.client.joinConfirmed);
+    EXPECT_TRUE(h.Enabled(WindowId::JoinGame, control::kJoinChatEdit));
+    h.Advance(6000);
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::JoinGame));
+    EXPECT_TRUE(lobby::HandlePartnerChat(h.program, "Hoster", "hi"));
+    EXPECT_FALSE(lobby::HandlePartnerChat(h.program, "Other", "hi"));
+    JoinSend(h.program, "hello");
+    EXPECT_EQ(h.Chat(WindowId::JoinGame), (V{"<Hoster> hi\r\n", "<Me> hello\r\n"}));
+    JoinCancel(h.program);
+    EXPECT_EQ(h.TakeSent(), (V{"PRIVMSG Hoster :hello\r\n", "NOTICE Hoster :K-Hub-3|LEFT\r\n"}));
+}
+
+TEST(JoinGameTest, AcceptanceCountsOnlyFromOurHost) {
+    LobbyHarness h;
+    h.levels["Hoster"] = 1;
+    h.levels["Other"] = 1;
+    h.Channel("Hoster", "K-Hub-3|HOST|Zelda");
+    GameListClick(h.program, 0, true);
+    h.Channel("Other", "K-Hub-3|HOST|Trap|Me");
+    EXPECT_FALSE(h.program.client.joinConfirmed);
+    h.Advance(5000);
+    EXPECT_FALSE(h.ui.IsOpen(WindowId::JoinGame));
+}
+
+TEST(JoinGameTest, GameAnswersMatchAndRefusesNamesOutsideTheFolder) {
+    LobbyHarness h;
+    h.JoinGame("Hoster");
+    WriteFile(h.romDir / "Mine.smc", "123456789");
+    h.levels["Other"] = 1;
+    h.Private("Other", "K-Hub-3|GAME|Mine.smc|CBF43926|0");
+    EXPECT_TRUE(h.sent.empty());
+
+    h.Private("Hoster", "K-Hub-3|GAME|Their Name.smc|CBF43926|0");
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|YES\r\n"});
+    EXPECT_EQ(h.program.client.localRomFile, "Mine.smc");
+    EXPECT_EQ(h.ui.WindowTitle(WindowId::JoinGame), "Join Game [Their Name]");
+    EXPECT_FALSE(h.Enabled(WindowId::JoinGame, control::kDownload));
+    EXPECT_EQ(h.Chat(WindowId::JoinGame).back(), "The selected game is: Their Name.smc\r\n");
+
+    // A second GAME for a ROM present under the host's name forgets the other name.
+    h.Private("Hoster", "K-Hub-3|GAME|Mine.smc|CBF43926|0");
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|YES\r\n"});
+    EXPECT_EQ(h.program.client.localRomFile, "");
+
+    h.Private("Hoster", "K-Hub-3|GAME|Missing|12345678|1");
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|NO\r\n"});
+    EXPECT_FALSE(h.Enabled(WindowId::JoinGame, control::kDownload));
+    EXPECT_EQ(h.ui.WindowTitle(WindowId::JoinGame), "Join Game [Missing]");
+    h.Private("Hoster", "K-Hub-3|GAME|Missing.smc|12345678|0");
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|NO\r\n"});
+    EXPECT_TRUE(h.Enabled(WindowId::JoinGame, control::kDownload));
+    JoinDownload(h.program);
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|GET\r\n"});
+
+    for (const char* name : {"..", "../Mine.smc", "sub\\x.smc"}) {
+        h.Private("Hoster", std::string("K-Hub-3|GAME|") + name + "|CBF43926|0");
+        EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|NO\r\n"}) << name;
+        EXPECT_FALSE(h.Enabled(WindowId::JoinGame, control::kDownload));
+    }
+    EXPECT_TRUE(std::filesystem::exists(h.romDir / "Mine.smc"));
+}
+
+TEST(JoinGameTest, StartParksRenamesLaunchesAndRestores) {
+    LobbyHarness h;
+    h.JoinGame("Hoster");
+    WriteFile(h.romDir / "Mine.smc", "123456789");
+    WriteFile(h.romDir / "Their.smc", "a different game");
+    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+    ASSERT_EQ(h.program.client.localRomFile, "Mine.smc");
+    h.sent.clear();
+
+    CIni(h.program.settingsFilePath).SetString("options", "protocol", "T");
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+    // The wrong file is parked at once, the ROM takes the host's name a second later.
+    EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
+    EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
+    h.Advance(1000);
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+    h.Advance(5999);
+    EXPECT_TRUE(h.process.spawns.empty());
+    h.Advance(1);
+    ASSERT_EQ(h.process.spawns.size(), 1u);
+    EXPECT_EQ(h.process.spawns[0].argv, (V{"/opt/emu/VOLTAW", "/UCLQ2", "Me",
+                                           (h.romDir / "Their.smc").string(), "10.0.0.5"}));
+    EXPECT_EQ(h.program.netplayProtocol, "U");  // the host's letter, not ours
+
+    h.Advance(29999);
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+    h.Advance(1);
+    EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
+    EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
+    h.Advance(1000);
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+    EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
+}
+
+TEST(JoinGameTest, RenamesNeverDestroyAFile) {
+    LobbyHarness h;
+    h.JoinGame("Hoster");
+    WriteFile(h.romDir / "Mine.smc", "123456789");
+    WriteFile(h.romDir / "Their.smc", "a different game");
+    WriteFile(h.romDir / "K-HUB_TEMPFILE", "left from a crash");
+    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.5|1");
+    h.Advance(60000);
+    EXPECT_TRUE(h.process.spawns.empty());
+    EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+    EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "left from a crash");
+    EXPECT_FALSE(h.ui.Boxes().empty());
+}
+
+TEST(JoinGameTest, StartIsRefusedUnlessFromOurHostWithAnAddress) {
+    LobbyHarness h;
+    h.JoinGame("Hoster");
+    WriteFile(h.romDir / "Game.smc", "123456789");
+    h.Private("Hoster", "K-Hub-3|GAME|Game.smc|CBF43926|0");
+    h.levels["Other"] = 1;
+    h.Private("Other", "K-Hub-3|START|10.6.6.6");
+    for (const char* bad : {"10.0.0.5 --evil", "host.example", "10.0.0.256", "-x"}) {
+        h.Private("Hoster", std::string("K-Hub-3|START|") + bad);
+    }
+    h.Advance(10000);
+    EXPECT_TRUE(h.process.spawns.empty());
+    EXPECT_TRUE(h.Logged("Ignored START from Other: not the host of our game.\r\n"));
+
+    // A client start belongs to its window: closed during the wait, nothing is launched.
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.5|1");
+    h.Advance(3000);
+    JoinCancel(h.program);
+    h.Advance(10000);
+    EXPECT_TRUE(h.process.spawns.empty());
+}
+
+TEST(JoinGameTest, KickAndDoneCloseTheWindowElevenSecondsLater) {
+    LobbyHarness h;
+    h.JoinGame("Hoster");
+    h.levels["Other"] = 1;
+    h.Private("Other", "K-Hub-3|KICK");
+    EXPECT_EQ(h.program.client.joinedHostNick, "Hoster");
+
+    h.Private("Hoster", "K-Hub-3|KICK");
+    EXPECT_EQ(h.Chat(WindowId::JoinGame).back(), "Hoster has kicked you.\r\n");
+    EXPECT_FALSE(h.Enabled(WindowId::JoinGame, control::kJoinChatEdit));
+    h.Advance(10999);
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::JoinGame));
+    h.Advance(1);
+    EXPECT_FALSE(h.ui.IsOpen(WindowId::JoinGame));
+    EXPECT_TRUE(h.sent.empty());  // no LEFT after a kick
+
+    // DONE closes the window 11 s later; a window opened meanwhile is not touched.
+    h.JoinGame("Hoster");
+    h.Channel("Hoster", "K-Hub-3|DONE");
+    EXPECT_EQ(h.program.games.Size(), 0);
+    EXPECT_EQ(h.Chat(WindowId::JoinGame).back(), "Hoster has left.\r\n");
+    h.Advance(5000);
+    JoinCancel(h.program);
+    h.JoinGame("Second");
+    h.Advance(8000);
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::JoinGame));
+
+    // The host leaving the channel ends the game the same way.
+    lobby::HandleDeparture(h.program, "Second");
+    h.Advance(11000);
+    EXPECT_FALSE(h.ui.IsOpen(WindowId::JoinGame));
+}
+
+}  // namespace
+}  // namespace khub::lobby
+
+namespace khub::lobby {
+namespace {
+
+TEST(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
+    LobbyHarness h;
+    std::vector<std::function<void()>> jobs;
+    h.program.links.runWorker = [&](std::function<void()> job) { jobs.push_back(std::move(job)); };
+    auto runOnThread = [&](std::function<void()>& job) {
+        std::thread worker(job);
+        worker.join();
+        h.loop.RunPending();
+    };
+    h.JoinGame("Hoster");
+    for (int i = 0; i < 20; ++i)
+        WriteFile(h.romDir / ("rom" + std::to_string(i)), "x" + std::to_string(i));
+    WriteFile(h.romDir / "match.smc", "123456789");
+
+    h.Private("Hoster", "K-Hub-3|GAME|Wanted.smc|CBF43926|0");
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_TRUE(h.sent.empty());
+    // Meanwhile the lobby goes on: chat and announcements are handled.
+    EXPECT_TRUE(lobby::HandlePartnerChat(h.program, "Hoster", "still there?"));
+    h.levels["Other"] = 1;
+    h.Channel("Other", "K-Hub-3|HOST|Other Game");
+    EXPECT_EQ(h.program.games.Size(), 2);
+
+    runOnThread(jobs[0]);
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|YES\r\n"});
+    EXPECT_EQ(h.program.client.localRomFile, "match.smc");
+    auto progress = h.ui.Progress(WindowId::JoinGame, control::kJoinProgress);
+    ASSERT_TRUE(progress.has_value());
+    EXPECT_EQ(*progress, 0);
+
+    // A newer GAME replaces the running scan; a closed window hears no answer at all.
+    h.Private("Hoster", "K-Hub-3|GAME|A.smc|12345678|0");
+    h.Private("Hoster", "K-Hub-3|GAME|B.smc|CBF43926|0");
+    ASSERT_EQ(jobs.size(), 3u);
+    runOnThread(jobs[1]);
+    EXPECT_TRUE(h.sent.empty());
+    JoinCancel(h.program);
+    h.sent.clear();
+    runOnThread(jobs[2]);
+    EXPECT_TRUE(h.sent.empty());
+}
+
+}  // namespace
+}  // namespace khub::lobby

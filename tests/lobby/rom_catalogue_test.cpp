@@ -1,0 +1,141 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <random>
+
+#include "LobbyHarness.h"
+#include "lobby/RomCatalogue.h"
+
+namespace khub::rom {
+namespace {
+
+using khub::testing::TempDir;
+using khub::testing::WriteFile;
+namespace fs = std::filesystem;
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(gen());
+    return s;
+}
+
+TEST(CrcTest, KnownValuesAndChaining) {
+    TempDir dir;
+    WriteFile(dir.path() / "empty", "");
+    WriteFile(dir.path() / "digits", "123456789");
+    EXPECT_EQ(CrcTextOfFile((dir.path() / "empty").string()), "00000000");
+    EXPECT_EQ(CrcTextOfFile((dir.path() / "digits").string()), "CBF43926");
+    EXPECT_EQ(CrcTextOfFile((dir.path() / "missing").string()), "");
+    EXPECT_EQ(CrcTextOfFile(dir.path().string()), "");  // a folder cannot be read
+
+    // The fast CRC agrees with the byte loop on odd lengths, alignments and in pieces, and
+    // a file of more than one read block gives the CRC of its whole content.
+    std::string data = RandomBytes((3 << 20) + 13, 7);
+    for (std::size_t len : {1u, 7u, 8u, 9u, 63u, 4097u}) {
+        for (std::size_t off : {0u, 1u, 3u}) {
+            EXPECT_EQ(Crc32(0, data.data() + off, len), Crc32Bytewise(0, data.data() + off, len));
+        }
+    }
+    std::uint32_t whole = Crc32Bytewise(0, data.data(), data.size());
+    EXPECT_EQ(Crc32(Crc32(0, data.data(), 1000), data.data() + 1000, data.size() - 1000), whole);
+    WriteFile(dir.path() / "big", data);
+    EXPECT_EQ(CrcTextOfFile((dir.path() / "big").string()), CrcText(whole));
+}
+
+TEST(RomFolderTest, CountsVisiblePlainFiles) {
+    TempDir dir;
+    WriteFile(dir.path() / "a.smc", "a");
+    WriteFile(dir.path() / ".hidden", "h");
+    fs::create_directory(dir.path() / "sub");
+    EXPECT_EQ(CountRomDirFiles(dir.path().string()), 1);
+    EXPECT_EQ(CountRomDirFiles((dir.path() / "nope").string()), -1);
+    EXPECT_TRUE(FileExists((dir.path() / "a.smc").string()));
+    EXPECT_FALSE(FileExists((dir.path() / "b.smc").string()));
+}
+
+TEST(RomFolderTest, ScanFindsByCrcWithProgress) {
+    TempDir dir;
+    WriteFile(dir.path() / "one.smc", "one");
+    WriteFile(dir.path() / "two.smc", "two");
+    WriteFile(dir.path() / ".hidden.smc", "123456789");  // examined although not counted
+    CrcCache cache;
+    std::vector<int> positions;
+    std::vector<bool> shown;
+    ScanCallbacks cb;
+    cb.progress = [&](int p) { positions.push_back(p); };
+    cb.showProgress = [&](bool v) { shown.push_back(v); };
+
+    EXPECT_EQ(FindRomByCrc(dir.path().string(), "CBF43926", cache, cb), ".hidden.smc");
+    EXPECT_EQ(shown, (std::vector<bool>{true, false}));
+    ASSERT_FALSE(positions.empty());
+    EXPECT_EQ(positions.back(), 0);
+
+    positions.clear();
+    EXPECT_EQ(FindRomByCrc(dir.path().string(), "00000000", cache, cb), std::nullopt);
+    // ".", "..", three files over a count of two: the bar passes full and stays there.
+    EXPECT_EQ(positions.back(), 0);
+    EXPECT_EQ(*std::max_element(positions.begin(), positions.end()), 100);
+    EXPECT_EQ(FindRomByCrc((dir.path() / "nope").string(), "CBF43926", cache, cb), std::nullopt);
+}
+
+TEST(RomFolderTest, CacheAnswersAgainButNeverForAChangedFile) {
+    TempDir dir;
+    fs::path roms = dir.path() / "roms";
+    fs::create_directory(roms);
+    for (int i = 0; i < 5; ++i) WriteFile(roms / ("f" + std::to_string(i)), RandomBytes(1000, i));
+    std::string cachePath = CrcCachePathFor((dir.path() / "K-Hub.ini").string());
+    {
+        CrcCache cache(cachePath);
+        EXPECT_EQ(FindRomByCrc(roms.string(), "00000000", cache, {}), std::nullopt);
+        EXPECT_EQ(cache.FilesRead(), 5u);
+        ASSERT_TRUE(cache.Save());
+    }
+    CrcCache warm(cachePath);
+    ASSERT_TRUE(warm.Load());
+    std::string f3 = CrcText(Crc32(0, RandomBytes(1000, 3).data(), 1000));
+    EXPECT_EQ(FindRomByCrc(roms.string(), f3, warm, {}), "f3");
+    EXPECT_EQ(warm.FilesRead(), 0u);
+
+    // Same size, new content and a new time: read again, the old CRC no longer matches.
+    WriteFile(roms / "f3", RandomBytes(1000, 99));
+    struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 6789}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (roms / "f3").c_str(), times, 0), 0);
+    EXPECT_EQ(FindRomByCrc(roms.string(), f3, warm, {}), std::nullopt);
+    EXPECT_EQ(warm.FilesRead(), 1u);
+}
+
+TEST(RomFolderTest, WantedRomUnderItsOwnOrAnotherName) {
+    TempDir dir;
+    WriteFile(dir.path() / "Game.smc", "123456789");
+    WriteFile(dir.path() / "Other.smc", "wrong");
+    CrcCache cache;
+    auto own = CheckWantedRom(dir.path().string(), "Game.smc", "CBF43926", cache, {}, nullptr);
+    EXPECT_TRUE(own.found);
+    EXPECT_EQ(own.localRomFile, "");
+    auto other = CheckWantedRom(dir.path().string(), "Other.smc", "CBF43926", cache, {}, nullptr);
+    EXPECT_TRUE(other.found);
+    EXPECT_EQ(other.localRomFile, "Game.smc");
+    auto none = CheckWantedRom(dir.path().string(), "X.smc", "12345678", cache, {}, nullptr);
+    EXPECT_FALSE(none.found);
+}
+
+TEST(RenameTest, NeverReplacesAFile) {
+    TempDir dir;
+    fs::path a = dir.path() / "a", b = dir.path() / "b", c = dir.path() / "c";
+    WriteFile(a, "A");
+    WriteFile(b, "B");
+    std::string error;
+    EXPECT_FALSE(RenameNoReplace(a.string(), b.string(), &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(khub::testing::ReadFile(a), "A");
+    EXPECT_EQ(khub::testing::ReadFile(b), "B");
+    EXPECT_TRUE(RenameNoReplace(a.string(), c.string(), &error));
+    EXPECT_FALSE(fs::exists(a));
+    EXPECT_EQ(khub::testing::ReadFile(c), "A");
+    EXPECT_FALSE(RenameNoReplace(a.string(), (dir.path() / "d").string(), &error));
+}
+
+}  // namespace
+}  // namespace khub::rom

@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "platform/SingleInstance.h"
+#include "support/TempDir.h"
+
+using khub::SingleInstance;
+using State = khub::SingleInstance::State;
+
+TEST(SingleInstance, OneHolderAtATimeAndFreeAgainWhenItGoes) {
+    khub::test::TempDir dir;
+    std::string lock = khub::LockFilePathFor(dir.File("K-Hub.ini"));
+    EXPECT_EQ(lock, dir.File("K-Hub.lock"));
+    {
+        SingleInstance first = SingleInstance::Acquire(lock);
+        ASSERT_EQ(first.state(), State::Acquired);
+        SingleInstance second = SingleInstance::Acquire(lock);
+        EXPECT_EQ(second.state(), State::AlreadyRunning);
+        EXPECT_EQ(second.otherPid(), ::getpid());
+
+        // Moving the guard keeps the lock held.
+        SingleInstance moved = std::move(first);
+        EXPECT_EQ(SingleInstance::Acquire(lock).state(), State::AlreadyRunning);
+    }
+    EXPECT_EQ(SingleInstance::Acquire(lock).state(), State::Acquired);
+
+    // Another settings folder is another profile with its own lock.
+    khub::test::TempDir other;
+    SingleInstance here = SingleInstance::Acquire(lock);
+    SingleInstance there = SingleInstance::Acquire(khub::LockFilePathFor(other.File("K-Hub.ini")));
+    EXPECT_EQ(here.state(), State::Acquired);
+    EXPECT_EQ(there.state(), State::Acquired);
+}
+
+TEST(SingleInstance, NoPlaceForTheLockFileIsUnavailableNotRunning) {
+    khub::test::TempDir dir;
+    SingleInstance guard = SingleInstance::Acquire(dir.File("missing/K-Hub.lock"));
+    EXPECT_EQ(guard.state(), State::Unavailable);
+    EXPECT_FALSE(guard.error().empty());
+}
