@@ -247,12 +247,4 @@ void HandleUnknownCommand(Program& program, const std::string& command) {
     }
 }
 
-void CancelGameWindows(Program& program) {
-    if (program.windows.host) {
-        HostCancel(program);
-    } else if (program.windows.client) {
-        JoinCancel(program);
-    }
-}
-
 }  // namespace khub::lobby
