@@ -380,7 +380,6 @@ TEST(DispatchChat, DccSendIsTakenOnlyAfterWeAskedForTheRom) {
     EXPECT_EQ(h.Log(), Lines{});
     h.program->client.downloadRequested = true;
     h.Recv(offer);
-    // The hand-over line comes first; what the transfer then says is its own business.
     ASSERT_FALSE(h.Log().empty());
     EXPECT_EQ(h.Log().front(), "Bob game.smc 2130706433 4000 1024\x01\r\n");
 }
