@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-// Built once the shared fixtures for the real server are part of the test support.
-#if __has_include("support/IrcuServer.h") && __has_include("support/CliProcess.h")
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -235,5 +232,3 @@ TEST_F(LobbyGameTest, RefusedJoinKickAndAHostWhoQuits) {
 
 }  // namespace
 }  // namespace khub::test
-
-#endif
