@@ -7,7 +7,7 @@
 
 #include "GuiFixture.h"
 #include "support/LoopbackIrcServer.h"
-#include "app/AreaLinks.h"
+#include "irc/Connection.h"
 
 namespace khub::gui::test {
 namespace {
@@ -40,7 +40,7 @@ TEST_F(ConnectionTest, ConnectAndDisconnectDriveTitleAndMenu) {
     ini.SetString("options", "rompath", roms);
     ini.SetString("options", "server", "127.0.0.1");
     ini.SetInt("options", "port", server.port());
-    LinkAreas(*program_);
+    ConnectIrcLinks(*program_);
     MakeFrame();
 
     QTest::keyClick(frame_.get(), Qt::Key_C, Qt::ControlModifier);
