@@ -69,11 +69,14 @@ void CheckInsideXvfb() {
     while (!deadline.hasExpired()) {
         QCoreApplication::processEvents();
         screen = QGuiApplication::primaryScreen()->grabWindow(0);
-        shown = screen.toImage().copy(QRect(origin, painted.size())).convertToFormat(QImage::Format_RGB32);
+        shown = screen.toImage()
+                    .copy(QRect(origin, painted.size()))
+                    .convertToFormat(QImage::Format_RGB32);
         if (shown.size() != painted.size()) break;
         long same = 0;
         for (int y = 0; y < shown.height(); ++y) {
-            for (int x = 0; x < shown.width(); ++x) same += shown.pixel(x, y) == painted.pixel(x, y);
+            for (int x = 0; x < shown.width(); ++x)
+                same += shown.pixel(x, y) == painted.pixel(x, y);
         }
         sameShare = double(same) / (shown.width() * shown.height());
         if (sameShare > 0.95) break;
@@ -83,10 +86,12 @@ void CheckInsideXvfb() {
     ASSERT_EQ(shown.size(), painted.size());
     EXPECT_GT(sameShare, 0.95);
     // And the header row is not blank: the column titles were drawn.
-    const QRect headerArea(header->mapTo(&frame, QPoint(0, 0)), QSize(3 * CViewList::kColumnWidth, header->height()));
+    const QRect headerArea(header->mapTo(&frame, QPoint(0, 0)),
+                           QSize(3 * CViewList::kColumnWidth, header->height()));
     QSet<QRgb> colours;
     for (int y = headerArea.top(); y <= headerArea.bottom(); ++y) {
-        for (int x = headerArea.left(); x <= headerArea.right(); ++x) colours.insert(shown.pixel(x, y));
+        for (int x = headerArea.left(); x <= headerArea.right(); ++x)
+            colours.insert(shown.pixel(x, y));
     }
     EXPECT_GT(colours.size(), 2);
 }
@@ -110,8 +115,9 @@ TEST(Screenshot, MainWindowAppearsUnderXvfb) {
     env.remove("WAYLAND_DISPLAY");
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(xvfbRun, {"-a", "-s", "-screen 0 1024x768x24", QCoreApplication::applicationFilePath(),
-                          "--gtest_filter=Screenshot.MainWindowAppearsUnderXvfb"});
+    child.start(xvfbRun,
+                {"-a", "-s", "-screen 0 1024x768x24", QCoreApplication::applicationFilePath(),
+                 "--gtest_filter=Screenshot.MainWindowAppearsUnderXvfb"});
     ASSERT_TRUE(child.waitForStarted(10000));
     ASSERT_TRUE(child.waitForFinished(90000)) << "the run under Xvfb did not end";
     const QByteArray output = child.readAll();
