@@ -102,7 +102,7 @@ StartupAction CliApp::Start() {
             // The terminal has no Options dialog: say what the dialog would ask for.
             program_->log.DebugLog(
                 "Set playername, programpath and rompath in section [options] of \"%s\" "
-                "(or in the Options dialog of k-hub), then start again.\r\n",
+                "(the Options dialog of k-hub does it); connect reads them afresh.\r\n",
                 program_->settingsFilePath.c_str());
             break;
         case StartupAction::Connect:
@@ -133,15 +133,11 @@ std::string CliApp::HelpText() const {
         text += line + "\n";
     }
     const std::string& settings = location_.filePath;
+    text += "\nFiles:\n";
+    text += "  settings  " + settings + "\n";
     text +=
-        "\n"
-        "Files:\n"
-        "  settings  " +
-        settings +
-        "\n"
-        "  lock      " +
-        LockFilePathFor(settings) +
-        " (one running copy per settings folder)\n"
+        "  lock      " + LockFilePathFor(settings) + " (one running copy per settings folder)\n";
+    text +=
         "\n"
         "The settings folder is $XDG_CONFIG_HOME/K-Hub I, or ~/.config/K-Hub I; another\n"
         "XDG_CONFIG_HOME is another profile with its own lock.\n";
@@ -150,17 +146,39 @@ std::string CliApp::HelpText() const {
 
 int CliApp::Run(std::istream& in) {
     loop_.Post([this] { Start(); });
-    // The reader only moves lines to the lobby thread; end of input counts as quit.
-    std::thread reader([this, &in] {
+
+    // The reader only moves lines to the lobby thread; end of input counts as quit. It may
+    // outlive this object (blocked on a terminal that never sends another line), so it
+    // posts only while the inbox is open, and the inbox closes before Run returns.
+    struct Inbox {
+        std::mutex mutex;
+        bool open = true;
+    };
+    auto inbox = std::make_shared<Inbox>();
+    auto post = [this, inbox](EventLoop::Task task) {
+        std::lock_guard lock(inbox->mutex);
+        if (inbox->open) loop_.Post(std::move(task));
+        return inbox->open;
+    };
+    std::thread reader([this, post, &in] {
         std::string line;
         while (std::getline(in, line)) {
-            loop_.Post([this, line] { Execute(line); });
-            if (WithoutLineEnd(line) == "quit") return;
+            bool quit = WithoutLineEnd(line) == "quit";
+            if (!post([this, line] { Execute(line); }) || quit) return;
         }
-        loop_.Post([this] { Execute("quit"); });
+        post([this] { Execute("quit"); });
     });
-    reader.detach();
     loop_.Run();
+    {
+        std::lock_guard lock(inbox->mutex);
+        inbox->open = false;
+    }
+    // A finite stream (a file, a test's text) ends by itself; the terminal may never.
+    if (&in == &std::cin) {
+        reader.detach();
+    } else {
+        reader.join();
+    }
     return 0;
 }
 

@@ -14,6 +14,7 @@
 
 #include "app/CMainFrame.h"
 #include "app/Program.h"
+#include "framework/CDialog.h"
 #include "framework/CWinApp.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/QtUi.h"

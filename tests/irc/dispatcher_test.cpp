@@ -380,7 +380,8 @@ TEST(DispatchChat, DccSendIsTakenOnlyAfterWeAskedForTheRom) {
     EXPECT_EQ(h.Log(), Lines{});
     h.program->client.downloadRequested = true;
     h.Recv(offer);
-    EXPECT_EQ(h.Log(), Lines{"Bob game.smc 2130706433 4000 1024\x01\r\n"});
+    ASSERT_FALSE(h.Log().empty());
+    EXPECT_EQ(h.Log().front(), "Bob game.smc 2130706433 4000 1024\x01\r\n");
 }
 
 TEST(DispatchNotice, ChannelNoticesNobodyTookAreShownPrivateOnesAreNot) {

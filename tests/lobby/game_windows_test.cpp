@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "LobbyHarness.h"
 #include "lobby/RomCatalogue.h"
 
@@ -336,6 +338,54 @@ TEST(JoinGameTest, KickAndDoneCloseTheWindowElevenSecondsLater) {
     lobby::HandleDeparture(h.program, "Second");
     h.Advance(11000);
     EXPECT_FALSE(h.ui.IsOpen(WindowId::JoinGame));
+}
+
+}  // namespace
+}  // namespace khub::lobby
+
+namespace khub::lobby {
+namespace {
+
+TEST(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
+    LobbyHarness h;
+    std::vector<std::function<void()>> jobs;
+    h.program.links.runWorker = [&](std::function<void()> job) { jobs.push_back(std::move(job)); };
+    auto runOnThread = [&](std::function<void()>& job) {
+        std::thread worker(job);
+        worker.join();
+        h.loop.RunPending();
+    };
+    h.JoinGame("Hoster");
+    for (int i = 0; i < 20; ++i)
+        WriteFile(h.romDir / ("rom" + std::to_string(i)), "x" + std::to_string(i));
+    WriteFile(h.romDir / "match.smc", "123456789");
+
+    h.Private("Hoster", "K-Hub-3|GAME|Wanted.smc|CBF43926|0");
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_TRUE(h.sent.empty());
+    // Meanwhile the lobby goes on: chat and announcements are handled.
+    EXPECT_TRUE(lobby::HandlePartnerChat(h.program, "Hoster", "still there?"));
+    h.levels["Other"] = 1;
+    h.Channel("Other", "K-Hub-3|HOST|Other Game");
+    EXPECT_EQ(h.program.games.Size(), 2);
+
+    runOnThread(jobs[0]);
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|YES\r\n"});
+    EXPECT_EQ(h.program.client.localRomFile, "match.smc");
+    auto progress = h.ui.Progress(WindowId::JoinGame, control::kJoinProgress);
+    ASSERT_TRUE(progress.has_value());
+    EXPECT_EQ(*progress, 0);
+
+    // A newer GAME replaces the running scan; a closed window hears no answer at all.
+    h.Private("Hoster", "K-Hub-3|GAME|A.smc|12345678|0");
+    h.Private("Hoster", "K-Hub-3|GAME|B.smc|CBF43926|0");
+    ASSERT_EQ(jobs.size(), 3u);
+    runOnThread(jobs[1]);
+    EXPECT_TRUE(h.sent.empty());
+    JoinCancel(h.program);
+    h.sent.clear();
+    runOnThread(jobs[2]);
+    EXPECT_TRUE(h.sent.empty());
 }
 
 }  // namespace

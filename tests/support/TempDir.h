@@ -2,25 +2,45 @@
 // A fresh folder under the system's temporary folder, removed with everything in it when
 // the object goes.
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 
 namespace khub::test {
 
 class TempDir {
   public:
-    explicit TempDir(const std::string& tag = "khub-test");
-    ~TempDir();
+    TempDir() : TempDir("khub-test") {}
+    // tag names the folder ("<tag>-XXXXXX"), which helps when one is left behind.
+    explicit TempDir(const std::string& tag) {
+        std::string pattern = (std::filesystem::temp_directory_path() / (tag + "-XXXXXX")).string();
+        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        // A test may have taken permissions away; give them back so everything goes.
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
     std::string File(const std::string& name) const { return (path_ / name).string(); }
     std::string operator/(const std::string& name) const { return File(name); }
-    // Writes text to a file in the folder (folders on the way are made); returns its path.
-    std::string Write(const std::string& name, const std::string& text) const;
+    // Writes bytes to a file in the folder (folders on the way are made); returns its path.
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        std::filesystem::path file = path_ / name;
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return file.string();
+    }
 
   private:
     std::filesystem::path path_;

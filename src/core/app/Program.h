@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/Log.h"
+#include "irc/Connection.h"
 #include "irc/ConnectionState.h"
 #include "irc/UserList.h"
 #include "lobby/GameList.h"
@@ -20,7 +21,9 @@ inline constexpr const char* kProgramTitle = "K-Hub I";
 
 struct Program {
     Program(Ui& ui, EventLoop& loop, std::string settingsFilePath)
-        : ui(ui), loop(loop), log(ui), settingsFilePath(std::move(settingsFilePath)) {}
+        : ui(ui), loop(loop), log(ui), settingsFilePath(std::move(settingsFilePath)) {
+        ConnectIrcLinks(*this);
+    }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 

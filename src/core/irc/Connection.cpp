@@ -394,6 +394,11 @@ void RunExitSequence(Program& p) {
     DropLink(p, SHUT_WR);
 }
 
+void ConnectIrcLinks(Program& p) {
+    p.links.sendLine = [&p](const std::string& line) { return SendIrcLine(p, line) > 0; };
+    p.links.userLevel = [&p](const std::string& nick) { return p.users.GetUserLevel(nick); };
+}
+
 void SendRegistration(Program& p) {
     if (p.conn.registrationSent) return;
     p.conn.registrationSent = true;

@@ -51,6 +51,9 @@ void ResetConnection(Program& program);
 // The program is ending: one of the farewell QUIT lines, then the connection goes.
 void RunExitSequence(Program& program);
 
+// Gives the lobby its way to the server and to the channel user list (Program's links).
+void ConnectIrcLinks(Program& program);
+
 // Registration steps the dispatcher drives.
 void SendRegistration(Program& program);      // NICK and USER, once per connection
 void RunOnConnectSequence(Program& program);  // address queries, JOIN, "onconnect"

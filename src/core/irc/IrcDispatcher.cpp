@@ -106,11 +106,6 @@ void GiveModeratorsStaffLevel(Program& p) {
     }
 }
 
-void CloseOwnHosting(Program& p) {
-    p.ui.SetMenuItem(menu::kCreate, "", false);
-    lobby::CloseOwnHosting(p);
-}
-
 void OnMode(Program& p, const IrcLineParts& l) {
     const std::string& setter = l.nick;
     if (Contains(l.param, "#")) {
@@ -164,7 +159,7 @@ void OnMode(Program& p, const IrcLineParts& l) {
         }
         countChanged();
         if (own) {
-            CloseOwnHosting(p);
+            lobby::CloseOwnHosting(p);
         } else {
             p.games.RemoveGameRow(target);
         }
@@ -366,8 +361,7 @@ void OnNick(Program& p, const IrcLineParts& l) {
         "3<%s> NICK <%s>\r\n",
         oldNick.c_str(), newNick.c_str());
     p.users.RenameUser(oldNick, newNick);
-    int row = p.games.FindGameRow(oldNick);
-    if (row >= 0) p.games.SetGameRowCell(row, 1, newNick);
+    // The lobby moves the game row to the new nick and tells the game partner.
     lobby::HandleNickChange(p, oldNick, newNick);
 }
 

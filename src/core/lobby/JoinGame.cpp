@@ -7,16 +7,6 @@
 #include "RomCatalogue.h"
 #include "app/Program.h"
 
-namespace khub {
-
-// One ROM folder scan on a worker. Only the scan the lobby still points at may answer.
-struct ScanJob {
-    std::atomic<bool> cancel{false};
-    std::uint64_t generation = 0;
-};
-
-}  // namespace khub
-
 namespace khub::lobby {
 
 namespace {
@@ -349,7 +339,9 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
     if (program.links.runWorker) {
         program.links.runWorker(std::move(work));
     } else {
-        std::thread(std::move(work)).detach();
+        // The previous scan was cancelled above and stops at its next read.
+        if (program.lobby.scanThread.joinable()) program.lobby.scanThread.join();
+        program.lobby.scanThread = std::thread(std::move(work));
     }
 }
 

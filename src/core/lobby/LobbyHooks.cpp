@@ -5,7 +5,6 @@
 
 #include "Lobby.h"
 #include "app/Program.h"
-#include "transfer/Transfer.h"
 
 namespace khub::lobby {
 
@@ -63,13 +62,11 @@ bool HandlePrivateNotice(Program& program, const IrcLineParts& line) {
     };
 
     if (has(LobbyVerb::Get, 0)) {
-        if (!program.host.disableDownload && !program.transfer.transferInProgress &&
-            FromClientPartner(program, sender, "GET")) {
-            if (program.links.offerRomByDcc) {
-                program.links.offerRomByDcc(sender);
-            } else {
-                transfer::OfferRomByDcc(program, sender);
-            }
+        bool busy = program.links.transferInProgress && program.links.transferInProgress();
+        if (!program.host.disableDownload && !busy && program.windows.host &&
+            sender == program.host.joinedClientNick) {
+            program.log.DebugLog("Client requested file.\r\n");
+            if (program.links.offerRomByDcc) program.links.offerRomByDcc(sender);
         }
         return true;
     }
@@ -222,6 +219,14 @@ void CloseGameWindowsOnReset(Program& program) {
     program.host = HostGameState{};
 }
 
+void CancelGameWindows(Program& program) {
+    if (program.windows.host) {
+        HostCancel(program);
+    } else if (program.windows.client) {
+        JoinCancel(program);
+    }
+}
+
 void HandleUnknownCommand(Program& program, const std::string& command) {
     if (command != "WALLVOICES") return;
     LobbyRuntime& r = program.lobby;
@@ -236,14 +241,6 @@ void HandleUnknownCommand(Program& program, const std::string& command) {
         std::string line = r.unansweredWallvoices.front();
         r.unansweredWallvoices.pop_front();
         SendLine(program, "NOTICE " + line.substr(std::string("WALLVOICES ").size()));
-    }
-}
-
-void CancelGameWindows(Program& program) {
-    if (program.windows.host) {
-        HostCancel(program);
-    } else if (program.windows.client) {
-        JoinCancel(program);
     }
 }
 

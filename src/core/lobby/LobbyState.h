@@ -1,12 +1,14 @@
 #pragma once
 // What the host and the client side of a game remember, and which windows are open.
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace khub {
 
@@ -57,7 +59,11 @@ struct LobbyLinks {
     Process* process = nullptr;  // nullptr: the system's
 };
 
-struct ScanJob;
+// One ROM folder scan on a worker. Only the scan the lobby still points at may answer.
+struct ScanJob {
+    std::atomic<bool> cancel{false};
+    std::uint64_t generation = 0;
+};
 
 // Timers and bookkeeping of the game windows. Every wait belongs to the window (and the
 // game) it was started for: each window opening starts a new generation, and a timer or
@@ -91,6 +97,16 @@ struct LobbyRuntime {
     // The last WALLVOICES lines sent, oldest first, so that a 421 can resend its line.
     std::deque<std::string> unansweredWallvoices;
     std::shared_ptr<ScanJob> scan;  // the running ROM folder scan, if any
+    std::thread scanThread;         // the last scan's worker
+
+    LobbyRuntime() = default;
+    LobbyRuntime(const LobbyRuntime&) = delete;
+    LobbyRuntime& operator=(const LobbyRuntime&) = delete;
+    // A scan still running stops at its next read; nothing it posts runs any more.
+    ~LobbyRuntime() {
+        if (scan) scan->cancel = true;
+        if (scanThread.joinable()) scanThread.join();
+    }
 };
 
 }  // namespace khub

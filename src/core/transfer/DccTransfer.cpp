@@ -15,6 +15,7 @@
 #include "FileCrc.h"
 #include "Transfer.h"
 #include "app/Program.h"
+#include "irc/Connection.h"
 
 namespace khub::transfer {
 
@@ -29,6 +30,17 @@ TransferState& T(Program& program) {
 std::string WithoutLineEnd(std::string line) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     return line;
+}
+
+// The game windows remember their control states beside the Ui's.
+void EnableJoinControl(Program& program, int id, bool on) {
+    program.lobby.joinControls[id] = on;
+    program.ui.EnableControl(WindowId::JoinGame, id, on);
+}
+
+void EnableHostControl(Program& program, int id, bool on) {
+    program.lobby.hostControls[id] = on;
+    program.ui.EnableControl(WindowId::HostGame, id, on);
 }
 
 void ShowError(Program& program, const std::string& text) {
@@ -459,16 +471,7 @@ void EndReceive(Program& program, const ReceiveEndInfo& info) {
 // ---------------------------------------------------------------- entry points
 
 void SendDccLine(Program& program, const std::string& line) {
-    int fd = program.conn.ircSocket;
-    if (fd < 0) return;
-    // Whole line or nothing useful: the server reads lines, and a failure shows up in the
-    // connection's own receive loop.
-    std::size_t done = 0;
-    while (done < line.size()) {
-        ssize_t n = ::send(fd, line.data() + done, line.size() - done, MSG_NOSIGNAL);
-        if (n <= 0) return;
-        done += static_cast<std::size_t>(n);
-    }
+    SendIrcLine(program, line);
 }
 
 void OpenTransferWindow(Program& program) {
@@ -477,9 +480,9 @@ void OpenTransferWindow(Program& program) {
     program.ui.OpenWindow(WindowId::FileTransfer);
     program.ui.SetProgress(WindowId::FileTransfer, control::kTransferProgress, 0);
     if (program.windows.client) {
-        program.ui.EnableControl(WindowId::JoinGame, control::kDownload, false);
+        EnableJoinControl(program, control::kDownload, false);
     } else if (program.windows.host) {
-        program.ui.EnableControl(WindowId::HostGame, control::kSelect, false);
+        EnableHostControl(program, control::kSelect, false);
     }
 }
 
@@ -494,14 +497,14 @@ void CloseTransferWindow(Program& program) {
         t.recvFileSize = 0;
         t.recvPeerPort = 0;
         t.acceptReceived = false;
-        program.ui.EnableControl(WindowId::JoinGame, control::kDownload, !t.transferSucceeded);
+        EnableJoinControl(program, control::kDownload, !t.transferSucceeded);
     } else if (program.windows.host) {
         t.sendFilePath.clear();
         t.dccPort = 0;
         t.sendFileSize = 0;
         t.resumeRequested = false;
         t.resumePosition = 0;
-        program.ui.EnableControl(WindowId::HostGame, control::kSelect, true);
+        EnableHostControl(program, control::kSelect, true);
     }
     program.ui.CloseWindow(WindowId::FileTransfer);
     // A transfer still running takes the closed window as the player's cancel.
@@ -654,8 +657,8 @@ void HandleDccSend(Program& program, const std::string& nick, const std::string&
             nick.c_str());
         return;
     }
+    // The dispatcher has logged the offer as it came.
     std::string argument = (nick + " " + text).substr(0, 1024);
-    program.log.DebugLog("%s\r\n", WithoutLineEnd(argument).c_str());
     OfferParse parsed = ParseDccOffer(argument);
     if (!parsed.offer) {
         ShowError(program, FormatText("ERROR: The DCC SEND offer from %s was refused: %s.",

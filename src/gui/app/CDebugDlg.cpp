@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "CorePending.h"
 #include "app/Program.h"
+#include "irc/Connection.h"
 #include "platform/ColorPane.h"
 #include "platform/Text.h"
 
@@ -58,7 +58,7 @@ void CDebugDlg::SendLine() {
     if (const std::size_t end = line.find_first_of("\r\n"); end != std::string::npos)
         line.resize(end);
     if (line.empty()) return;
-    pending::SendIrcLine(program_, line + "\r\n");
+    khub::SendIrcLine(program_, line + "\r\n");
     edit->clear();
 }
 

@@ -6,13 +6,14 @@
 
 #include "CAboutDlg.h"
 #include "CDebugDlg.h"
-#include "CorePending.h"
 #include "app/Program.h"
 #include "framework/GuiThread.h"
+#include "irc/Connection.h"
 #include "lobby/CCreateGameDlg.h"
 #include "lobby/CHostGameDlg.h"
 #include "lobby/CJoinGameDlg.h"
 #include "lobby/CViewList.h"
+#include "lobby/Lobby.h"
 #include "settings/COptionsDlg.h"
 #include "transfer/CFileTransferDlg.h"
 
@@ -93,16 +94,16 @@ bool CMainFrame::OnCommand(int id) {
             program_.ui.OpenAddress(program_.rulesUrl);
             return true;
         case menu::kConnect:
-            pending::ToggleConnection(program_);
+            khub::ToggleConnection(program_);
             return true;
         case menu::kOptions:
             OpenWindow(WindowId::Options);
             return true;
         case menu::kCreate:
-            if (!GameWindowOpen()) pending::OpenCreateGame(program_);
+            if (!GameWindowOpen()) lobby::OpenCreateGame(program_);
             return true;
         case menu::kJoin:
-            if (!GameWindowOpen()) pending::JoinAction(program_);
+            if (!GameWindowOpen()) lobby::JoinAction(program_);
             return true;
         case menu::kOpenTransfer:
             OpenWindow(WindowId::FileTransfer);
@@ -158,7 +159,7 @@ QPixmap CMainFrame::SecretBackground() {
 }
 
 void CMainFrame::OnListNotify(bool doubleClick) {
-    pending::GameListClick(program_, program_.games.SelectedIndex(), doubleClick);
+    lobby::GameListClick(program_, program_.games.SelectedIndex(), doubleClick);
 }
 
 void CMainFrame::OnDestroy() {
@@ -168,7 +169,7 @@ void CMainFrame::OnDestroy() {
           WindowId::Options, WindowId::About, WindowId::Debug}) {
         if (CDialog* window = Window(id)) window->close();
     }
-    pending::RunExitSequence(program_);
+    khub::RunExitSequence(program_);
     QCoreApplication::quit();
 }
 

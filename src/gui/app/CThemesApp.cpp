@@ -1,8 +1,14 @@
 #include "CThemesApp.h"
 
+#include <cstdio>
+#include <filesystem>
+
 #include "CMainFrame.h"
-#include "CorePending.h"
+#include "app/AreaLinks.h"
 #include "app/Program.h"
+#include "app/Startup.h"
+#include "irc/Connection.h"
+#include "platform/SingleInstance.h"
 
 namespace khub::gui {
 
@@ -18,21 +24,40 @@ CThemesApp::~CThemesApp() {
 }
 
 bool CThemesApp::InitInstance() {
-    const std::string settingsPath = pending::LocateSettingsFile();
-    program_ = std::make_unique<Program>(ui_, loop_, settingsPath);
+    const SettingsLocation where = LocateSettingsFile(ProcessEnvironment());
+    const std::string lockPath = LockFilePathFor(where.filePath);
+    guard_ = std::make_unique<SingleInstance>(SingleInstance::Acquire(lockPath));
+    switch (guard_->state()) {
+        case SingleInstance::State::AlreadyRunning:
+            // The copy that runs stays undisturbed; this one goes without a window.
+            std::fprintf(stderr, "k-hub: K-Hub I is already running on the settings in \"%s\".\n",
+                         std::filesystem::path(where.filePath).parent_path().string().c_str());
+            return false;
+        case SingleInstance::State::Unavailable:
+            std::fprintf(stderr,
+                         "k-hub: warning: cannot use the lock file \"%s\" (%s); a second copy "
+                         "would not be stopped.\n",
+                         lockPath.c_str(), guard_->error().c_str());
+            break;
+        case SingleInstance::State::Acquired:
+            break;
+    }
+
+    program_ = std::make_unique<Program>(ui_, loop_, where.filePath);
+    LinkAreas(*program_);
     frame_ = std::make_unique<CMainFrame>(*program_, ui_);
     std::vector<Accelerator> table;
     for (const auto& [keys, id] : CMainFrame::AcceleratorTable()) table.push_back({keys, id});
     SetAccelerators(frame_.get(), std::move(table));
-    frame_->SetStartupHook([this] {
-        switch (pending::RunStartup(*program_)) {
-            case pending::StartupAction::OpenOptions:
+    frame_->SetStartupHook([this, where] {
+        switch (RunStartup(*program_, where)) {
+            case StartupAction::OpenOptions:
                 frame_->OpenWindow(WindowId::Options);
                 break;
-            case pending::StartupAction::Connect:
-                pending::StartConnect(*program_);
+            case StartupAction::Connect:
+                StartConnect(*program_);
                 break;
-            case pending::StartupAction::StayNotConnected:
+            case StartupAction::StayNotConnected:
                 break;
         }
     });

@@ -11,7 +11,8 @@
 
 namespace khub {
 struct Program;
-}
+class SingleInstance;
+}  // namespace khub
 
 namespace khub::gui {
 
@@ -30,6 +31,7 @@ class CThemesApp : public CWinApp {
     bool InitInstance() override;
 
   private:
+    std::unique_ptr<SingleInstance> guard_;
     QtUi ui_;
     QtEventLoop loop_;
     std::unique_ptr<Program> program_;

@@ -7,8 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "CorePending.h"
 #include "app/Program.h"
+#include "lobby/Lobby.h"
 #include "lobby/RomFilter.h"
 #include "platform/Choosers.h"
 #include "platform/Text.h"
@@ -53,13 +53,13 @@ CCreateGameDlg::CCreateGameDlg(Program& program, QWidget* owner)
 
 bool CCreateGameDlg::OnCommand(int id) {
     if (id == control::kCreateGameName) {
-        pending::CreateGameNameChanged(program_, FromQt(ControlAs<QLineEdit>(id)->text()));
+        lobby::CreateGameNameChanged(program_, FromQt(ControlAs<QLineEdit>(id)->text()));
         return true;
     }
     if (id == kBrowse) {
         const std::string romFolder = program_.Settings().GetStringCut("options", "rompath", 2048);
         const QString path = ChooseFile(this, RomFileFilters(), ToQt(romFolder));
-        pending::CreateGameChooseRom(program_, FromQt(path));
+        lobby::CreateGameChooseRom(program_, FromQt(path));
         return true;
     }
     return false;
@@ -68,11 +68,11 @@ bool CCreateGameDlg::OnCommand(int id) {
 void CCreateGameDlg::OnOK() {
     const std::string name = FromQt(ControlAs<QLineEdit>(control::kCreateGameName)->text());
     const bool disallow = ControlAs<QCheckBox>(kDisallowDownload)->isChecked();
-    if (pending::CreateGameOk(program_, name, disallow)) EndDialog(Accepted);
+    if (lobby::CreateGameOk(program_, name, disallow)) EndDialog(Accepted);
 }
 
 void CCreateGameDlg::OnCancel() {
-    pending::CreateGameCancel(program_);
+    lobby::CreateGameCancel(program_);
     EndDialog(Rejected);
 }
 

@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "CorePending.h"
 #include "RomFilter.h"
 #include "app/Program.h"
+#include "lobby/Lobby.h"
 #include "platform/ColorPane.h"
 #include "platform/Text.h"
 
@@ -57,21 +57,21 @@ CHostGameDlg::CHostGameDlg(Program& program) : CDialog(nullptr), program_(progra
 bool CHostGameDlg::OnCommand(int id) {
     switch (id) {
         case control::kHostChatEdit:
-            pending::HostChatChanged(program_, FromQt(ControlAs<QLineEdit>(id)->text()));
+            lobby::HostChatChanged(program_, FromQt(ControlAs<QLineEdit>(id)->text()));
             return true;
         case control::kSelect: {
-            pending::HostSelectBegin(program_);
+            lobby::HostSelectBegin(program_);
             const std::string romFolder =
                 program_.Settings().GetStringCut("options", "rompath", 2048);
             const QString path = ChooseFile(this, RomFileFilters(), ToQt(romFolder));
-            pending::HostSelectEnd(program_, FromQt(path));
+            lobby::HostSelectEnd(program_, FromQt(path));
             return true;
         }
         case control::kStart:
-            pending::HostStart(program_);
+            lobby::HostStart(program_);
             return true;
         case control::kKick:
-            pending::HostKick(program_);
+            lobby::HostKick(program_);
             return true;
         default:
             return false;
@@ -81,11 +81,11 @@ bool CHostGameDlg::OnCommand(int id) {
 void CHostGameDlg::OnOK() {
     if (!Control(kIdOk)->isEnabled()) return;
     auto* chat = ControlAs<QLineEdit>(control::kHostChatEdit);
-    pending::HostSend(program_, FromQt(chat->text()));
+    lobby::HostSend(program_, FromQt(chat->text()));
 }
 
 void CHostGameDlg::OnCancel() {
-    pending::HostCancel(program_);
+    lobby::HostCancel(program_);
     EndDialog(Rejected);
 }
 

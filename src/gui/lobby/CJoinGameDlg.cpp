@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "CorePending.h"
 #include "app/Program.h"
+#include "lobby/Lobby.h"
 #include "platform/ColorPane.h"
 #include "platform/Text.h"
 
@@ -61,10 +61,10 @@ CJoinGameDlg::CJoinGameDlg(Program& program) : CDialog(nullptr), program_(progra
 bool CJoinGameDlg::OnCommand(int id) {
     switch (id) {
         case control::kJoinChatEdit:
-            pending::JoinChatChanged(program_, FromQt(ControlAs<QLineEdit>(id)->text()));
+            lobby::JoinChatChanged(program_, FromQt(ControlAs<QLineEdit>(id)->text()));
             return true;
         case control::kDownload:
-            pending::JoinDownload(program_);
+            lobby::JoinDownload(program_);
             return true;
         default:
             return false;
@@ -74,11 +74,11 @@ bool CJoinGameDlg::OnCommand(int id) {
 void CJoinGameDlg::OnOK() {
     // Enter in the chat line reaches here too; a disabled Send must not send.
     if (!Control(kIdOk)->isEnabled()) return;
-    pending::JoinSend(program_, FromQt(ControlAs<QLineEdit>(control::kJoinChatEdit)->text()));
+    lobby::JoinSend(program_, FromQt(ControlAs<QLineEdit>(control::kJoinChatEdit)->text()));
 }
 
 void CJoinGameDlg::OnCancel() {
-    pending::JoinCancel(program_);
+    lobby::JoinCancel(program_);
     EndDialog(Rejected);
 }
 

@@ -2,8 +2,8 @@
 
 #include <QHeaderView>
 
-#include "CorePending.h"
 #include "app/Program.h"
+#include "lobby/GameListAppearance.h"
 #include "platform/Text.h"
 
 namespace khub::gui {
@@ -25,12 +25,12 @@ void CViewList::SetColumns() {
 }
 
 void CViewList::ApplyAppearance() {
-    const pending::GameListAppearance look = pending::ReadGameListAppearance(program_.Settings());
+    const GameListAppearance look = ReadGameListAppearance(program_.Settings());
     QPalette p = palette();
-    if (look.background == pending::GameListAppearance::Background::Color && look.backgroundColor) {
+    if (look.background == GameListAppearance::Background::Color && look.backgroundColor) {
         const Rgb c = *look.backgroundColor;
         p.setColor(QPalette::Base, QColor(c.r, c.g, c.b));
-    } else if (look.background == pending::GameListAppearance::Background::Image) {
+    } else if (look.background == GameListAppearance::Background::Image) {
         // A picture that does not load leaves the list as it was, without a word.
         const QPixmap image(ToQt(look.backgroundImage));
         if (!image.isNull()) p.setBrush(QPalette::Base, QBrush(image));

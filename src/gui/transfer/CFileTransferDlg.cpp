@@ -4,8 +4,8 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-#include "CorePending.h"
 #include "app/Program.h"
+#include "transfer/Transfer.h"
 
 namespace khub::gui {
 
@@ -29,7 +29,7 @@ CFileTransferDlg::CFileTransferDlg(Program& program) : CDialog(nullptr), program
 }
 
 void CFileTransferDlg::OnCancel() {
-    pending::CloseTransferWindow(program_);
+    transfer::CloseTransferWindow(program_);
     EndDialog(Rejected);
 }
 

@@ -1,0 +1,68 @@
+// The lobby's event loop on the Qt GUI thread.
+
+#include <atomic>
+#include <thread>
+
+#include "GuiFixture.h"
+#include "platform/QtEventLoop.h"
+
+namespace khub::gui::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+void RunUntil(const std::function<bool()>& done) {
+    // Work queued from other threads arrives with the next passes of the event loop.
+    for (int i = 0; i < 1000 && !done(); ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QCoreApplication::sendPostedEvents();
+    }
+}
+
+TEST(QtEventLoop, PostsFromWorkersRunOnTheGuiThreadInOrder) {
+    QtEventLoop loop;
+    std::vector<int> ran;
+    std::atomic<bool> allOnGui{true};
+    std::thread worker([&] {
+        EXPECT_FALSE(loop.InLoopThread());
+        for (int i = 0; i < 100; ++i) {
+            loop.Post([&, i] {
+                if (!loop.InLoopThread()) allOnGui = false;
+                ran.push_back(i);
+            });
+        }
+    });
+    worker.join();
+    EXPECT_TRUE(ran.empty());
+    RunUntil([&] { return ran.size() == 100; });
+    ASSERT_EQ(ran.size(), 100u);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(ran[static_cast<std::size_t>(i)], i);
+    EXPECT_TRUE(allOnGui);
+    EXPECT_TRUE(loop.InLoopThread());
+}
+
+TEST(QtEventLoop, ACancelledTimerNeverRunsWhicheverThreadCancels) {
+    QtEventLoop loop;
+    bool cancelledRan = false, keptRan = false, workerCancelledRan = false;
+    const EventLoop::TimerId cancelled = loop.PostDelayed(0ms, [&] { cancelledRan = true; });
+    loop.PostDelayed(0ms, [&] { keptRan = true; });
+    loop.Cancel(cancelled);
+    // Made on a worker and cancelled from the GUI thread before the timer exists there.
+    EventLoop::TimerId fromWorker = 0;
+    std::thread([&] {
+        fromWorker = loop.PostDelayed(0ms, [&] { workerCancelledRan = true; });
+    }).join();
+    loop.Cancel(fromWorker);
+    bool lastRan = false;
+    std::thread([&] { loop.PostDelayed(0ms, [&] { lastRan = true; }); }).join();
+    RunUntil([&] { return keptRan && lastRan; });
+    EXPECT_TRUE(keptRan);
+    EXPECT_TRUE(lastRan);
+    EXPECT_FALSE(cancelledRan);
+    EXPECT_FALSE(workerCancelledRan);
+    EXPECT_EQ(loop.PendingTimers(), 0u);
+    loop.Cancel(cancelled);  // cancelling twice, or after the run, is harmless
+}
+
+}  // namespace
+}  // namespace khub::gui::test

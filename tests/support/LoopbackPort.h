@@ -1,0 +1,14 @@
+#pragma once
+// Loopback helpers for tests that run their own servers.
+
+#include <string>
+
+namespace khub::test {
+
+// A TCP port on 127.0.0.1 that nothing listens on right now.
+int FreeLoopbackPort();
+
+// Blocks until something accepts connections on 127.0.0.1:port, or timeoutMs passed.
+bool WaitUntilListening(int port, int timeoutMs);
+
+}  // namespace khub::test

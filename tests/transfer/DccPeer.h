@@ -1,0 +1,329 @@
+#pragma once
+// Two programs on one machine for transfer tests: each has its own ROM folder, settings
+// file, recording Ui and manual loop; what one sends to the IRC server is read back from
+// a socket pair and handed to the other as the dispatcher would.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Program.h"
+#include "platform/ManualEventLoop.h"
+#include "platform/RecordingUi.h"
+#include "transfer/DccHooks.h"
+#include "transfer/DccMessages.h"
+#include "transfer/FileCrc.h"
+#include "transfer/Transfer.h"
+
+namespace khub::transfer::testing {
+
+namespace fs = std::filesystem;
+
+inline int FreeLoopbackPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+inline std::string RandomBytes(std::size_t n, unsigned seed = 7) {
+    std::mt19937 random(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(random());
+    return s;
+}
+
+inline void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class DccPeer {
+  public:
+    DccPeer(std::string nick, int port) : nick_(std::move(nick)) {
+        dir_ = fs::temp_directory_path() / ("khub-dcc-" + nick_ + "-" + std::to_string(::getpid()) +
+                                            "-" + std::to_string(counter_++));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "roms");
+        std::ofstream(dir_ / "K-Hub.ini") << "[options]\nrompath=" << (dir_ / "roms").string()
+                                          << "\nstartport=" << port << "\nendport=" << port << "\n";
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, irc_);
+        program_ = std::make_unique<Program>(ui_, loop_, (dir_ / "K-Hub.ini").string());
+        program_->conn.ircSocket = irc_[0];
+        program_->conn.ownNick = nick_;
+        program_->ownIpText = "127.0.0.1";
+        auto& timings = program_->transfer.timings;
+        timings.listenAddress = "127.0.0.1";
+        timings.loop.idlePeriod = std::chrono::milliseconds(50);
+    }
+    ~DccPeer() {
+        program_.reset();
+        ::close(irc_[0]);
+        ::close(irc_[1]);
+        fs::remove_all(dir_);
+    }
+
+    Program& program() { return *program_; }
+    RecordingUi& ui() { return ui_; }
+    ManualEventLoop& loop() { return loop_; }
+    const std::string& nick() const { return nick_; }
+    fs::path Rom(const std::string& name) const { return dir_ / "roms" / name; }
+    fs::path Dir() const { return dir_; }
+
+    // Lines this program sent to the server since the last call (CR LF removed).
+    std::vector<std::string> TakeSent() {
+        char buf[4096];
+        for (;;) {
+            pollfd p{irc_[1], POLLIN, 0};
+            if (::poll(&p, 1, 0) != 1) break;
+            ssize_t n = ::read(irc_[1], buf, sizeof buf);
+            if (n <= 0) break;
+            pending_.append(buf, static_cast<std::size_t>(n));
+        }
+        std::vector<std::string> lines;
+        std::size_t end;
+        while ((end = pending_.find("\r\n")) != std::string::npos) {
+            lines.push_back(pending_.substr(0, end));
+            pending_.erase(0, end + 2);
+        }
+        all_.insert(all_.end(), lines.begin(), lines.end());
+        return lines;
+    }
+    const std::vector<std::string>& AllSent() const { return all_; }
+
+    std::vector<std::string> Log() const { return ui_.Lines(WindowId::Debug, control::kDebugLog); }
+    bool Logged(const std::string& line) const {
+        for (const auto& l : Log()) {
+            if (l == line + "\r\n") return true;
+        }
+        return false;
+    }
+    int Count(const std::string& line) const {
+        int n = 0;
+        for (const auto& l : Log()) n += l == line + "\r\n";
+        return n;
+    }
+
+    // The client side of a joined game that lacks the ROM and pressed Download.
+    void WantRomFrom(const std::string& host, const std::string& file, const std::string& crc) {
+        program_->windows.client = true;
+        program_->client.joinedHostNick = host;
+        program_->client.wantedRomFile = file;
+        program_->client.wantedRomCrc = crc;
+        program_->client.downloadRequested = true;
+    }
+    // The host side with a chosen ROM.
+    void HostRom(const std::string& file, const std::string& bytes) {
+        WriteFile(Rom(file), bytes);
+        program_->windows.host = true;
+        program_->host.hostRomFile = file;
+        program_->host.hostRomCrc = FileCrcText(Rom(file).string());
+    }
+
+  private:
+    inline static int counter_ = 0;
+    std::string nick_;
+    fs::path dir_;
+    int irc_[2] = {-1, -1};
+    RecordingUi ui_;
+    ManualEventLoop loop_;
+    std::unique_ptr<Program> program_;
+    std::string pending_;
+    std::vector<std::string> all_;
+};
+
+// Hands a CTCP DCC line that from sent to the program of to, as the dispatcher does.
+inline void Deliver(DccPeer& from, DccPeer& to, const std::string& line) {
+    std::string prefix = "PRIVMSG " + to.nick() +
+                         " :\x01"
+                         "DCC ";
+    if (line.rfind(prefix, 0) != 0) return;
+    std::string rest = line.substr(prefix.size());
+    auto after = [&](const std::string& verb) { return rest.substr(verb.size()); };
+    if (rest.rfind("SEND ", 0) == 0) {
+        HandleDccSend(to.program(), from.nick(), after("SEND "));
+    } else if (rest.rfind("RESUME ", 0) == 0) {
+        HandleDccResume(to.program(), from.nick(), after("RESUME "));
+    } else if (rest.rfind("ACCEPT ", 0) == 0) {
+        HandleDccAccept(to.program(), from.nick(), after("ACCEPT "));
+    }
+}
+
+// Runs both programs' loops, relays their DCC lines and moves their clocks on by step per
+// round until done() holds; false after a generous real-time limit.
+inline bool Pump(DccPeer& a, DccPeer& b, const std::function<bool()>& done,
+                 std::chrono::milliseconds step = std::chrono::milliseconds(10)) {
+    auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < limit) {
+        a.loop().AdvanceBy(step);
+        b.loop().AdvanceBy(step);
+        for (const auto& line : a.TakeSent()) Deliver(a, b, line);
+        for (const auto& line : b.TakeSent()) Deliver(b, a, line);
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+// Runs one program's loop (and clock) until done() holds.
+inline bool PumpOne(DccPeer& a, const std::function<bool()>& done,
+                    std::chrono::milliseconds step = std::chrono::milliseconds(10)) {
+    auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < limit) {
+        a.loop().AdvanceBy(step);
+        a.TakeSent();
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+inline bool Idle(DccPeer& p) {
+    return !p.program().transfer.transferInProgress;
+}
+
+// A peer written the plain way other programs do it, on its own thread: a sender that
+// sends 1024 bytes and waits for their acknowledgement each time, or a receiver that
+// acknowledges every 1024-byte read. Either may stop half-way, and then close or stall.
+class RawPeer {
+  public:
+    enum class AtStop { Close, Stall };
+
+    ~RawPeer() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (listenFd_ >= 0) ::close(listenFd_);
+    }
+
+    // Listens on a free loopback port; returns it.
+    int Listen() {
+        listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        ::listen(listenFd_, 1);
+        socklen_t len = sizeof addr;
+        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
+        return ntohs(addr.sin_port);
+    }
+
+    // Stop-and-wait sender of data[from..], stopping after stopAfter bytes (whole when -1).
+    void Send(std::string data, std::size_t from, long stopAfter, AtStop atStop) {
+        thread_ = std::thread([this, data = std::move(data), from, stopAfter, atStop] {
+            int fd = AcceptOne();
+            if (fd < 0) return;
+            std::size_t pos = from;
+            std::size_t end = stopAfter < 0 ? data.size() : std::min(data.size(), from + stopAfter);
+            while (pos < end && !stop_) {
+                std::size_t n = std::min<std::size_t>(1024, end - pos);
+                if (::send(fd, data.data() + pos, n, MSG_NOSIGNAL) != static_cast<ssize_t>(n))
+                    break;
+                pos += n;
+                unsigned char ack[4];
+                if (!ReadExactly(fd, ack, 4)) break;
+                std::uint32_t v = (std::uint32_t{ack[0]} << 24) | (std::uint32_t{ack[1]} << 16) |
+                                  (std::uint32_t{ack[2]} << 8) | ack[3];
+                if (v != pos) {
+                    ackMismatch_ = true;
+                    break;
+                }
+            }
+            sent_ = pos - from;
+            if (atStop == AtStop::Stall) {
+                while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            ::close(fd);
+        });
+    }
+
+    // Receiver that connects to port and acknowledges every 1024-byte read; stops reading
+    // after stopAfter bytes (never when -1).
+    void Receive(int port, std::size_t size, long stopAfter, AtStop atStop) {
+        thread_ = std::thread([this, port, size, stopAfter, atStop] {
+            int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in addr{};
+            addr.sin_family = AF_INET;
+            addr.sin_port = htons(static_cast<std::uint16_t>(port));
+            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+                ::close(fd);
+                return;
+            }
+            std::size_t total = 0;
+            char buf[1024];
+            while (total < size && !stop_ &&
+                   (stopAfter < 0 || total < static_cast<std::size_t>(stopAfter))) {
+                pollfd p{fd, POLLIN, 0};
+                if (::poll(&p, 1, 20) != 1) continue;
+                ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+                if (n <= 0) break;
+                received_.append(buf, static_cast<std::size_t>(n));
+                total += static_cast<std::size_t>(n);
+                unsigned char ack[4];
+                EncodeAck(total, ack);
+                ::send(fd, ack, 4, MSG_NOSIGNAL);
+            }
+            if (atStop == AtStop::Stall) {
+                while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            ::close(fd);
+        });
+    }
+
+    void Join() {
+        if (thread_.joinable()) thread_.join();
+    }
+    std::size_t Sent() const { return sent_; }
+    const std::string& Received() const { return received_; }
+    bool AckMismatch() const { return ackMismatch_; }
+
+  private:
+    int AcceptOne() {
+        while (!stop_) {
+            pollfd p{listenFd_, POLLIN, 0};
+            if (::poll(&p, 1, 20) == 1) return ::accept(listenFd_, nullptr, nullptr);
+        }
+        return -1;
+    }
+    static bool ReadExactly(int fd, unsigned char* out, std::size_t n) {
+        std::size_t got = 0;
+        while (got < n) {
+            ssize_t r = ::recv(fd, out + got, n - got, 0);
+            if (r <= 0) return false;
+            got += static_cast<std::size_t>(r);
+        }
+        return true;
+    }
+
+    int listenFd_ = -1;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<std::size_t> sent_{0};
+    std::atomic<bool> ackMismatch_{false};
+    std::string received_;
+};
+
+}  // namespace khub::transfer::testing

@@ -1,0 +1,382 @@
+// Whole transfers between two programs over loopback, and against peers that behave like
+// plain stop-and-wait implementations.
+
+#include <gtest/gtest.h>
+
+#include "DccPeer.h"
+
+namespace khub::transfer::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+class DccPair : public ::testing::Test {
+  protected:
+    DccPair() : port_(FreeLoopbackPort()), alice_("Alice", port_), bob_("Bob", port_) {}
+
+    // Alice hosts rom, Bob lacks it (or holds the given partial) and pressed Download.
+    void Prepare(const std::string& rom, const std::string& name = "Game.smc") {
+        rom_ = rom;
+        alice_.HostRom(name, rom);
+        bob_.WantRomFrom("Alice", name, alice_.program().host.hostRomCrc);
+    }
+    bool RunToEnd() {
+        OfferRomByDcc(alice_.program(), "Bob");
+        return Pump(alice_, bob_, [&] {
+            return Idle(alice_) && Idle(bob_) && !alice_.program().windows.transfer &&
+                   !bob_.program().windows.transfer;
+        });
+    }
+    bool MatchSent(const std::string& answer) {
+        for (const auto& l : bob_.AllSent()) {
+            if (l == "NOTICE Alice :K-Hub-3|MATCH|" + answer) return true;
+        }
+        return false;
+    }
+
+    int port_;
+    DccPeer alice_;
+    DccPeer bob_;
+    std::string rom_;
+};
+
+TEST_F(DccPair, FilesOfEverySizeArriveWhole) {
+    for (std::size_t size : {std::size_t{0}, std::size_t{1024}, std::size_t{3'000'000}}) {
+        SCOPED_TRACE(size);
+        fs::remove(bob_.Rom("Game.smc"));
+        bob_.ui().Clear();
+        alice_.ui().Clear();
+        Prepare(RandomBytes(size, static_cast<unsigned>(size)));
+        ASSERT_TRUE(RunToEnd());
+        EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_);
+        EXPECT_TRUE(alice_.Logged("Finished."));
+        EXPECT_TRUE(bob_.Logged("Finished."));
+        EXPECT_TRUE(MatchSent("YES"));
+        EXPECT_EQ(bob_.ui().Progress(WindowId::FileTransfer, control::kTransferProgress),
+                  size == 0 ? 0 : 100);
+        EXPECT_EQ(bob_.ui().ControlText(WindowId::FileTransfer, control::kTransferStatus),
+                  "Game.smc");
+        // A complete download leaves Download locked; the host gets Select back.
+        EXPECT_FALSE(bob_.ui().ControlEnabled(WindowId::JoinGame, control::kDownload));
+        EXPECT_TRUE(alice_.ui().ControlEnabled(WindowId::HostGame, control::kSelect));
+        EXPECT_FALSE(bob_.program().client.downloadRequested);
+        EXPECT_TRUE(bob_.ui().Boxes().empty());
+        EXPECT_TRUE(alice_.ui().Boxes().empty());
+    }
+}
+
+TEST_F(DccPair, OfferCarriesAddressPortAndSize) {
+    Prepare(RandomBytes(5000));
+    alice_.program().ownIpText = "192.168.0.10";
+    OfferRomByDcc(alice_.program(), "Bob");
+    auto sent = alice_.TakeSent();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0],
+              "PRIVMSG Bob :\x01"
+              "DCC SEND \"Game.smc\" 3232235530 " +
+                  std::to_string(port_) + " 5000\x01");
+    EXPECT_TRUE(alice_.Logged("Port = " + std::to_string(port_)));
+    EXPECT_TRUE(alice_.Logged("Ready to send Game.smc to Bob."));
+}
+
+TEST_F(DccPair, PartialFileIsResumed) {
+    Prepare(RandomBytes(700'000));
+    WriteFile(bob_.Rom("Game.smc"), rom_.substr(0, 307200));
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_);
+    bool resumeSent = false;
+    for (const auto& l : bob_.AllSent()) {
+        resumeSent |= l ==
+                      "PRIVMSG Alice :\x01"
+                      "DCC RESUME \"Game.smc\" " +
+                          std::to_string(port_) + " 307200\x01";
+    }
+    EXPECT_TRUE(resumeSent);
+    EXPECT_TRUE(bob_.Logged("File exisits."));
+    EXPECT_TRUE(bob_.Logged("Attempting to resume."));
+    EXPECT_TRUE(
+        alice_.Logged("PRIVMSG Bob :\x01"
+                      "DCC ACCEPT \"Game.smc\" " +
+                      std::to_string(port_) + " 307200\x01"));
+    EXPECT_TRUE(MatchSent("YES"));
+}
+
+TEST_F(DccPair, CompleteFileNeedsNoBytes) {
+    Prepare(RandomBytes(4096));
+    WriteFile(bob_.Rom("Game.smc"), rom_);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(bob_.Logged("Finished."));
+    EXPECT_TRUE(MatchSent("YES"));
+}
+
+TEST_F(DccPair, ExistingFilesThatCannotBeTheRomAreLeftAlone) {
+    Prepare(RandomBytes(4096));
+    struct Case {
+        const char* name;
+        std::string existing;
+    } cases[] = {{"larger", RandomBytes(5000, 3)}, {"same size, other CRC", RandomBytes(4096, 3)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bob_.ui().Clear();
+        bob_.program().client.downloadRequested = true;
+        WriteFile(bob_.Rom("Game.smc"), c.existing);
+        alice_.program().transfer.timings.acceptTimeout = 200ms;
+        ASSERT_TRUE(RunToEnd());
+        EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), c.existing);
+        ASSERT_EQ(bob_.ui().Boxes().size(), 1u);
+        EXPECT_NE(bob_.ui().Boxes()[0].first.find("left alone"), std::string::npos);
+        EXPECT_FALSE(MatchSent("YES"));
+        EXPECT_TRUE(alice_.Logged("ERROR: Socket not accepted."));
+    }
+}
+
+TEST_F(DccPair, WrongContentIsNotAMatch) {
+    Prepare(RandomBytes(10'000));
+    bob_.program().client.wantedRomCrc = "DEADBEEF";  // the host chose another ROM meanwhile
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(MatchSent("NO"));
+    EXPECT_FALSE(MatchSent("YES"));
+    EXPECT_FALSE(bob_.Logged("Finished."));
+    EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
+    ASSERT_EQ(bob_.ui().Boxes().size(), 1u);
+    EXPECT_NE(bob_.ui().Boxes()[0].first.find("DEADBEEF"), std::string::npos);
+    EXPECT_TRUE(bob_.ui().ControlEnabled(WindowId::JoinGame, control::kDownload));
+}
+
+TEST_F(DccPair, ResumeAndAcceptOnlyFromThePeerForItsPort) {
+    Prepare(RandomBytes(4096));
+    alice_.program().transfer.timings.acceptTimeout = 300ms;
+    OfferRomByDcc(alice_.program(), "Bob");
+    alice_.TakeSent();
+    std::string p = std::to_string(port_);
+    HandleDccResume(alice_.program(), "Mallory", "\"Game.smc\" " + p + " 100\x01");
+    HandleDccResume(alice_.program(), "Bob", "\"Game.smc\" 1 100\x01");
+    HandleDccResume(alice_.program(), "Bob", "\"Game.smc\"\x01");
+    HandleDccResume(alice_.program(), "Bob", "\"Game.smc\" " + p + " 5000\x01");  // past the end
+    EXPECT_TRUE(alice_.TakeSent().empty());
+    EXPECT_FALSE(alice_.program().transfer.resumeRequested);
+    EXPECT_TRUE(alice_.Logged("ERROR: The DCC RESUME from Bob carries no position; ignored."));
+
+    // An ACCEPT nobody asked for changes nothing either.
+    HandleDccAccept(bob_.program(), "Alice", "\"Game.smc\" " + p + " 0\x01");
+    EXPECT_FALSE(bob_.program().transfer.acceptReceived);
+    ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
+}
+
+TEST_F(DccPair, OffersAreTakenOnlyFromTheAskedHostOnce) {
+    Prepare(RandomBytes(2048));
+    std::string offer = "\"Game.smc\" 2130706433 " + std::to_string(port_) + " 2048\x01";
+    HandleDccSend(bob_.program(), "Mallory", offer);
+    EXPECT_FALSE(bob_.program().transfer.transferInProgress);
+    bob_.program().client.downloadRequested = false;
+    HandleDccSend(bob_.program(), "Alice", offer);
+    EXPECT_FALSE(bob_.program().transfer.transferInProgress);
+    EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
+
+    // A second offer while one is received is refused.
+    RawPeer sender;
+    int port = sender.Listen();
+    sender.Send(rom_, 0, -1, RawPeer::AtStop::Close);
+    bob_.program().client.downloadRequested = true;
+    HandleDccSend(bob_.program(), "Alice",
+                  "\"Game.smc\" 2130706433 " + std::to_string(port) + " 2048\x01");
+    EXPECT_TRUE(bob_.program().transfer.transferInProgress);
+    HandleDccSend(bob_.program(), "Alice",
+                  "\"Other.smc\" 2130706433 " + std::to_string(port) + " 9\x01");
+    EXPECT_TRUE(bob_.Logged(
+        "ERROR: A transfer is already running; the DCC SEND offer from Alice was refused."));
+    ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
+    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_);
+    EXPECT_FALSE(fs::exists(bob_.Rom("Other.smc")));
+}
+
+TEST_F(DccPair, HostileNamesWriteNothing) {
+    Prepare(RandomBytes(100));
+    for (std::string name : {"..", "\"../\"", "\"a\x02.smc\"", "\"roms\\\\\""}) {
+        SCOPED_TRACE(name);
+        bob_.ui().Clear();
+        bob_.program().client.downloadRequested = true;
+        HandleDccSend(bob_.program(), "Alice",
+                      name + " 2130706433 " + std::to_string(port_) + " 100\x01");
+        EXPECT_FALSE(bob_.program().transfer.transferInProgress);
+        EXPECT_EQ(bob_.ui().Boxes().size(), 1u);
+        EXPECT_FALSE(bob_.program().client.downloadRequested);
+    }
+    EXPECT_TRUE(fs::is_empty(bob_.Dir() / "roms"));
+
+    // A folder part is dropped and the file lands inside the ROM folder.
+    RawPeer sender;
+    int port = sender.Listen();
+    sender.Send(rom_, 0, -1, RawPeer::AtStop::Close);
+    bob_.program().client.downloadRequested = true;
+    HandleDccSend(bob_.program(), "Alice",
+                  "\"../../Game.smc\" 2130706433 " + std::to_string(port) + " 100\x01");
+    ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
+    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_);
+    EXPECT_FALSE(fs::exists(bob_.Dir() / "Game.smc"));
+}
+
+TEST_F(DccPair, NoOfferWithoutAUsableSetup) {
+    Prepare(RandomBytes(100));
+    struct Case {
+        const char* name;
+        std::function<void()> setUp;
+        const char* logged;
+    } cases[] = {
+        {"ports reversed",
+         [&] {
+             std::ofstream(alice_.Dir() / "K-Hub.ini")
+                 << "[options]\nrompath=" << (alice_.Dir() / "roms").string()
+                 << "\nstartport=4010\nendport=4000\n";
+         },
+         "ERROR: The port range 4010 to 4000 (startport, endport) is not usable; no file offered."},
+        {"no address", [&] { alice_.program().ownIpText = ""; },
+         "ERROR: The own IP address \"\" is unknown or not a dotted IPv4 address; no file "
+         "offered."},
+        {"address not dotted", [&] { alice_.program().ownIpText = "localhost"; },
+         "ERROR: The own IP address \"localhost\" is unknown or not a dotted IPv4 address; no file "
+         "offered."},
+        {"file gone", [&] { fs::remove(alice_.Rom("Game.smc")); },
+         "ERROR: Cant open file for sending."},
+    };
+    const std::string settings = ReadFile(alice_.Dir() / "K-Hub.ini");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(alice_.Dir() / "K-Hub.ini", settings);
+        alice_.program().ownIpText = "127.0.0.1";
+        c.setUp();
+        OfferRomByDcc(alice_.program(), "Bob");
+        EXPECT_TRUE(alice_.Logged(c.logged));
+        EXPECT_TRUE(alice_.TakeSent().empty());
+        EXPECT_FALSE(alice_.program().transfer.transferInProgress);
+    }
+}
+
+TEST_F(DccPair, FilesPast2GiBAreNotOffered) {
+    Prepare("x");
+    fs::resize_file(alice_.Rom("Game.smc"), 2147483648ull);  // sparse
+    OfferRomByDcc(alice_.program(), "Bob");
+    EXPECT_TRUE(alice_.TakeSent().empty());
+    ASSERT_EQ(alice_.ui().Boxes().size(), 1u);
+    EXPECT_FALSE(alice_.program().transfer.transferInProgress);
+}
+
+TEST_F(DccPair, SenderStoppingHalfWayDeletesANewFile) {
+    Prepare(RandomBytes(200'000));
+    RawPeer sender;
+    int port = sender.Listen();
+    sender.Send(rom_, 0, 100'000, RawPeer::AtStop::Close);
+    HandleDccSend(bob_.program(), "Alice",
+                  "\"Game.smc\" 2130706433 " + std::to_string(port) + " 200000\x01");
+    ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
+    EXPECT_TRUE(bob_.Logged("Timeout."));
+    EXPECT_TRUE(bob_.Logged("Timed out."));
+    EXPECT_TRUE(bob_.Logged("Deleteing empty file."));
+    EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
+    EXPECT_FALSE(sender.AckMismatch());
+    EXPECT_TRUE(bob_.ui().ControlEnabled(WindowId::JoinGame, control::kDownload));
+}
+
+TEST_F(DccPair, SenderStoppingHalfWayKeepsAResumedFile) {
+    Prepare(RandomBytes(200'000));
+    WriteFile(bob_.Rom("Game.smc"), rom_.substr(0, 50'000));
+    RawPeer sender;
+    int port = sender.Listen();
+    sender.Send(rom_, 50'000, 50'000, RawPeer::AtStop::Close);
+    std::string p = std::to_string(port);
+    HandleDccSend(bob_.program(), "Alice", "\"Game.smc\" 2130706433 " + p + " 200000\x01");
+    ASSERT_TRUE(
+        PumpOne(bob_, [&] { return bob_.program().transfer.phase == TransferPhase::AwaitAccept; }));
+    EXPECT_TRUE(bob_.Logged("Attempt #0."));
+    HandleDccAccept(bob_.program(), "Alice", "\"Game.smc\" " + p + " 50000\x01");
+    ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
+    EXPECT_TRUE(bob_.Logged("Timed out."));
+    EXPECT_FALSE(bob_.Logged("Deleteing empty file."));
+    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_.substr(0, 100'000));
+}
+
+TEST_F(DccPair, UnansweredResumeKeepsThePartialFile) {
+    Prepare(RandomBytes(20'000));
+    WriteFile(bob_.Rom("Game.smc"), rom_.substr(0, 5'000));
+    RawPeer sender;  // never answers RESUME
+    int port = sender.Listen();
+    sender.Send(rom_, 0, 0, RawPeer::AtStop::Stall);
+    HandleDccSend(bob_.program(), "Alice",
+                  "\"Game.smc\" 2130706433 " + std::to_string(port) + " 20000\x01");
+    ASSERT_TRUE(PumpOne(
+        bob_, [&] { return Idle(bob_); }, 100ms));
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(bob_.Count("Attempt #" + std::to_string(i) + "."), 1);
+    EXPECT_TRUE(bob_.Logged("ERROR: Resume not supported."));
+    EXPECT_TRUE(bob_.Logged("ERROR: Could not resume download of file."));
+    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_.substr(0, 5'000));
+}
+
+TEST_F(DccPair, StopAndWaitSenderWorksWithOurReceiver) {
+    Prepare(RandomBytes(300'000));
+    RawPeer sender;
+    int port = sender.Listen();
+    sender.Send(rom_, 0, -1, RawPeer::AtStop::Close);
+    HandleDccSend(bob_.program(), "Alice",
+                  "\"Game.smc\" 2130706433 " + std::to_string(port) + " 300000\x01");
+    ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
+    sender.Join();
+    EXPECT_FALSE(sender.AckMismatch());
+    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_);
+    EXPECT_TRUE(bob_.Logged("Finished."));
+}
+
+TEST_F(DccPair, OurSenderWorksWithAReceiverAckingEvery1024Bytes) {
+    Prepare(RandomBytes(3'000'000));
+    OfferRomByDcc(alice_.program(), "Bob");
+    RawPeer receiver;
+    receiver.Receive(port_, rom_.size(), -1, RawPeer::AtStop::Close);
+    ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
+    receiver.Join();
+    EXPECT_EQ(receiver.Received(), rom_);
+    EXPECT_TRUE(alice_.Logged("Finished."));
+}
+
+TEST_F(DccPair, ClosingTheWindowEndsAReceivePromptly) {
+    Prepare(RandomBytes(200'000));
+    RawPeer sender;  // sends part, then keeps the connection open and silent
+    int port = sender.Listen();
+    sender.Send(rom_, 0, 30'000, RawPeer::AtStop::Stall);
+    bob_.program().transfer.timings.loop.idlePeriod = 10s;
+    HandleDccSend(bob_.program(), "Alice",
+                  "\"Game.smc\" 2130706433 " + std::to_string(port) + " 200000\x01");
+    ASSERT_TRUE(PumpOne(bob_, [&] {
+        auto p = bob_.ui().Progress(WindowId::FileTransfer, control::kTransferProgress);
+        return p && *p >= 15;
+    }));
+    auto closedAt = std::chrono::steady_clock::now();
+    CloseTransferWindow(bob_.program());
+    ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - closedAt, 2s);
+    EXPECT_TRUE(bob_.Logged("File transfer window closed."));
+    EXPECT_TRUE(bob_.Logged("Timed out."));
+    EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
+    EXPECT_TRUE(bob_.ui().ControlEnabled(WindowId::JoinGame, control::kDownload));
+    EXPECT_FALSE(bob_.program().client.downloadRequested);
+}
+
+TEST_F(DccPair, ClosingTheWindowEndsASendPromptly) {
+    Prepare(RandomBytes(8'000'000));
+    alice_.program().transfer.timings.loop.idlePeriod = 10s;
+    OfferRomByDcc(alice_.program(), "Bob");
+    RawPeer receiver;  // reads a little, then neither reads nor acknowledges
+    receiver.Receive(port_, rom_.size(), 10'240, RawPeer::AtStop::Stall);
+    ASSERT_TRUE(PumpOne(alice_, [&] {
+        return alice_.program().transfer.phase == TransferPhase::Moving &&
+               receiver.Received().size() >= 10'240;
+    }));
+    EXPECT_FALSE(alice_.ui().ControlEnabled(WindowId::HostGame, control::kSelect));
+    auto closedAt = std::chrono::steady_clock::now();
+    CloseTransferWindow(alice_.program());
+    ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - closedAt, 2s);
+    EXPECT_TRUE(alice_.ui().ControlEnabled(WindowId::HostGame, control::kSelect));
+    EXPECT_FALSE(alice_.Logged("Finished."));
+}
+
+}  // namespace
+}  // namespace khub::transfer::testing
