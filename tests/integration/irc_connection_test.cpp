@@ -129,7 +129,10 @@ TEST_F(IrcConnection, ConnectOnStartupJoinsWithoutACommand) {
     ExpectLine(alice, "title: K-Hub I - 1 users online");
     ASSERT_TRUE(op.WaitForText(":Alice!KHubUser@127.0.0.1 JOIN #K-HubI"));
     alice.Send("quit");
-    ASSERT_TRUE(op.WaitForText(":Alice!KHubUser@127.0.0.1 QUIT :"));
+    auto farewell = op.WaitForText(":Alice!KHubUser@127.0.0.1 QUIT :");
+    ASSERT_TRUE(farewell);
+    EXPECT_TRUE(std::regex_search(*farewell, std::regex("RAGE QUIT|Barbie|nap|pretend|soggy")))
+        << *farewell;
     EXPECT_EQ(alice.WaitForExit(), 0);
 }
 

@@ -223,9 +223,11 @@ ConnectionState::~ConnectionState() {
 
 void ConnectionState::StopThreads() {
     stopping = true;
-    // The farewell QUIT may still be on its way: give the server a moment to close first.
-    if (link) {
-        for (int i = 0; i < 100 && !link->receiveEnded; ++i) std::this_thread::sleep_for(10ms);
+    // The farewell QUIT may still be on its way: give the server a moment to close the link
+    // first, since closing a socket with unread data would reset it.
+    if (!links.empty()) {
+        auto& last = links.back();
+        for (int i = 0; i < 100 && !last->receiveEnded; ++i) std::this_thread::sleep_for(10ms);
     }
     for (auto& l : links) l->Shutdown(SHUT_RDWR);
     for (auto& t : threads) {
