@@ -76,7 +76,6 @@ class DccPeer {
         program_->ownIpText = "127.0.0.1";
         auto& timings = program_->transfer.timings;
         timings.listenAddress = "127.0.0.1";
-        timings.loop.idlePeriod = std::chrono::milliseconds(50);
     }
     ~DccPeer() {
         program_.reset();
