@@ -281,6 +281,7 @@ class RawPeer {
                 if (n <= 0) break;
                 received_.append(buf, static_cast<std::size_t>(n));
                 total += static_cast<std::size_t>(n);
+                receivedCount_ = total;
                 unsigned char ack[4];
                 EncodeAck(total, ack);
                 ::send(fd, ack, 4, MSG_NOSIGNAL);
@@ -296,7 +297,9 @@ class RawPeer {
         if (thread_.joinable()) thread_.join();
     }
     std::size_t Sent() const { return sent_; }
+    // The received bytes; read them only after Join().
     const std::string& Received() const { return received_; }
+    std::size_t ReceivedCount() const { return receivedCount_; }
     bool AckMismatch() const { return ackMismatch_; }
 
   private:
@@ -321,6 +324,7 @@ class RawPeer {
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<std::size_t> sent_{0};
+    std::atomic<std::size_t> receivedCount_{0};
     std::atomic<bool> ackMismatch_{false};
     std::string received_;
 };

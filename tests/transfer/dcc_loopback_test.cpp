@@ -380,7 +380,7 @@ TEST_F(DccPair, ClosingTheWindowEndsASendPromptly) {
     receiver.Receive(port_, rom_.size(), 10'240, RawPeer::AtStop::Stall);
     ASSERT_TRUE(PumpOne(alice_, [&] {
         return alice_.program().transfer.phase == TransferPhase::Moving &&
-               receiver.Received().size() >= 10'240;
+               receiver.ReceivedCount() >= 10'240;
     }));
     EXPECT_FALSE(alice_.ui().ControlEnabled(WindowId::HostGame, control::kSelect));
     CloseTransferWindow(alice_.program());
