@@ -45,11 +45,6 @@ void SetTitle(Program& p, const std::string& suffix) {
     p.ui.SetMainTitle(std::string(kProgramTitle) + " - " + suffix);
 }
 
-void SetConnectItem(Program& p, const char* text, bool enabled) {
-    p.conn.connectItemEnabled = enabled;
-    p.ui.SetMenuItem(menu::kConnect, text, enabled);
-}
-
 void OpenOptions(Program& p) {
     p.windows.options = true;
     p.ui.OpenWindow(WindowId::Options);
@@ -252,7 +247,22 @@ std::string RandomFallbackNick() {
     return kFallbackNickBase + std::to_string(RandomInRange(1, 99));
 }
 
+// One call sends one line: a CR, LF or NUL inside it (from a nick or text that a hostile
+// server relayed) would let the rest go to the server as a command of its own.
+static bool IsOneLine(std::string_view line) {
+    if (line.ends_with("\r\n")) {
+        line.remove_suffix(2);
+    } else if (line.ends_with('\r') || line.ends_with('\n')) {
+        line.remove_suffix(1);
+    }
+    return line.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
 long SendIrcLine(Program& p, std::string_view line) {
+    if (!IsOneLine(line)) {
+        p.log.DebugLog("\x034Not sent: the line holds a line break or a NUL byte.\r\n");
+        return 0;
+    }
     long result;
     {
         std::lock_guard lock(p.conn.sendMutex);
@@ -377,6 +387,11 @@ void RunExitSequence(Program& p) {
     SendIrcLine(p, kFarewells[RandomInRange(1, 5) - 1]);
     p.conn.receiveLoopActive = false;
     DropLink(p, SHUT_WR);
+}
+
+void SetConnectItem(Program& p, const char* text, bool enabled) {
+    p.conn.connectItemEnabled = enabled;
+    p.ui.SetMenuItem(menu::kConnect, text, enabled);
 }
 
 void ConnectIrcLinks(Program& p) {
