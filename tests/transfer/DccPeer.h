@@ -76,7 +76,6 @@ class DccPeer {
         program_->ownIpText = "127.0.0.1";
         auto& timings = program_->transfer.timings;
         timings.listenAddress = "127.0.0.1";
-        timings.loop.idlePeriod = std::chrono::milliseconds(50);
     }
     ~DccPeer() {
         program_.reset();
@@ -282,6 +281,7 @@ class RawPeer {
                 if (n <= 0) break;
                 received_.append(buf, static_cast<std::size_t>(n));
                 total += static_cast<std::size_t>(n);
+                receivedCount_ = total;
                 unsigned char ack[4];
                 EncodeAck(total, ack);
                 ::send(fd, ack, 4, MSG_NOSIGNAL);
@@ -297,7 +297,9 @@ class RawPeer {
         if (thread_.joinable()) thread_.join();
     }
     std::size_t Sent() const { return sent_; }
+    // The received bytes; read them only after Join().
     const std::string& Received() const { return received_; }
+    std::size_t ReceivedCount() const { return receivedCount_; }
     bool AckMismatch() const { return ackMismatch_; }
 
   private:
@@ -322,6 +324,7 @@ class RawPeer {
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<std::size_t> sent_{0};
+    std::atomic<std::size_t> receivedCount_{0};
     std::atomic<bool> ackMismatch_{false};
     std::string received_;
 };

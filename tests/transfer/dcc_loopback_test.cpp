@@ -277,6 +277,20 @@ TEST_F(DccPair, SenderStoppingHalfWayDeletesANewFile) {
     EXPECT_TRUE(bob_.ui().ControlEnabled(WindowId::JoinGame, control::kDownload));
 }
 
+TEST_F(DccPair, SilentSenderTimesOut) {
+    Prepare(RandomBytes(50'000));
+    bob_.program().transfer.timings.loop.idlePeriod = 20ms;
+    RawPeer sender;  // sends part, then stays connected and silent
+    int port = sender.Listen();
+    sender.Send(rom_, 0, 10'240, RawPeer::AtStop::Stall);
+    HandleDccSend(bob_.program(), "Alice",
+                  "\"Game.smc\" 2130706433 " + std::to_string(port) + " 50000\x01");
+    ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
+    EXPECT_GE(bob_.Count("Timeout."), 11);  // eleven in a row end it
+    EXPECT_TRUE(bob_.Logged("Timed out."));
+    EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
+}
+
 TEST_F(DccPair, SenderStoppingHalfWayKeepsAResumedFile) {
     Prepare(RandomBytes(200'000));
     WriteFile(bob_.Rom("Game.smc"), rom_.substr(0, 50'000));
@@ -341,17 +355,16 @@ TEST_F(DccPair, ClosingTheWindowEndsAReceivePromptly) {
     RawPeer sender;  // sends part, then keeps the connection open and silent
     int port = sender.Listen();
     sender.Send(rom_, 0, 30'000, RawPeer::AtStop::Stall);
-    bob_.program().transfer.timings.loop.idlePeriod = 10s;
+    // Far longer than the test may take: only the closed window can end it.
+    bob_.program().transfer.timings.loop.idlePeriod = 60s;
     HandleDccSend(bob_.program(), "Alice",
                   "\"Game.smc\" 2130706433 " + std::to_string(port) + " 200000\x01");
     ASSERT_TRUE(PumpOne(bob_, [&] {
         auto p = bob_.ui().Progress(WindowId::FileTransfer, control::kTransferProgress);
         return p && *p >= 15;
     }));
-    auto closedAt = std::chrono::steady_clock::now();
     CloseTransferWindow(bob_.program());
     ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
-    EXPECT_LT(std::chrono::steady_clock::now() - closedAt, 2s);
     EXPECT_TRUE(bob_.Logged("File transfer window closed."));
     EXPECT_TRUE(bob_.Logged("Timed out."));
     EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
@@ -361,19 +374,17 @@ TEST_F(DccPair, ClosingTheWindowEndsAReceivePromptly) {
 
 TEST_F(DccPair, ClosingTheWindowEndsASendPromptly) {
     Prepare(RandomBytes(8'000'000));
-    alice_.program().transfer.timings.loop.idlePeriod = 10s;
+    alice_.program().transfer.timings.loop.idlePeriod = 60s;
     OfferRomByDcc(alice_.program(), "Bob");
     RawPeer receiver;  // reads a little, then neither reads nor acknowledges
     receiver.Receive(port_, rom_.size(), 10'240, RawPeer::AtStop::Stall);
     ASSERT_TRUE(PumpOne(alice_, [&] {
         return alice_.program().transfer.phase == TransferPhase::Moving &&
-               receiver.Received().size() >= 10'240;
+               receiver.ReceivedCount() >= 10'240;
     }));
     EXPECT_FALSE(alice_.ui().ControlEnabled(WindowId::HostGame, control::kSelect));
-    auto closedAt = std::chrono::steady_clock::now();
     CloseTransferWindow(alice_.program());
     ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
-    EXPECT_LT(std::chrono::steady_clock::now() - closedAt, 2s);
     EXPECT_TRUE(alice_.ui().ControlEnabled(WindowId::HostGame, control::kSelect));
     EXPECT_FALSE(alice_.Logged("Finished."));
 }
