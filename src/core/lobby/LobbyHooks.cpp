@@ -5,6 +5,7 @@
 
 #include "Lobby.h"
 #include "app/Program.h"
+#include "transfer/Transfer.h"
 
 namespace khub::lobby {
 
@@ -62,11 +63,13 @@ bool HandlePrivateNotice(Program& program, const IrcLineParts& line) {
     };
 
     if (has(LobbyVerb::Get, 0)) {
-        bool busy = program.links.transferInProgress && program.links.transferInProgress();
-        if (!program.host.disableDownload && !busy && program.windows.host &&
-            sender == program.host.joinedClientNick) {
-            program.log.DebugLog("Client requested file.\r\n");
-            if (program.links.offerRomByDcc) program.links.offerRomByDcc(sender);
+        if (!program.host.disableDownload && !program.transfer.transferInProgress &&
+            FromClientPartner(program, sender, "GET")) {
+            if (program.links.offerRomByDcc) {
+                program.links.offerRomByDcc(sender);
+            } else {
+                transfer::OfferRomByDcc(program, sender);
+            }
         }
         return true;
     }
