@@ -4,7 +4,7 @@
 set -euo pipefail
 want=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libgtest-dev libgmock-dev libbenchmark-dev libisal-dev)
 if [ "${1:-run}" = test ]; then
-    want+=(ircd-ircu xvfb xauth clang libclang-rt-14-dev python3 procps iproute2 util-linux)
+    want+=(ircd-ircu xvfb xauth x11-utils clang libclang-rt-14-dev python3 procps iproute2 util-linux)
 fi
 missing=()
 for p in "${want[@]}"; do

@@ -6,7 +6,7 @@
 
 #include "CliCommands.h"
 #include "app/ColorText.h"
-#include "irc/ConnectHooks.h"
+#include "irc/Connection.h"
 #include "platform/SingleInstance.h"
 
 namespace khub {
@@ -106,7 +106,7 @@ StartupAction CliApp::Start() {
                 program_->settingsFilePath.c_str());
             break;
         case StartupAction::Connect:
-            irc::StartConnect(*program_);
+            StartConnect(*program_);
             break;
         case StartupAction::StayNotConnected:
             break;

@@ -2,6 +2,7 @@
 // Lines for the server are recorded instead of sent; time is the manual clock.
 
 #include <QAction>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextEdit>
@@ -226,6 +227,37 @@ TEST_F(LobbyWindowsTest, HostButtonsFollowAClientJoiningAndLeaving) {
     EXPECT_TRUE(SentStartingWith("WALLVOICES #K-HubI :K-Hub-3|DONE"));
     EXPECT_EQ(frame_->ViewList().model()->rowCount(), 0);
     EXPECT_TRUE(frame_->IsMenuItemEnabled(menu::kCreate));
+}
+
+TEST_F(LobbyWindowsTest, SelectRenamesTheGameAndRestsForTenSeconds) {
+    MakeFrame();
+    CreateGame("abcd");
+    ASSERT_NE(Open(WindowId::HostGame), nullptr);
+    const QString rom = dir_.filePath("Zelda (U).smc");
+    {
+        QFile f(rom);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not really a ROM");
+    }
+    QString answer;
+    SetChooseFileHook([&](QWidget*, const QList<FileFilter>&, const QString&) { return answer; });
+    Button(WindowId::HostGame, control::kSelect)->click();  // cancelled: nothing changes
+    Pump();
+    EXPECT_EQ(Open(WindowId::HostGame)->windowTitle(), "Host Game [abcd]");
+    EXPECT_TRUE(Enabled(WindowId::HostGame, control::kSelect));
+
+    answer = rom;
+    Button(WindowId::HostGame, control::kSelect)->click();
+    Pump();
+    EXPECT_EQ(Open(WindowId::HostGame)->windowTitle(), "Host Game [Zelda (U)]");
+    EXPECT_EQ(frame_->ViewList().model()->index(0, 0).data().toString(), "Zelda (U)");
+    EXPECT_FALSE(Enabled(WindowId::HostGame, control::kSelect));
+    loop_.AdvanceBy(9999ms);
+    Pump();
+    EXPECT_FALSE(Enabled(WindowId::HostGame, control::kSelect));
+    loop_.AdvanceBy(1ms);
+    Pump();
+    EXPECT_TRUE(Enabled(WindowId::HostGame, control::kSelect));
 }
 
 TEST_F(LobbyWindowsTest, TheTransferWindowLocksSelectOrDownloadWhileOpen) {

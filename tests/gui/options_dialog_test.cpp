@@ -103,6 +103,10 @@ TEST_F(OptionsDialogTest, WhileConnectedTheNameIsFixedAndABadStoredNameKeepsTheD
     Pump();
     EXPECT_NE(Open(WindowId::Options), nullptr);
     EXPECT_EQ(Boxes().size(), 1u);
+    // The box must be answerable while the modal dialog is open: it belongs to the dialog.
+    QMessageBox* box = d->findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
     d->ControlAs<QPushButton>(CDialog::kIdCancel)->click();
     Pump();
     EXPECT_EQ(Open(WindowId::Options), nullptr);

@@ -65,4 +65,62 @@ TEST_F(IrcChannel, RegistersJoinsAndTheTitleFollowsVoiceAndOp) {
     EXPECT_EQ(alice->WaitForExit(), 0);
 }
 
+TEST_F(IrcChannel, NamesAndTopicDecideWhoCountsAndNickChangesFollow) {
+    IrcTestClient bob;
+    ASSERT_TRUE(bob.Connect(server.port()));
+    ASSERT_TRUE(bob.Register("Bob"));
+    ASSERT_TRUE(bob.Join());
+    ASSERT_TRUE(op.OpMode("#K-HubI", "+v", "Bob"));
+    ASSERT_TRUE(op.Topic("#K-HubI", "Moderators: Ivan | Welcome to the lobby"));
+
+    // The topic comes first on joining: Ivan is a moderator before the NAMES list him.
+    auto alice = Player("Alice");
+    ExpectLine(*alice, "log: Ivan ");
+    ExpectLine(*alice, "log: Ivan changed to Level: 4.");
+    ExpectLine(*alice, "title: K-Hub I - 1 users online");  // only Bob: staff is not counted
+
+    bob.Send("NICK Bobby");
+    ExpectLine(*alice, "log: <Bob> NICK <Bobby>");
+    ExpectLine(*alice, "log: Bob changed to Bobby in the nicklist.");
+    ASSERT_TRUE(op.OpMode("#K-HubI", "-v", "Bobby"));
+    ExpectLine(*alice, "title: K-Hub I - 0 users online");
+
+    // A new topic without Ivan makes him a counted operator again.
+    ASSERT_TRUE(op.Topic("#K-HubI", "Moderators: Zed | new rules"));
+    ExpectLine(*alice, "log: Ivan - Zed ");
+    ExpectLine(*alice, "title: K-Hub I - 1 users online");
+}
+
+TEST_F(IrcChannel, PartQuitAndKickTakeUsersOut) {
+    IrcTestClient bob, carol, dave;
+    std::pair<IrcTestClient*, const char*> players[] = {
+        {&bob, "Bob"}, {&carol, "Carol"}, {&dave, "Dave"}};
+    for (auto [client, nick] : players) {
+        ASSERT_TRUE(client->Connect(server.port()));
+        ASSERT_TRUE(client->Register(nick));
+        ASSERT_TRUE(client->Join());
+        ASSERT_TRUE(op.OpMode("#K-HubI", "+v", nick));
+    }
+    auto alice = Player("Alice");
+    ExpectLine(*alice, "title: K-Hub I - 4 users online");
+
+    bob.Send("PART #K-HubI");
+    ExpectLine(*alice, "log: <Bob> parts...");
+    ExpectLine(*alice, "title: K-Hub I - 3 users online");
+    carol.Send("PART #K-HubI :gone fishing");  // with a reason: still the lobby
+    ExpectLine(*alice, "log: <Carol> parts...");
+    ExpectLine(*alice, "title: K-Hub I - 2 users online");
+    dave.Send("QUIT :see you");
+    ExpectLine(*alice, "log: <Dave> QUIT (Quit: see you)");
+    ExpectLine(*alice, "title: K-Hub I - 1 users online");
+
+    ASSERT_TRUE(bob.Join());
+    bob.Send("JOIN #elsewhere");
+    ExpectLine(*alice, "log: <Bob> joins...");
+    op.Send("KICK #K-HubI Bob :bye Bob");
+    ExpectLine(*alice, "log: <Bob> has been kicked from #K-HubI by Ivan. (bye Bob)");
+    ExpectLine(*alice, "log: Bob deleted from the nicklist.");
+    EXPECT_FALSE(alice->WaitForLine("box:", 300ms)) << alice->OutputText();
+}
+
 }  // namespace

@@ -45,11 +45,6 @@ void SetTitle(Program& p, const std::string& suffix) {
     p.ui.SetMainTitle(std::string(kProgramTitle) + " - " + suffix);
 }
 
-void SetConnectItem(Program& p, const char* text, bool enabled) {
-    p.conn.connectItemEnabled = enabled;
-    p.ui.SetMenuItem(menu::kConnect, text, enabled);
-}
-
 void OpenOptions(Program& p) {
     p.windows.options = true;
     p.ui.OpenWindow(WindowId::Options);
@@ -392,6 +387,11 @@ void RunExitSequence(Program& p) {
     SendIrcLine(p, kFarewells[RandomInRange(1, 5) - 1]);
     p.conn.receiveLoopActive = false;
     DropLink(p, SHUT_WR);
+}
+
+void SetConnectItem(Program& p, const char* text, bool enabled) {
+    p.conn.connectItemEnabled = enabled;
+    p.ui.SetMenuItem(menu::kConnect, text, enabled);
 }
 
 void ConnectIrcLinks(Program& p) {

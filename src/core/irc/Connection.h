@@ -40,6 +40,9 @@ int ReportSocketFailure(Program& program);
 // The main title "K-Hub I - N users online".
 void ShowUsersOnlineTitle(Program& program);
 
+// Menu item 200's text and state; the terminal's connect/disconnect follow it.
+void SetConnectItem(Program& program, const char* text, bool enabled);
+
 // File > Connect / Disconnect (menu item 200).
 void ToggleConnection(Program& program);
 // Chooses the nick, prepares the registration lines and connects on a thread of its own.

@@ -312,7 +312,7 @@ void OnJoin(Program& p, const IrcLineParts& l) {
         "3<%s> joins...\r\n",
         l.nick.c_str());
     if (l.nick == p.conn.ownNick) {
-        p.ui.SetMenuItem(menu::kConnect, "", true);
+        SetConnectItem(p, "", true);
         return;
     }
     p.users.AddUser(l.nick);

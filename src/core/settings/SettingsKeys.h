@@ -27,7 +27,7 @@ struct SettingKey {
 };
 
 // Where the program connects when the file names no server.
-inline constexpr std::string_view kDefaultServer = "irc.k-hub.net";
+inline constexpr std::string_view kDefaultServer = "irc.k-hubi.net";
 inline constexpr std::int32_t kDefaultPort = 6667;
 
 // Written at start-up in place of a 0 port.

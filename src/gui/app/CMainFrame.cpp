@@ -22,6 +22,8 @@ namespace khub::gui {
 CMainFrame::CMainFrame(Program& program, QtUi& ui)
     : program_(program), ui_(ui), view_(new CViewList(program, this)) {
     SetView(view_);
+    // Without a saved placement the window opens wide enough for its three columns.
+    resize(3 * CViewList::kColumnWidth + 40, 320);
     LoadRegistrySettings(QStringLiteral("K-Hub"), QStringLiteral("K-Hub I"));
     view_->SetNotifyHandler([this](CListView::Notification n) {
         OnListNotify(n == CListView::Notification::DoubleClick);

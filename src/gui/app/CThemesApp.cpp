@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "CMainFrame.h"
-#include "app/AreaLinks.h"
+#include "irc/Connection.h"
 #include "app/Program.h"
 #include "app/Startup.h"
 #include "irc/Connection.h"
@@ -44,7 +44,7 @@ bool CThemesApp::InitInstance() {
     }
 
     program_ = std::make_unique<Program>(ui_, loop_, where.filePath);
-    LinkAreas(*program_);
+    ConnectIrcLinks(*program_);
     frame_ = std::make_unique<CMainFrame>(*program_, ui_);
     std::vector<Accelerator> table;
     for (const auto& [keys, id] : CMainFrame::AcceleratorTable()) table.push_back({keys, id});

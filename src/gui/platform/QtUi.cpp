@@ -1,6 +1,7 @@
 #include "QtUi.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
@@ -140,7 +141,10 @@ void QtUi::ShowMessage(const std::string& text, BoxIcon icon) {
                 qtIcon = QMessageBox::Information;
                 break;
         }
-        QWidget* owner = host_ ? host_->MainWidget() : nullptr;
+        // Under an open modal dialog (Options) a box owned by the main window could not be
+        // answered: the dialog blocks it. Such a box belongs to the dialog instead.
+        QWidget* owner = QApplication::activeModalWidget();
+        if (!owner && host_) owner = host_->MainWidget();
         auto* box =
             new QMessageBox(qtIcon, QStringLiteral("K-Hub I"), ToQt(text), QMessageBox::Ok, owner);
         // Shown and left: the lobby goes on while the box waits for its OK.

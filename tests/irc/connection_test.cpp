@@ -1,0 +1,214 @@
+// The connection over a real loopback socket to a scripted server: connecting, the line
+// splitter, registration without the ident notice, losing the link, and leaving.
+
+#include "irc/Connection.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+
+#include "app/Program.h"
+#include "platform/ManualEventLoop.h"
+#include "platform/RecordingUi.h"
+#include "support/FakeServer.h"
+#include "support/LoopbackPort.h"
+#include "support/TempDir.h"
+
+using namespace khub;
+using namespace std::chrono_literals;
+using khub::test::FakeServer;
+using khub::test::RunUntil;
+
+namespace {
+
+class ConnectionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Set("playername", "Alice");
+        Set("programpath", "/usr/bin/true");
+        Set("rompath", dir.path().string());
+        Set("server", "127.0.0.1");
+        Set("port", std::to_string(server.port()));
+        Set("retries", "1");
+    }
+    void Set(const std::string& key, const std::string& value) {
+        program->Settings().SetString("options", key, value);
+    }
+    std::vector<std::string> Log() const { return ui.Lines(WindowId::Debug, control::kDebugLog); }
+    bool Logged(const std::string& text) const {
+        for (const auto& l : Log()) {
+            if (l.find(text) != std::string::npos) return true;
+        }
+        return false;
+    }
+    // Runs the lobby thread's work until the server has received text; all it received.
+    std::string ServerGets(const std::string& text) {
+        RunUntil(loop, [&] { return server.Received().find(text) != std::string::npos; });
+        return server.Received();
+    }
+    // Connects and waits until the program has its socket and reads from it.
+    void Connect() {
+        ToggleConnection(*program);
+        ASSERT_TRUE(server.Accept());
+        ASSERT_TRUE(RunUntil(loop, [&] { return program->conn.receiveThreadRunning.load(); }));
+    }
+
+    FakeServer server;
+    RecordingUi ui;
+    ManualEventLoop loop;
+    test::TempDir dir{"khub-conn"};
+    std::unique_ptr<Program> program = std::make_unique<Program>(ui, loop, dir / "K-Hub.ini");
+};
+
+TEST_F(ConnectionTest, SplitLineEndsAndLinesInPiecesReachTheDispatcherWhole) {
+    Connect();
+    EXPECT_EQ(ui.MainTitle(), "K-Hub I - connecting..");
+    server.Send("NOTICE AUTH :*** Checking Ident\r");  // the LF comes with the next read
+    std::this_thread::sleep_for(20ms);
+    server.Send("\n:srv 001 Ali");
+    std::this_thread::sleep_for(20ms);
+    server.Send("ce :Wel");
+    std::this_thread::sleep_for(20ms);
+    server.Send("come\r\nPING :abc\r\n");
+    EXPECT_EQ(ServerGets("PONG :abc\r"),
+              "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\nPONG :abc\r");
+    auto log = Log();
+    EXPECT_NE(std::find(log.begin(), log.end(), ":srv 001 Alice :Welcome\r\n"), log.end());
+}
+
+TEST_F(ConnectionTest, OverlongLineIsDroppedWholeAndTheNextOneStillCounts) {
+    Connect();
+    server.Send(":srv NOTICE Alice :" + std::string(5000, 'x') + "\r\nPING :after\r\n");
+    EXPECT_EQ(ServerGets("PONG :after\r"), "PONG :after\r");
+    ASSERT_TRUE(RunUntil(loop, [&] {
+        return Logged("Dropped a line of 5019 bytes from the server (longer than 2047).");
+    }));
+    EXPECT_TRUE(program->conn.receiveLoopActive);
+}
+
+TEST_F(ConnectionTest, ServerThatClosesMidLineIsALostConnection) {
+    Connect();
+    server.Send("PING :never-fin");
+    server.CloseClient();
+    ASSERT_TRUE(RunUntil(loop, [&] { return !ui.Boxes().empty(); }));
+    EXPECT_EQ(ui.Boxes()[0],
+              std::make_pair(std::string("ERROR 3: Socket connection lost."), BoxIcon::Error));
+    EXPECT_TRUE(Logged("The server closed the connection. Disconnecting."));
+    EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
+    EXPECT_FALSE(program->conn.receiveThreadRunning);
+    EXPECT_TRUE(ui.MenuEnabled(menu::kConnect));
+    EXPECT_EQ(ui.MenuText(menu::kConnect), "&Connect");
+    // The half line was never answered.
+    EXPECT_EQ(server.Received(), "");
+}
+
+TEST_F(ConnectionTest, RegistersAfterFiveSecondsWithoutTheIdentNotice) {
+    Connect();
+    loop.AdvanceBy(4999ms);
+    EXPECT_EQ(server.Received(), "");
+    loop.AdvanceBy(1ms);
+    EXPECT_EQ(server.ReadUntil("USER"), "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\n");
+    // A late notice does not register a second time.
+    server.Send("NOTICE AUTH :*** Checking Ident\r\nPING :x\r\n");
+    EXPECT_EQ(ServerGets("PONG"), "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\nPONG :x\r");
+}
+
+TEST_F(ConnectionTest, FailedAttemptsShowTheirNumbersThenTheErrorBox) {
+    server.StopListening();
+    Set("retries", "2");
+    std::vector<std::string> titles;
+    ToggleConnection(*program);
+    EXPECT_FALSE(ui.MenuEnabled(menu::kConnect));
+    EXPECT_EQ(ui.MenuText(menu::kConnect), "Dis&connect");
+    ASSERT_TRUE(RunUntil(
+        loop, [&] { return !ui.Boxes().empty(); }, 10s));
+    for (const auto& e : ui.Events()) {
+        if (e.kind == "title") titles.push_back(e.text);
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{
+                          "K-Hub I - connecting.", "K-Hub I - connecting. (Attempt: #1)",
+                          "K-Hub I - connecting. (Attempt: #2)", "K-Hub I - not connected"}));
+    EXPECT_TRUE(Logged("Connection attempt #2."));
+    EXPECT_TRUE(Logged("ERROR 1: Socket could not connect."));
+    EXPECT_EQ(ui.Boxes()[0].first, "ERROR: Failed to connect to server. Socket could not connect.");
+    EXPECT_TRUE(ui.MenuEnabled(menu::kConnect));
+    EXPECT_EQ(ui.MenuText(menu::kConnect), "&Connect");
+}
+
+TEST_F(ConnectionTest, NickRuleBlanksBecomeUnderscoresAndOddLengthsAFallback) {
+    server.StopListening();
+    struct Case {
+        const char* name;
+        const char* nick;  // nullptr: a fallback nick
+        const char* stored;
+    } cases[] = {{"Al ice", "Al_ice", "Al_ice"},
+                 {"Alice", "Alice", "Alice"},
+                 {"FifteenLetters1", "FifteenLetters1", "FifteenLetters1"},
+                 {"abc", nullptr, "abc"},
+                 {"SixteenLetters12", nullptr, "SixteenLetters12"}};
+    for (const Case& c : cases) {
+        Set("playername", c.name);
+        StartConnect(*program);
+        const std::string& nick = program->conn.ownNick;
+        if (c.nick) {
+            EXPECT_EQ(nick, c.nick);
+        } else {
+            EXPECT_TRUE(std::regex_match(nick, std::regex("K-HubUser[1-9][0-9]?"))) << nick;
+        }
+        EXPECT_EQ(program->conn.nickLine, "NICK " + nick + "\r\n");
+        EXPECT_EQ(program->Settings().GetString("options", "playername"), c.stored);
+        ASSERT_TRUE(RunUntil(
+            loop, [&] { return !program->conn.connecting; }, 10s));
+    }
+}
+
+TEST_F(ConnectionTest, MissingPathsOpenTheOptionsInsteadOfConnecting) {
+    Set("rompath", "");
+    ToggleConnection(*program);
+    EXPECT_TRUE(ui.IsOpen(WindowId::Options));
+    EXPECT_FALSE(program->conn.connecting);
+    EXPECT_FALSE(server.Accept(100ms));
+}
+
+TEST_F(ConnectionTest, DisconnectSendsQuitAndIgnoresWhatStillArrives) {
+    Connect();
+    program->conn.channelJoinSent = true;
+    SetConnectItem(*program, "", true);
+    ToggleConnection(*program);
+    EXPECT_EQ(server.ReadUntil("QUIT :\r\n"), "QUIT :\r\n");
+    EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
+    EXPECT_FALSE(program->conn.receiveThreadRunning);
+    server.Send("ERROR :Closing Link: Alice (Quit)\r\n");
+    server.CloseClient();
+    loop.AdvanceBy(5s);
+    std::this_thread::sleep_for(50ms);
+    loop.RunPending();
+    EXPECT_TRUE(ui.Boxes().empty());
+    EXPECT_FALSE(Logged("ERROR: Server has closed the link."));
+}
+
+TEST_F(ConnectionTest, ExitSaysOneOfTheFarewells) {
+    Connect();
+    RunExitSequence(*program);
+    std::string farewell = server.ReadUntil("\r\n");
+    EXPECT_TRUE(std::regex_match(
+        farewell, std::regex("QUIT :(<-- RAGE QUIT!|Barbie Super Model iz teh besd!|"
+                             "I need my bi-weekly nap\\.|Time to pretend I have a "
+                             "life!|My FrankenBerry's are getting soggy\\.\\.\\.)\r\n")))
+        << farewell;
+    program.reset();  // ends the threads
+    EXPECT_TRUE(ui.Boxes().empty());
+}
+
+TEST(ExitSequence, WithoutAConnectionAttemptsTheFarewellQuietly) {
+    RecordingUi ui;
+    ManualEventLoop loop;
+    test::TempDir dir;
+    Program program(ui, loop, dir / "K-Hub.ini");
+    RunExitSequence(program);
+    loop.RunPending();
+    EXPECT_TRUE(ui.Boxes().empty());
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include "irc/LineSplitter.h"
+
+using khub::LineSplitter;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+struct Result {
+    Lines lines;
+    std::vector<std::size_t> dropped;
+};
+
+// Feeds the pieces one after the other, as separate reads would deliver them.
+Result Split(const std::vector<std::string>& pieces, LineSplitter& splitter) {
+    Result r;
+    for (const auto& piece : pieces) {
+        splitter.Feed(
+            piece, [&](std::string_view line) { r.lines.emplace_back(line); },
+            [&](std::size_t length) { r.dropped.push_back(length); });
+    }
+    return r;
+}
+
+Result Split(const std::vector<std::string>& pieces) {
+    LineSplitter splitter;
+    return Split(pieces, splitter);
+}
+
+TEST(LineSplitter, WholeLinesInOneRead) {
+    auto r = Split({"PING :a\r\n:x PRIVMSG #c :hi\r\n\r\nlast\r\n"});
+    EXPECT_EQ(r.lines, (Lines{"PING :a", ":x PRIVMSG #c :hi", "", "last"}));
+}
+
+TEST(LineSplitter, EveryWayOfCuttingTheStreamGivesTheSameLines) {
+    const std::string stream =
+        "NOTICE AUTH :*** Checking Ident\r\nPING :1\r\n:a!b@c JOIN #K-HubI\r\n";
+    const Lines expected{"NOTICE AUTH :*** Checking Ident", "PING :1", ":a!b@c JOIN #K-HubI"};
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+        EXPECT_EQ(Split({stream.substr(0, cut), stream.substr(cut)}).lines, expected) << cut;
+    }
+    std::vector<std::string> bytes;
+    for (char c : stream) bytes.emplace_back(1, c);
+    EXPECT_EQ(Split(bytes).lines, expected);
+}
+
+TEST(LineSplitter, AnUnfinishedLineWaitsForItsEnd) {
+    LineSplitter splitter;
+    auto r = Split({"PING :1\r\nPING :2"}, splitter);
+    EXPECT_EQ(r.lines, Lines{"PING :1"});
+    EXPECT_EQ(splitter.PendingBytes(), 7u);
+    EXPECT_EQ(Split({"3\r"}, splitter).lines, Lines{});
+    EXPECT_EQ(Split({"\n"}, splitter).lines, Lines{"PING :23"});
+}
+
+TEST(LineSplitter, LinesUpTo2047BytesPassLongerOnesAreDroppedWhole) {
+    std::string fits(2047, 'a');
+    std::string tooLong(2048, 'b');
+    auto r = Split({fits + "\r\n" + tooLong + "\r\nnext\r\n"});
+    EXPECT_EQ(r.lines, (Lines{fits, "next"}));
+    EXPECT_EQ(r.dropped, std::vector<std::size_t>{2048});
+}
+
+TEST(LineSplitter, AnOverlongLineAcrossManyReadsLeavesTheSplitterInStep) {
+    std::vector<std::string> pieces{"PING :before\r\n:srv NOTICE x :"};
+    for (int i = 0; i < 5; ++i) pieces.push_back(std::string(1000, 'x'));
+    pieces.push_back("\r");
+    pieces.push_back("\nPING :after\r\n");
+    auto r = Split(pieces);
+    EXPECT_EQ(r.lines, (Lines{"PING :before", "PING :after"}));
+    EXPECT_EQ(r.dropped, std::vector<std::size_t>{5015});
+}
+
+TEST(LineSplitter, ALoneLineFeedEndsALineAndALoneCrStaysInIt) {
+    EXPECT_EQ(Split({"a\nb\rc\r\n"}).lines, (Lines{"a", "b\rc"}));
+}
+
+}  // namespace
