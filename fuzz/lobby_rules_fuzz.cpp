@@ -100,8 +100,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return nick == "Alice" ? 1 : currentLevel;
     };
     program.links.offerRomByDcc = [](const std::string& nick) { FUZZ_CHECK(!nick.empty()); };
-    program.links.transferInProgress = [] { return false; };
-    program.links.closeTransferWindow = [&] { program.windows.transfer = false; };
     program.links.runWorker = [](std::function<void()> job) { job(); };
     program.links.process = &process;
 

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
@@ -8,6 +9,10 @@
 #include "platform/SingleInstance.h"
 
 int main(int argc, char** argv) {
+    // A full disk (or a file-size limit) must fail the write so the transfer can say so,
+    // and a peer gone mid-write must fail the send: neither may end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     bool help = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];

@@ -68,12 +68,11 @@ void LoopbackIrcServer::ReadLoop(int fd) {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         pending.append(buf, static_cast<std::size_t>(n));
+        // Lines end at LF or at a lone CR (PONG goes out with CR only); empty ones go.
         std::size_t start = 0, eol;
         std::vector<std::string> got;
-        while ((eol = pending.find('\n', start)) != std::string::npos) {
-            std::size_t end = eol;
-            if (end > start && pending[end - 1] == '\r') --end;
-            got.push_back(pending.substr(start, end - start));
+        while ((eol = pending.find_first_of("\r\n", start)) != std::string::npos) {
+            if (eol > start) got.push_back(pending.substr(start, eol - start));
             start = eol + 1;
         }
         pending.erase(0, start);
@@ -123,6 +122,18 @@ std::optional<std::string> LoopbackIrcServer::WaitForLine(const LinePredicate& p
             return std::nullopt;
         }
     }
+}
+
+bool LoopbackIrcServer::Sync(std::chrono::milliseconds timeout) {
+    std::string token = "sync-" + std::to_string(++syncs_);
+    std::size_t from = LineCount();
+    if (!SendLine("PING :" + token)) return false;
+    return WaitForLine(
+               [&](const std::string& l) {
+                   return l.starts_with("PONG") && l.find(token) != std::string::npos;
+               },
+               timeout, from)
+        .has_value();
 }
 
 std::vector<std::string> LoopbackIrcServer::Lines() const {

@@ -51,6 +51,8 @@ class LoopbackIrcServer {
     // The first recorded line (from index `from` on) for which pred holds.
     std::optional<std::string> WaitForLine(const LinePredicate& pred,
                                            std::chrono::milliseconds timeout, std::size_t from = 0);
+    // Returns once the program has handled everything sent before (a PING it answers).
+    bool Sync(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // Every line the program sent so far (CR LF removed), and how many.
     std::vector<std::string> Lines() const;
     std::size_t LineCount() const;
@@ -78,6 +80,7 @@ class LoopbackIrcServer {
     std::vector<std::string> lines_;
     bool closed_ = false;
     std::mutex sendMutex_;
+    int syncs_ = 0;
 };
 
 }  // namespace khub::test

@@ -34,7 +34,8 @@ FolderSnapshot SnapshotFolder(const fs::path& root, const std::vector<std::strin
     return out;
 }
 
-VictimCopy::VictimCopy(const std::vector<std::string>& members, const std::string& extraSettings) {
+VictimCopy::VictimCopy(const std::vector<std::string>& members, const std::string& extraSettings,
+                       const std::vector<std::string>& launcher) {
     char tmpl[] = "/tmp/khub-victim-XXXXXX";
     if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
     root_ = tmpl;
@@ -57,10 +58,11 @@ VictimCopy::VictimCopy(const std::vector<std::string>& members, const std::strin
                                   << server.port() << "\nretries=1\n"
                                   << extraSettings << "[host]\nIP=127.0.0.1\n";
 
+    std::vector<std::string> argv = launcher;
+    argv.push_back(KHUB_CLI_PATH);
     cli = std::make_unique<ChildProcess>(
-        std::vector<std::string>{KHUB_CLI_PATH},
-        std::map<std::string, std::string>{{"XDG_CONFIG_HOME", root_.string()},
-                                           {"HOME", root_.string()}});
+        argv, std::map<std::string, std::string>{{"XDG_CONFIG_HOME", root_.string()},
+                                                 {"HOME", root_.string()}});
     if (!server.AcceptAndRegister(members, std::chrono::seconds(30))) {
         throw std::runtime_error("the copy did not register with the loopback server");
     }
@@ -73,10 +75,13 @@ VictimCopy::~VictimCopy() {
     fs::remove_all(root_, ec);
 }
 
-std::optional<std::chrono::microseconds> VictimCopy::Probe(std::chrono::milliseconds timeout) {
+std::optional<std::chrono::microseconds> VictimCopy::Probe(std::chrono::milliseconds timeout,
+                                                           bool sync) {
+    // First everything the server sent is handled, then a command makes the round trip.
+    auto start = std::chrono::steady_clock::now();
+    if (sync && !server.Sync(timeout)) return std::nullopt;
     std::string tag = std::to_string(++probes_);
     std::size_t from = server.LineCount();
-    auto start = std::chrono::steady_clock::now();
     if (!cli->WriteLine("raw PRIVMSG ProbeNick :probe " + tag)) return std::nullopt;
     auto got = server.WaitForLine(
         [&](const std::string& l) { return l == "PRIVMSG ProbeNick :probe " + tag; }, timeout,
@@ -94,7 +99,7 @@ std::vector<std::string> VictimCopy::Launches() const {
 }
 
 FolderSnapshot VictimCopy::Files() const {
-    return SnapshotFolder(root_, {"K-Hub I"});
+    return SnapshotFolder(root_, {"K-Hub I", "launched"});
 }
 
 std::optional<int> VictimCopy::Quit(std::chrono::milliseconds timeout) {

@@ -25,9 +25,11 @@ FolderSnapshot SnapshotFolder(const std::filesystem::path& root,
 class VictimCopy {
   public:
     // members: the channel besides the copy ("@op", "+voiced", "plain"). extraSettings:
-    // more lines for section [options].
+    // more lines for section [options]. launcher: a command the copy is started through
+    // (e.g. {"/usr/bin/prlimit", "--fsize=4096", "--"}).
     explicit VictimCopy(const std::vector<std::string>& members = {},
-                        const std::string& extraSettings = "");
+                        const std::string& extraSettings = "",
+                        const std::vector<std::string>& launcher = {});
     ~VictimCopy();
     VictimCopy(const VictimCopy&) = delete;
     VictimCopy& operator=(const VictimCopy&) = delete;
@@ -37,9 +39,11 @@ class VictimCopy {
     const std::filesystem::path& roms() const { return roms_; }
     std::filesystem::path settingsFile() const { return root_ / "K-Hub I" / "K-Hub.ini"; }
 
-    // Types a command and waits for what it sends to reach the server; the round trip.
+    // Waits until the copy has handled what the server sent, then types a command and
+    // waits for what it sends to reach the server. The time of both together.
+    // Without sync, only the command's round trip (a benchmark of responsiveness).
     std::optional<std::chrono::microseconds> Probe(
-        std::chrono::milliseconds timeout = std::chrono::seconds(30));
+        std::chrono::milliseconds timeout = std::chrono::seconds(30), bool sync = true);
     // Command lines the fake emulator was started with.
     std::vector<std::string> Launches() const;
     // Everything in the temp folder except the settings folder the program writes to.

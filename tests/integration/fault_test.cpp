@@ -1,0 +1,204 @@
+// Faults around a copy of k-hub-cli: the server dying in each phase of a game, the DCC
+// peer dying mid-transfer, the disk filling up during a receive. Afterwards the copy must
+// say what happened, keep its files whole, and be able to go on.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <vector>
+
+#include "lobby/RomCatalogue.h"
+#include "support/FakeDccSender.h"
+#include "support/VictimCopy.h"
+
+using namespace std::chrono_literals;
+using khub::test::FakeDccSender;
+using khub::test::VictimCopy;
+
+namespace {
+
+std::string From(const std::string& nick) {
+    return ":" + nick + "!KHubUser@127.0.0.1";
+}
+
+bool WaitOut(VictimCopy& v, const std::string& text, std::size_t from,
+             std::chrono::milliseconds t = 30s) {
+    return v.cli
+        ->WaitForLine([&](const std::string& l) { return l.find(text) != std::string::npos; }, t,
+                      from)
+        .has_value();
+}
+
+bool WaitSent(VictimCopy& v, const std::string& line, std::size_t from = 0) {
+    return v.server.WaitForLine([&](const std::string& l) { return l == line; }, 30s, from)
+        .has_value();
+}
+
+// The copy joins Mallory's game and answers her ROM choice; Download is then enabled.
+void JoinMallorysGame(VictimCopy& v, const std::string& rom, const std::string& crc) {
+    const std::string me = v.nick();
+    v.server.SendLine(From("Mallory") + " NOTICE @#K-HubI :+ K-Hub-3|HOST|Evil Game");
+    ASSERT_TRUE(v.Probe().has_value());
+    std::size_t from = v.server.LineCount();
+    v.cli->WriteLine("join Mallory");
+    ASSERT_TRUE(WaitSent(v, "NOTICE Mallory :K-Hub-3|CLIENT", from));
+    v.server.SendLine(From("Mallory") + " NOTICE @#K-HubI :+ K-Hub-3|HOST|Evil Game|" + me);
+    v.server.SendLine(From("Mallory") + " NOTICE " + me + " :K-Hub-3|GAME|" + rom + "|" + crc +
+                      "|0");
+    ASSERT_TRUE(v.Probe().has_value());
+}
+
+enum class Phase { InLobby, Hosting, Joined, Transferring, Starting };
+
+class ServerDies : public ::testing::TestWithParam<Phase> {};
+
+TEST_P(ServerDies, CopyResetsKeepsFilesAndConnectsAgain) {
+    VictimCopy v({"+Mallory", "@Oscar"});
+    const std::string me = v.nick();
+    std::unique_ptr<FakeDccSender> sender;
+    switch (GetParam()) {
+        case Phase::InLobby:
+            break;
+        case Phase::Hosting: {
+            v.server.SendLine(":irc.test.local MODE #K-HubI +v " + me);
+            ASSERT_TRUE(v.Probe().has_value());
+            std::size_t out = v.cli->LineCount();
+            v.cli->WriteLine("create Test Game --rom " + (v.roms() / "F-Zero.sfc").string());
+            ASSERT_TRUE(WaitOut(v, "window: open", out));
+            break;
+        }
+        case Phase::Joined:
+            JoinMallorysGame(
+                v, "Super Mario Kart.smc",
+                khub::rom::CrcTextOfFile((v.roms() / "Super Mario Kart.smc").string()));
+            break;
+        case Phase::Transferring: {
+            JoinMallorysGame(v, "Zelda.smc", "0BADC0DE");
+            std::size_t from = v.server.LineCount();
+            v.cli->WriteLine("download");
+            ASSERT_TRUE(WaitSent(v, "NOTICE Mallory :K-Hub-3|GET", from));
+            // The copy connects, but the sender never sends a byte: the transfer is open.
+            sender = std::make_unique<FakeDccSender>(std::string(8192, 'Z'));
+            std::size_t out = v.cli->LineCount();
+            v.server.SendLine(From("Mallory") + " PRIVMSG " + me +
+                              " :\x01"
+                              "DCC SEND Zelda.smc " +
+                              "2130706433 " + std::to_string(sender->port()) + " 16384\x01");
+            ASSERT_TRUE(WaitOut(v, "window: open transfer", out));
+            break;
+        }
+        case Phase::Starting:
+            JoinMallorysGame(
+                v, "Super Mario Kart.smc",
+                khub::rom::CrcTextOfFile((v.roms() / "Super Mario Kart.smc").string()));
+            v.server.SendLine(From("Mallory") + " NOTICE " + me + " :K-Hub-3|START|127.0.0.2");
+            ASSERT_TRUE(v.Probe().has_value());  // the start's 6-second wait is running
+            break;
+    }
+    auto before = v.Files();
+    before.erase("roms/Zelda.smc");  // a partial download may stay for a resume
+
+    std::size_t out = v.cli->LineCount();
+    v.server.Disconnect();
+    EXPECT_TRUE(WaitOut(v, "title: K-Hub I - not connected", out));
+    EXPECT_TRUE(WaitOut(v, "box: ERROR", out)) << "the player is told the link is gone";
+    if (GetParam() != Phase::InLobby) {
+        EXPECT_TRUE(WaitOut(v, "window: close", out)) << "the game window closes";
+    }
+
+    // Connect again; the copy is back in the lobby and answers.
+    v.cli->WriteLine("connect");
+    ASSERT_TRUE(v.server.AcceptAndRegister({"+Mallory"}, 30s));
+    ASSERT_TRUE(v.Probe().has_value());
+    auto after = v.Files();
+    if (after.count("roms/Zelda.smc")) {
+        EXPECT_EQ(after.at("roms/Zelda.smc"), std::string(after.at("roms/Zelda.smc")->size(), 'Z'))
+            << "a partial download holds only what was received";
+        after.erase("roms/Zelda.smc");
+    }
+    EXPECT_EQ(after, before);
+    if (GetParam() == Phase::Starting) {
+        EXPECT_TRUE(v.Launches().empty()) << "a start cut off by the reset does not launch";
+    }
+    auto status = v.Quit();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+}
+
+std::string PhaseName(const ::testing::TestParamInfo<Phase>& info) {
+    static const char* const names[] = {"InLobby", "Hosting", "Joined", "Transferring", "Starting"};
+    return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(EachPhase, ServerDies,
+                         ::testing::Values(Phase::InLobby, Phase::Hosting, Phase::Joined,
+                                           Phase::Transferring, Phase::Starting),
+                         PhaseName);
+
+// The sender resets the connection after part of the file.
+TEST(DccPeerDies, ReceiverReportsItAndKeepsOnlyAResumablePrefix) {
+    VictimCopy v({"+Mallory"});
+    JoinMallorysGame(v, "Zelda.smc", "0BADC0DE");
+    std::size_t from = v.server.LineCount();
+    v.cli->WriteLine("download");
+    ASSERT_TRUE(WaitSent(v, "NOTICE Mallory :K-Hub-3|GET", from));
+    const std::string rom(64 * 1024, 'Z');
+    FakeDccSender sender(rom, 20000);
+    std::size_t out = v.cli->LineCount();
+    v.server.SendLine(From("Mallory") + " PRIVMSG " + v.nick() +
+                      " :\x01"
+                      "DCC SEND Zelda.smc " +
+                      "2130706433 " + std::to_string(sender.port()) + " " +
+                      std::to_string(rom.size()) + "\x01");
+    ASSERT_TRUE(sender.Finish(30000));
+    EXPECT_TRUE(WaitOut(v, "window: close transfer", out, 60s));
+    ASSERT_TRUE(v.Probe().has_value());
+    EXPECT_FALSE(
+        v.server
+            .WaitForLine([](const std::string& l) { return l.find("MATCH|YES") != l.npos; }, 0ms)
+            .has_value())
+        << "an incomplete file is no match";
+    auto files = v.Files();
+    if (files.count("roms/Zelda.smc")) {
+        const auto& got = *files.at("roms/Zelda.smc");
+        EXPECT_LE(got.size(), 20000u);
+        EXPECT_EQ(got, rom.substr(0, got.size()));
+    }
+    EXPECT_TRUE(v.server.ClientConnected());
+    auto status = v.Quit();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+}
+
+// A file-size limit stands in for a full disk: writes past it fail with EFBIG.
+TEST(DiskFull, ReceiveFailsWithAMessageAndTheCopyLivesOn) {
+    VictimCopy v({"+Mallory"}, "", {"/usr/bin/prlimit", "--fsize=16384", "--"});
+    JoinMallorysGame(v, "Zelda.smc", "0BADC0DE");
+    std::size_t from = v.server.LineCount();
+    v.cli->WriteLine("download");
+    ASSERT_TRUE(WaitSent(v, "NOTICE Mallory :K-Hub-3|GET", from));
+    const std::string rom(64 * 1024, 'Z');
+    FakeDccSender sender(rom);
+    std::size_t out = v.cli->LineCount();
+    v.server.SendLine(From("Mallory") + " PRIVMSG " + v.nick() +
+                      " :\x01"
+                      "DCC SEND Zelda.smc " +
+                      "2130706433 " + std::to_string(sender.port()) + " " +
+                      std::to_string(rom.size()) + "\x01");
+    sender.Finish(30000);
+    EXPECT_TRUE(WaitOut(v, "box: ", out, 60s))
+        << "the player is told the file could not be written";
+    auto answered = v.Probe();
+    ASSERT_TRUE(answered.has_value()) << "the copy died writing past the limit";
+    auto files = v.Files();
+    if (files.count("roms/Zelda.smc")) {
+        const auto& got = *files.at("roms/Zelda.smc");
+        EXPECT_EQ(got, rom.substr(0, got.size())) << "only a resumable prefix may stay";
+    }
+    auto status = v.Quit();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+}
+
+}  // namespace
