@@ -24,7 +24,7 @@
 #include "platform/RecordingUi.h"
 #include "transfer/DccHooks.h"
 #include "transfer/DccMessages.h"
-#include "transfer/FileCrc.h"
+#include "lobby/RomCatalogue.h"
 #include "transfer/Transfer.h"
 
 namespace khub::transfer::testing {
@@ -138,7 +138,7 @@ class DccPeer {
         WriteFile(Rom(file), bytes);
         program_->windows.host = true;
         program_->host.hostRomFile = file;
-        program_->host.hostRomCrc = FileCrcText(Rom(file).string());
+        program_->host.hostRomCrc = khub::rom::CrcTextOfFile(Rom(file).string());
     }
 
   private:

@@ -12,7 +12,7 @@
 #include "DccHooks.h"
 #include "DccMessages.h"
 #include "DccSocket.h"
-#include "FileCrc.h"
+#include "lobby/RomCatalogue.h"
 #include "Transfer.h"
 #include "app/Program.h"
 #include "irc/Connection.h"
@@ -326,7 +326,7 @@ void ReceiveWorker(Program& program, ReceiveJob job) {
     struct stat st {};
     if (::stat(job.path.c_str(), &st) == 0) existingSize = static_cast<std::int64_t>(st.st_size);
     std::string existingCrc;
-    if (existingSize && *existingSize == job.size) existingCrc = FileCrcText(job.path);
+    if (existingSize && *existingSize == job.size) existingCrc = rom::CrcTextOfFile(job.path);
     ExistingFile existing =
         ClassifyExistingFile(existingSize, job.size, existingCrc, job.wantedCrc);
     if (existing == ExistingFile::Larger || existing == ExistingFile::OtherContent) {
@@ -385,7 +385,7 @@ void ReceiveWorker(Program& program, ReceiveJob job) {
     switch (result.end) {
         case ReceiveEnd::Complete:
             info.stop = closed ? ReceiveStop::Complete : ReceiveStop::FileError;
-            if (closed) info.crc = FileCrcText(job.path);
+            if (closed) info.crc = rom::CrcTextOfFile(job.path);
             break;
         case ReceiveEnd::SocketError:
             info.stop = ReceiveStop::SocketError;
