@@ -25,24 +25,29 @@ int UserLevel(Program& program, const std::string& nick) {
     return program.links.userLevel ? program.links.userLevel(nick) : -1;
 }
 
+namespace {
+// A game window's chat only takes text while that window is open.
+void ChatLogV(Program& program, bool open, WindowId window, int chatLog, const char* format,
+              std::va_list args) {
+    std::string text = FormatTextV(format, args);
+    if (open) program.log.AppendFormatted(window, chatLog, text);
+}
+}  // namespace
+
 void HostWindowLog(Program& program, const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    std::string text = FormatTextV(format, args);
+    ChatLogV(program, program.windows.host, WindowId::HostGame, control::kHostChatLog, format,
+             args);
     va_end(args);
-    if (program.windows.host) {
-        program.log.AppendFormatted(WindowId::HostGame, control::kHostChatLog, text);
-    }
 }
 
 void JoinWindowLog(Program& program, const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    std::string text = FormatTextV(format, args);
+    ChatLogV(program, program.windows.client, WindowId::JoinGame, control::kJoinChatLog, format,
+             args);
     va_end(args);
-    if (program.windows.client) {
-        program.log.AppendFormatted(WindowId::JoinGame, control::kJoinChatLog, text);
-    }
 }
 
 void PutGameRow(Program& program, const std::string& game, const std::string& host, bool full) {
