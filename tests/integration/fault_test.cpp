@@ -1,15 +1,23 @@
 // Faults around a copy of k-hub-cli: the server dying in each phase of a game, the DCC
-// peer dying mid-transfer, the disk filling up during a receive. Afterwards the copy must
-// say what happened, keep its files whole, and be able to go on.
+// peer dying mid-transfer on either side, the ROM folder gone, the disk filling up during a
+// receive. Afterwards the copy must say what happened, keep its files whole, and be able to
+// go on.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "lobby/RomCatalogue.h"
 #include "support/FakeDccSender.h"
+#include "support/LoopbackPort.h"
 #include "support/VictimCopy.h"
 
 using namespace std::chrono_literals;
@@ -28,6 +36,12 @@ bool WaitOut(VictimCopy& v, const std::string& text, std::size_t from,
         ->WaitForLine([&](const std::string& l) { return l.find(text) != std::string::npos; }, t,
                       from)
         .has_value();
+}
+
+std::string Dump(VictimCopy& v) {
+    std::string all = "copy printed:\n";
+    for (const auto& l : v.cli->Lines()) all += "  " + l + "\n";
+    return all;
 }
 
 bool WaitSent(VictimCopy& v, const std::string& line, std::size_t from = 0) {
@@ -200,5 +214,122 @@ TEST(DiskFull, ReceiveFailsWithAMessageAndTheCopyLivesOn) {
     ASSERT_TRUE(status.has_value());
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
 }
+
+// The ROM folder is gone when the host names the game: the player is told, the host hears
+// "no match", and the copy goes on.
+enum class FolderFault { Deleted, ReplacedByAFile };
+
+class RomFolderFault : public ::testing::TestWithParam<FolderFault> {};
+
+TEST_P(RomFolderFault, ScanReportsItAndTheCopyGoesOn) {
+    VictimCopy v({"+Mallory"});
+    std::filesystem::remove_all(v.roms());
+    if (GetParam() == FolderFault::ReplacedByAFile) std::ofstream(v.roms()) << "not a folder";
+    auto before = v.Files();
+    std::size_t out = v.cli->LineCount();
+    std::size_t from = v.server.LineCount();
+    JoinMallorysGame(v, "Super Mario Kart.smc", "12345678");
+    EXPECT_TRUE(WaitSent(v, "NOTICE Mallory :K-Hub-3|MATCH|NO", from));
+    EXPECT_TRUE(WaitOut(v, "chat: Cannot read the ROM folder \"" + v.roms().string() + "\"", out));
+    ASSERT_TRUE(v.Probe().has_value());
+    EXPECT_EQ(v.Files(), before);
+
+    // Once the folder is back, the next choice of the host is found there.
+    std::filesystem::remove_all(v.roms());
+    std::filesystem::create_directory(v.roms());
+    std::ofstream(v.roms() / "Zelda.smc") << "zelda";
+    from = v.server.LineCount();
+    v.server.SendLine(From("Mallory") + " NOTICE " + v.nick() + " :K-Hub-3|GAME|Zelda.smc|" +
+                      khub::rom::CrcTextOfFile((v.roms() / "Zelda.smc").string()) + "|0");
+    EXPECT_TRUE(WaitSent(v, "NOTICE Mallory :K-Hub-3|MATCH|YES", from));
+    auto status = v.Quit();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+}
+
+INSTANTIATE_TEST_SUITE_P(EachFault, RomFolderFault,
+                         ::testing::Values(FolderFault::Deleted, FolderFault::ReplacedByAFile),
+                         [](const ::testing::TestParamInfo<FolderFault>& info) {
+                             return info.param == FolderFault::Deleted ? "Deleted"
+                                                                       : "ReplacedByAFile";
+                         });
+
+// We host and send; the receiver goes away mid-transfer, with a reset or a plain close.
+enum class ReceiverEnd { Reset, Close };
+
+class DccReceiverDies : public ::testing::TestWithParam<ReceiverEnd> {};
+
+TEST_P(DccReceiverDies, SenderReportsItKeepsTheRomAndCanOfferAgain) {
+    int dccPort = khub::test::FreeLoopbackPort();
+    VictimCopy v({"+Mallory"}, "startport=" + std::to_string(dccPort) +
+                                   "\nendport=" + std::to_string(dccPort) + "\n");
+    const std::string me = v.nick();
+    const std::string rom(8 << 20, 'B');
+    std::ofstream(v.roms() / "Big.smc", std::ios::binary) << rom;
+    v.server.SendLine(":irc.test.local MODE #K-HubI +v " + me);
+    ASSERT_TRUE(v.Probe().has_value());
+    std::size_t out = v.cli->LineCount();
+    v.cli->WriteLine("create Test Game --rom " + (v.roms() / "Big.smc").string());
+    ASSERT_TRUE(WaitOut(v, "window: open host", out));
+    std::size_t from = v.server.LineCount();
+    v.server.SendLine(From("Mallory") + " NOTICE " + me + " :K-Hub-3|CLIENT");
+    ASSERT_TRUE(
+        v.server
+            .WaitForLine([](const std::string& l) { return l.find("|GAME|Big.smc|") != l.npos; },
+                         30s, from)
+            .has_value());
+    auto before = v.Files();
+
+    auto offer = [&] {
+        std::size_t at = v.server.LineCount();
+        v.server.SendLine(From("Mallory") + " NOTICE " + me + " :K-Hub-3|GET");
+        return v.server
+            .WaitForLine(
+                [](const std::string& l) {
+                    return l.find("DCC SEND") != l.npos && l.find("Big.smc") != l.npos;
+                },
+                30s, at)
+            .has_value();
+    };
+    ASSERT_TRUE(offer()) << Dump(v);
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(dccPort));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    out = v.cli->LineCount();
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    // Some of the file arrives, then the receiver is gone.
+    std::size_t got = 0;
+    char buf[65536];
+    while (got < 100000) {
+        ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        ASSERT_GT(n, 0);
+        got += static_cast<std::size_t>(n);
+    }
+    if (GetParam() == ReceiverEnd::Reset) {
+        linger hard{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    } else {
+        ::shutdown(fd, SHUT_RDWR);
+    }
+    ::close(fd);
+    EXPECT_TRUE(WaitOut(v, "window: close transfer", out, 60s));
+    EXPECT_TRUE(WaitOut(v, "box: ", out)) << "the host is told the transfer broke off";
+    ASSERT_TRUE(v.Probe().has_value());
+    EXPECT_EQ(v.Files(), before);
+    EXPECT_TRUE(v.server.ClientConnected());
+    // The next request is answered with a fresh offer.
+    EXPECT_TRUE(offer());
+    auto status = v.Quit();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+}
+
+INSTANTIATE_TEST_SUITE_P(EachEnd, DccReceiverDies,
+                         ::testing::Values(ReceiverEnd::Reset, ReceiverEnd::Close),
+                         [](const ::testing::TestParamInfo<ReceiverEnd>& info) {
+                             return info.param == ReceiverEnd::Reset ? "Reset" : "Close";
+                         });
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <random>
 
 #include "LobbyHarness.h"
@@ -119,6 +120,34 @@ TEST(RomFolderTest, WantedRomUnderItsOwnOrAnotherName) {
     EXPECT_EQ(other.localRomFile, "Game.smc");
     auto none = CheckWantedRom(dir.path().string(), "X.smc", "12345678", cache, {}, nullptr);
     EXPECT_FALSE(none.found);
+    EXPECT_EQ(none.folderError, "");
+}
+
+// A folder that is missing, a file, or removed halfway through the listing is reported, not
+// taken for a folder without the ROM.
+TEST(RomFolderTest, FolderGoneOrNoFolderIsReported) {
+    TempDir dir;
+    CrcCache cache;
+    auto missing =
+        CheckWantedRom((dir.path() / "nope").string(), "X.smc", "CBF43926", cache, {}, nullptr);
+    EXPECT_FALSE(missing.found);
+    EXPECT_EQ(missing.folderError, std::strerror(ENOENT));
+    WriteFile(dir.path() / "file", "not a folder");
+    auto file = CheckWantedRom((dir.path() / "file").string(), "X", "CBF43926", cache, {}, nullptr);
+    EXPECT_EQ(file.folderError, std::strerror(ENOTDIR));
+
+    fs::path roms = dir.path() / "roms";
+    fs::create_directory(roms);
+    for (int i = 0; i < 20; ++i) WriteFile(roms / ("f" + std::to_string(i)), RandomBytes(100, i));
+    ScanCallbacks cb;
+    int calls = 0;
+    cb.progress = [&](int) {
+        if (++calls == 3) fs::remove_all(roms);
+    };
+    std::string error;
+    EXPECT_EQ(FindRomByCrc(roms.string(), "CBF43926", cache, cb, &error), std::nullopt);
+    EXPECT_GE(calls, 3);
+    EXPECT_EQ(error, std::strerror(ENOENT));
 }
 
 TEST(RenameTest, NeverReplacesAFile) {

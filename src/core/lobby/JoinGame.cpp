@@ -329,10 +329,18 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
         };
         rom::WantedRom result = rom::CheckWantedRom(folder, file, crc, cache, cb, log);
         if (!job->cancel) cache.Save();
-        loop.Post([&program, job, current, result, host] {
+        loop.Post([&program, job, current, result, host, folder] {
             if (!current()) return;
             program.lobby.scan.reset();
             program.client.localRomFile = result.localRomFile;
+            if (!result.folderError.empty()) {
+                program.log.DebugLog(
+                    "\x034"
+                    "ERROR: Cannot read the ROM folder \"%s\": %s.\r\n",
+                    folder.c_str(), result.folderError.c_str());
+                JoinWindowLog(program, "Cannot read the ROM folder \"%s\": %s.\r\n", folder.c_str(),
+                              result.folderError.c_str());
+            }
             AnswerMatch(program, host, result.found);
         });
     };

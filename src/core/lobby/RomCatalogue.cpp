@@ -252,11 +252,16 @@ void CrcCache::Prune(const std::string& folder, const std::map<std::string, bool
 }
 
 std::optional<std::string> FindRomByCrc(const std::string& folder, const std::string& wantedCrc,
-                                        CrcCache& cache, const ScanCallbacks& cb) {
+                                        CrcCache& cache, const ScanCallbacks& cb,
+                                        std::string* folderError) {
+    auto fail = [&](int err) {
+        if (folderError) *folderError = std::strerror(err);
+        return std::nullopt;
+    };
     DirHandle dir(::opendir(folder.c_str()));
-    if (!dir) return std::nullopt;
+    if (!dir) return fail(errno);
     int count = CountRomDirFiles(folder);
-    if (count < 0) return std::nullopt;
+    if (count < 0) return fail(errno);
     if (cb.showProgress) cb.showProgress(true);
     int shown = -1;
     auto finish = [&] {
@@ -266,7 +271,16 @@ std::optional<std::string> FindRomByCrc(const std::string& folder, const std::st
     long visited = 0;
     std::map<std::string, bool> seen;
     bool complete = true;
-    while (dirent* e = ::readdir(dir.get())) {
+    for (;;) {
+        errno = 0;
+        dirent* e = ::readdir(dir.get());
+        if (!e) {
+            if (errno != 0) {
+                finish();
+                return fail(errno);
+            }
+            break;
+        }
         if (cb.cancel && cb.cancel->load(std::memory_order_relaxed)) {
             complete = false;
             break;
@@ -290,8 +304,12 @@ std::optional<std::string> FindRomByCrc(const std::string& folder, const std::st
         if (clamped != shown && cb.progress) cb.progress(clamped);
         shown = clamped;
     }
-    if (complete) cache.Prune(folder, seen);
     finish();
+    // A folder removed or replaced while it was listed just ends the listing early.
+    struct stat st;
+    if (::stat(folder.c_str(), &st) != 0) return fail(errno);
+    if (!S_ISDIR(st.st_mode)) return fail(ENOTDIR);
+    if (complete) cache.Prune(folder, seen);
     return std::nullopt;
 }
 
@@ -305,7 +323,7 @@ WantedRom CheckWantedRom(const std::string& folder, const std::string& wantedFil
         result.found = true;
         return result;
     }
-    if (auto name = FindRomByCrc(folder, wantedCrc, cache, cb)) {
+    if (auto name = FindRomByCrc(folder, wantedCrc, cache, cb, &result.folderError)) {
         result.found = true;
         // Found under the host's name by the scan (the first look could not read it then).
         if (*name != wantedFile) result.localRomFile = *name;

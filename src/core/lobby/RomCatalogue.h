@@ -72,13 +72,16 @@ struct ScanCallbacks {
 };
 
 // The name (no folder) of the first file in folder, in listing order, whose CRC text is
-// wantedCrc; nullopt when there is none or the folder cannot be listed.
+// wantedCrc; nullopt when there is none or the folder cannot be listed. folderError, when
+// given, receives why the folder could not be listed or went away during the scan.
 std::optional<std::string> FindRomByCrc(const std::string& folder, const std::string& wantedCrc,
-                                        CrcCache& cache, const ScanCallbacks& callbacks);
+                                        CrcCache& cache, const ScanCallbacks& callbacks,
+                                        std::string* folderError = nullptr);
 
 struct WantedRom {
     bool found = false;
     std::string localRomFile;  // set when found under another name
+    std::string folderError;   // the ROM folder could not be read: why
 };
 // The host's ROM: under the host's file name with the right CRC, else anywhere in the
 // folder. log receives the lines the lobby writes to its debug log.

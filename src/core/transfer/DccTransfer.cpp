@@ -12,10 +12,10 @@
 #include "DccHooks.h"
 #include "DccMessages.h"
 #include "DccSocket.h"
-#include "lobby/RomCatalogue.h"
 #include "Transfer.h"
 #include "app/Program.h"
 #include "irc/Connection.h"
+#include "lobby/RomCatalogue.h"
 
 namespace khub::transfer {
 
@@ -214,6 +214,11 @@ void EndSend(Program& program, SendEnd end, std::uint64_t acked) {
             break;
         case SendEnd::PeerClosed:
             program.log.DebugLog("ERROR: Could not send data.\r\n");
+            // A receiver that closes before the end is as gone as one that resets.
+            ShowError(program,
+                      FormatText("ERROR: %s closed the transfer after %llu of %lld bytes.",
+                                 t.peerNick.c_str(), static_cast<unsigned long long>(acked),
+                                 static_cast<long long>(t.sendFileSize)));
             break;
         case SendEnd::TimedOut:
             program.log.DebugLog("ERROR: Could not send data.\r\n");
