@@ -1,8 +1,10 @@
-// Hostile peers against a copy of k-hub-cli that is connected and idle in the lobby. A
-// loopback server plays the network and relays what the attackers "send"; it can also
-// send what ircu's flood limits would never let through at this rate (bursts, huge NAMES
-// replies). After each attack the copy must still hold every file as it was, have
-// launched nothing, be connected, answer a command and exit cleanly.
+// Hostile peers against a copy of k-hub-cli that is connected, voiced and idle in the
+// lobby, on a real ircd-ircu where every attacker is a client of its own, and on a loopback
+// server that plays the network itself. ircu cuts lines at 512 bytes and throttles floods,
+// so what it cannot carry (10 KB fields, NULs in a nick, broken lines, bursts of 100,000
+// lines, a NAMES reply of 10,000) is sent by the loopback server alone. After each attack
+// the copy must still hold every file as it was, have launched nothing, be connected,
+// answer a command and exit cleanly.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -10,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "support/HostileNetwork.h"
 #include "support/VictimCopy.h"
 
 using namespace std::chrono_literals;
+using khub::test::HostileNetwork;
 using khub::test::VictimCopy;
 
 namespace {
@@ -26,32 +30,35 @@ std::string Dcc(const std::string& text) {
            text + "\x01";
 }
 
-class HostilePeer : public ::testing::Test {
+class HostilePeer : public ::testing::TestWithParam<HostileNetwork::Kind> {
   protected:
     // Mallory is voiced, Eve is a plain member, Oscar an operator; Trudy is not in the
     // channel at all.
-    HostilePeer() : victim({"+Mallory", "Eve", "@Oscar", "+Carol"}) {
-        EXPECT_TRUE(victim.Probe().has_value()) << "the copy did not come up";
-        before = victim.Files();
+    void SetUp() override {
+        net = std::make_unique<HostileNetwork>(
+            GetParam(), std::vector<std::string>{"+Mallory", "Eve", "@Oscar", "+Carol"});
+        if (!net->ok()) {
+            if (GetParam() == HostileNetwork::Kind::Ircu) GTEST_SKIP() << net->error();
+            FAIL() << net->error();
+        }
+        me = net->me();
+        before = net->copy().Files();
     }
 
-    void Attack(const std::vector<std::string>& lines) {
-        std::string bytes;
-        for (const auto& l : lines) bytes += l + "\r\n";
-        ASSERT_TRUE(victim.server.Send(bytes));
+    void TearDown() override {
+        if (HasFailure() && net && net->ok()) {
+            for (const auto& l : net->copy().cli->Lines())
+                std::fprintf(stderr, "  copy| %s\n", l.c_str());
+        }
     }
 
     // The copy survived: same files, nothing started, still connected and answering.
     void ExpectUnharmed() {
-        auto answered = victim.Probe(60s);
-        ASSERT_TRUE(answered.has_value()) << "the copy stopped answering";
-        EXPECT_TRUE(victim.server.ClientConnected());
-        EXPECT_EQ(victim.Files(), before) << "a file in or beside the ROM folder changed";
-        EXPECT_TRUE(victim.Launches().empty()) << "an emulator was started";
-    }
-
-    void ExpectCleanExit() {
-        auto status = victim.Quit();
+        ASSERT_TRUE(net->Probe()) << "the copy stopped answering";
+        EXPECT_TRUE(net->CopyConnected());
+        EXPECT_EQ(net->copy().Files(), before) << "a file in or beside the ROM folder changed";
+        EXPECT_TRUE(net->copy().Launches().empty()) << "an emulator was started";
+        auto status = net->copy().Quit();
         ASSERT_TRUE(status.has_value()) << "the copy did not end after quit";
         EXPECT_TRUE(WIFEXITED(*status)) << "the copy died with signal " << WTERMSIG(*status);
         if (WIFEXITED(*status)) {
@@ -59,115 +66,130 @@ class HostilePeer : public ::testing::Test {
         }
     }
 
-    bool Sent(const std::string& prefix, std::size_t from = 0) {
-        auto lines = victim.server.Lines();
+    bool Sent(const std::string& prefix, std::size_t from) {
+        auto lines = net->Sent();
         for (std::size_t i = from; i < lines.size(); ++i) {
             if (lines[i].starts_with(prefix)) return true;
         }
         return false;
     }
 
-    VictimCopy victim;
+    std::unique_ptr<HostileNetwork> net;
+    std::string me;
     khub::test::FolderSnapshot before;
 };
 
-TEST_F(HostilePeer, GameAndStartWithPathsOrBadAddressesOutsideAGameDoNothing) {
-    const std::string me = victim.nick();
-    std::vector<std::string> lines;
+TEST_P(HostilePeer, GameAndStartWithPathsOrBadAddressesOutsideAGameDoNothing) {
+    std::size_t sentBefore = net->SentCount();
     for (const char* name : {"../x", "/etc/passwd", "a\\b", "..", "", "../outside.txt",
                              "Super Mario Kart.smc", "..\\..\\outside.txt"}) {
-        lines.push_back(From("Mallory") + " NOTICE " + me + " :K-Hub-3|GAME|" + name +
-                        "|12345678|0");
+        net->Say("Mallory", "NOTICE " + me + " :K-Hub-3|GAME|" + name + "|12345678|0");
     }
     for (const char* address : {"not-an-address", "127.0.0.1 ; rm -rf /", "127.0.0.1|1|extra",
                                 "127.0.0.1 --exec=/bin/sh", "", "999.1.1.1"}) {
-        lines.push_back(From("Mallory") + " NOTICE " + me + " :K-Hub-3|START|" + address);
+        net->Say("Mallory", "NOTICE " + me + " :K-Hub-3|START|" + address);
     }
-    std::size_t sentBefore = victim.server.LineCount();
-    Attack(lines);
-    ExpectUnharmed();
+    ASSERT_TRUE(net->Probe());
     // Not being in anybody's game, the copy answers none of it.
     EXPECT_FALSE(Sent("NOTICE Mallory", sentBefore));
-    ExpectCleanExit();
+    ExpectUnharmed();
 }
 
-TEST_F(HostilePeer, DccOffersResumesAndAcceptsNobodyAskedFor) {
-    const std::string me = victim.nick();
-    const std::string to = " PRIVMSG " + me + " :";
-    std::size_t sentBefore = victim.server.LineCount();
-    Attack({
-        From("Mallory") + to + Dcc("SEND \"../outside.txt\" 2130706433 1 10"),
-        From("Mallory") + to + Dcc("SEND /etc/passwd 2130706433 1 10"),
-        From("Mallory") + to + Dcc("SEND \"..\" 2130706433 1 10"),
-        From("Mallory") + to + Dcc("SEND \"Super Mario Kart.smc\" 2130706433 1 99999999999"),
-        From("Trudy") + to + Dcc("SEND \"new.smc\" 2130706433 1 4096"),
-        From("Eve") + to + Dcc("SEND"),
-        From("Mallory") + to + Dcc("RESUME \"Super Mario Kart.smc\" 4000 1024"),
-        From("Mallory") + to + Dcc("RESUME"),
-        From("Mallory") + to + Dcc("RESUME x 4000 -5"),
-        From("Mallory") + to + Dcc("ACCEPT \"Super Mario Kart.smc\" 4000 1024"),
-        From("Mallory") + to + Dcc("ACCEPT"),
-    });
-    ExpectUnharmed();
+TEST_P(HostilePeer, DccOffersResumesAndAcceptsNobodyAskedFor) {
+    const std::string to = "PRIVMSG " + me + " :";
+    std::size_t sentBefore = net->SentCount();
+    net->Say("Mallory", to + Dcc("SEND \"../outside.txt\" 2130706433 1 10"));
+    net->Say("Mallory", to + Dcc("SEND /etc/passwd 2130706433 1 10"));
+    net->Say("Mallory", to + Dcc("SEND \"..\" 2130706433 1 10"));
+    net->Say("Mallory", to + Dcc("SEND \"Super Mario Kart.smc\" 2130706433 1 99999999999"));
+    net->Say("Trudy", to + Dcc("SEND \"new.smc\" 2130706433 1 4096"));
+    net->Say("Eve", to + Dcc("SEND"));
+    net->Say("Mallory", to + Dcc("RESUME \"Super Mario Kart.smc\" 4000 1024"));
+    net->Say("Mallory", to + Dcc("RESUME"));
+    net->Say("Mallory", to + Dcc("RESUME x 4000 -5"));
+    net->Say("Mallory", to + Dcc("ACCEPT \"Super Mario Kart.smc\" 4000 1024"));
+    net->Say("Mallory", to + Dcc("ACCEPT"));
+    ASSERT_TRUE(net->Probe());
     // Nothing was offered or asked for: no connection, no answer.
     EXPECT_FALSE(Sent("PRIVMSG Mallory", sentBefore));
     EXPECT_FALSE(Sent("PRIVMSG Trudy", sentBefore));
-    ExpectCleanExit();
-}
-
-TEST_F(HostilePeer, LobbyMessagesFromStrangersUnvoicedAndOversizedAreHarmless) {
-    const std::string me = victim.nick();
-    std::string fiveHundredFields = "K-Hub-3|HOST";
-    for (int i = 0; i < 500; ++i) fiveHundredFields += "|f" + std::to_string(i);
-    std::string tenKb(10 * 1024, 'A');
-    std::string bigAnnounce = "K-Hub-3|ANNOUNCE|";
-    for (int i = 0; i < 300; ++i) bigAnnounce += "word" + std::to_string(i) + " ";
-    Attack({
-        From("Trudy") + " NOTICE " + me + " :K-Hub-3|CLIENT",
-        From("Trudy") + " NOTICE @#K-HubI :+ K-Hub-3|HOST|Stranger game",
-        From("Eve") + " NOTICE @#K-HubI :+ K-Hub-3|HOST|Unvoiced game",
-        From("Eve") + " NOTICE " + me + " :K-Hub-3|ANNOUNCE|not an operator",
-        From("Mallory") + " NOTICE @#K-HubI :+ " + fiveHundredFields,
-        From("Mallory") + " NOTICE " + me + " :" + fiveHundredFields,
-        From("Mallory") + " NOTICE @#K-HubI :+ K-Hub-3|HOST|" + tenKb,
-        From("Mallory") + " NOTICE @#K-HubI :+ K-Hub-3|HOST|" + std::string(1500, 'g') + "|" +
-            std::string(400, 'c'),
-        From("Oscar") + " NOTICE @#K-HubI :" + bigAnnounce,
-        From("Mallory") + " NOTICE " + me + " :K-Hub-3|KICK",
-        From("Mallory") + " NOTICE " + me + " :K-Hub-3|DONE",
-        From("Mallory") + " NOTICE " + me + " :K-Hub-3|LEFT",
-        From("Mallory") + " NOTICE " + me + " :K-Hub-3|MATCH|YES",
-        From("Mallory") + " NOTICE " + me + " :K-Hub-3|GET",
-    });
     ExpectUnharmed();
-    ExpectCleanExit();
 }
 
-TEST_F(HostilePeer, NulBytesHighBytesAndBrokenLines) {
-    const std::string me = victim.nick();
+TEST_P(HostilePeer, LobbyMessagesFromStrangersUnvoicedAndOversizedAreHarmless) {
+    const std::string wall = "WALLVOICES #K-HubI :";
+    const std::string note = "NOTICE " + me + " :";
+    // 500 fields, or as many as the server carries in one line.
+    auto fields = [&](const std::string& prefix) {
+        std::string text = "K-Hub-3|HOST";
+        std::size_t room = net->RoomFor(prefix);
+        for (int i = 0; i < 500 && text.size() + 2 <= room; ++i)
+            text += "|" + std::to_string(i % 10);
+        return text;
+    };
+    // A field of 10 KB, or the longest the server carries.
+    auto longField = [&](const std::string& prefix, const std::string& head, char c) {
+        return head + std::string(std::min<std::size_t>(10 * 1024, net->RoomFor(prefix + head)), c);
+    };
+    std::string bigAnnounce = "K-Hub-3|ANNOUNCE|";
+    for (int i = 0; i < 300 && bigAnnounce.size() + 8 < net->RoomFor("NOTICE #K-HubI :"); ++i)
+        bigAnnounce += "word" + std::to_string(i) + " ";
+    net->Say("Trudy", note + "K-Hub-3|CLIENT");
+    net->Say("Trudy", wall + "K-Hub-3|HOST|Stranger game");
+    net->Say("Eve", wall + "K-Hub-3|HOST|Unvoiced game");
+    net->Say("Eve", note + "K-Hub-3|ANNOUNCE|not an operator");
+    net->Say("Mallory", wall + fields(wall));
+    net->Say("Mallory", note + fields(note));
+    net->Say("Mallory", wall + longField(wall, "K-Hub-3|HOST|", 'A'));
+    net->Say("Mallory",
+             wall + longField(wall,
+                              "K-Hub-3|HOST|" +
+                                  std::string(1500, 'g').substr(0, net->RoomFor(wall) / 2) + "|",
+                              'c'));
+    net->Say("Oscar", "NOTICE #K-HubI :" + bigAnnounce);
+    for (const char* verb : {"KICK", "DONE", "LEFT", "MATCH|YES", "GET"})
+        net->Say("Mallory", note + "K-Hub-3|" + verb);
+    ExpectUnharmed();
+}
+
+TEST_P(HostilePeer, NulBytesHighBytesAndBrokenLines) {
     std::string nul("\0", 1);
     std::string high;
     for (int c = 0x80; c <= 0xff; ++c) high.push_back(static_cast<char>(c));
-    ASSERT_TRUE(victim.server.Send(
-        From("Mallory") + " PRIVMSG #K-HubI :before" + nul + "after\r\n" +
-        From("Mallory" + nul + "x") + " NOTICE @#K-HubI :+ K-Hub-3|HOST|nul" + nul + "game\r\n" +
-        From("Mallory") + " NOTICE @#K-HubI :+ K-Hub-3|HOST|" + high + "\r\n" + From("Mallory") +
-        " PRIVMSG " + me + " :" + high + "\r\n" + From(high) + " PRIVMSG #K-HubI :" + high +
-        "\r\n" + nul + nul + "\r\n" + ":\r\n: \r\n:x\r\n" + "\r\n\r\n\n\n\r\r\r\n" +
-        From("Mallory") + " NOTICE " + me +
-        " :\x01"
-        "DCC SEND " +
-        high + "\x01\r\n" + From("Mallory") + " MODE #K-HubI +v\r\n" + ":irc.test.local 353 " + me +
-        " = #K-HubI :" + high + " @" + nul + " +\r\n" + ":irc.test.local 332 " + me +
-        " #K-HubI :Moderators: " + high + "\r\n" + ":irc.test.local 302 " + me + " :" + me +
-        "=+x@" + high + "\r\n" + std::string(5000, 'x') + "\r\n" + ":" + std::string(3000, 'p') +
-        " PRIVMSG x :y\r\n"));
+    // What any member can send through a server.
+    net->Say("Mallory", "PRIVMSG #K-HubI :before" + nul + "after");
+    net->Say("Mallory", "WALLVOICES #K-HubI :K-Hub-3|HOST|nul" + nul + "game");
+    net->Say("Mallory", "WALLVOICES #K-HubI :K-Hub-3|HOST|" + high);
+    net->Say("Mallory", "PRIVMSG " + me + " :" + high);
+    net->Say("Mallory", "NOTICE " + me +
+                            " :\x01"
+                            "DCC SEND " +
+                            high + "\x01");
+    net->Say("Eve", "PRIVMSG " + me + " :" + high + "|" + high);
+    net->Say("Oscar", "TOPIC #K-HubI :Moderators: " + high);
+    // What only a server could send: nicks and replies no server allows, broken lines.
+    net->FromServer(From("Mallory" + nul + "x") + " NOTICE @#K-HubI :+ K-Hub-3|HOST|nul" + nul +
+                    "game\r\n" + From(high) + " PRIVMSG #K-HubI :" + high + "\r\n" + nul + nul +
+                    "\r\n" + ":\r\n: \r\n:x\r\n" + "\r\n\r\n\n\n\r\r\r\n" + From("Mallory") +
+                    " MODE #K-HubI +v\r\n" + ":irc.test.local 353 " + me + " = #K-HubI :" + high +
+                    " @" + nul + " +\r\n" + ":irc.test.local 332 " + me +
+                    " #K-HubI :Moderators: " + high + "\r\n" + ":irc.test.local 302 " + me + " :" +
+                    me + "=+x@" + high + "\r\n" + std::string(5000, 'x') + "\r\n" + ":" +
+                    std::string(3000, 'p') + " PRIVMSG x :y\r\n");
     ExpectUnharmed();
-    ExpectCleanExit();
 }
 
+INSTANTIATE_TEST_SUITE_P(OnEachServer, HostilePeer,
+                         ::testing::Values(HostileNetwork::Kind::Ircu,
+                                           HostileNetwork::Kind::Loopback),
+                         [](const ::testing::TestParamInfo<HostileNetwork::Kind>& info) {
+                             return info.param == HostileNetwork::Kind::Ircu ? "Ircu" : "Loopback";
+                         });
+
 // What a real server spreads over minutes arrives here at once.
-TEST_F(HostilePeer, HundredThousandLineBurst) {
+TEST(HostilePeerBurst, HundredThousandLines) {
+    VictimCopy victim({"+Mallory", "Eve", "@Oscar", "+Carol"});
+    auto before = victim.Files();
     const std::string me = victim.nick();
     std::string chunk;
     for (int i = 0; i < 100000; ++i) {
@@ -195,8 +217,13 @@ TEST_F(HostilePeer, HundredThousandLineBurst) {
         }
     }
     ASSERT_TRUE(victim.server.Send(chunk));
-    ExpectUnharmed();
-    ExpectCleanExit();
+    ASSERT_TRUE(victim.Probe(60s).has_value()) << "the copy stopped answering";
+    EXPECT_TRUE(victim.server.ClientConnected());
+    EXPECT_EQ(victim.Files(), before);
+    EXPECT_TRUE(victim.Launches().empty());
+    auto status = victim.Quit();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
 }
 
 TEST(HostilePeerBigChannel, NamesOfTenThousandAndThousandHostAnnouncements) {

@@ -104,6 +104,15 @@ bool IrcTestClient::Pump(std::chrono::milliseconds time) {
     return !closed_;
 }
 
+bool IrcTestClient::Poll(int waitMs) {
+    if (!ReadSome(waitMs)) return false;
+    for (;;) {
+        pollfd p{fd_, POLLIN, 0};
+        if (fd_ < 0 || ::poll(&p, 1, 0) != 1) return !closed_;
+        if (!ReadSome(0)) return false;
+    }
+}
+
 namespace {
 bool IsNumeric(const std::string& line, const char* code) {
     std::size_t blank = line.find(' ');

@@ -51,6 +51,9 @@ class IrcTestClient {
                                            std::chrono::milliseconds timeout = kDefaultTimeout);
     // Reads what is there for the given time (answering PINGs); true when the link is open.
     bool Pump(std::chrono::milliseconds time);
+    // Reads what arrives within waitMs (0: only what is there), without waiting past it.
+    // False once the link is gone.
+    bool Poll(int waitMs = 0);
 
     const std::vector<std::string>& Lines() const { return lines_; }
     const std::string& nick() const { return nick_; }

@@ -35,7 +35,7 @@ FolderSnapshot SnapshotFolder(const fs::path& root, const std::vector<std::strin
 }
 
 VictimCopy::VictimCopy(const std::vector<std::string>& members, const std::string& extraSettings,
-                       const std::vector<std::string>& launcher) {
+                       const std::vector<std::string>& launcher, int externalPort) {
     char tmpl[] = "/tmp/khub-victim-XXXXXX";
     if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
     root_ = tmpl;
@@ -52,10 +52,12 @@ VictimCopy::VictimCopy(const std::vector<std::string>& members, const std::strin
                             << "'\n";
     fs::permissions(emulator, fs::perms::owner_all);
 
-    std::ofstream(settingsFile()) << "[options]\nplayername=Victim\nprogrampath="
-                                  << emulator.string() << "\nrompath=" << roms_.string()
+    std::ofstream(settingsFile()) << "[options]\nplayername=" << nick_
+                                  << "\nprogrampath=" << emulator.string()
+                                  << "\nrompath=" << roms_.string()
                                   << "\nconnectonstartup=1\nserver=127.0.0.1\nport="
-                                  << server.port() << "\nretries=1\n"
+                                  << (externalPort ? externalPort : server.port())
+                                  << "\nretries=1\n"
                                   << extraSettings << "[host]\nIP=127.0.0.1\n";
 
     std::vector<std::string> argv = launcher;
@@ -63,9 +65,11 @@ VictimCopy::VictimCopy(const std::vector<std::string>& members, const std::strin
     cli = std::make_unique<ChildProcess>(
         argv, std::map<std::string, std::string>{{"XDG_CONFIG_HOME", root_.string()},
                                                  {"HOME", root_.string()}});
+    if (externalPort) return;
     if (!server.AcceptAndRegister(members, std::chrono::seconds(30))) {
         throw std::runtime_error("the copy did not register with the loopback server");
     }
+    nick_ = server.clientNick();
 }
 
 VictimCopy::~VictimCopy() {

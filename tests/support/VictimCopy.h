@@ -26,15 +26,16 @@ class VictimCopy {
   public:
     // members: the channel besides the copy ("@op", "+voiced", "plain"). extraSettings:
     // more lines for section [options]. launcher: a command the copy is started through
-    // (e.g. {"/usr/bin/prlimit", "--fsize=4096", "--"}).
+    // (e.g. {"/usr/bin/prlimit", "--fsize=4096", "--"}). externalPort: connect to another
+    // server on 127.0.0.1 instead (the loopback server then stays unused, and Probe with it).
     explicit VictimCopy(const std::vector<std::string>& members = {},
                         const std::string& extraSettings = "",
-                        const std::vector<std::string>& launcher = {});
+                        const std::vector<std::string>& launcher = {}, int externalPort = 0);
     ~VictimCopy();
     VictimCopy(const VictimCopy&) = delete;
     VictimCopy& operator=(const VictimCopy&) = delete;
 
-    const std::string& nick() const { return server.clientNick(); }
+    const std::string& nick() const { return nick_; }
     const std::filesystem::path& root() const { return root_; }
     const std::filesystem::path& roms() const { return roms_; }
     std::filesystem::path settingsFile() const { return root_ / "K-Hub I" / "K-Hub.ini"; }
@@ -56,6 +57,7 @@ class VictimCopy {
 
   private:
     std::filesystem::path root_, roms_;
+    std::string nick_ = "Victim";
     int probes_ = 0;
 };
 
