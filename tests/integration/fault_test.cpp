@@ -293,6 +293,8 @@ TEST_P(DccReceiverDies, SenderReportsItKeepsTheRomAndCanOfferAgain) {
     };
     ASSERT_TRUE(offer()) << Dump(v);
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    timeval patience{30, 0};  // a copy that never sends fails the test instead of hanging it
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<std::uint16_t>(dccPort));
