@@ -1,9 +1,23 @@
 #include <cstdarg>
 
 #include "Lobby.h"
+#include "RomCatalogue.h"
 #include "app/Program.h"
 #include "platform/Process.h"
 #include "transfer/Transfer.h"
+
+namespace khub {
+
+LobbyRuntime::~LobbyRuntime() {
+    if (scan) scan->cancel = true;
+    if (scanThread.joinable()) scanThread.join();
+    if (romRenamed && rom::RenameNoReplace(romWantedPath, romLocalPath, nullptr)) {
+        romRenamed = false;
+    }
+    if (romParked && !romRenamed) rom::RenameNoReplace(romTempPath, romWantedPath, nullptr);
+}
+
+}  // namespace khub
 
 namespace khub::lobby {
 

@@ -102,11 +102,10 @@ struct LobbyRuntime {
     LobbyRuntime() = default;
     LobbyRuntime(const LobbyRuntime&) = delete;
     LobbyRuntime& operator=(const LobbyRuntime&) = delete;
-    // A scan still running stops at its next read; nothing it posts runs any more.
-    ~LobbyRuntime() {
-        if (scan) scan->cancel = true;
-        if (scanThread.joinable()) scanThread.join();
-    }
+    // A scan still running stops at its next read; nothing it posts runs any more. Files
+    // renamed for a start get their own names back even when the program ends before the
+    // restore timers run.
+    ~LobbyRuntime();
 };
 
 }  // namespace khub
