@@ -3,7 +3,6 @@
 #include "Lobby.h"
 #include "app/Program.h"
 #include "platform/Process.h"
-#include "transfer/Transfer.h"
 
 namespace khub::lobby {
 
@@ -66,10 +65,6 @@ void PutGameRow(Program& program, const std::string& game, const std::string& ho
 
 void RemoveGameRow(Program& program, const std::string& host) {
     program.games.RemoveGameRow(host);
-}
-
-void CloseTransferWindow(Program& program) {
-    if (program.windows.transfer) transfer::CloseTransferWindow(program);
 }
 
 ChannelCarrier Carrier(Program& program) {
