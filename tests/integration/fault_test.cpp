@@ -38,9 +38,9 @@ bool WaitOut(VictimCopy& v, const std::string& text, std::size_t from,
         .has_value();
 }
 
-std::string Dump(VictimCopy& v) {
-    std::string all = "copy printed:\n";
-    for (const auto& l : v.cli->Lines()) all += "  " + l + "\n";
+std::string Transcript(const VictimCopy& v) {
+    std::string all;
+    for (const auto& line : v.cli->Lines()) all += line + "\n";
     return all;
 }
 
@@ -165,8 +165,11 @@ TEST(DccPeerDies, ReceiverReportsItAndKeepsOnlyAResumablePrefix) {
                       "DCC SEND Zelda.smc " +
                       "2130706433 " + std::to_string(sender.port()) + " " +
                       std::to_string(rom.size()) + "\x01");
+    // The sender only accepts once the copy has seen its connection: a reset that came
+    // before would be a failed connect, not a transfer cut short.
+    ASSERT_TRUE(WaitOut(v, "log: Connect successful.", out));
     ASSERT_TRUE(sender.Finish(30000));
-    EXPECT_TRUE(WaitOut(v, "window: close transfer", out, 60s));
+    EXPECT_TRUE(WaitOut(v, "window: close transfer", out, 60s)) << Transcript(v);
     ASSERT_TRUE(v.Probe().has_value());
     EXPECT_FALSE(
         v.server
@@ -291,7 +294,7 @@ TEST_P(DccReceiverDies, SenderReportsItKeepsTheRomAndCanOfferAgain) {
                 30s, at)
             .has_value();
     };
-    ASSERT_TRUE(offer()) << Dump(v);
+    ASSERT_TRUE(offer()) << Transcript(v);
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     timeval patience{30, 0};  // a copy that never sends fails the test instead of hanging it
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);

@@ -4,7 +4,6 @@
 #include "RomCatalogue.h"
 #include "app/Program.h"
 #include "platform/Process.h"
-#include "transfer/Transfer.h"
 
 namespace khub {
 
@@ -80,10 +79,6 @@ void PutGameRow(Program& program, const std::string& game, const std::string& ho
 
 void RemoveGameRow(Program& program, const std::string& host) {
     program.games.RemoveGameRow(host);
-}
-
-void CloseTransferWindow(Program& program) {
-    if (program.windows.transfer) transfer::CloseTransferWindow(program);
 }
 
 ChannelCarrier Carrier(Program& program) {
