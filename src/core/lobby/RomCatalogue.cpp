@@ -275,9 +275,9 @@ std::optional<std::string> FindRomByCrc(const std::string& folder, const std::st
         errno = 0;
         dirent* e = ::readdir(dir.get());
         if (!e) {
-            if (errno != 0) {
+            if (int err = errno) {
                 finish();
-                return fail(errno);
+                return fail(err);
             }
             break;
         }
