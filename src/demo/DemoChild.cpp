@@ -16,7 +16,11 @@ namespace khub::demo {
 namespace fs = std::filesystem;
 
 std::map<std::string, std::string> ProfileEnvironment(const fs::path& profile) {
-    return {{"XDG_CONFIG_HOME", (profile / "config").string()},
+    std::error_code ec;
+    fs::create_directories(profile / "runtime", ec);
+    fs::permissions(profile / "runtime", fs::perms::owner_all, ec);
+    return {{"XDG_RUNTIME_DIR", (profile / "runtime").string()},
+            {"XDG_CONFIG_HOME", (profile / "config").string()},
             {"XDG_CACHE_HOME", (profile / "cache").string()},
             {"XDG_DATA_HOME", (profile / "data").string()},
             {"XDG_STATE_HOME", (profile / "state").string()}};
