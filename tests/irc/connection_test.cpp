@@ -136,6 +136,23 @@ TEST_F(ConnectionTest, FailedAttemptsShowTheirNumbersThenTheErrorBox) {
     EXPECT_EQ(ui.MenuText(menu::kConnect), "&Connect");
 }
 
+TEST_F(ConnectionTest, ServerNameWithoutAnAddressNamesTheSettingToFix) {
+    Set("server", "no-such-host.invalid");
+    ToggleConnection(*program);
+    ASSERT_TRUE(RunUntil(
+        loop, [&] { return !ui.Boxes().empty(); }, 10s));
+    EXPECT_TRUE(Logged("ERROR 1: Socket could not connect."));
+    EXPECT_TRUE(Logged("The server name \"no-such-host.invalid\" could not be resolved."));
+    ASSERT_EQ(ui.Boxes().size(), 1u);
+    EXPECT_EQ(ui.Boxes()[0].second, BoxIcon::Error);
+    EXPECT_EQ(ui.Boxes()[0].first,
+              "ERROR: Failed to connect to server. The server name \"no-such-host.invalid\" "
+              "could not be resolved to an address.\n\nChange the key \"server\" in section "
+              "[options] of \"" +
+                  program->settingsFilePath + "\" (the Options dialog has no field for it).");
+    EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
+}
+
 TEST_F(ConnectionTest, NickRuleBlanksBecomeUnderscoresAndOddLengthsAFallback) {
     server.StopListening();
     struct Case {

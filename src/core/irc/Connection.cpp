@@ -12,6 +12,7 @@
 #include "irc/LineSplitter.h"
 #include "lobby/LobbyHooks.h"
 #include "platform/Sockets.h"
+#include "settings/SettingHints.h"
 
 namespace khub {
 
@@ -138,7 +139,9 @@ void ReceiveThread(Program* program, std::shared_ptr<IrcLink> link) {
     link->receiveEnded = true;
 }
 
-void OnConnectResult(Program& p, std::uint64_t generation, int fd) {
+// unresolvedHost: the server name when the last attempt failed because it has no address.
+void OnConnectResult(Program& p, std::uint64_t generation, int fd,
+                     const std::string& unresolvedHost) {
     if (generation != p.conn.generation) {  // given up on meanwhile
         CloseSocket(fd);
         return;
@@ -146,8 +149,17 @@ void OnConnectResult(Program& p, std::uint64_t generation, int fd) {
     p.conn.connecting = false;
     if (fd < 0) {
         p.log.DebugLog("ERROR 1: Socket could not connect.\r\n");
-        p.ui.ShowMessage("ERROR: Failed to connect to server. Socket could not connect.",
-                         BoxIcon::Error);
+        if (!unresolvedHost.empty()) {
+            p.log.DebugLog("\x034The server name \"%s\" could not be resolved.\r\n",
+                           unresolvedHost.c_str());
+            p.ui.ShowMessage("ERROR: Failed to connect to server. The server name \"" +
+                                 unresolvedHost + "\" could not be resolved to an address.\n\n" +
+                                 HowToFixSetting(keys::kServer, p.settingsFilePath),
+                             BoxIcon::Error);
+        } else {
+            p.ui.ShowMessage("ERROR: Failed to connect to server. Socket could not connect.",
+                             BoxIcon::Error);
+        }
         SetTitle(p, "not connected");
         SetConnectItem(p, "&Connect", true);
         return;
@@ -178,6 +190,7 @@ void OnConnectResult(Program& p, std::uint64_t generation, int fd) {
 void ConnectThread(Program* program, std::uint64_t generation, ServerAddress server, int retries) {
     Program& p = *program;
     int fd = kInvalidSocket;
+    bool unresolved = false;
     for (int attempt = 1; attempt <= retries && !p.conn.stopping; ++attempt) {
         p.log.DebugLog("Connection attempt #%i.\r\n", attempt);
         p.loop.Post([program, generation, attempt] {
@@ -185,7 +198,7 @@ void ConnectThread(Program* program, std::uint64_t generation, ServerAddress ser
             SetTitle(*program, "connecting. (Attempt: #" + std::to_string(attempt) + ")");
         });
         fd = ConnectWithTimeout(p.log, server.host, server.port, kConnectTimeoutSeconds,
-                                &p.conn.stopping);
+                                &p.conn.stopping, &unresolved);
         if (fd >= 0) break;
         for (auto waited = 0ms; attempt < retries && waited < kRetryPause && !p.conn.stopping;
              waited += 50ms) {
@@ -196,7 +209,10 @@ void ConnectThread(Program* program, std::uint64_t generation, ServerAddress ser
         CloseSocket(fd);
         return;
     }
-    p.loop.Post([program, generation, fd] { OnConnectResult(*program, generation, fd); });
+    std::string unresolvedHost = fd < 0 && unresolved ? server.host : std::string();
+    p.loop.Post([program, generation, fd, unresolvedHost] {
+        OnConnectResult(*program, generation, fd, unresolvedHost);
+    });
 }
 
 }  // namespace
