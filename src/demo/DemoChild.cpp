@@ -169,6 +169,15 @@ void Guardian::Watch(pid_t pid) {
     Tell("p " + std::to_string(pid) + "\n");
 }
 
+void Guardian::Watch(const Child& child) {
+    if (child.pid() <= 0) return;
+    if (child.ownGroup()) {
+        WatchGroup(child.pid());
+    } else {
+        Watch(child.pid());
+    }
+}
+
 void Guardian::WatchGroup(pid_t group) {
     if (group > 0) Tell("g " + std::to_string(group) + "\n");
 }

@@ -30,6 +30,7 @@ class Child {
     Child& operator=(const Child&) = delete;
 
     pid_t pid() const { return pid_; }
+    bool ownGroup() const { return ownGroup_; }
     bool Running();
     void WriteLine(const std::string& line);
     // The next complete line it printed, without waiting; false when there is none yet.
@@ -59,6 +60,8 @@ class Guardian {
 
     void Watch(pid_t pid);
     void WatchGroup(pid_t group);
+    // The child, and its whole group when it has one of its own.
+    void Watch(const Child& child);
 
   private:
     void Tell(const std::string& line);

@@ -130,7 +130,7 @@ class DemoHost {
                            .env = ProfileEnvironment(profile),
                            .ownGroup = true,
                            .pipeStdio = true}) {
-        if (child_.pid() > 0) guardian.Watch(child_.pid());
+        guardian.Watch(child_);
         rom_ = (profile / "roms" / kRomName).string();
     }
 
@@ -310,7 +310,7 @@ int RunDemo(bool wantGui) {
         Say("could not start the newcomer's program");
         return 1;
     }
-    guardian.Watch(front.pid());
+    guardian.Watch(front);
 
     while (!g_stop && front.Running()) {
         op.Pump();
