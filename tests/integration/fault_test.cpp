@@ -30,6 +30,12 @@ bool WaitOut(VictimCopy& v, const std::string& text, std::size_t from,
         .has_value();
 }
 
+std::string Transcript(const VictimCopy& v) {
+    std::string all;
+    for (const auto& line : v.cli->Lines()) all += line + "\n";
+    return all;
+}
+
 bool WaitSent(VictimCopy& v, const std::string& line, std::size_t from = 0) {
     return v.server.WaitForLine([&](const std::string& l) { return l == line; }, 30s, from)
         .has_value();
@@ -151,8 +157,11 @@ TEST(DccPeerDies, ReceiverReportsItAndKeepsOnlyAResumablePrefix) {
                       "DCC SEND Zelda.smc " +
                       "2130706433 " + std::to_string(sender.port()) + " " +
                       std::to_string(rom.size()) + "\x01");
+    // The sender only accepts once the copy has seen its connection: a reset that came
+    // before would be a failed connect, not a transfer cut short.
+    ASSERT_TRUE(WaitOut(v, "log: Connect successful.", out));
     ASSERT_TRUE(sender.Finish(30000));
-    EXPECT_TRUE(WaitOut(v, "window: close transfer", out, 60s));
+    EXPECT_TRUE(WaitOut(v, "window: close transfer", out, 60s)) << Transcript(v);
     ASSERT_TRUE(v.Probe().has_value());
     EXPECT_FALSE(
         v.server

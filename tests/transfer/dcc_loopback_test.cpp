@@ -389,5 +389,27 @@ TEST_F(DccPair, ClosingTheWindowEndsASendPromptly) {
     EXPECT_FALSE(alice_.Logged("Finished."));
 }
 
+// Before anyone connects there is no File Transfer window to close; leaving the game
+// must still withdraw the offer rather than leave the port open for the accept timeout.
+TEST_F(DccPair, LeavingTheGameWithdrawsAnOfferNobodyTookYet) {
+    Prepare(RandomBytes(10'000));
+    alice_.program().transfer.timings.acceptTimeout = 60s;
+    OfferRomByDcc(alice_.program(), "Bob");
+    ASSERT_EQ(alice_.program().transfer.phase, TransferPhase::Listening);
+    EndTransferWithGame(alice_.program());
+    ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
+    EXPECT_FALSE(alice_.program().windows.transfer);
+    EXPECT_FALSE(alice_.ui().IsOpen(WindowId::FileTransfer));
+
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(port_));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_NE(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0)
+        << "the withdrawn offer's port still takes connections";
+    ::close(fd);
+}
+
 }  // namespace
 }  // namespace khub::transfer::testing

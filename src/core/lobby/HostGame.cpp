@@ -4,6 +4,7 @@
 #include "Lobby.h"
 #include "RomCatalogue.h"
 #include "app/Program.h"
+#include "transfer/Transfer.h"
 
 namespace khub::lobby {
 
@@ -152,7 +153,7 @@ void HostCancel(Program& program) {
     if (!program.windows.host) return;
     program.log.DebugLog("Host window closed.\r\n");
     SendLine(program, FormatDoneToChannel(Carrier(program), program.conn.channelName));
-    CloseTransferWindow(program);
+    transfer::EndTransferWithGame(program);
     EndHostTimers(program);
     ++program.lobby.hostGeneration;
     program.windows.host = false;
@@ -185,7 +186,7 @@ void HostGotClient(Program& program, const std::string& nick) {
 }
 
 void HostClientLeft(Program& program, const std::string& nick, bool delayedAnnounce) {
-    CloseTransferWindow(program);
+    transfer::EndTransferWithGame(program);
     if (delayedAnnounce) program.log.DebugLog("Client left.\r\n");
     HostWindowLog(program, "%s has left.\r\n", nick.c_str());
     program.host.joinedClientNick.clear();

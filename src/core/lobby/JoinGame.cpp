@@ -6,6 +6,7 @@
 #include "Lobby.h"
 #include "RomCatalogue.h"
 #include "app/Program.h"
+#include "transfer/Transfer.h"
 
 namespace khub::lobby {
 
@@ -232,7 +233,7 @@ void JoinCancel(Program& program) {
     ClientGameState& c = program.client;
     if (c.joinConfirmed) SendLine(program, FormatLeftNotice(c.joinedHostNick));
     program.log.DebugLog("Closeing client window.\r\n");
-    CloseTransferWindow(program);
+    transfer::EndTransferWithGame(program);
     EndClientTimers(program);
     ++program.lobby.clientGeneration;
     program.windows.client = false;
@@ -348,7 +349,7 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
 }
 
 void ClientGotKick(Program& program, const std::string& sender) {
-    CloseTransferWindow(program);
+    transfer::EndTransferWithGame(program);
     program.log.DebugLog("You have been kicked by the host.\r\n");
     JoinWindowLog(program, "%s has kicked you.\r\n", sender.c_str());
     EnableJoin(program, control::kJoinChatEdit, false);
@@ -361,7 +362,7 @@ void ClientGotKick(Program& program, const std::string& sender) {
 }
 
 void ClientHostGone(Program& program, const std::string& sender) {
-    CloseTransferWindow(program);
+    transfer::EndTransferWithGame(program);
     program.client.joinedHostNick.clear();
     program.client.joinConfirmed = false;
     EnableJoin(program, control::kDownload, false);

@@ -24,7 +24,6 @@ void JoinWindowLog(Program& program, const char* format, ...) KHUB_PRINTF(2, 3);
 // Adds or updates the row of one hosted game, with the list's log lines.
 void PutGameRow(Program& program, const std::string& game, const std::string& host, bool full);
 void RemoveGameRow(Program& program, const std::string& host);
-void CloseTransferWindow(Program& program);
 ChannelCarrier Carrier(Program& program);
 // The black-/whitelist test; true when nick is refused.
 bool IsPlayerFiltered(Program& program, const std::string& nick);

@@ -7,7 +7,6 @@
 #include "app/Program.h"
 #include "platform/Process.h"
 #include "settings/SettingHints.h"
-#include "transfer/Transfer.h"
 
 namespace khub::lobby {
 
@@ -70,10 +69,6 @@ void PutGameRow(Program& program, const std::string& game, const std::string& ho
 
 void RemoveGameRow(Program& program, const std::string& host) {
     program.games.RemoveGameRow(host);
-}
-
-void CloseTransferWindow(Program& program) {
-    if (program.windows.transfer) transfer::CloseTransferWindow(program);
 }
 
 ChannelCarrier Carrier(Program& program) {

@@ -202,7 +202,7 @@ void HandleNickChange(Program& program, const std::string& oldNick, const std::s
 void CloseOwnHosting(Program& program) {
     program.ui.SetMenuItem(menu::kCreate, "", false);
     program.log.DebugLog("Closing Hosting window.\r\n");
-    CloseTransferWindow(program);
+    transfer::EndTransferWithGame(program);
     CreateGameCancel(program);
     HostCancel(program);
     program.host = HostGameState{};

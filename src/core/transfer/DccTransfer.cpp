@@ -12,10 +12,10 @@
 #include "DccHooks.h"
 #include "DccMessages.h"
 #include "DccSocket.h"
-#include "lobby/RomCatalogue.h"
 #include "Transfer.h"
 #include "app/Program.h"
 #include "irc/Connection.h"
+#include "lobby/RomCatalogue.h"
 
 namespace khub::transfer {
 
@@ -114,6 +114,8 @@ void StartSending(Program& program, std::int64_t position) {
 
 void OnSendAccepted(Program& program) {
     TransferState& t = T(program);
+    // Cancelled while the connection came in: the worker ends it; no window for it.
+    if (t.cancel->Cancelled()) return;
     program.log.DebugLog("Socket accepted.\r\n");
     OpenTransferWindow(program);
     program.ui.SetControlText(WindowId::FileTransfer, control::kTransferStatus,
@@ -270,6 +272,7 @@ void AcceptWaitStep(Program& program) {
 
 void OnReceiveConnected(Program& program, ExistingFile existing, std::int64_t have) {
     TransferState& t = T(program);
+    if (t.cancel->Cancelled()) return;
     program.log.DebugLog("Connect successful.\r\n");
     program.log.DebugLog("Socket connected.\r\n");
     OpenTransferWindow(program);
@@ -466,6 +469,14 @@ void EndReceive(Program& program, const ReceiveEndInfo& info) {
     CloseTransferWindow(program);
 }
 
+void CancelRunningTransfer(Program& program) {
+    TransferState& t = T(program);
+    if (!t.transferInProgress || !t.cancel) return;
+    if (t.waitTimer) program.loop.Cancel(t.waitTimer);
+    t.waitTimer = 0;
+    t.cancel->Cancel();
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- entry points
@@ -508,10 +519,14 @@ void CloseTransferWindow(Program& program) {
     }
     program.ui.CloseWindow(WindowId::FileTransfer);
     // A transfer still running takes the closed window as the player's cancel.
-    if (t.transferInProgress && t.cancel) {
-        if (t.waitTimer) program.loop.Cancel(t.waitTimer);
-        t.waitTimer = 0;
-        t.cancel->Cancel();
+    CancelRunningTransfer(program);
+}
+
+void EndTransferWithGame(Program& program) {
+    if (program.windows.transfer) {
+        CloseTransferWindow(program);
+    } else {
+        CancelRunningTransfer(program);
     }
 }
 

@@ -18,6 +18,10 @@ void OfferRomByDcc(Program& program, const std::string& nick);
 void OpenTransferWindow(Program& program);
 void CloseTransferWindow(Program& program);
 
+// The game window closing or the partner leaving: ends the transfer in whatever phase it
+// is, including an offer nobody has connected to yet (no File Transfer window then).
+void EndTransferWithGame(Program& program);
+
 // Sends one complete IRC line (with its CR LF) to the server.
 void SendDccLine(Program& program, const std::string& line);
 
