@@ -109,12 +109,14 @@ bool Child::WaitExit(int milliseconds) {
 
 void Child::Stop() {
     if (pid_ <= 0) return;
-    if (in_ >= 0) {
+    // A program reading commands ends by itself at the end of its input.
+    bool hadInput = in_ >= 0;
+    if (hadInput) {
         close(in_);
         in_ = -1;
     }
     pid_t target = ownGroup_ ? -pid_ : pid_;
-    if (!WaitExit(in_ < 0 && out_ >= 0 ? 2000 : 0)) {
+    if (!WaitExit(hadInput ? 2000 : 0)) {
         kill(target, SIGTERM);
         if (!WaitExit(3000)) {
             kill(target, SIGKILL);

@@ -312,10 +312,19 @@ int RunDemo(bool wantGui) {
     }
     guardian.Watch(front);
 
+    bool hostEnded = false, serverGone = false;
     while (!g_stop && front.Running()) {
-        op.Pump();
+        if (!op.Pump()) {
+            if (!serverGone) Say("the lobby server closed the operator's connection");
+            serverGone = true;
+            std::this_thread::sleep_for(50ms);  // Pump no longer waits
+        }
         std::string line;
         while (host.child().ReadLine(line)) host.Feed(line);
+        if (!hostEnded && !host.Running()) {
+            hostEnded = true;
+            Say(std::string("the demo host ") + kHostNick + " has ended; its game is gone");
+        }
     }
     Say(g_stop ? "interrupted: stopping everything"
                : "the newcomer's program ended: stopping "
