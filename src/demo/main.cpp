@@ -7,21 +7,13 @@
 // program ends, when the demo is interrupted, and (through a guardian process that outlives
 // it) even when the demo itself is killed outright.
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -139,9 +131,7 @@ class DemoHost {
 
     // Reacts to one line the host's program printed.
     void Feed(const std::string& line) {
-        if (line.rfind("title: K-Hub I - ", 0) == 0 && !connected_) {
-            connected_ = true;
-        } else if (line.find("+v " + std::string(kHostNick)) != std::string::npos && !hosting_) {
+        if (line.find("+v " + std::string(kHostNick)) != std::string::npos && !hosting_) {
             Host();
         } else if (line == "window: close host") {
             hosting_ = false;
@@ -167,7 +157,6 @@ class DemoHost {
 
     Child child_;
     std::string rom_;
-    bool connected_ = false;
     bool hosting_ = false;
 };
 
@@ -216,8 +205,7 @@ int RunDemo(bool wantGui) {
     bool useGui = wantGui;
     if (useGui && access(gui.c_str(), X_OK) != 0) {
         Say("the desktop program " + gui +
-            " was not built; the terminal front end k-hub-cli "
-            "takes its place.");
+            " was not built; the terminal front end takes its place.");
         useGui = false;
     } else if (useGui && !HaveDisplay()) {
         Say("no display (DISPLAY and WAYLAND_DISPLAY are not set): the terminal front end "
@@ -326,9 +314,7 @@ int RunDemo(bool wantGui) {
             Say(std::string("the demo host ") + kHostNick + " has ended; its game is gone");
         }
     }
-    Say(g_stop ? "interrupted: stopping everything"
-               : "the newcomer's program ended: stopping "
-                 "the lobby");
+    Say(g_stop ? "interrupted: stopping everything" : "the newcomer's program ended: stopping all");
     front.Stop();
     host.child().WriteLine("quit");
     host.child().Stop();
