@@ -1,5 +1,7 @@
 #include "Connection.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -170,6 +172,10 @@ void OnConnectResult(Program& p, std::uint64_t generation, int fd) {
         return;
     }
     p.log.DebugLog("Connecting to server. Please wait...\r\n");
+    // Our lines are whole commands, written once each: holding one back until the server
+    // acknowledges the last (Nagle) would delay a command by the server's delayed ACK.
+    int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     auto link = std::make_shared<IrcLink>(fd, generation, p.conn.inboxCapacity);
     {
         std::lock_guard lock(p.conn.sendMutex);
