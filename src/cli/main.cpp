@@ -57,10 +57,10 @@ int main(int argc, char** argv) {
             break;
     }
 
+#ifdef F_SETPIPE_SZ
     // A reader of our output that falls behind for a moment (a busy machine, a script)
     // would hold the lobby thread in a write once the pipe is full; a larger pipe lets a
     // burst of lines wait there instead.
-#ifdef F_SETPIPE_SZ
     ::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
 #endif
     khub::CliApp app(std::cout, where.filePath);
