@@ -173,6 +173,9 @@ int CliApp::Run(std::istream& in) {
         if (inbox->open) loop_.Post(std::move(task));
         return inbox->open;
     };
+    // Reading a command must not wait for the output: a tied stream flushes it first, from
+    // this thread, and blocks while whoever reads the output is behind.
+    in.tie(nullptr);
     std::thread reader([this, post, &in] {
         std::string line;
         while (std::getline(in, line)) {
