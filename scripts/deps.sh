@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Installs what building and testing K-Hub I needs on Debian/Ubuntu, only what is missing.
-# Usage: scripts/deps.sh [run|test]
+# Usage: scripts/deps.sh [run|demo|test]
 set -euo pipefail
 want=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libgtest-dev libgmock-dev libbenchmark-dev libisal-dev)
+if [ "${1:-run}" = demo ]; then
+    want+=(ircd-ircu x11-utils)
+fi
 if [ "${1:-run}" = test ]; then
     want+=(ircd-ircu xvfb xauth x11-utils clang libclang-rt-14-dev python3 procps iproute2 util-linux)
 fi
@@ -12,6 +15,7 @@ for p in "${want[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 again="./${1:-run}"
+[ "${1:-run}" = demo ] && again="./run --demo"
 if ! command -v apt-get >/dev/null; then
     echo "K-Hub I needs these Debian/Ubuntu packages, which are not installed: ${missing[*]}" >&2
     echo "This system has no apt-get: install the same tools with its own package manager," >&2

@@ -18,6 +18,19 @@ std::string WithoutLineEnd(std::string s) {
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
     return s;
 }
+
+// A box's paragraphs on one line: each event is one printed line.
+std::string OnOneLine(const std::string& s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\n' && s[i] != '\r') {
+            out += s[i];
+        } else if (!out.empty() && out.back() != ' ') {
+            out += ' ';
+        }
+    }
+    return out;
+}
 }  // namespace
 
 CliApp::CliApp(std::ostream& out, std::string settingsFilePath) : out_(out) {
@@ -47,7 +60,7 @@ void CliApp::Print(const RecordingUi::Event& e) {
             PrintLine("chat: " + text);
         }
     } else if (e.kind == "box") {
-        PrintLine("box: " + WithoutLineEnd(e.text));
+        PrintLine("box: " + OnOneLine(WithoutLineEnd(e.text)));
     } else if (e.kind == "progress") {
         PrintLine("progress: " + std::to_string(e.value));
     } else if (e.kind == "open" || e.kind == "close") {
@@ -160,6 +173,9 @@ int CliApp::Run(std::istream& in) {
         if (inbox->open) loop_.Post(std::move(task));
         return inbox->open;
     };
+    // Reading a command must not wait for the output: a tied stream flushes it first, from
+    // this thread, and blocks while whoever reads the output is behind.
+    in.tie(nullptr);
     std::thread reader([this, post, &in] {
         std::string line;
         while (std::getline(in, line)) {

@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <filesystem>
 #include <iostream>
@@ -54,6 +57,12 @@ int main(int argc, char** argv) {
             break;
     }
 
+#ifdef F_SETPIPE_SZ
+    // A reader of our output that falls behind for a moment (a busy machine, a script)
+    // would hold the lobby thread in a write once the pipe is full; a larger pipe lets a
+    // burst of lines wait there instead.
+    ::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
+#endif
     khub::CliApp app(std::cout, where.filePath);
     app.SetSettingsLocation(where);
     return app.Run(std::cin);

@@ -50,6 +50,13 @@ TEST_F(CliAppTest, StartsNotConnectedAndRefusesUnknownCommandsUntilQuit) {
     EXPECT_EQ(lines.back(), "refused: bogus2 (unknown command)");
 }
 
+TEST_F(CliAppTest, AMessageBoxOfSeveralParagraphsIsOneLine) {
+    std::ostringstream out;
+    CliApp app(out, path);
+    app.ui().ShowMessage("ERROR: It failed.\n\nChange \"x\".\r\n", khub::BoxIcon::Error);
+    EXPECT_EQ(SplitLines(out.str()).back(), "box: ERROR: It failed. Change \"x\".");
+}
+
 TEST_F(CliAppTest, EndOfInputEndsLikeQuit) {
     auto lines = RunWith("bogus");
     EXPECT_TRUE(Contains(lines, "refused: bogus (unknown command)"));

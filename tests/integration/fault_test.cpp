@@ -58,9 +58,15 @@ void JoinMallorysGame(VictimCopy& v, const std::string& rom, const std::string& 
     v.cli->WriteLine("join Mallory");
     ASSERT_TRUE(WaitSent(v, "NOTICE Mallory :K-Hub-3|CLIENT", from));
     v.server.SendLine(From("Mallory") + " NOTICE @#K-HubI :+ K-Hub-3|HOST|Evil Game|" + me);
+    std::size_t chosen = v.server.LineCount();
     v.server.SendLine(From("Mallory") + " NOTICE " + me + " :K-Hub-3|GAME|" + rom + "|" + crc +
                       "|0");
-    ASSERT_TRUE(v.Probe().has_value());
+    // The ROM folder is searched on a worker: the answer, not the handling of the line,
+    // says when Download is enabled.
+    ASSERT_TRUE(v.server
+                    .WaitForLine([](const std::string& l) { return l.find("|MATCH|") != l.npos; },
+                                 30s, chosen)
+                    .has_value());
 }
 
 enum class Phase { InLobby, Hosting, Joined, Transferring, Starting };

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <regex>
+#include <thread>
 
 #include "app/Program.h"
 #include "platform/ManualEventLoop.h"
@@ -136,6 +138,23 @@ TEST_F(ConnectionTest, FailedAttemptsShowTheirNumbersThenTheErrorBox) {
     EXPECT_EQ(ui.MenuText(menu::kConnect), "&Connect");
 }
 
+TEST_F(ConnectionTest, ServerNameWithoutAnAddressNamesTheSettingToFix) {
+    Set("server", "no-such-host.invalid");
+    ToggleConnection(*program);
+    ASSERT_TRUE(RunUntil(
+        loop, [&] { return !ui.Boxes().empty(); }, 10s));
+    EXPECT_TRUE(Logged("ERROR 1: Socket could not connect."));
+    EXPECT_TRUE(Logged("The server name \"no-such-host.invalid\" could not be resolved."));
+    ASSERT_EQ(ui.Boxes().size(), 1u);
+    EXPECT_EQ(ui.Boxes()[0].second, BoxIcon::Error);
+    EXPECT_EQ(ui.Boxes()[0].first,
+              "ERROR: Failed to connect to server. The server name \"no-such-host.invalid\" "
+              "could not be resolved to an address.\n\nChange the key \"server\" in section "
+              "[options] of \"" +
+                  program->settingsFilePath + "\" (the Options dialog has no field for it).");
+    EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
+}
+
 TEST_F(ConnectionTest, NickRuleBlanksBecomeUnderscoresAndOddLengthsAFallback) {
     server.StopListening();
     struct Case {
@@ -199,6 +218,81 @@ TEST_F(ConnectionTest, ExitSaysOneOfTheFarewells) {
         << farewell;
     program.reset();  // ends the threads
     EXPECT_TRUE(ui.Boxes().empty());
+}
+
+// A server that sends faster than the lobby takes its lines: the reader stops taking from
+// the socket once the inbox is full, a command given meanwhile waits for one handful of
+// lines and not for the backlog, and still every line arrives, in order.
+TEST_F(ConnectionTest, AFloodWaitsInTheSocketAndACommandGoesBetweenItsLines) {
+    program->conn.inboxCapacity = 4096;
+    Connect();
+    constexpr int kLines = 2000;
+    std::string flood;
+    for (int i = 0; i < kLines; ++i) {
+        flood +=
+            ":srv 372 Alice :- flood " + std::to_string(i) + " " + std::string(150, 'x') + "\r\n";
+    }
+    std::thread sender([&] { server.Send(flood); });
+    struct Ender {  // a failed assertion must not leave the sender blocked on a full socket
+        std::thread& sender;
+        std::unique_ptr<Program>& program;
+        ~Ender() {
+            if (sender.joinable()) {
+                program.reset();
+                sender.join();
+            }
+        }
+    } ender{sender, program};
+    auto floodLines = [&] {
+        std::vector<std::string> out;
+        for (const auto& l : Log()) {
+            if (l.starts_with(":srv 372 Alice :- flood ")) out.push_back(l);
+        }
+        return out;
+    };
+
+    // Nobody runs the lobby thread: the reader must come to a stop with little in hand.
+    LineInbox& inbox = program->conn.link->inbox;
+    auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!inbox.PusherWaiting() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(inbox.PusherWaiting());
+    EXPECT_LT(inbox.PendingBytes(), flood.size() / 4);
+
+    std::optional<std::size_t> seenByCommand;
+    loop.Post([&] { seenByCommand = floodLines().size(); });
+    ASSERT_TRUE(RunUntil(loop, [&] { return seenByCommand.has_value(); }));
+    EXPECT_LE(*seenByCommand, kLinesPerTurn);
+
+    ASSERT_TRUE(RunUntil(
+        loop, [&] { return floodLines().size() == static_cast<std::size_t>(kLines); }, 30s));
+    sender.join();
+    auto lines = floodLines();
+    for (int i = 0; i < kLines; ++i) {
+        ASSERT_TRUE(lines[static_cast<std::size_t>(i)].starts_with(":srv 372 Alice :- flood " +
+                                                                   std::to_string(i) + " "))
+            << lines[static_cast<std::size_t>(i)];
+    }
+    EXPECT_TRUE(program->conn.receiveLoopActive);
+}
+
+// Leaving while the reader waits for room: the program still ends, and what was queued goes.
+TEST_F(ConnectionTest, EndingWhileTheReaderWaitsForRoomDoesNotHang) {
+    program->conn.inboxCapacity = 1024;
+    Connect();
+    std::thread sender([&] {
+        server.Send(std::string(200000, 'x') + "\r\n" + std::string(20000, ':') +
+                    std::string(20000, '\n'));
+    });
+    LineInbox& inbox = program->conn.link->inbox;
+    auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!inbox.PusherWaiting() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_TRUE(inbox.PusherWaiting());
+    program.reset();  // joins the reader
+    sender.join();
 }
 
 TEST(ExitSequence, WithoutAConnectionAttemptsTheFarewellQuietly) {

@@ -20,7 +20,8 @@ void IrcTestClient::Close() {
 bool IrcTestClient::Connect(int port, const std::string& host) {
     Close();
     closed_ = false;
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    // Not handed on to programs started meanwhile (the demo starts several).
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<uint16_t>(port));

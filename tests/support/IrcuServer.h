@@ -41,6 +41,8 @@ class IrcuServer {
     int port() const { return port_; }
     const std::string& name() const { return options_.name; }
     const Options& options() const { return options_; }
+    // The server and its IAuth helper run in this process group (-1 when not running).
+    pid_t processGroup() const { return pid_ > 0 ? group_ : -1; }
 
     // Ends the server (SIGTERM: clients see their connection closed without an ERROR line).
     void Stop();

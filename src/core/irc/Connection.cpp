@@ -1,5 +1,7 @@
 #include "Connection.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -12,6 +14,7 @@
 #include "irc/LineSplitter.h"
 #include "lobby/LobbyHooks.h"
 #include "platform/Sockets.h"
+#include "settings/SettingHints.h"
 
 namespace khub {
 
@@ -61,6 +64,7 @@ void DropLink(Program& p, int how) {
     p.conn.receiveLoopActive = false;
     p.conn.receiveThreadRunning = false;
     if (auto link = std::move(p.conn.link)) {
+        link->inbox.Close();
         {
             std::lock_guard lock(p.conn.sendMutex);
             if (p.conn.ircSocket == link->fd) p.conn.ircSocket = -1;
@@ -69,24 +73,6 @@ void DropLink(Program& p, int how) {
         if (how == SHUT_WR) {
             p.conn.disconnectTimer =
                 p.loop.PostDelayed(kDisconnectGrace, [link] { link->Shutdown(SHUT_RDWR); });
-        }
-    }
-}
-
-struct ReceivedItem {
-    std::string line;
-    std::size_t droppedLength = 0;  // nonzero: a line too long to keep
-};
-
-void DeliverLines(Program& p, std::uint64_t generation, const std::vector<ReceivedItem>& items) {
-    for (const ReceivedItem& item : items) {
-        // A line may have ended the connection; what came after it belongs to nobody.
-        if (generation != p.conn.generation) return;
-        if (item.droppedLength) {
-            p.log.DebugLog("Dropped a line of %zu bytes from the server (longer than %zu).\r\n",
-                           item.droppedLength, LineSplitter::kMaxLine);
-        } else {
-            DispatchIrcLine(p, item.line);
         }
     }
 }
@@ -102,11 +88,47 @@ void OnReceiveEnded(Program& p, std::uint64_t generation, long result) {
     p.ui.ShowMessage("ERROR 3: Socket connection lost.", BoxIcon::Error);
 }
 
+// One turn of the lobby thread's loop: a handful of lines, then whatever else waits (a
+// command, a timer) before the next handful.
+void TakeLines(Program* program, const std::shared_ptr<IrcLink>& link) {
+    Program& p = *program;
+    bool more = false;
+    for (ReceivedItem& item : link->inbox.Take(kLinesPerTurn, more)) {
+        // A line may have ended the connection; what came after it belongs to nobody.
+        if (link->generation != p.conn.generation) {
+            link->inbox.Close();
+            return;
+        }
+        switch (item.kind) {
+            case ReceivedItem::Kind::Line:
+                DispatchIrcLine(p, item.line);
+                break;
+            case ReceivedItem::Kind::Dropped:
+                p.log.DebugLog("Dropped a line of %zu bytes from the server (longer than %zu).\r\n",
+                               item.droppedLength, LineSplitter::kMaxLine);
+                break;
+            case ReceivedItem::Kind::End:
+                OnReceiveEnded(p, link->generation, item.result);
+                break;
+        }
+    }
+    if (more) p.loop.Post([program, link] { TakeLines(program, link); });
+}
+
+// Receive thread: waits while the lobby thread is behind, which leaves the rest in the
+// socket and so slows the server down.
+void HandOver(Program* program, const std::shared_ptr<IrcLink>& link,
+              std::vector<ReceivedItem> items) {
+    if (link->inbox.Push(std::move(items)) == LineInbox::Pushed::Scheduled) {
+        program->loop.Post([program, link] { TakeLines(program, link); });
+    }
+}
+
 void ReceiveThread(Program* program, std::shared_ptr<IrcLink> link) {
     Program& p = *program;
     const std::uint64_t generation = link->generation;
     LineSplitter splitter;
-    char buffer[1024];
+    char buffer[16384];
     long result;
     for (;;) {
         result = recv(link->fd, buffer, sizeof buffer, 0);
@@ -118,18 +140,16 @@ void ReceiveThread(Program* program, std::shared_ptr<IrcLink> link) {
         splitter.Feed(
             std::string_view(buffer, static_cast<std::size_t>(result)),
             [&](std::string_view line) {
-                items.push_back({std::string(line), 0});
+                items.push_back({ReceivedItem::Kind::Line, std::string(line), 0, 0});
             },
             [&](std::size_t length) {
-                items.push_back({std::string(), length});
+                items.push_back({ReceivedItem::Kind::Dropped, std::string(), length, 0});
             });
-        if (!items.empty()) {
-            p.loop.Post([program, generation, items = std::move(items)] {
-                DeliverLines(*program, generation, items);
-            });
-        }
+        if (!items.empty()) HandOver(program, link, std::move(items));
     }
-    p.loop.Post([program, generation, result] { OnReceiveEnded(*program, generation, result); });
+    std::vector<ReceivedItem> end;
+    end.push_back({ReceivedItem::Kind::End, std::string(), 0, result});
+    HandOver(program, link, std::move(end));
     {
         std::lock_guard lock(p.conn.sendMutex);
         if (p.conn.ircSocket == link->fd) p.conn.ircSocket = -1;
@@ -138,7 +158,9 @@ void ReceiveThread(Program* program, std::shared_ptr<IrcLink> link) {
     link->receiveEnded = true;
 }
 
-void OnConnectResult(Program& p, std::uint64_t generation, int fd) {
+// unresolvedHost: the server name when the last attempt failed because it has no address.
+void OnConnectResult(Program& p, std::uint64_t generation, int fd,
+                     const std::string& unresolvedHost) {
     if (generation != p.conn.generation) {  // given up on meanwhile
         CloseSocket(fd);
         return;
@@ -146,14 +168,27 @@ void OnConnectResult(Program& p, std::uint64_t generation, int fd) {
     p.conn.connecting = false;
     if (fd < 0) {
         p.log.DebugLog("ERROR 1: Socket could not connect.\r\n");
-        p.ui.ShowMessage("ERROR: Failed to connect to server. Socket could not connect.",
-                         BoxIcon::Error);
+        if (!unresolvedHost.empty()) {
+            p.log.DebugLog("\x034The server name \"%s\" could not be resolved.\r\n",
+                           unresolvedHost.c_str());
+            p.ui.ShowMessage("ERROR: Failed to connect to server. The server name \"" +
+                                 unresolvedHost + "\" could not be resolved to an address.\n\n" +
+                                 HowToFixSetting(keys::kServer, p.settingsFilePath),
+                             BoxIcon::Error);
+        } else {
+            p.ui.ShowMessage("ERROR: Failed to connect to server. Socket could not connect.",
+                             BoxIcon::Error);
+        }
         SetTitle(p, "not connected");
         SetConnectItem(p, "&Connect", true);
         return;
     }
     p.log.DebugLog("Connecting to server. Please wait...\r\n");
-    auto link = std::make_shared<IrcLink>(fd, generation);
+    // Our lines are whole commands, written once each: holding one back until the server
+    // acknowledges the last (Nagle) would delay a command by the server's delayed ACK.
+    int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    auto link = std::make_shared<IrcLink>(fd, generation, p.conn.inboxCapacity);
     {
         std::lock_guard lock(p.conn.sendMutex);
         p.conn.ircSocket = fd;
@@ -178,6 +213,7 @@ void OnConnectResult(Program& p, std::uint64_t generation, int fd) {
 void ConnectThread(Program* program, std::uint64_t generation, ServerAddress server, int retries) {
     Program& p = *program;
     int fd = kInvalidSocket;
+    bool unresolved = false;
     for (int attempt = 1; attempt <= retries && !p.conn.stopping; ++attempt) {
         p.log.DebugLog("Connection attempt #%i.\r\n", attempt);
         p.loop.Post([program, generation, attempt] {
@@ -185,7 +221,7 @@ void ConnectThread(Program* program, std::uint64_t generation, ServerAddress ser
             SetTitle(*program, "connecting. (Attempt: #" + std::to_string(attempt) + ")");
         });
         fd = ConnectWithTimeout(p.log, server.host, server.port, kConnectTimeoutSeconds,
-                                &p.conn.stopping);
+                                &p.conn.stopping, &unresolved);
         if (fd >= 0) break;
         for (auto waited = 0ms; attempt < retries && waited < kRetryPause && !p.conn.stopping;
              waited += 50ms) {
@@ -196,7 +232,10 @@ void ConnectThread(Program* program, std::uint64_t generation, ServerAddress ser
         CloseSocket(fd);
         return;
     }
-    p.loop.Post([program, generation, fd] { OnConnectResult(*program, generation, fd); });
+    std::string unresolvedHost = fd < 0 && unresolved ? server.host : std::string();
+    p.loop.Post([program, generation, fd, unresolvedHost] {
+        OnConnectResult(*program, generation, fd, unresolvedHost);
+    });
 }
 
 }  // namespace
@@ -223,6 +262,8 @@ ConnectionState::~ConnectionState() {
 
 void ConnectionState::StopThreads() {
     stopping = true;
+    // Nobody takes lines any more; a reader waiting for room must go on to the end.
+    for (auto& l : links) l->inbox.Close();
     // The farewell QUIT may still be on its way: give the server a moment to close the link
     // first, since closing a socket with unread data would reset it.
     if (!links.empty()) {

@@ -4,6 +4,7 @@
 // Everything here is called on the lobby thread unless it says otherwise.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,9 @@ inline constexpr std::array<const char*, 3> kServerNames = {"irc.k-hubi.net", "u
                                                             "eu.k-hubi.net"};
 inline constexpr int kDefaultServerPort = 6667;
 inline constexpr const char* kFallbackNickBase = "K-HubUser";
+// Received lines the lobby thread handles in one turn of its loop before other work (a
+// command, a timer) gets its turn.
+inline constexpr std::size_t kLinesPerTurn = 64;
 
 struct ServerAddress {
     std::string host;

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "irc/LineInbox.h"
 #include "platform/EventLoop.h"
 
 namespace khub {
@@ -19,7 +20,9 @@ namespace khub {
 // One connected socket, shared by the lobby thread (which may shut it down) and the
 // receive thread (which alone closes it, once it has stopped reading).
 struct IrcLink {
-    explicit IrcLink(int fd, std::uint64_t generation) : fd(fd), generation(generation) {}
+    IrcLink(int fd, std::uint64_t generation,
+            std::size_t inboxCapacity = LineInbox::kDefaultCapacity)
+        : fd(fd), generation(generation), inbox(inboxCapacity) {}
     // Wakes the reader (SHUT_RD / SHUT_RDWR) or ends our half (SHUT_WR). Harmless once closed.
     void Shutdown(int how);
     void Close();
@@ -28,6 +31,8 @@ struct IrcLink {
     const int fd;
     const std::uint64_t generation;
     std::atomic<bool> receiveEnded{false};
+    // Lines read and not yet handled; closed when the link is let go.
+    LineInbox inbox;
 
   private:
     std::mutex mutex_;
@@ -68,6 +73,7 @@ struct ConnectionState {
     bool connecting = false;                      // a connect thread is trying
     bool connectItemEnabled = true;               // File > Connect / Disconnect (menu item 200)
     std::vector<std::shared_ptr<IrcLink>> links;  // every link made, for StopThreads
+    std::size_t inboxCapacity = LineInbox::kDefaultCapacity;  // per link (tests make it small)
 
     // Threads of this connection and of earlier ones; joined when the program ends.
     std::atomic<bool> stopping{false};

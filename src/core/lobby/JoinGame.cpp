@@ -299,6 +299,8 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
     job->generation = program.lobby.clientGeneration;
     program.lobby.scan = job;
     std::string folder = program.Settings().GetStringCut("options", "rompath", 2048);
+    // The scan below then finds nothing; the person should learn why.
+    ReportMissingRomFolder(program, folder, "the host's game can be neither found nor downloaded");
     std::string cachePath = rom::CrcCachePathFor(program.settingsFilePath);
     EventLoop& loop = program.loop;
     // Answers from the worker count only while this scan is still the lobby's.

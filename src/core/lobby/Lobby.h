@@ -43,6 +43,10 @@ std::vector<std::string> EmulatorArguments(const std::string& programPath,
                                            const std::string& romFile, const std::string& peer);
 // "protocol" of the settings: "U" or "T", anything else counts as "U".
 std::string ReadNetplayProtocol(Program& program);
+// When folder (the "rompath" setting) is not an existing folder: a log line and a box that
+// says what cannot happen (consequence) and where the setting is changed. True when it told.
+bool ReportMissingRomFolder(Program& program, const std::string& folder,
+                            const std::string& consequence);
 bool LaunchEmulator(Program& program, char role, const std::string& romFile,
                     const std::string& peer);
 // The client's start after START: host's letter, renames, 6 s, launch, names back.

@@ -1,9 +1,13 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdarg>
 
 #include "Lobby.h"
 #include "RomCatalogue.h"
 #include "app/Program.h"
 #include "platform/Process.h"
+#include "settings/SettingHints.h"
 
 namespace khub {
 
@@ -144,6 +148,38 @@ std::string ReadNetplayProtocol(Program& program) {
     return letter == "T" ? "T" : "U";
 }
 
+namespace {
+
+bool IsFolder(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Why the emulator program cannot run, in words a person can act on; empty when nothing
+// about the file itself is wrong.
+std::string EmulatorFileProblem(const std::string& path) {
+    struct stat st;
+    if (path.empty()) return "no emulator program is set";
+    if (::stat(path.c_str(), &st) != 0) return "the file does not exist";
+    if (S_ISDIR(st.st_mode)) return "it is a folder, not a program";
+    if (::access(path.c_str(), X_OK) != 0) return "the file is not executable";
+    return {};
+}
+
+}  // namespace
+
+bool ReportMissingRomFolder(Program& program, const std::string& folder,
+                            const std::string& consequence) {
+    if (IsFolder(folder)) return false;
+    std::string what = folder.empty() ? std::string("No ROM folder is set")
+                                      : "The ROM folder \"" + folder + "\" does not exist";
+    program.log.DebugLog("\x034%s.\r\n", what.c_str());
+    program.ui.ShowMessage("ERROR: " + what + ", so " + consequence + ".\n\n" +
+                               HowToFixSetting(keys::kRomPath, program.settingsFilePath),
+                           BoxIcon::Error);
+    return true;
+}
+
 bool LaunchEmulator(Program& program, char role, const std::string& romFile,
                     const std::string& peer) {
     CIni settings = program.Settings();
@@ -158,9 +194,21 @@ bool LaunchEmulator(Program& program, char role, const std::string& romFile,
     std::string error;
     if (!process.Spawn(programPath, argv, romFolder, &error)) {
         program.log.DebugLog("\x034The emulator could not be started: %s\r\n", error.c_str());
-        program.ui.ShowMessage(
-            "ERROR: The emulator \"" + programPath + "\" could not be started: " + error,
-            BoxIcon::Error);
+        // The system's reason names neither the setting nor, for a missing working folder,
+        // the right culprit.
+        std::string problem = EmulatorFileProblem(programPath);
+        if (!problem.empty()) {
+            program.ui.ShowMessage(
+                "ERROR: The emulator \"" + programPath + "\" could not be started: " + problem +
+                    ".\n\n" + HowToFixSetting(keys::kProgramPath, program.settingsFilePath),
+                BoxIcon::Error);
+        } else if (romFolder.empty() ||
+                   !ReportMissingRomFolder(program, romFolder,
+                                           "the emulator could not be started")) {
+            program.ui.ShowMessage(
+                "ERROR: The emulator \"" + programPath + "\" could not be started: " + error,
+                BoxIcon::Error);
+        }
         return false;
     }
     return true;

@@ -72,8 +72,9 @@ constexpr int kBindAttempts = 5;
 }  // namespace
 
 int ConnectWithTimeout(Logger& log, const std::string& host, std::uint16_t port, int timeoutSeconds,
-                       const std::atomic<bool>* cancel) {
+                       const std::atomic<bool>* cancel, bool* unresolved) {
     std::string dotted = ResolveIpv4(host);
+    if (unresolved) *unresolved = dotted.empty();
     if (dotted.empty()) return kInvalidSocket;
     log.DebugLog("Address resolved: %s\r\n", dotted.c_str());
 

@@ -16,8 +16,9 @@ inline constexpr int kInvalidSocket = -1;
 
 // A connected socket in blocking mode, or -1 after timeoutSeconds. A set cancel flag ends
 // the wait early (the program is closing). Blocks the caller: call it on an I/O thread.
+// unresolved, when given, tells whether it failed because host has no IPv4 address.
 int ConnectWithTimeout(Logger& log, const std::string& host, std::uint16_t port, int timeoutSeconds,
-                       const std::atomic<bool>* cancel = nullptr);
+                       const std::atomic<bool>* cancel = nullptr, bool* unresolved = nullptr);
 
 // A socket listening on port on every local address with a backlog of 1, or -1. A port
 // in use is tried five times one second apart, so this blocks for up to four seconds:

@@ -14,8 +14,9 @@ namespace khub::gui {
 CAboutDlg::CAboutDlg(Program& program, QWidget* owner) : CDialog(owner), program_(program) {
     setWindowTitle(QStringLiteral("About K-Hub I"));
     auto* column = new QVBoxLayout(this);
+    // The version comes from the build, as for k-hub-cli --version.
     for (const char* line :
-         {"K-Hub I v1.1.0.0", "Written by the K-Hub I team", "Contact: team@k-hub.net"}) {
+         {"K-Hub I v" KHUB_VERSION, "Written by the K-Hub I team", "Contact: team@k-hub.net"}) {
         auto* label = new QLabel(QString::fromLatin1(line));
         label->setAlignment(Qt::AlignHCenter);
         column->addWidget(label);
