@@ -14,11 +14,6 @@ namespace khub {
 namespace {
 std::mutex outputMutex;
 
-std::string WithoutLineEnd(std::string s) {
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-    return s;
-}
-
 // A box's paragraphs on one line: each event is one printed line.
 std::string OnOneLine(const std::string& s) {
     std::string out;

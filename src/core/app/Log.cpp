@@ -14,7 +14,8 @@ std::string FormatTextV(const char* format, std::va_list args) {
     int n = std::vsnprintf(small, sizeof small, format, copy);
     va_end(copy);
     if (n < 0) return {};
-    if (static_cast<std::size_t>(n) < sizeof small) return CutFormattedText(std::string(small, static_cast<std::size_t>(n)));
+    if (static_cast<std::size_t>(n) < sizeof small)
+        return CutFormattedText(std::string(small, static_cast<std::size_t>(n)));
     std::vector<char> big(static_cast<std::size_t>(n) + 1);
     std::vsnprintf(big.data(), big.size(), format, args);
     return CutFormattedText(std::string(big.data(), static_cast<std::size_t>(n)));
@@ -26,6 +27,11 @@ std::string FormatText(const char* format, ...) {
     std::string s = FormatTextV(format, args);
     va_end(args);
     return s;
+}
+
+std::string WithoutLineEnd(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
 }
 
 void Logger::DebugLog(const char* format, ...) {

@@ -17,9 +17,11 @@ namespace khub {
 // printf-style formatting into a std::string, cut to the formatted-text limit.
 std::string FormatText(const char* format, ...) KHUB_PRINTF(1, 2);
 std::string FormatTextV(const char* format, std::va_list args);
+// The text without the CR and LF characters at its end.
+std::string WithoutLineEnd(std::string text);
 
 class Logger {
-public:
+  public:
     explicit Logger(Ui& ui) : ui_(ui) {}
 
     // One line for the debug window, with colour codes.
@@ -30,7 +32,7 @@ public:
     // Already formatted text into a pane (no printf interpretation of %).
     void AppendFormatted(WindowId window, int controlId, const std::string& text);
 
-private:
+  private:
     Ui& ui_;
 };
 

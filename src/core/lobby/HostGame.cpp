@@ -10,11 +10,6 @@ namespace khub::lobby {
 
 namespace {
 
-void EnableHost(Program& program, int id, bool on) {
-    program.lobby.hostControls[id] = on;
-    program.ui.EnableControl(WindowId::HostGame, id, on);
-}
-
 void SetHostTitle(Program& program) {
     program.ui.SetWindowTitle(WindowId::HostGame,
                               "Host Game [" + program.host.hostedGameName + "]");
@@ -49,18 +44,18 @@ void OpenHostWindow(Program& program) {
     program.lobby.hostControls.clear();
     program.ui.OpenWindow(WindowId::HostGame);
     SetHostTitle(program);
-    EnableHost(program, control::kSelect, true);
-    EnableHost(program, control::kStart, false);
-    EnableHost(program, control::kKick, false);
-    EnableHost(program, control::kSend, true);
-    EnableHost(program, control::kHostChatEdit, true);
+    EnableHostControl(program, control::kSelect, true);
+    EnableHostControl(program, control::kStart, false);
+    EnableHostControl(program, control::kKick, false);
+    EnableHostControl(program, control::kSend, true);
+    EnableHostControl(program, control::kHostChatEdit, true);
     program.log.DebugLog("Title \t\t= %s\r\n", program.host.hostedGameName.c_str());
     program.log.DebugLog("Disable Download \t= %i\r\n", program.host.disableDownload ? 1 : 0);
     program.log.DebugLog("IP Address \t= %s\r\n", program.ownIpText.c_str());
 }
 
 void HostChatChanged(Program& program, const std::string& text) {
-    if (program.windows.host) EnableHost(program, control::kSend, !text.empty());
+    if (program.windows.host) EnableHostControl(program, control::kSend, !text.empty());
 }
 
 void HostSend(Program& program, const std::string& rawText) {
@@ -69,7 +64,7 @@ void HostSend(Program& program, const std::string& rawText) {
     SendLine(program, FormatChatLine(program.host.joinedClientNick, text));
     EchoChat(program, WindowId::HostGame, control::kHostChatLog, text);
     program.ui.SetControlText(WindowId::HostGame, control::kHostChatEdit, "");
-    EnableHost(program, control::kSend, false);
+    EnableHostControl(program, control::kSend, false);
 }
 
 void HostSelectBegin(Program& program) {
@@ -78,7 +73,7 @@ void HostSelectBegin(Program& program) {
     if (r.selectOpen) return;
     r.selectOpen = true;
     r.selectStartWasEnabled = r.hostControls[control::kStart];
-    EnableHost(program, control::kStart, false);
+    EnableHostControl(program, control::kStart, false);
     // Download requests that arrive while the chooser is open are refused.
     r.selectSavedDisableDownload = program.host.disableDownload;
     program.host.disableDownload = true;
@@ -92,7 +87,7 @@ void HostSelectEnd(Program& program, const std::string& path) {
     program.host.disableDownload = r.selectSavedDisableDownload;
     if (path.empty()) {
         if (!program.host.hostRomFile.empty() && r.selectStartWasEnabled) {
-            EnableHost(program, control::kStart, true);
+            EnableHostControl(program, control::kStart, true);
         }
         return;
     }
@@ -109,20 +104,20 @@ void HostSelectEnd(Program& program, const std::string& path) {
     if (!client.empty()) {
         SendLine(program, FormatGameNotice(client, program.host.hostRomFile,
                                            program.host.hostRomCrc, program.host.disableDownload));
-        EnableHost(program, control::kSelect, false);
+        EnableHostControl(program, control::kSelect, false);
     }
     PutGameRow(program, program.host.hostedGameName, program.conn.ownNick, !client.empty());
     HostWindowLog(program, "The selected game is: %s\r\n", program.host.hostRomFile.c_str());
 
     program.host.selectCooldownActive = true;
-    EnableHost(program, control::kSelect, false);
+    EnableHostControl(program, control::kSelect, false);
     program.loop.Cancel(program.lobby.selectCooldown);
     std::uint64_t generation = program.lobby.hostGeneration;
     program.lobby.selectCooldown =
         program.loop.PostDelayed(std::chrono::seconds(10), [&program, generation] {
             program.lobby.selectCooldown = 0;
             if (!program.windows.host || program.lobby.hostGeneration != generation) return;
-            EnableHost(program, control::kSelect, true);
+            EnableHostControl(program, control::kSelect, true);
             program.host.selectCooldownActive = false;
         });
     AnnounceHost(program, false);
@@ -145,8 +140,8 @@ void HostKick(Program& program) {
     program.host.joinedClientNick.clear();
     AnnounceHost(program, false);
     PutGameRow(program, program.host.hostedGameName, program.conn.ownNick, false);
-    EnableHost(program, control::kStart, false);
-    EnableHost(program, control::kKick, false);
+    EnableHostControl(program, control::kStart, false);
+    EnableHostControl(program, control::kKick, false);
 }
 
 void HostCancel(Program& program) {
@@ -180,9 +175,9 @@ void HostGotClient(Program& program, const std::string& nick) {
     if (!program.host.hostRomFile.empty() && !program.host.hostRomCrc.empty()) {
         SendLine(program, FormatGameNotice(nick, program.host.hostRomFile, program.host.hostRomCrc,
                                            program.host.disableDownload));
-        EnableHost(program, control::kSelect, false);
+        EnableHostControl(program, control::kSelect, false);
     }
-    EnableHost(program, control::kKick, UserLevel(program, nick) < 3);
+    EnableHostControl(program, control::kKick, UserLevel(program, nick) < 3);
 }
 
 void HostClientLeft(Program& program, const std::string& nick, bool delayedAnnounce) {
@@ -192,15 +187,15 @@ void HostClientLeft(Program& program, const std::string& nick, bool delayedAnnou
     program.host.joinedClientNick.clear();
     AnnounceHost(program, delayedAnnounce);
     PutGameRow(program, program.host.hostedGameName, program.conn.ownNick, false);
-    EnableHost(program, control::kSelect, true);
-    EnableHost(program, control::kStart, false);
-    EnableHost(program, control::kKick, false);
+    EnableHostControl(program, control::kSelect, true);
+    EnableHostControl(program, control::kStart, false);
+    EnableHostControl(program, control::kKick, false);
 }
 
 void HostGotMatch(Program& program, const std::string& answer) {
     program.log.DebugLog("Match: %s\r\n", answer.c_str());
-    if (answer == "YES") EnableHost(program, control::kStart, true);
-    if (!program.host.selectCooldownActive) EnableHost(program, control::kSelect, true);
+    if (answer == "YES") EnableHostControl(program, control::kStart, true);
+    if (!program.host.selectCooldownActive) EnableHostControl(program, control::kSelect, true);
 }
 
 }  // namespace khub::lobby

@@ -14,11 +14,6 @@ namespace {
 
 using std::chrono::seconds;
 
-void EnableJoin(Program& program, int id, bool on) {
-    program.lobby.joinControls[id] = on;
-    program.ui.EnableControl(WindowId::JoinGame, id, on);
-}
-
 bool ClientGameIs(Program& program, std::uint64_t generation) {
     return program.windows.client && program.lobby.clientGeneration == generation;
 }
@@ -129,9 +124,9 @@ bool IsCrcText(const std::string& text) {
 void AnswerMatch(Program& program, const std::string& host, bool found) {
     SendLine(program, FormatMatchNotice(host, found));
     if (found) {
-        EnableJoin(program, control::kDownload, false);
+        EnableJoinControl(program, control::kDownload, false);
     } else if (!program.client.downloadDisallowed) {
-        EnableJoin(program, control::kDownload, true);
+        EnableJoinControl(program, control::kDownload, true);
     }
 }
 
@@ -185,9 +180,9 @@ void JoinAction(Program& program) {
     program.lobby.joinControls.clear();
     program.ui.OpenWindow(WindowId::JoinGame);
     program.ui.SetWindowTitle(WindowId::JoinGame, "Join Game [" + c.joinGameTitle + "]");
-    EnableJoin(program, control::kJoinChatEdit, false);
-    EnableJoin(program, control::kSend, false);
-    EnableJoin(program, control::kDownload, false);
+    EnableJoinControl(program, control::kJoinChatEdit, false);
+    EnableJoinControl(program, control::kSend, false);
+    EnableJoinControl(program, control::kDownload, false);
     program.ui.ShowProgress(WindowId::JoinGame, control::kJoinProgress, false);
     c.joinAccepted = false;
     c.joinConfirmed = false;
@@ -205,7 +200,7 @@ void JoinAction(Program& program) {
 }
 
 void JoinChatChanged(Program& program, const std::string& text) {
-    if (program.windows.client) EnableJoin(program, control::kSend, !text.empty());
+    if (program.windows.client) EnableJoinControl(program, control::kSend, !text.empty());
 }
 
 void JoinSend(Program& program, const std::string& rawText) {
@@ -219,7 +214,7 @@ void JoinSend(Program& program, const std::string& rawText) {
         JoinWindowLog(program, "<%s> %s\r\n", own.c_str(), text.c_str());
     }
     program.ui.SetControlText(WindowId::JoinGame, control::kJoinChatEdit, "");
-    EnableJoin(program, control::kSend, false);
+    EnableJoinControl(program, control::kSend, false);
 }
 
 void JoinDownload(Program& program) {
@@ -254,7 +249,7 @@ void ClientGotHost(Program& program, const std::string& sender, const std::strin
         return;
     }
     program.client.joinAccepted = true;
-    EnableJoin(program, control::kJoinChatEdit, true);
+    EnableJoinControl(program, control::kJoinChatEdit, true);
     if (!program.client.joinConfirmed) {
         program.client.joinConfirmed = true;
         program.loop.Cancel(program.lobby.joinWatchdog);
@@ -276,7 +271,7 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
         c.wantedRomFile.clear();
         c.wantedRomCrc.clear();
         c.downloadDisallowed = true;
-        EnableJoin(program, control::kDownload, false);
+        EnableJoinControl(program, control::kDownload, false);
         SendLine(program, FormatMatchNotice(sender, false));
         return;
     }
@@ -300,15 +295,16 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
     program.lobby.scan = job;
     std::string folder = program.Settings().GetStringCut("options", "rompath", 2048);
     // The scan below then finds nothing; the person should learn why.
-    ReportMissingRomFolder(program, folder, "the host's game can be neither found nor downloaded");
+    bool folderReported = ReportMissingRomFolder(
+        program, folder, "the host's game can be neither found nor downloaded");
     std::string cachePath = rom::CrcCachePathFor(program.settingsFilePath);
     EventLoop& loop = program.loop;
     // Answers from the worker count only while this scan is still the lobby's.
     auto current = [&program, job] {
         return program.lobby.scan == job && ClientGameIs(program, job->generation);
     };
-    auto work = [&program, &loop, job, current, folder, cachePath, file, crc = c.wantedRomCrc,
-                 host = sender] {
+    auto work = [&program, &loop, job, current, folder, folderReported, cachePath, file,
+                 crc = c.wantedRomCrc, host = sender] {
         rom::CrcCache cache(cachePath);
         cache.Load();
         rom::ScanCallbacks cb;
@@ -332,15 +328,18 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
         };
         rom::WantedRom result = rom::CheckWantedRom(folder, file, crc, cache, cb, log);
         if (!job->cancel) cache.Save();
-        loop.Post([&program, job, current, result, host, folder] {
+        loop.Post([&program, job, current, result, host, folder, folderReported] {
             if (!current()) return;
             program.lobby.scan.reset();
             program.client.localRomFile = result.localRomFile;
             if (!result.folderError.empty()) {
-                program.log.DebugLog(
-                    "\x034"
-                    "ERROR: Cannot read the ROM folder \"%s\": %s.\r\n",
-                    folder.c_str(), result.folderError.c_str());
+                // A folder missing from the start has its log line and box already.
+                if (!folderReported) {
+                    program.log.DebugLog(
+                        "\x034"
+                        "ERROR: Cannot read the ROM folder \"%s\": %s.\r\n",
+                        folder.c_str(), result.folderError.c_str());
+                }
                 JoinWindowLog(program, "Cannot read the ROM folder \"%s\": %s.\r\n", folder.c_str(),
                               result.folderError.c_str());
             }
@@ -360,7 +359,7 @@ void ClientGotKick(Program& program, const std::string& sender) {
     transfer::EndTransferWithGame(program);
     program.log.DebugLog("You have been kicked by the host.\r\n");
     JoinWindowLog(program, "%s has kicked you.\r\n", sender.c_str());
-    EnableJoin(program, control::kJoinChatEdit, false);
+    EnableJoinControl(program, control::kJoinChatEdit, false);
     program.client.joinedHostNick.clear();
     ClearMatchState(program);
     program.client.joinConfirmed = false;
@@ -373,8 +372,8 @@ void ClientHostGone(Program& program, const std::string& sender) {
     transfer::EndTransferWithGame(program);
     program.client.joinedHostNick.clear();
     program.client.joinConfirmed = false;
-    EnableJoin(program, control::kDownload, false);
-    EnableJoin(program, control::kJoinChatEdit, false);
+    EnableJoinControl(program, control::kDownload, false);
+    EnableJoinControl(program, control::kJoinChatEdit, false);
     JoinWindowLog(program, "%s has left.\r\n", sender.c_str());
     StopScan(program);
     StopClientStart(program);

@@ -24,6 +24,9 @@ void JoinWindowLog(Program& program, const char* format, ...) KHUB_PRINTF(2, 3);
 // Adds or updates the row of one hosted game, with the list's log lines.
 void PutGameRow(Program& program, const std::string& game, const std::string& host, bool full);
 void RemoveGameRow(Program& program, const std::string& host);
+// The game windows remember their control states beside the Ui's.
+void EnableHostControl(Program& program, int id, bool on);
+void EnableJoinControl(Program& program, int id, bool on);
 ChannelCarrier Carrier(Program& program);
 // The black-/whitelist test; true when nick is refused.
 bool IsPlayerFiltered(Program& program, const std::string& nick);

@@ -85,6 +85,16 @@ void RemoveGameRow(Program& program, const std::string& host) {
     program.games.RemoveGameRow(host);
 }
 
+void EnableHostControl(Program& program, int id, bool on) {
+    program.lobby.hostControls[id] = on;
+    program.ui.EnableControl(WindowId::HostGame, id, on);
+}
+
+void EnableJoinControl(Program& program, int id, bool on) {
+    program.lobby.joinControls[id] = on;
+    program.ui.EnableControl(WindowId::JoinGame, id, on);
+}
+
 ChannelCarrier Carrier(Program& program) {
     return program.lobby.noWallvoices ? ChannelCarrier::Notice : ChannelCarrier::Wallvoices;
 }

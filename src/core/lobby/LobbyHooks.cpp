@@ -119,8 +119,7 @@ bool HandlePrivateNotice(Program& program, const IrcLineParts& line) {
     if (has(LobbyVerb::Start, 0)) {
         if (FromHostPartner(program, sender, "START")) {
             program.log.DebugLog("Host waiting for conection.\r\n");
-            program.lobby.joinControls[control::kDownload] = false;
-            program.ui.EnableControl(WindowId::JoinGame, control::kDownload, false);
+            EnableJoinControl(program, control::kDownload, false);
             StartClientGame(program, LobbyField(fields, 2).value_or(""),
                             LobbyField(fields, 3).has_value());
         }

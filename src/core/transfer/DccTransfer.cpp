@@ -15,6 +15,7 @@
 #include "Transfer.h"
 #include "app/Program.h"
 #include "irc/Connection.h"
+#include "lobby/Lobby.h"
 #include "lobby/RomCatalogue.h"
 
 namespace khub::transfer {
@@ -25,22 +26,6 @@ constexpr const char* kLobbyTag = "K-Hub-3";
 
 TransferState& T(Program& program) {
     return program.transfer;
-}
-
-std::string WithoutLineEnd(std::string line) {
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    return line;
-}
-
-// The game windows remember their control states beside the Ui's.
-void EnableJoinControl(Program& program, int id, bool on) {
-    program.lobby.joinControls[id] = on;
-    program.ui.EnableControl(WindowId::JoinGame, id, on);
-}
-
-void EnableHostControl(Program& program, int id, bool on) {
-    program.lobby.hostControls[id] = on;
-    program.ui.EnableControl(WindowId::HostGame, id, on);
 }
 
 void ShowError(Program& program, const std::string& text) {
@@ -496,9 +481,9 @@ void OpenTransferWindow(Program& program) {
     program.ui.OpenWindow(WindowId::FileTransfer);
     program.ui.SetProgress(WindowId::FileTransfer, control::kTransferProgress, 0);
     if (program.windows.client) {
-        EnableJoinControl(program, control::kDownload, false);
+        lobby::EnableJoinControl(program, control::kDownload, false);
     } else if (program.windows.host) {
-        EnableHostControl(program, control::kSelect, false);
+        lobby::EnableHostControl(program, control::kSelect, false);
     }
 }
 
@@ -513,14 +498,14 @@ void CloseTransferWindow(Program& program) {
         t.recvFileSize = 0;
         t.recvPeerPort = 0;
         t.acceptReceived = false;
-        EnableJoinControl(program, control::kDownload, !t.transferSucceeded);
+        lobby::EnableJoinControl(program, control::kDownload, !t.transferSucceeded);
     } else if (program.windows.host) {
         t.sendFilePath.clear();
         t.dccPort = 0;
         t.sendFileSize = 0;
         t.resumeRequested = false;
         t.resumePosition = 0;
-        EnableHostControl(program, control::kSelect, true);
+        lobby::EnableHostControl(program, control::kSelect, true);
     }
     program.ui.CloseWindow(WindowId::FileTransfer);
     // A transfer still running takes the closed window as the player's cancel.
