@@ -257,10 +257,6 @@ TEST_F(WindowsTest, AboutBoxButtonsOpenTheirAddresses) {
     Pump();
     ASSERT_EQ(urls_.size(), 4u);
     EXPECT_EQ(urls_[2], "https://forum.example/");
-    QStringList texts;
-    for (QLabel* l : about->findChildren<QLabel*>()) texts << l->text();
-    EXPECT_TRUE(texts.contains("K-Hub I v1.1.0.0"));
-    EXPECT_TRUE(texts.contains("Official K-Hub Forums"));
 }
 
 }  // namespace
