@@ -56,6 +56,14 @@ TEST_F(SocketsTest, RefusedPortFailsAndTheNextCallWorksAgain) {
     CloseSocket(fd);
 }
 
+TEST_F(SocketsTest, ListensOnAFreePort) {
+    int port = test::FreeLoopbackPort();
+    int fd = ListenOnPort(log, port);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(test::WaitUntilListening(port, 1000));
+    CloseSocket(fd);
+}
+
 TEST_F(SocketsTest, APortInUseIsTriedFiveTimesASecondApartWithoutBlocking) {
     test::FakeServer holder;  // keeps the port bound
     ManualEventLoop loop;
