@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "transfer/DccIo.h"
 #include "transfer/DccMessages.h"
 
@@ -246,44 +247,31 @@ BENCHMARK_CAPTURE(BM_Transfer, stop_and_wait_delayed_10ms_rtt, false, 5)
     ->UseRealTime()
     ->Iterations(1);
 
-// Keeps every run's bytes per second so that the ratios can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs) {
-            auto it = run.counters.find("bytes_per_second");
-            if (it != run.counters.end()) rates_[run.benchmark_name()] = it->second.value;
-        }
-    }
-    void PrintRatios() const {
-        auto show = [&](const std::string& ours, const std::string& reference, const char* label) {
-            auto a = rates_.find(ours), b = rates_.find(reference);
-            if (a == rates_.end() || b == rates_.end() || b->second <= 0) return;
-            std::printf("%-34s windowed %9.2f MB/s  stop-and-wait %9.2f MB/s  ratio %8.1fx\n",
-                        label, a->second / 1e6, b->second / 1e6, a->second / b->second);
-        };
-        show("BM_Transfer/windowed_loopback/4194304/real_time",
-             "BM_Transfer/stop_and_wait_loopback/4194304/real_time", "loopback, 4 MiB");
-        show("BM_Transfer/windowed_loopback/67108864/real_time",
-             "BM_Transfer/stop_and_wait_loopback/67108864/real_time", "loopback, 64 MiB");
-        show("BM_Transfer/windowed_delayed_10ms_rtt/524288/iterations:2/real_time",
-             "BM_Transfer/stop_and_wait_delayed_10ms_rtt/524288/iterations:1/real_time",
-             "10 ms round trip, 512 KiB");
-        std::fflush(stdout);
-    }
-
-  private:
-    std::map<std::string, double> rates_;
-};
+// Windowed against stop-and-wait for each of the three cases measured.
+void PrintRatios(const khub::bench::RunRecorder& recorder) {
+    auto show = [&](const std::string& ours, const std::string& reference, const char* label) {
+        double a = recorder.Get(ours).bytesPerSecond, b = recorder.Get(reference).bytesPerSecond;
+        if (a <= 0 || b <= 0) return;
+        std::printf("%-34s windowed %9.2f MB/s  stop-and-wait %9.2f MB/s  ratio %8.1fx\n", label,
+                    a / 1e6, b / 1e6, a / b);
+    };
+    show("BM_Transfer/windowed_loopback/4194304/real_time",
+         "BM_Transfer/stop_and_wait_loopback/4194304/real_time", "loopback, 4 MiB");
+    show("BM_Transfer/windowed_loopback/67108864/real_time",
+         "BM_Transfer/stop_and_wait_loopback/67108864/real_time", "loopback, 64 MiB");
+    show("BM_Transfer/windowed_delayed_10ms_rtt/524288/iterations:2/real_time",
+         "BM_Transfer/stop_and_wait_delayed_10ms_rtt/524288/iterations:1/real_time",
+         "10 ms round trip, 512 KiB");
+    std::fflush(stdout);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
+    khub::bench::RunRecorder recorder;
+    benchmark::RunSpecifiedBenchmarks(&recorder);
+    PrintRatios(recorder);
     benchmark::Shutdown();
     for (std::size_t size : {std::size_t{512} << 10, std::size_t{4} << 20, std::size_t{64} << 20}) {
         fs::remove(SourceFile(size));

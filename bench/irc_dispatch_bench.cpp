@@ -6,9 +6,9 @@
 
 #include <cstdio>
 #include <fstream>
-#include <map>
 #include <sstream>
 
+#include "BenchSupport.h"
 #include "app/Program.h"
 #include "irc/IrcDispatcher.h"
 #include "irc/LineSplitter.h"
@@ -131,34 +131,17 @@ BENCHMARK(BM_Mix_Dispatch);
 BENCHMARK(BM_Names10k_SplitOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Names10k_Dispatch)->Unit(benchmark::kMillisecond);
 
-// Keeps each run's time per iteration so that main can print the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration) {
-                nanos[run.benchmark_name()] =
-                    run.GetAdjustedRealTime() *
-                    (run.time_unit == benchmark::kMillisecond ? 1e6 : 1.0);
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> nanos;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    khub::bench::RunRecorder reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto ratio = [&](const char* dispatch, const char* split) {
-        auto d = reporter.nanos.find(dispatch);
-        auto s = reporter.nanos.find(split);
-        if (d == reporter.nanos.end() || s == reporter.nanos.end() || s->second <= 0) return;
+        double d = reporter.Get(dispatch).realSeconds, s = reporter.Get(split).realSeconds;
+        if (d <= 0 || s <= 0) return;
         std::printf("%-24s %8.1fx the cost of splitting the same bytes into lines\n", dispatch,
-                    d->second / s->second);
+                    d / s);
     };
     std::printf("\nCaptured mix: %zu lines; NAMES burst: %zu lines for 10000 users\n",
                 CountLines(Mix()), CountLines(Names()));

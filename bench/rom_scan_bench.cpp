@@ -14,12 +14,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "lobby/RomCatalogue.h"
 
 namespace fs = std::filesystem;
@@ -109,27 +109,6 @@ void ReadAll(benchmark::State& state) {
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(folder.bytes));
 }
 
-// Remembers each benchmark's bytes per second for the ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs) {
-            auto it = run.counters.find("bytes_per_second");
-            if (it != run.counters.end() && !run.error_occurred) {
-                rates[run.run_name.function_name] = it->second.value;
-                seconds[run.run_name.function_name] =
-                    run.real_accumulated_time / double(run.iterations);
-                cpuSeconds[run.run_name.function_name] =
-                    run.cpu_accumulated_time / double(run.iterations);
-            }
-        }
-    }
-    std::map<std::string, double> rates;
-    std::map<std::string, double> seconds;  // one scan or read of the folder
-    std::map<std::string, double> cpuSeconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -181,18 +160,16 @@ int main(int argc, char** argv) {
 
     int n = static_cast<int>(rest.size());
     benchmark::Initialize(&n, rest.data());
-    RatioReporter reporter;
+    khub::bench::RunRecorder reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    auto gbps = [&](const char* name) {
-        return reporter.rates.count(name) ? reporter.rates[name] / 1e9 : 0.0;
-    };
+    auto gbps = [&](const char* name) { return reporter.Get(name).bytesPerSecond / 1e9; };
     double gb = folder.bytes / 1e9;
     std::printf("\nfolder bytes per second, wall clock and CPU; one pass over the folder:\n");
     for (const char* name : {"ReadOnly", "ScanCold", "ByteLoopCrc", "ScanWarm"}) {
-        double cpu = reporter.cpuSeconds[name];
+        double cpu = reporter.Get(name).cpuSeconds;
         std::printf("  %-12s %8.2f GB/s wall %8.2f GB/s CPU %10.1f ms wall\n", name, gbps(name),
-                    cpu > 0 ? gb / cpu : 0.0, reporter.seconds[name] * 1e3);
+                    cpu > 0 ? gb / cpu : 0.0, reporter.Get(name).realSeconds * 1e3);
     }
     if (gbps("ReadOnly") > 0 && gbps("ByteLoopCrc") > 0) {
         std::printf("ratios:\n");

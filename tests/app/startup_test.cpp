@@ -143,12 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
         DecisionCase{"ProgramPathMissing", "[options]\nplayername=P\nrompath=/r\n",
                      StartupAction::OpenOptions},
         DecisionCase{"CompleteWithoutConnect", kComplete, StartupAction::StayNotConnected},
-        DecisionCase{"CompleteConnectOff", kComplete + "connectonstartup=0\n",
-                     StartupAction::StayNotConnected},
         DecisionCase{"CompleteConnectYes", kComplete + "ConnectOnStartup=Yes\n",
-                     StartupAction::Connect},
-        DecisionCase{"SectionSpelledOtherwise",
-                     "[OPTIONS]\nPLAYERNAME=P\nProgramPath=/e\nROMPATH=/r\nconnectonstartup=1\n",
                      StartupAction::Connect}),
     [](const auto& info) { return std::string(info.param.name); });
 

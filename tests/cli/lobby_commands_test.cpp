@@ -1,41 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "CliApp.h"
-#include "support/TempDir.h"
+#include "CliFixture.h"
 
 namespace khub {
 namespace {
 
 // The terminal's lobby commands, run on the test thread as the lobby thread would run them.
-class LobbyCommandsTest : public ::testing::Test {
+class LobbyCommandsTest : public khub::testing::CliFixture {
   protected:
-    LobbyCommandsTest() : app(out, (dir.path() / "K-Hub.ini").string()) {
+    LobbyCommandsTest() {
         app.program().conn.ownNick = "Me";
-        app.program().links.sendLine = [this](const std::string& line) {
-            sent.push_back(line);
-            return true;
-        };
         app.program().links.userLevel = [](const std::string&) { return 1; };
     }
-    // Output since the last call, one entry per line.
-    std::vector<std::string> Output() {
-        std::vector<std::string> lines;
-        std::istringstream in(out.str());
-        for (std::string l; std::getline(in, l);) lines.push_back(l);
-        out.str("");
-        return lines;
-    }
-    bool Printed(const std::string& line) {
-        auto lines = Output();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
-
-    test::TempDir dir;
-    std::ostringstream out;
-    CliApp app;
-    std::vector<std::string> sent;
 };
 
 TEST_F(LobbyCommandsTest, ButtonsOfClosedWindowsAndGreyItemsAreRefused) {

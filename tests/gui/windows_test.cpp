@@ -55,8 +55,6 @@ TEST_F(WindowsTest, HostGameStartsWithItsControlsAndFollowsTheCore) {
     EXPECT_TRUE(Enabled(WindowId::HostGame, control::kSend));
     EXPECT_TRUE(Enabled(WindowId::HostGame, control::kHostChatEdit));
     EXPECT_EQ(C<QLineEdit>(WindowId::HostGame, control::kHostChatEdit)->maxLength(), 450);
-    EXPECT_EQ(C<QPushButton>(WindowId::HostGame, control::kSelect)->text(), "S&elect");
-    EXPECT_EQ(C<QPushButton>(WindowId::HostGame, control::kStart)->text(), "&Start");
 
     ui_.SetWindowTitle(WindowId::HostGame, "Host Game [Zelda]");
     ui_.EnableControl(WindowId::HostGame, control::kStart, true);
@@ -257,10 +255,6 @@ TEST_F(WindowsTest, AboutBoxButtonsOpenTheirAddresses) {
     Pump();
     ASSERT_EQ(urls_.size(), 4u);
     EXPECT_EQ(urls_[2], "https://forum.example/");
-    QStringList texts;
-    for (QLabel* l : about->findChildren<QLabel*>()) texts << l->text();
-    EXPECT_TRUE(texts.contains("K-Hub I v1.1.0.0"));
-    EXPECT_TRUE(texts.contains("Official K-Hub Forums"));
 }
 
 }  // namespace

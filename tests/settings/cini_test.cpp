@@ -155,10 +155,6 @@ TEST_F(CIniTest, KeyTableDefaultsAndFields) {
     EXPECT_EQ(ini.GetString(keys::kOwnIp), "123.123.123.123");
     EXPECT_EQ(ini.GetString(keys::kGameName), "Super Mario World");  // "Host" finds "host"
     EXPECT_EQ(ini.GetString(keys::kProtocol), "T");
-    EXPECT_EQ(ini.GetString(keys::kServer), khub::kDefaultServer);
-    EXPECT_EQ(ini.GetInt(keys::kPort), 6667);
-    EXPECT_EQ(ini.GetInt(keys::kStartPort), 0);
-    EXPECT_EQ(ini.GetString(keys::kOnConnect), "");
 
     ASSERT_TRUE(ini.SetInt(keys::kRetries, 0));
     EXPECT_EQ(ini.GetInt(keys::kRetries), 0);

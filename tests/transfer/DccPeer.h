@@ -20,28 +20,19 @@
 #include <vector>
 
 #include "app/Program.h"
+#include "lobby/RomCatalogue.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
+#include "support/LoopbackPort.h"
 #include "transfer/DccHooks.h"
 #include "transfer/DccMessages.h"
-#include "lobby/RomCatalogue.h"
 #include "transfer/Transfer.h"
 
 namespace khub::transfer::testing {
 
 namespace fs = std::filesystem;
 
-inline int FreeLoopbackPort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
+using khub::test::FreeLoopbackPort;
 
 inline std::string RandomBytes(std::size_t n, unsigned seed = 7) {
     std::mt19937 random(seed);

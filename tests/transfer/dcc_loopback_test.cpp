@@ -65,20 +65,6 @@ TEST_F(DccPair, FilesOfEverySizeArriveWhole) {
     }
 }
 
-TEST_F(DccPair, OfferCarriesAddressPortAndSize) {
-    Prepare(RandomBytes(5000));
-    alice_.program().ownIpText = "192.168.0.10";
-    OfferRomByDcc(alice_.program(), "Bob");
-    auto sent = alice_.TakeSent();
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0],
-              "PRIVMSG Bob :\x01"
-              "DCC SEND \"Game.smc\" 3232235530 " +
-                  std::to_string(port_) + " 5000\x01");
-    EXPECT_TRUE(alice_.Logged("Port = " + std::to_string(port_)));
-    EXPECT_TRUE(alice_.Logged("Ready to send Game.smc to Bob."));
-}
-
 TEST_F(DccPair, PartialFileIsResumed) {
     Prepare(RandomBytes(700'000));
     WriteFile(bob_.Rom("Game.smc"), rom_.substr(0, 307200));
@@ -323,20 +309,6 @@ TEST_F(DccPair, UnansweredResumeKeepsThePartialFile) {
     EXPECT_TRUE(bob_.Logged("ERROR: Resume not supported."));
     EXPECT_TRUE(bob_.Logged("ERROR: Could not resume download of file."));
     EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_.substr(0, 5'000));
-}
-
-TEST_F(DccPair, StopAndWaitSenderWorksWithOurReceiver) {
-    Prepare(RandomBytes(300'000));
-    RawPeer sender;
-    int port = sender.Listen();
-    sender.Send(rom_, 0, -1, RawPeer::AtStop::Close);
-    HandleDccSend(bob_.program(), "Alice",
-                  "\"Game.smc\" 2130706433 " + std::to_string(port) + " 300000\x01");
-    ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
-    sender.Join();
-    EXPECT_FALSE(sender.AckMismatch());
-    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_);
-    EXPECT_TRUE(bob_.Logged("Finished."));
 }
 
 TEST_F(DccPair, OurSenderWorksWithAReceiverAckingEvery1024Bytes) {
