@@ -2,20 +2,15 @@
 // the host's ROM, downloads it (whole, or resuming a partial copy), and a third party's
 // offers are never taken.
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
 
-#include "support/CliProcess.h"
-#include "support/IrcTestClient.h"
-#include "support/IrcuServer.h"
+#include "support/IrcuChannelTest.h"
 #include "support/LoopbackPort.h"
 
 using namespace std::chrono_literals;
@@ -46,17 +41,7 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 // A listening socket that records whether anybody connected to it.
 class Trap {
   public:
-    Trap() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(fd_, 4);
-        socklen_t len = sizeof addr;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
-    }
+    Trap() { fd_ = khub::test::ListenOnLoopback(&port_); }
     ~Trap() { ::close(fd_); }
     int port() const { return port_; }
     bool Visited() const {
@@ -69,21 +54,18 @@ class Trap {
     int port_ = 0;
 };
 
-class DccDownload : public ::testing::Test {
+class DccDownload : public khub::test::IrcuChannelTest {
   protected:
     void SetUp() override {
-        if (!server.ok()) GTEST_SKIP() << server.error();
-        ASSERT_TRUE(op.Connect(server.port()));
-        ASSERT_TRUE(op.Register("Ivan"));
-        ASSERT_TRUE(op.Oper());
-        ASSERT_TRUE(op.Join());
+        StartServer();
+        if (IsSkipped() || HasFatalFailure()) return;
         dccPort = khub::test::FreeLoopbackPort();
         rom = RomBytes(3'000'000);
     }
 
     std::unique_ptr<CliProcess> VoicedPlayer(const std::string& name) {
         auto cli = std::make_unique<CliProcess>(CliProcess::PlayerSettings(
-            name, server.port(),
+            name, server->port(),
             {{"options",
               {{"startport", std::to_string(dccPort)}, {"endport", std::to_string(dccPort)}}}}));
         cli->Send("connect");
@@ -120,8 +102,6 @@ class DccDownload : public ::testing::Test {
         EXPECT_TRUE(bob->WaitForLine("log: Host waiting for conection.")) << bob->OutputText();
     }
 
-    IrcuServer server;
-    IrcTestClient op;
     int dccPort = 0;
     std::string rom;
     std::unique_ptr<CliProcess> alice, bob;
@@ -146,7 +126,7 @@ TEST_F(DccDownload, APartialCopyIsResumed) {
 
 TEST_F(DccDownload, OffersFromAnybodyElseAreNotTaken) {
     IrcTestClient mallory;
-    ASSERT_TRUE(mallory.Connect(server.port()));
+    ASSERT_TRUE(mallory.Connect(server->port()));
     ASSERT_TRUE(mallory.Register("Mallory"));
     ASSERT_TRUE(mallory.Join());
     Trap trap;

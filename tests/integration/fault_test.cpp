@@ -18,17 +18,15 @@
 #include "lobby/RomCatalogue.h"
 #include "support/FakeDccSender.h"
 #include "support/LoopbackPort.h"
+#include "support/VictimChecks.h"
 #include "support/VictimCopy.h"
 
 using namespace std::chrono_literals;
 using khub::test::FakeDccSender;
+using khub::test::From;
 using khub::test::VictimCopy;
 
 namespace {
-
-std::string From(const std::string& nick) {
-    return ":" + nick + "!KHubUser@127.0.0.1";
-}
 
 bool WaitOut(VictimCopy& v, const std::string& text, std::size_t from,
              std::chrono::milliseconds t = 30s) {
@@ -141,9 +139,7 @@ TEST_P(ServerDies, CopyResetsKeepsFilesAndConnectsAgain) {
     if (GetParam() == Phase::Starting) {
         EXPECT_TRUE(v.Launches().empty()) << "a start cut off by the reset does not launch";
     }
-    auto status = v.Quit();
-    ASSERT_TRUE(status.has_value());
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+    khub::test::ExpectQuitsCleanly(v);
 }
 
 std::string PhaseName(const ::testing::TestParamInfo<Phase>& info) {
@@ -189,9 +185,7 @@ TEST(DccPeerDies, ReceiverReportsItAndKeepsOnlyAResumablePrefix) {
         EXPECT_EQ(got, rom.substr(0, got.size()));
     }
     EXPECT_TRUE(v.server.ClientConnected());
-    auto status = v.Quit();
-    ASSERT_TRUE(status.has_value());
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+    khub::test::ExpectQuitsCleanly(v);
 }
 
 // A file-size limit stands in for a full disk: writes past it fail with EFBIG.
@@ -219,9 +213,7 @@ TEST(DiskFull, ReceiveFailsWithAMessageAndTheCopyLivesOn) {
         const auto& got = *files.at("roms/Zelda.smc");
         EXPECT_EQ(got, rom.substr(0, got.size())) << "only a resumable prefix may stay";
     }
-    auto status = v.Quit();
-    ASSERT_TRUE(status.has_value());
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+    khub::test::ExpectQuitsCleanly(v);
 }
 
 // The ROM folder is gone when the host names the game: the player is told, the host hears
@@ -251,9 +243,7 @@ TEST_P(RomFolderFault, ScanReportsItAndTheCopyGoesOn) {
     v.server.SendLine(From("Mallory") + " NOTICE " + v.nick() + " :K-Hub-3|GAME|Zelda.smc|" +
                       khub::rom::CrcTextOfFile((v.roms() / "Zelda.smc").string()) + "|0");
     EXPECT_TRUE(WaitSent(v, "NOTICE Mallory :K-Hub-3|MATCH|YES", from));
-    auto status = v.Quit();
-    ASSERT_TRUE(status.has_value());
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+    khub::test::ExpectQuitsCleanly(v);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachFault, RomFolderFault,
@@ -332,9 +322,7 @@ TEST_P(DccReceiverDies, SenderReportsItKeepsTheRomAndCanOfferAgain) {
     EXPECT_TRUE(v.server.ClientConnected());
     // The next request is answered with a fresh offer.
     EXPECT_TRUE(offer());
-    auto status = v.Quit();
-    ASSERT_TRUE(status.has_value());
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+    khub::test::ExpectQuitsCleanly(v);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachEnd, DccReceiverDies,

@@ -5,9 +5,7 @@
 
 #include <regex>
 
-#include "support/CliProcess.h"
-#include "support/IrcTestClient.h"
-#include "support/IrcuServer.h"
+#include "support/IrcuChannelTest.h"
 
 using namespace std::chrono_literals;
 using khub::test::CliProcess;
@@ -16,27 +14,14 @@ using khub::test::IrcuServer;
 
 namespace {
 
-class IrcConnection : public ::testing::Test {
+class IrcConnection : public khub::test::IrcuChannelTest {
   protected:
-    void StartServer(IrcuServer::Options options = {}) {
-        server = std::make_unique<IrcuServer>(options);
-        if (!server->ok()) GTEST_SKIP() << server->error();
-        ASSERT_TRUE(op.Connect(server->port()));
-        ASSERT_TRUE(op.Register("Ivan"));
-        ASSERT_TRUE(op.Oper());
-        ASSERT_TRUE(op.Join());
-    }
-
     // A player in the lobby.
     std::unique_ptr<CliProcess> JoinedPlayer(const std::string& name) {
         auto cli = std::make_unique<CliProcess>(CliProcess::PlayerSettings(name, server->port()));
         cli->Send("connect");
         EXPECT_TRUE(cli->WaitForLine("title: K-Hub I - 1 users online")) << cli->OutputText();
         return cli;
-    }
-
-    void ExpectLine(CliProcess& cli, const std::string& text) {
-        EXPECT_TRUE(cli.WaitForLine(text)) << "no \"" << text << "\" in:\n" << cli.OutputText();
     }
 
     // The connection was reset, and then the player was told why (box).
@@ -46,9 +31,6 @@ class IrcConnection : public ::testing::Test {
         cli.Send("disconnect");
         ExpectLine(cli, "refused: disconnect (not connected)");
     }
-
-    std::unique_ptr<IrcuServer> server;
-    IrcTestClient op;
 };
 
 TEST_F(IrcConnection, KickOfOurselvesResetsAndConnectingAgainWorks) {

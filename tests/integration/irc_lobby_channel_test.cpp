@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/CliProcess.h"
-#include "support/IrcTestClient.h"
-#include "support/IrcuServer.h"
+#include "support/IrcuChannelTest.h"
 
 using namespace std::chrono_literals;
 using khub::test::CliProcess;
@@ -14,31 +12,17 @@ using khub::test::IrcuServer;
 
 namespace {
 
-class IrcChannel : public ::testing::Test {
+class IrcChannel : public khub::test::IrcuChannelTest {
   protected:
-    void SetUp() override {
-        if (!server.ok()) GTEST_SKIP() << server.error();
-        // The operator is in the channel first, so ircu makes it the channel operator.
-        ASSERT_TRUE(op.Connect(server.port()));
-        ASSERT_TRUE(op.Register("Ivan"));
-        ASSERT_TRUE(op.Oper());
-        ASSERT_TRUE(op.Join());
-    }
+    void SetUp() override { StartServer(); }
 
     // A player whose program connects and waits until it is in the lobby.
     std::unique_ptr<CliProcess> Player(const std::string& name, const CliProcess::Ini& extra = {}) {
         auto cli =
-            std::make_unique<CliProcess>(CliProcess::PlayerSettings(name, server.port(), extra));
+            std::make_unique<CliProcess>(CliProcess::PlayerSettings(name, server->port(), extra));
         cli->Send("connect");
         return cli;
     }
-
-    void ExpectLine(CliProcess& cli, const std::string& text) {
-        EXPECT_TRUE(cli.WaitForLine(text)) << "no \"" << text << "\" in:\n" << cli.OutputText();
-    }
-
-    IrcuServer server;
-    IrcTestClient op;
 };
 
 TEST_F(IrcChannel, RegistersJoinsAndTheTitleFollowsVoiceAndOp) {
@@ -67,7 +51,7 @@ TEST_F(IrcChannel, RegistersJoinsAndTheTitleFollowsVoiceAndOp) {
 
 TEST_F(IrcChannel, NamesAndTopicDecideWhoCountsAndNickChangesFollow) {
     IrcTestClient bob;
-    ASSERT_TRUE(bob.Connect(server.port()));
+    ASSERT_TRUE(bob.Connect(server->port()));
     ASSERT_TRUE(bob.Register("Bob"));
     ASSERT_TRUE(bob.Join());
     ASSERT_TRUE(op.OpMode("#K-HubI", "+v", "Bob"));
@@ -96,7 +80,7 @@ TEST_F(IrcChannel, PartQuitAndKickTakeUsersOut) {
     std::pair<IrcTestClient*, const char*> players[] = {
         {&bob, "Bob"}, {&carol, "Carol"}, {&dave, "Dave"}};
     for (auto [client, nick] : players) {
-        ASSERT_TRUE(client->Connect(server.port()));
+        ASSERT_TRUE(client->Connect(server->port()));
         ASSERT_TRUE(client->Register(nick));
         ASSERT_TRUE(client->Join());
         ASSERT_TRUE(op.OpMode("#K-HubI", "+v", nick));

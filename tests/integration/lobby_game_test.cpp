@@ -10,9 +10,7 @@
 #include <fstream>
 #include <thread>
 
-#include "support/CliProcess.h"
-#include "support/IrcTestClient.h"
-#include "support/IrcuServer.h"
+#include "support/IrcuChannelTest.h"
 #include "support/TempDir.h"
 
 namespace khub::test {
@@ -108,17 +106,9 @@ struct Player {
     CliProcess cli;
 };
 
-class LobbyGameTest : public ::testing::Test {
+class LobbyGameTest : public khub::test::IrcuChannelTest {
   protected:
-    void SetUp() override {
-        if (IrcuServer::BinaryPath().empty()) GTEST_SKIP() << "ircd-ircu is not installed";
-        server = std::make_unique<IrcuServer>();
-        if (!server->ok()) GTEST_SKIP() << server->error();
-        ASSERT_TRUE(op.Connect(server->port()));
-        ASSERT_TRUE(op.Register("Ivan"));
-        ASSERT_TRUE(op.Oper());
-        ASSERT_TRUE(op.Join());
-    }
+    void SetUp() override { StartServer(); }
 
     // Connects the player, waits until it is in the lobby and has voice.
     void Enter(Player& p) {
@@ -130,9 +120,6 @@ class LobbyGameTest : public ::testing::Test {
         ASSERT_TRUE(op.OpMode("#K-HubI", "+v", p.nick));
         ASSERT_TRUE(p.cli.WaitForText("+v " + p.nick)) << p.cli.OutputText();
     }
-
-    std::unique_ptr<IrcuServer> server;
-    IrcTestClient op;
 };
 
 TEST_F(LobbyGameTest, AWholeGameFromCreateToClose) {
