@@ -1,5 +1,6 @@
-// k-hub-cli against a real ircd-ircu: what ends a connection, a second copy with the same
-// name, and a quiet connection that the server keeps pinging.
+// k-hub-cli against a real ircd-ircu: registration and the title as voice and op change,
+// what ends a connection, a second copy with the same name, and a quiet connection that the
+// server keeps pinging.
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,32 @@ class IrcConnection : public khub::test::IrcuChannelTest {
         ExpectLine(cli, "refused: disconnect (not connected)");
     }
 };
+
+TEST_F(IrcConnection, RegistersJoinsAndTheTitleFollowsVoiceAndOp) {
+    StartServer();
+    auto alice = std::make_unique<CliProcess>(CliProcess::PlayerSettings("Alice", server->port()));
+    alice->Send("connect");
+    ExpectLine(*alice, "title: K-Hub I - connecting.");
+    ExpectLine(*alice, "title: K-Hub I - connecting. (Attempt: #1)");
+    ExpectLine(*alice, "title: K-Hub I - connecting..");
+    ExpectLine(*alice, "title: K-Hub I - connecting...");
+    ExpectLine(*alice, "log: USERIP: IPAddress set as \"127.0.0.1\".");
+    ExpectLine(*alice, "log: <Alice> joins...");
+    ExpectLine(*alice, "title: K-Hub I - 1 users online");  // the channel operator
+    ASSERT_TRUE(op.WaitForText(":Alice!KHubUser@127.0.0.1 JOIN #K-HubI"));
+
+    ASSERT_TRUE(op.OpMode("#K-HubI", "+v", "Alice"));
+    ExpectLine(*alice, "title: K-Hub I - 2 users online");
+    ASSERT_TRUE(op.OpMode("#K-HubI", "-v", "Alice"));
+    ExpectLine(*alice, "title: K-Hub I - 1 users online");
+    ASSERT_TRUE(op.OpMode("#K-HubI", "+o", "Alice"));
+    ExpectLine(*alice, "title: K-Hub I - 2 users online");
+    ASSERT_TRUE(op.OpMode("#K-HubI", "-o", "Alice"));
+    ExpectLine(*alice, "title: K-Hub I - 1 users online");
+    alice->Send("quit");
+    ASSERT_TRUE(op.WaitForText(":Alice!KHubUser@127.0.0.1 QUIT :"));
+    EXPECT_EQ(alice->WaitForExit(), 0);
+}
 
 TEST_F(IrcConnection, KickOfOurselvesResetsAndConnectingAgainWorks) {
     StartServer();

@@ -186,36 +186,5 @@ TEST_F(LobbyGameTest, AWholeGameFromCreateToClose) {
     EXPECT_TRUE(bob.Games().empty());
 }
 
-TEST_F(LobbyGameTest, RefusedJoinKickAndAHostWhoQuits) {
-    Player alice("Alice", server->port(), {{"options", {{"blacklist", "Carol"}}}});
-    Player bob("Bobby", server->port());
-    Player carol("Carol", server->port());
-    Enter(alice);
-    Enter(bob);
-    Enter(carol);
-
-    alice.cli.Send("create Blacklisted Game");
-    ASSERT_TRUE(carol.WaitForGame("Blacklisted Game\tAlice\t1/2"));
-    carol.cli.Send("join Alice");
-    ASSERT_TRUE(carol.cli.WaitForLine("window: close join", 10s)) << carol.cli.OutputText();
-    ASSERT_TRUE(carol.cli.WaitForLine("box: Your attempt to join was ignored."));
-
-    ASSERT_TRUE(bob.WaitForGame("Blacklisted Game\tAlice\t1/2"));
-    bob.cli.Send("join Alice");
-    ASSERT_TRUE(alice.cli.WaitForLine("chat: Bobby has joined."));
-    alice.cli.Send("kick");
-    ASSERT_TRUE(bob.cli.WaitForLine("chat: Alice has kicked you.")) << bob.cli.OutputText();
-    ASSERT_TRUE(bob.cli.WaitForLine("window: close join", 15s));
-    ASSERT_TRUE(bob.WaitForGame("Blacklisted Game\tAlice\t1/2"));
-
-    bob.cli.Send("join Alice");
-    ASSERT_TRUE(alice.cli.WaitForLine("chat: Bobby has joined."));
-    ASSERT_TRUE(bob.WaitForGame("Blacklisted Game\tAlice\t2/2"));
-    alice.cli.Send("quit");
-    ASSERT_TRUE(bob.cli.WaitForLine("chat: Alice has left.", 10s)) << bob.cli.OutputText();
-    ASSERT_TRUE(bob.cli.WaitForLine("window: close join", 15s));
-    EXPECT_TRUE(bob.Games().empty());
-}
-
 }  // namespace
 }  // namespace khub::test
