@@ -1,27 +1,17 @@
 // A ROM download between two k-hub-cli copies through a real ircd-ircu: the client lacks
-// the host's ROM, downloads it (whole, or resuming a partial copy), and a third party's
-// offers are never taken.
+// the host's ROM, downloads it, and the host can then start.
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
 
-#include "support/CliProcess.h"
-#include "support/IrcTestClient.h"
-#include "support/IrcuServer.h"
+#include "support/IrcuChannelTest.h"
 #include "support/LoopbackPort.h"
 
 using namespace std::chrono_literals;
 using khub::test::CliProcess;
-using khub::test::IrcTestClient;
-using khub::test::IrcuServer;
 namespace fs = std::filesystem;
 
 namespace {
@@ -43,47 +33,18 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-// A listening socket that records whether anybody connected to it.
-class Trap {
-  public:
-    Trap() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(fd_, 4);
-        socklen_t len = sizeof addr;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
-    }
-    ~Trap() { ::close(fd_); }
-    int port() const { return port_; }
-    bool Visited() const {
-        pollfd p{fd_, POLLIN, 0};
-        return ::poll(&p, 1, 0) == 1;
-    }
-
-  private:
-    int fd_ = -1;
-    int port_ = 0;
-};
-
-class DccDownload : public ::testing::Test {
+class DccDownload : public khub::test::IrcuChannelTest {
   protected:
     void SetUp() override {
-        if (!server.ok()) GTEST_SKIP() << server.error();
-        ASSERT_TRUE(op.Connect(server.port()));
-        ASSERT_TRUE(op.Register("Ivan"));
-        ASSERT_TRUE(op.Oper());
-        ASSERT_TRUE(op.Join());
+        StartServer();
+        if (IsSkipped() || HasFatalFailure()) return;
         dccPort = khub::test::FreeLoopbackPort();
         rom = RomBytes(3'000'000);
     }
 
     std::unique_ptr<CliProcess> VoicedPlayer(const std::string& name) {
         auto cli = std::make_unique<CliProcess>(CliProcess::PlayerSettings(
-            name, server.port(),
+            name, server->port(),
             {{"options",
               {{"startport", std::to_string(dccPort)}, {"endport", std::to_string(dccPort)}}}}));
         cli->Send("connect");
@@ -120,8 +81,6 @@ class DccDownload : public ::testing::Test {
         EXPECT_TRUE(bob->WaitForLine("log: Host waiting for conection.")) << bob->OutputText();
     }
 
-    IrcuServer server;
-    IrcTestClient op;
     int dccPort = 0;
     std::string rom;
     std::unique_ptr<CliProcess> alice, bob;
@@ -131,53 +90,6 @@ TEST_F(DccDownload, ClientWithoutTheRomDownloadsItAndTheHostCanStart) {
     HostAndJoin();
     DownloadAndStart();
     EXPECT_EQ(bob->OutputText().find("DCC RESUME"), std::string::npos);
-}
-
-TEST_F(DccDownload, APartialCopyIsResumed) {
-    HostAndJoin();
-    // What an earlier, interrupted download left behind.
-    WriteFile(RomFolder(*bob) / "Game.smc", rom.substr(0, 1'234'567));
-    DownloadAndStart();
-    std::string resume = "DCC RESUME \"Game.smc\" " + std::to_string(dccPort) + " 1234567";
-    std::string accept = "DCC ACCEPT \"Game.smc\" " + std::to_string(dccPort) + " 1234567";
-    EXPECT_NE(bob->OutputText().find(resume), std::string::npos) << bob->OutputText();
-    EXPECT_NE(alice->OutputText().find(accept), std::string::npos) << alice->OutputText();
-}
-
-TEST_F(DccDownload, OffersFromAnybodyElseAreNotTaken) {
-    IrcTestClient mallory;
-    ASSERT_TRUE(mallory.Connect(server.port()));
-    ASSERT_TRUE(mallory.Register("Mallory"));
-    ASSERT_TRUE(mallory.Join());
-    Trap trap;
-    auto offer = [&](const std::string& name) {
-        mallory.Send(
-            "PRIVMSG Bobby :\x01"
-            "DCC SEND " +
-            name + " 2130706433 " + std::to_string(trap.port()) + " 1000\x01");
-    };
-
-    HostAndJoin();
-    // Unasked: Bob has not pressed Download.
-    offer("\"../evil.smc\"");
-    offer("..");
-    // Asked, but of Alice: Mallory still gets nowhere, before or after Alice's offer.
-    bob->Send("download");
-    offer("\"../../evil.smc\"");
-    offer("Game.smc");
-    ASSERT_TRUE(bob->WaitForLine("log: Finished.")) << bob->OutputText();
-    offer("\"..\\\\evil.smc\"");
-    ASSERT_TRUE(mallory.Pump(500ms));
-    ASSERT_TRUE(alice->WaitForLine("log: Match: YES")) << alice->OutputText();
-
-    EXPECT_NE(bob->OutputText().find("Ignored a DCC SEND offer from Mallory"), std::string::npos)
-        << bob->OutputText();
-    EXPECT_FALSE(trap.Visited());
-    EXPECT_TRUE(ReadFile(RomFolder(*bob) / "Game.smc") == rom);
-    for (const auto& entry : fs::recursive_directory_iterator(bob->profile().path())) {
-        EXPECT_EQ(entry.path().filename().string().find("evil"), std::string::npos) << entry.path();
-    }
-    EXPECT_FALSE(fs::exists(RomFolder(*bob).parent_path().parent_path() / "evil.smc"));
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "lobby/RomCatalogue.h"
 #include "support/FakeDccSender.h"
 #include "support/HostileNetwork.h"
+#include "support/VictimChecks.h"
 
 using namespace std::chrono_literals;
 using khub::test::FakeDccSender;
@@ -70,9 +71,7 @@ class HostileHost : public ::testing::TestWithParam<HostileNetwork::Kind> {
     void ExpectAliveAndClean() {
         ASSERT_TRUE(net->Probe()) << "the copy stopped answering";
         EXPECT_TRUE(net->CopyConnected());
-        auto status = net->copy().Quit();
-        ASSERT_TRUE(status.has_value());
-        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "exit status " << *status;
+        khub::test::ExpectQuitsCleanly(net->copy());
     }
 
     std::unique_ptr<HostileNetwork> net;
@@ -235,8 +234,6 @@ TEST_P(HostileHost, ResumeAndAcceptOutOfTheBlueAreNotAnswered) {
 INSTANTIATE_TEST_SUITE_P(OnEachServer, HostileHost,
                          ::testing::Values(HostileNetwork::Kind::Ircu,
                                            HostileNetwork::Kind::Loopback),
-                         [](const ::testing::TestParamInfo<HostileNetwork::Kind>& info) {
-                             return info.param == HostileNetwork::Kind::Ircu ? "Ircu" : "Loopback";
-                         });
+                         khub::test::KindName);
 
 }  // namespace

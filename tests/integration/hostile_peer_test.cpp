@@ -13,17 +13,16 @@
 #include <vector>
 
 #include "support/HostileNetwork.h"
+#include "support/VictimChecks.h"
 #include "support/VictimCopy.h"
 
 using namespace std::chrono_literals;
+using khub::test::From;
 using khub::test::HostileNetwork;
 using khub::test::VictimCopy;
 
 namespace {
 
-std::string From(const std::string& nick) {
-    return ":" + nick + "!KHubUser@10.1.2.3";
-}
 std::string Dcc(const std::string& text) {
     return "\x01"
            "DCC " +
@@ -58,12 +57,7 @@ class HostilePeer : public ::testing::TestWithParam<HostileNetwork::Kind> {
         EXPECT_TRUE(net->CopyConnected());
         EXPECT_EQ(net->copy().Files(), before) << "a file in or beside the ROM folder changed";
         EXPECT_TRUE(net->copy().Launches().empty()) << "an emulator was started";
-        auto status = net->copy().Quit();
-        ASSERT_TRUE(status.has_value()) << "the copy did not end after quit";
-        EXPECT_TRUE(WIFEXITED(*status)) << "the copy died with signal " << WTERMSIG(*status);
-        if (WIFEXITED(*status)) {
-            EXPECT_EQ(WEXITSTATUS(*status), 0);
-        }
+        khub::test::ExpectQuitsCleanly(net->copy());
     }
 
     bool Sent(const std::string& prefix, std::size_t from) {
@@ -186,9 +180,7 @@ TEST_P(HostilePeer, NulBytesHighBytesAndBrokenLines) {
 INSTANTIATE_TEST_SUITE_P(OnEachServer, HostilePeer,
                          ::testing::Values(HostileNetwork::Kind::Ircu,
                                            HostileNetwork::Kind::Loopback),
-                         [](const ::testing::TestParamInfo<HostileNetwork::Kind>& info) {
-                             return info.param == HostileNetwork::Kind::Ircu ? "Ircu" : "Loopback";
-                         });
+                         khub::test::KindName);
 
 // What a real server spreads over minutes arrives here at once.
 TEST(HostilePeerBurst, HundredThousandLines) {
@@ -225,9 +217,7 @@ TEST(HostilePeerBurst, HundredThousandLines) {
     EXPECT_TRUE(victim.server.ClientConnected());
     EXPECT_EQ(victim.Files(), before);
     EXPECT_TRUE(victim.Launches().empty());
-    auto status = victim.Quit();
-    ASSERT_TRUE(status.has_value());
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    khub::test::ExpectQuitsCleanly(victim);
 }
 
 TEST(HostilePeerBigChannel, NamesOfTenThousandAndThousandHostAnnouncements) {
@@ -253,9 +243,7 @@ TEST(HostilePeerBigChannel, NamesOfTenThousandAndThousandHostAnnouncements) {
 
     EXPECT_TRUE(victim.server.ClientConnected());
     EXPECT_EQ(victim.Files(), before);
-    auto status = victim.Quit();
-    ASSERT_TRUE(status.has_value());
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    khub::test::ExpectQuitsCleanly(victim);
 }
 
 }  // namespace

@@ -1,13 +1,12 @@
-// k-hub-cli against a real ircd-ircu: what ends a connection, a second copy with the same
-// name, and a quiet connection that the server keeps pinging.
+// k-hub-cli against a real ircd-ircu: registration and the title as voice and op change,
+// what ends a connection, a second copy with the same name, and a quiet connection that the
+// server keeps pinging.
 
 #include <gtest/gtest.h>
 
 #include <regex>
 
-#include "support/CliProcess.h"
-#include "support/IrcTestClient.h"
-#include "support/IrcuServer.h"
+#include "support/IrcuChannelTest.h"
 
 using namespace std::chrono_literals;
 using khub::test::CliProcess;
@@ -16,27 +15,14 @@ using khub::test::IrcuServer;
 
 namespace {
 
-class IrcConnection : public ::testing::Test {
+class IrcConnection : public khub::test::IrcuChannelTest {
   protected:
-    void StartServer(IrcuServer::Options options = {}) {
-        server = std::make_unique<IrcuServer>(options);
-        if (!server->ok()) GTEST_SKIP() << server->error();
-        ASSERT_TRUE(op.Connect(server->port()));
-        ASSERT_TRUE(op.Register("Ivan"));
-        ASSERT_TRUE(op.Oper());
-        ASSERT_TRUE(op.Join());
-    }
-
     // A player in the lobby.
     std::unique_ptr<CliProcess> JoinedPlayer(const std::string& name) {
         auto cli = std::make_unique<CliProcess>(CliProcess::PlayerSettings(name, server->port()));
         cli->Send("connect");
         EXPECT_TRUE(cli->WaitForLine("title: K-Hub I - 1 users online")) << cli->OutputText();
         return cli;
-    }
-
-    void ExpectLine(CliProcess& cli, const std::string& text) {
-        EXPECT_TRUE(cli.WaitForLine(text)) << "no \"" << text << "\" in:\n" << cli.OutputText();
     }
 
     // The connection was reset, and then the player was told why (box).
@@ -46,10 +32,33 @@ class IrcConnection : public ::testing::Test {
         cli.Send("disconnect");
         ExpectLine(cli, "refused: disconnect (not connected)");
     }
-
-    std::unique_ptr<IrcuServer> server;
-    IrcTestClient op;
 };
+
+TEST_F(IrcConnection, RegistersJoinsAndTheTitleFollowsVoiceAndOp) {
+    StartServer();
+    auto alice = std::make_unique<CliProcess>(CliProcess::PlayerSettings("Alice", server->port()));
+    alice->Send("connect");
+    ExpectLine(*alice, "title: K-Hub I - connecting.");
+    ExpectLine(*alice, "title: K-Hub I - connecting. (Attempt: #1)");
+    ExpectLine(*alice, "title: K-Hub I - connecting..");
+    ExpectLine(*alice, "title: K-Hub I - connecting...");
+    ExpectLine(*alice, "log: USERIP: IPAddress set as \"127.0.0.1\".");
+    ExpectLine(*alice, "log: <Alice> joins...");
+    ExpectLine(*alice, "title: K-Hub I - 1 users online");  // the channel operator
+    ASSERT_TRUE(op.WaitForText(":Alice!KHubUser@127.0.0.1 JOIN #K-HubI"));
+
+    ASSERT_TRUE(op.OpMode("#K-HubI", "+v", "Alice"));
+    ExpectLine(*alice, "title: K-Hub I - 2 users online");
+    ASSERT_TRUE(op.OpMode("#K-HubI", "-v", "Alice"));
+    ExpectLine(*alice, "title: K-Hub I - 1 users online");
+    ASSERT_TRUE(op.OpMode("#K-HubI", "+o", "Alice"));
+    ExpectLine(*alice, "title: K-Hub I - 2 users online");
+    ASSERT_TRUE(op.OpMode("#K-HubI", "-o", "Alice"));
+    ExpectLine(*alice, "title: K-Hub I - 1 users online");
+    alice->Send("quit");
+    ASSERT_TRUE(op.WaitForText(":Alice!KHubUser@127.0.0.1 QUIT :"));
+    EXPECT_EQ(alice->WaitForExit(), 0);
+}
 
 TEST_F(IrcConnection, KickOfOurselvesResetsAndConnectingAgainWorks) {
     StartServer();

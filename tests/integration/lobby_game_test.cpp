@@ -10,9 +10,7 @@
 #include <fstream>
 #include <thread>
 
-#include "support/CliProcess.h"
-#include "support/IrcTestClient.h"
-#include "support/IrcuServer.h"
+#include "support/IrcuChannelTest.h"
 #include "support/TempDir.h"
 
 namespace khub::test {
@@ -108,17 +106,9 @@ struct Player {
     CliProcess cli;
 };
 
-class LobbyGameTest : public ::testing::Test {
+class LobbyGameTest : public khub::test::IrcuChannelTest {
   protected:
-    void SetUp() override {
-        if (IrcuServer::BinaryPath().empty()) GTEST_SKIP() << "ircd-ircu is not installed";
-        server = std::make_unique<IrcuServer>();
-        if (!server->ok()) GTEST_SKIP() << server->error();
-        ASSERT_TRUE(op.Connect(server->port()));
-        ASSERT_TRUE(op.Register("Ivan"));
-        ASSERT_TRUE(op.Oper());
-        ASSERT_TRUE(op.Join());
-    }
+    void SetUp() override { StartServer(); }
 
     // Connects the player, waits until it is in the lobby and has voice.
     void Enter(Player& p) {
@@ -130,9 +120,6 @@ class LobbyGameTest : public ::testing::Test {
         ASSERT_TRUE(op.OpMode("#K-HubI", "+v", p.nick));
         ASSERT_TRUE(p.cli.WaitForText("+v " + p.nick)) << p.cli.OutputText();
     }
-
-    std::unique_ptr<IrcuServer> server;
-    IrcTestClient op;
 };
 
 TEST_F(LobbyGameTest, AWholeGameFromCreateToClose) {
@@ -196,37 +183,6 @@ TEST_F(LobbyGameTest, AWholeGameFromCreateToClose) {
     auto left = std::chrono::steady_clock::now();
     ASSERT_TRUE(bob.cli.WaitForLine("window: close join", 15s));
     EXPECT_GE(std::chrono::steady_clock::now() - left, 10s);
-    EXPECT_TRUE(bob.Games().empty());
-}
-
-TEST_F(LobbyGameTest, RefusedJoinKickAndAHostWhoQuits) {
-    Player alice("Alice", server->port(), {{"options", {{"blacklist", "Carol"}}}});
-    Player bob("Bobby", server->port());
-    Player carol("Carol", server->port());
-    Enter(alice);
-    Enter(bob);
-    Enter(carol);
-
-    alice.cli.Send("create Blacklisted Game");
-    ASSERT_TRUE(carol.WaitForGame("Blacklisted Game\tAlice\t1/2"));
-    carol.cli.Send("join Alice");
-    ASSERT_TRUE(carol.cli.WaitForLine("window: close join", 10s)) << carol.cli.OutputText();
-    ASSERT_TRUE(carol.cli.WaitForLine("box: Your attempt to join was ignored."));
-
-    ASSERT_TRUE(bob.WaitForGame("Blacklisted Game\tAlice\t1/2"));
-    bob.cli.Send("join Alice");
-    ASSERT_TRUE(alice.cli.WaitForLine("chat: Bobby has joined."));
-    alice.cli.Send("kick");
-    ASSERT_TRUE(bob.cli.WaitForLine("chat: Alice has kicked you.")) << bob.cli.OutputText();
-    ASSERT_TRUE(bob.cli.WaitForLine("window: close join", 15s));
-    ASSERT_TRUE(bob.WaitForGame("Blacklisted Game\tAlice\t1/2"));
-
-    bob.cli.Send("join Alice");
-    ASSERT_TRUE(alice.cli.WaitForLine("chat: Bobby has joined."));
-    ASSERT_TRUE(bob.WaitForGame("Blacklisted Game\tAlice\t2/2"));
-    alice.cli.Send("quit");
-    ASSERT_TRUE(bob.cli.WaitForLine("chat: Alice has left.", 10s)) << bob.cli.OutputText();
-    ASSERT_TRUE(bob.cli.WaitForLine("window: close join", 15s));
     EXPECT_TRUE(bob.Games().empty());
 }
 

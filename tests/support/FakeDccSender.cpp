@@ -9,21 +9,13 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "support/LoopbackPort.h"
+
 namespace khub::test {
 
 FakeDccSender::FakeDccSender(std::string content, std::size_t dropAfter)
     : content_(std::move(content)), dropAfter_(dropAfter) {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(listenFd_, 1) != 0) {
-        throw std::runtime_error("cannot listen on 127.0.0.1");
-    }
-    socklen_t len = sizeof addr;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    listenFd_ = ListenOnLoopback(&port_, 1);
 }
 
 FakeDccSender::~FakeDccSender() {
@@ -47,6 +39,20 @@ void FakeDccSender::Run(int timeoutMs) {
     std::size_t sent = 0;
     unsigned char ack[4];
     std::size_t ackFill = 0;
+    // Takes in what acknowledgements have arrived; false once the receiver is gone.
+    auto readAcks = [&] {
+        char buf[256];
+        ssize_t r = ::recv(fd, buf, sizeof buf, 0);
+        if (r <= 0) return false;
+        for (ssize_t i = 0; i < r; ++i) {
+            ack[ackFill++] = static_cast<unsigned char>(buf[i]);
+            if (ackFill == 4) {
+                lastAck_ = (std::uint64_t{ack[0]} << 24) | (ack[1] << 16) | (ack[2] << 8) | ack[3];
+                ackFill = 0;
+            }
+        }
+        return true;
+    };
     bool dropped = false;
     while (pos < content_.size()) {
         std::size_t n = std::min<std::size_t>(1024, content_.size() - pos);
@@ -61,18 +67,7 @@ void FakeDccSender::Run(int timeoutMs) {
         sent += static_cast<std::size_t>(w);
         // Read whatever acknowledgements are there without stalling the stream.
         pollfd q{fd, POLLIN, 0};
-        while (::poll(&q, 1, 0) > 0) {
-            char buf[256];
-            ssize_t r = ::recv(fd, buf, sizeof buf, 0);
-            if (r <= 0) break;
-            for (ssize_t i = 0; i < r; ++i) {
-                ack[ackFill++] = static_cast<unsigned char>(buf[i]);
-                if (ackFill == 4) {
-                    lastAck_ =
-                        (std::uint64_t{ack[0]} << 24) | (ack[1] << 16) | (ack[2] << 8) | ack[3];
-                    ackFill = 0;
-                }
-            }
+        while (::poll(&q, 1, 0) > 0 && readAcks()) {
         }
     }
     if (dropped) {
@@ -86,16 +81,7 @@ void FakeDccSender::Run(int timeoutMs) {
     for (int waited = 0; waited < timeoutMs && lastAck_ < content_.size(); waited += 100) {
         pollfd q{fd, POLLIN, 0};
         if (::poll(&q, 1, 100) <= 0) continue;
-        char buf[256];
-        ssize_t r = ::recv(fd, buf, sizeof buf, 0);
-        if (r <= 0) break;
-        for (ssize_t i = 0; i < r; ++i) {
-            ack[ackFill++] = static_cast<unsigned char>(buf[i]);
-            if (ackFill == 4) {
-                lastAck_ = (std::uint64_t{ack[0]} << 24) | (ack[1] << 16) | (ack[2] << 8) | ack[3];
-                ackFill = 0;
-            }
-        }
+        if (!readAcks()) break;
     }
     ::close(fd);
 }

@@ -34,6 +34,20 @@ int FreeLoopbackPort() {
     return ntohs(a.sin_port);
 }
 
+int ListenOnLoopback(int* port, int backlog) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a = Loopback(0);
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        listen(fd, backlog) != 0) {
+        if (fd >= 0) close(fd);
+        throw std::runtime_error("cannot listen on 127.0.0.1");
+    }
+    socklen_t length = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+    *port = ntohs(a.sin_port);
+    return fd;
+}
+
 bool WaitUntilListening(int port, int timeoutMs) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {
