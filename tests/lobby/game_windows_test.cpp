@@ -269,6 +269,33 @@ TEST(JoinGameTest, StartParksRenamesLaunchesAndRestores) {
     EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
 }
 
+TEST(JoinGameTest, ASecondStartBeforeTheNamesCameBackRenamesAgain) {
+    LobbyHarness h;
+    h.JoinGame("Hoster");
+    WriteFile(h.romDir / "Mine.smc", "123456789");
+    WriteFile(h.romDir / "Their.smc", "a different game");
+    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+    h.Advance(7000);
+    ASSERT_EQ(h.process.spawns.size(), 1u);
+
+    // The host starts again while the first start's names are still lent out; the second
+    // emulator must still open our ROM under the host's name, after the first restore time.
+    h.Advance(28000);
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+    h.Advance(6999);
+    EXPECT_EQ(h.process.spawns.size(), 1u);
+    h.Advance(1);
+    ASSERT_EQ(h.process.spawns.size(), 2u);
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+    EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
+
+    h.Advance(31000);
+    EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+    EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
+}
+
 TEST(JoinGameTest, RenamesNeverDestroyAFile) {
     LobbyHarness h;
     h.JoinGame("Hoster");
@@ -386,6 +413,54 @@ TEST(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
     h.sent.clear();
     runOnThread(jobs[2]);
     EXPECT_TRUE(h.sent.empty());
+}
+
+}  // namespace
+}  // namespace khub::lobby
+
+namespace khub::lobby {
+namespace {
+
+TEST(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeIt) {
+    LobbyHarness h;
+    std::vector<std::function<void()>> jobs;
+    h.program.links.runWorker = [&](std::function<void()> job) { jobs.push_back(std::move(job)); };
+    h.JoinGame("Hoster");
+    WriteFile(h.romDir / "Mine.smc", "123456789");
+    WriteFile(h.romDir / "Their.smc", "a different game");
+    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+    EXPECT_TRUE(h.sent.empty());
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+
+    // The check answers first, then the START it held back acts: park, rename, launch.
+    ASSERT_EQ(jobs.size(), 1u);
+    jobs[0]();
+    h.loop.RunPending();
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|YES\r\n"});
+    EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
+
+    // A START during the six seconds waits for the first launch and then starts once more.
+    h.Advance(3000);
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.7");
+    h.Advance(4000);
+    ASSERT_EQ(h.process.spawns.size(), 1u);
+    EXPECT_EQ(h.process.spawns[0].argv.back(), "10.0.0.5");
+    h.Advance(7000);
+    ASSERT_EQ(h.process.spawns.size(), 2u);
+    EXPECT_EQ(h.process.spawns[1].argv.back(), "10.0.0.7");
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+
+    // A START held back dies with the game.
+    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.9");
+    JoinCancel(h.program);
+    ASSERT_EQ(jobs.size(), 2u);
+    jobs[1]();
+    h.Advance(60000);
+    EXPECT_EQ(h.process.spawns.size(), 2u);
+    EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "Lobby.h"
+#include "LobbyHooks.h"
 #include "RomCatalogue.h"
 #include "app/Program.h"
 #include "transfer/Transfer.h"
@@ -77,6 +78,20 @@ void ScheduleRestore(Program& program) {
     }
 }
 
+// The names an earlier start lent out come back now rather than 30 s after that start:
+// the folder must show every file under its own name before it is searched again or a new
+// start renames. False when a file still carries a borrowed name.
+bool FinishPendingRestore(Program& program) {
+    LobbyRuntime& r = program.lobby;
+    if (r.restoreLocal == 0 && r.restoreTemp == 0) return true;
+    program.loop.Cancel(r.restoreLocal);
+    program.loop.Cancel(r.restoreTemp);
+    r.restoreLocal = 0;
+    r.restoreTemp = 0;
+    UndoRenamesNow(program);
+    return !r.romRenamed && !r.romParked;
+}
+
 void StopClientStart(Program& program) {
     LobbyRuntime& r = program.lobby;
     bool pending = r.clientPrepare != 0 || r.clientStart != 0;
@@ -84,7 +99,14 @@ void StopClientStart(Program& program) {
     program.loop.Cancel(r.clientStart);
     r.clientPrepare = 0;
     r.clientStart = 0;
+    r.heldHostNotices.clear();
     if (pending) UndoRenamesNow(program);
+}
+
+void RefuseStart(Program& program) {
+    program.ui.ShowMessage(
+        "ERROR: The game could not be given the host's file name, so it was not started.",
+        BoxIcon::Error);
 }
 
 void EndClientTimers(Program& program) {
@@ -134,9 +156,15 @@ void Launch(Program& program, std::string file, std::string address) {
     program.lobby.clientStart = 0;
     LaunchEmulator(program, 'C', file, address);
     ScheduleRestore(program);
+    ReplayHeldHostNotices(program);
 }
 
 }  // namespace
+
+bool ClientBusyWithHost(const Program& program) {
+    const LobbyRuntime& r = program.lobby;
+    return r.scan != nullptr || r.clientPrepare != 0 || r.clientStart != 0;
+}
 
 void GameListClick(Program& program, int row, bool doubleClick) {
     program.games.Select(row);
@@ -263,6 +291,7 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
     ClientGameState& c = program.client;
     StopScan(program);
     c.localRomFile.clear();
+    FinishPendingRestore(program);
     if (!IsSafeRomFileName(file) || file.size() > 199) {
         program.log.DebugLog(
             "\x034Refused the game file name \"%s\": it must name a file inside the ROM "
@@ -344,6 +373,7 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
                               result.folderError.c_str());
             }
             AnswerMatch(program, host, result.found);
+            ReplayHeldHostNotices(program);
         });
     };
     if (program.links.runWorker) {
@@ -387,14 +417,6 @@ void StartClientGame(Program& program, const std::string& hostAddress, bool four
         return;
     }
     LobbyRuntime& r = program.lobby;
-    if (r.clientPrepare != 0 || r.clientStart != 0) {
-        program.log.DebugLog("Ignored START: the emulator is already being started.\r\n");
-        return;
-    }
-    if (r.scan) {
-        program.log.DebugLog("Ignored START: the ROM is still being looked for.\r\n");
-        return;
-    }
     std::string protocol = ReadNetplayProtocol(program);
     if (fourthField && protocol == "U") protocol = "T";
     if (!fourthField && protocol == "T") protocol = "U";
@@ -410,8 +432,11 @@ void StartClientGame(Program& program, const std::string& hostAddress, bool four
         program.lobby.clientStart = program.loop.PostDelayed(
             seconds(6), [&program, file, hostAddress] { Launch(program, file, hostAddress); });
     };
-    bool restoresPending = r.restoreLocal != 0 || r.restoreTemp != 0;
-    if (c.localRomFile.empty() || restoresPending) {
+    if (!FinishPendingRestore(program)) {
+        RefuseStart(program);
+        return;
+    }
+    if (c.localRomFile.empty()) {
         launchLater();
         return;
     }
@@ -424,9 +449,8 @@ void StartClientGame(Program& program, const std::string& hostAddress, bool four
         r.clientPrepare = 0;
         if (!RenameLogged(program, r.romLocalPath, r.romWantedPath)) {
             UndoRenamesNow(program);
-            program.ui.ShowMessage(
-                "ERROR: The game could not be given the host's file name, so it was not started.",
-                BoxIcon::Error);
+            RefuseStart(program);
+            ReplayHeldHostNotices(program);
             return;
         }
         r.romRenamed = true;
@@ -435,9 +459,7 @@ void StartClientGame(Program& program, const std::string& hostAddress, bool four
     if (rom::FileExists(r.romWantedPath)) {
         program.log.DebugLog("A game with that name already exists.\r\n");
         if (!RenameLogged(program, r.romWantedPath, r.romTempPath)) {
-            program.ui.ShowMessage(
-                "ERROR: The game could not be given the host's file name, so it was not started.",
-                BoxIcon::Error);
+            RefuseStart(program);
             return;
         }
         r.romParked = true;

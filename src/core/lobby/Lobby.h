@@ -52,6 +52,8 @@ bool ReportMissingRomFolder(Program& program, const std::string& folder,
                             const std::string& consequence);
 bool LaunchEmulator(Program& program, char role, const std::string& romFile,
                     const std::string& peer);
+// The ROM check of the host's last GAME has not answered, or the emulator is being started.
+bool ClientBusyWithHost(const Program& program);
 // The client's start after START: host's letter, renames, 6 s, launch, names back.
 void StartClientGame(Program& program, const std::string& hostAddress, bool fourthField);
 

@@ -50,9 +50,50 @@ bool FromClientPartner(Program& program, const std::string& sender, const char* 
     return false;
 }
 
+// The host's lines act in the order it sent them. The ROM check and the start of the
+// emulator take time, and a START must not overtake them: it waits, and so does every GAME
+// or START from the host behind it.
+bool HoldForClientBusy(Program& program, const IrcLineParts& line) {
+    if (!program.windows.client || line.nick.empty() ||
+        line.nick != program.client.joinedHostNick) {
+        return false;
+    }
+    const bool start = HasLobbyTag(line.trailing, LobbyVerb::Start);
+    if (!start && !HasLobbyTag(line.trailing, LobbyVerb::Game)) return false;
+    auto& held = program.lobby.heldHostNotices;
+    if (held.empty() && !(start && ClientBusyWithHost(program))) return false;
+    held.push_back(line);
+    program.log.DebugLog(
+        "Holding %s from %s until the ROM check or the start before it is done.\r\n",
+        start ? "START" : "GAME", line.nick.c_str());
+    return true;
+}
+
+bool TakePrivateNotice(Program& program, const IrcLineParts& line);
+
 }  // namespace
 
 bool HandlePrivateNotice(Program& program, const IrcLineParts& line) {
+    if (line.nick == program.conn.ownNick || !IsLobbyMessage(line.trailing)) return false;
+    if (HoldForClientBusy(program, line)) return true;
+    return TakePrivateNotice(program, line);
+}
+
+void ReplayHeldHostNotices(Program& program) {
+    LobbyRuntime& r = program.lobby;
+    if (r.replayingHeldNotices) return;
+    r.replayingHeldNotices = true;
+    while (!r.heldHostNotices.empty() && !ClientBusyWithHost(program)) {
+        IrcLineParts line = std::move(r.heldHostNotices.front());
+        r.heldHostNotices.pop_front();
+        TakePrivateNotice(program, line);
+    }
+    r.replayingHeldNotices = false;
+}
+
+namespace {
+
+bool TakePrivateNotice(Program& program, const IrcLineParts& line) {
     const std::string& sender = line.nick;
     const std::string& text = line.trailing;
     if (sender == program.conn.ownNick || !IsLobbyMessage(text)) return false;
@@ -131,6 +172,8 @@ bool HandlePrivateNotice(Program& program, const IrcLineParts& line) {
     }
     return false;
 }
+
+}  // namespace
 
 bool HandleChannelNotice(Program& program, const IrcLineParts& line) {
     const std::string& sender = line.nick;

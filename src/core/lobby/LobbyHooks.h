@@ -14,8 +14,11 @@ namespace khub::lobby {
 
 // A NOTICE to the channel (target "#..." or "@#..."/"+#..."). True when a lobby rule took it.
 bool HandleChannelNotice(Program& program, const IrcLineParts& line);
-// A NOTICE to us. True when a lobby rule took it.
+// A NOTICE to us. True when a lobby rule took it (or holds it for later, see below).
 bool HandlePrivateNotice(Program& program, const IrcLineParts& line);
+// The client's ROM check has answered or its start has launched: the host's lines held
+// meanwhile take effect now, in order, until one of them makes the client busy again.
+void ReplayHeldHostNotices(Program& program);
 // Plain private text (not CTCP). True when it was the game partner's chat and was shown.
 bool HandlePartnerChat(Program& program, const std::string& nick, const std::string& text);
 // nick left the lobby (QUIT, PART of the lobby, KICK from the lobby).
