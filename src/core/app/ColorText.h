@@ -12,6 +12,14 @@
 namespace khub {
 
 inline constexpr char kColorCode = '\x03';
+
+// Colour codes to paste into format texts: KHUB_COLOR(4) "text" is code 3 and colour 4
+// (red). The code byte and its number stay separate literals because "\x03" followed by a
+// hex digit in one literal is read as one byte ("\x03" "4" is two bytes, the merged form is
+// 0x34, a plain '4'). The text after a colour number must not start with a digit.
+#define KHUB_COLOR(number) "\x03" #number
+// A bare code: back to the first colour of the line.
+#define KHUB_COLOR_BACK "\x03"
 inline constexpr int kDefaultColorIndex = 1;
 
 const std::array<Rgb, 16>& ColorTable();

@@ -6,6 +6,7 @@
 #include "Lobby.h"
 #include "LobbyHooks.h"
 #include "RomCatalogue.h"
+#include "app/ColorText.h"
 #include "app/Program.h"
 #include "transfer/Transfer.h"
 
@@ -32,8 +33,7 @@ bool RenameLogged(Program& program, const std::string& from, const std::string& 
     std::string error;
     if (rom::RenameNoReplace(from, to, &error)) return true;
     program.log.DebugLog(
-        "\x03"
-        "4Could not rename \"%s\" to \"%s\": %s. Both files stay as they are.\r\n",
+        KHUB_COLOR(4) "Could not rename \"%s\" to \"%s\": %s. Both files stay as they are.\r\n",
         from.c_str(), to.c_str(), error.c_str());
     return false;
 }
@@ -63,18 +63,22 @@ void ScheduleRestore(Program& program) {
         program.log.DebugLog("Restoring temp file. Renaming \"%s\" to \"%s\".\r\n",
                              r.romTempPath.c_str(), r.romWantedPath.c_str());
         program.log.DebugLog("Waiting %i seconds (%ims) to rename.\r\n", 31, 31000);
-        r.restoreTemp = program.loop.PostDelayed(seconds(31), [&program] {
-            LobbyRuntime& r = program.lobby;
-            r.restoreTemp = 0;
-            // Only once the ROM has its own name back does the parked file get its name.
-            if (r.romRenamed) {
-                program.log.DebugLog(
-                    "\x034\"%s\" still holds the game; \"%s\" keeps its temporary name.\r\n",
+        r.restoreTemp =
+            program.loop.PostDelayed(seconds(31),
+                                     [&program] {
+                                         LobbyRuntime& r = program.lobby;
+                                         r.restoreTemp = 0;
+                                         // Only once the ROM has its own name back does the parked
+                                         // file get its name.
+                                         if (r.romRenamed) {
+                                             program.log.DebugLog(
+                    KHUB_COLOR(4) "\"%s\" still holds the game; \"%s\" keeps its temporary name.\r\n",
                     r.romWantedPath.c_str(), r.romTempPath.c_str());
-                return;
-            }
-            if (RenameLogged(program, r.romTempPath, r.romWantedPath)) r.romParked = false;
-        });
+                                             return;
+                                         }
+                                         if (RenameLogged(program, r.romTempPath, r.romWantedPath))
+                                             r.romParked = false;
+                                     });
     }
 }
 
@@ -235,12 +239,7 @@ void JoinSend(Program& program, const std::string& rawText) {
     if (!program.windows.client) return;
     std::string text = rawText.substr(0, 1023);
     SendLine(program, FormatChatLine(program.client.joinedHostNick, text));
-    const std::string& own = program.conn.ownNick;
-    if (UserLevel(program, own) >= 3) {
-        JoinWindowLog(program, "\x03<\x034[MOD]\x03 %s> %s\r\n", own.c_str(), text.c_str());
-    } else {
-        JoinWindowLog(program, "<%s> %s\r\n", own.c_str(), text.c_str());
-    }
+    JoinWindowLog(program, "%s", ChatPaneLine(program, program.conn.ownNick, text).c_str());
     program.ui.SetControlText(WindowId::JoinGame, control::kJoinChatEdit, "");
     EnableJoinControl(program, control::kSend, false);
 }
@@ -294,7 +293,7 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
     FinishPendingRestore(program);
     if (!IsSafeRomFileName(file) || file.size() > 199) {
         program.log.DebugLog(
-            "\x034Refused the game file name \"%s\": it must name a file inside the ROM "
+            KHUB_COLOR(4) "Refused the game file name \"%s\": it must name a file inside the ROM "
             "folder.\r\n",
             file.c_str());
         c.wantedRomFile.clear();
@@ -313,7 +312,7 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
     program.ui.SetWindowTitle(WindowId::JoinGame, "Join Game [" + c.joinGameTitle + "]");
 
     if (!IsCrcText(c.wantedRomCrc)) {
-        program.log.DebugLog("\x034The host's CRC \"%s\" is not a CRC text.\r\n",
+        program.log.DebugLog(KHUB_COLOR(4) "The host's CRC \"%s\" is not a CRC text.\r\n",
                              c.wantedRomCrc.c_str());
         AnswerMatch(program, sender, false);
         return;
@@ -365,8 +364,7 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
                 // A folder missing from the start has its log line and box already.
                 if (!folderReported) {
                     program.log.DebugLog(
-                        "\x034"
-                        "ERROR: Cannot read the ROM folder \"%s\": %s.\r\n",
+                        KHUB_COLOR(4) "ERROR: Cannot read the ROM folder \"%s\": %s.\r\n",
                         folder.c_str(), result.folderError.c_str());
                 }
                 JoinWindowLog(program, "Cannot read the ROM folder \"%s\": %s.\r\n", folder.c_str(),
@@ -412,7 +410,7 @@ void ClientHostGone(Program& program, const std::string& sender) {
 
 void StartClientGame(Program& program, const std::string& hostAddress, bool fourthField) {
     if (!IsDottedIpv4(hostAddress)) {
-        program.log.DebugLog("\x034Refused START: \"%s\" is not an IPv4 address.\r\n",
+        program.log.DebugLog(KHUB_COLOR(4) "Refused START: \"%s\" is not an IPv4 address.\r\n",
                              hostAddress.c_str());
         return;
     }
@@ -425,7 +423,7 @@ void StartClientGame(Program& program, const std::string& hostAddress, bool four
     ClientGameState& c = program.client;
     std::string file = c.wantedRomFile;
     if (!IsSafeRomFileName(file)) {
-        program.log.DebugLog("\x034Refused START: no game has been agreed.\r\n");
+        program.log.DebugLog(KHUB_COLOR(4) "Refused START: no game has been agreed.\r\n");
         return;
     }
     auto launchLater = [&program, file, hostAddress] {

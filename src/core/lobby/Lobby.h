@@ -21,6 +21,8 @@ bool SendLine(Program& program, const std::string& line);
 int UserLevel(Program& program, const std::string& nick);
 void HostWindowLog(Program& program, const char* format, ...) KHUB_PRINTF(2, 3);
 void JoinWindowLog(Program& program, const char* format, ...) KHUB_PRINTF(2, 3);
+// A game window's chat line for nick's text; a moderator's nick carries a red "[MOD]".
+std::string ChatPaneLine(Program& program, const std::string& nick, const std::string& text);
 // Adds or updates the row of one hosted game, with the list's log lines.
 void PutGameRow(Program& program, const std::string& game, const std::string& host, bool full);
 void RemoveGameRow(Program& program, const std::string& host);

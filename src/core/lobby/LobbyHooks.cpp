@@ -4,6 +4,7 @@
 #include "LobbyHooks.h"
 
 #include "Lobby.h"
+#include "app/ColorText.h"
 #include "app/Program.h"
 #include "transfer/Transfer.h"
 
@@ -201,16 +202,11 @@ bool HandlePartnerChat(Program& program, const std::string& nick, const std::str
     bool toClient =
         !toHost && program.windows.client && !nick.empty() && nick == program.client.joinedHostNick;
     if (!toHost && !toClient) return false;
-    const char* format =
-        UserLevel(program, nick) >= 3 ? "\x03<\x034[MOD]\x03 %s> %s\r\n" : "<%s> %s\r\n";
+    std::string line = ChatPaneLine(program, nick, text);
     if (toHost) {
-        HostWindowLog(program, format, nick.c_str(), text.c_str());
+        HostWindowLog(program, "%s", line.c_str());
     } else {
-        JoinWindowLog(program, format, nick.c_str(), text.c_str());
-    }
-    if (program.playTextSound) {
-        std::string file = program.Settings().GetStringCut("host", "textsoundfile", 2048);
-        if (!file.empty()) program.ui.PlaySound(file);
+        JoinWindowLog(program, "%s", line.c_str());
     }
     return true;
 }
@@ -277,9 +273,9 @@ void HandleUnknownCommand(Program& program, const std::string& command) {
     LobbyRuntime& r = program.lobby;
     if (!r.noWallvoices) {
         r.noWallvoices = true;
-        program.log.DebugLog(
-            "\x034The server does not know WALLVOICES: lobby announcements go to the channel as "
-            "NOTICE from now on.\r\n");
+        program.log.DebugLog(KHUB_COLOR(
+            4) "The server does not know WALLVOICES: lobby announcements go to the channel as "
+               "NOTICE from now on.\r\n");
     }
     // The announcement the server refused goes out again the new way.
     if (!r.unansweredWallvoices.empty()) {

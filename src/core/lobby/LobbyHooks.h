@@ -19,7 +19,8 @@ bool HandlePrivateNotice(Program& program, const IrcLineParts& line);
 // The client's ROM check has answered or its start has launched: the host's lines held
 // meanwhile take effect now, in order, until one of them makes the client busy again.
 void ReplayHeldHostNotices(Program& program);
-// Plain private text (not CTCP). True when it was the game partner's chat and was shown.
+// Plain private text (not CTCP). True when it was the game partner's chat and was shown;
+// the caller plays the chat sound.
 bool HandlePartnerChat(Program& program, const std::string& nick, const std::string& text);
 // nick left the lobby (QUIT, PART of the lobby, KICK from the lobby).
 void HandleDeparture(Program& program, const std::string& nick);
