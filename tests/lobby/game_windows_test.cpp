@@ -48,6 +48,60 @@ TEST(CreateGameTest, NameRules) {
     EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate));
 }
 
+TEST(CreateGameTest, OkWaitsWhileAJoinedGameIsOpen) {
+    LobbyHarness h;
+    OpenCreateGame(h.program);
+    h.JoinGame("Hoster");
+    EXPECT_FALSE(CreateGameOk(h.program, "My Game", false));
+    EXPECT_EQ(h.ui.Boxes().size(), 1u);
+    EXPECT_TRUE(h.sent.empty());
+    EXPECT_LT(h.program.games.FindGameRow("Me"), 0);
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::CreateGame));
+
+    JoinCancel(h.program);
+    h.sent.clear();
+    EXPECT_TRUE(CreateGameOk(h.program, "My Game", false));
+    EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|HOST|My Game\r\n"});
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::HostGame));
+}
+
+// '|' splits the GAME and HOST fields, '"' ends the quoted name of a DCC SEND, and a line
+// break ends the IRC line: such a ROM is refused where it is chosen, with a box.
+TEST(HostGameTest, ARomWhoseNameCannotTravelIsRefusedWhereItIsChosen) {
+    for (const char* name : {"Bar|Baz.smc", "Say \"Hi\".smc", "Two\nLines.smc"}) {
+        SCOPED_TRACE(name);
+        LobbyHarness h;
+        WriteFile(h.romDir / name, "123456789");
+        WriteFile(h.romDir / "Good.smc", "123456789");
+        const std::string box =
+            std::string("ERROR: The ROM's file name \"") + name +
+            "\" cannot be sent to other players: a file name must not contain | or \" (or a "
+            "control character). Rename the file and choose it again.";
+
+        OpenCreateGame(h.program);
+        EXPECT_EQ(CreateGameChooseRom(h.program, (h.romDir / name).string()), "");
+        ASSERT_TRUE(CreateGameOk(h.program, "Typed Name", false));
+        EXPECT_EQ(h.program.host.hostRomFile, "");
+        EXPECT_EQ(h.ui.Boxes(),
+                  (std::vector<std::pair<std::string, BoxIcon>>{{box, BoxIcon::Error}}));
+
+        h.levels["Joe"] = 1;
+        h.Private("Joe", "K-Hub-3|CLIENT");
+        HostSelectBegin(h.program);
+        HostSelectEnd(h.program, (h.romDir / "Good.smc").string());
+        h.Private("Joe", "K-Hub-3|MATCH|YES");
+        h.Advance(10000);
+        h.sent.clear();
+        HostSelectBegin(h.program);
+        HostSelectEnd(h.program, (h.romDir / name).string());
+        EXPECT_TRUE(h.sent.empty());
+        EXPECT_EQ(h.program.host.hostRomFile, "Good.smc");
+        EXPECT_EQ(h.program.host.hostedGameName, "Good");
+        EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kStart));
+        EXPECT_EQ(h.ui.Boxes().size(), 2u);
+    }
+}
+
 TEST(HostGameTest, SelectSendsTheGameAndLocksForTenSeconds) {
     LobbyHarness h;
     h.levels["Joe"] = 1;

@@ -75,15 +75,16 @@ void HostSelectEnd(Program& program, const std::string& path) {
     r.selectOpen = false;
     if (!program.windows.host) return;
     program.host.disableDownload = r.selectSavedDisableDownload;
-    if (path.empty()) {
+    std::size_t sep = path.find_last_of('/');
+    std::string file = sep == std::string::npos ? path : path.substr(sep + 1);
+    if (file.size() > 199) file.resize(199);
+    // A refused ROM leaves the game as a cancelled chooser does.
+    if (path.empty() || RefuseUnsendableRomFile(program, file)) {
         if (!program.host.hostRomFile.empty() && r.selectStartWasEnabled) {
             EnableHostControl(program, control::kStart, true);
         }
         return;
     }
-    std::size_t sep = path.find_last_of('/');
-    std::string file = sep == std::string::npos ? path : path.substr(sep + 1);
-    if (file.size() > 199) file.resize(199);
     program.host.hostRomFile = file;
     program.host.hostRomCrc = rom::CrcTextOfFile(path);
     std::size_t dot = file.find_last_of('.');

@@ -36,6 +36,9 @@ bool IsPlayerFiltered(Program& program, const std::string& nick);
 void AnnounceHost(Program& program, bool wait);
 // HOST privately to nick, only while a game is hosted.
 void AnnounceHostTo(Program& program, const std::string& nick);
+// A ROM whose file name cannot travel in the lobby's messages: a box that names the
+// characters, and true. False (and nothing shown) for a name that can be offered.
+bool RefuseUnsendableRomFile(Program& program, const std::string& file);
 // An announcement box (header "Notice:..." or "Announcement:...") from a lobby message.
 void ShowAnnouncement(Program& program, const std::string& header, const std::string& text);
 

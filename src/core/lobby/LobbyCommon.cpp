@@ -43,6 +43,18 @@ int UserLevel(Program& program, const std::string& nick) {
     return program.links.userLevel ? program.links.userLevel(nick) : -1;
 }
 
+bool RefuseUnsendableRomFile(Program& program, const std::string& file) {
+    if (IsSendableRomFileName(file)) return false;
+    program.log.DebugLog(KHUB_COLOR(4) "Refused the ROM \"%s\": its name cannot be sent.\r\n",
+                         file.c_str());
+    program.ui.ShowMessage("ERROR: The ROM's file name \"" + file +
+                               "\" cannot be sent to other players: a file name must not "
+                               "contain | or \" (or a control character). Rename the file and "
+                               "choose it again.",
+                           BoxIcon::Error);
+    return true;
+}
+
 std::string ChatPaneLine(Program& program, const std::string& nick, const std::string& text) {
     if (UserLevel(program, nick) >= 3) {
         return KHUB_COLOR_BACK "<" KHUB_COLOR(4) "[MOD]" KHUB_COLOR_BACK " " + nick + "> " + text +
