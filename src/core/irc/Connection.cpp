@@ -64,6 +64,7 @@ void DropLink(Program& p, int how) {
     p.conn.connecting = false;
     p.conn.receiveLoopActive = false;
     p.conn.receiveThreadRunning = false;
+    lobby::ForgetServer(p);
     if (auto link = std::move(p.conn.link)) {
         link->inbox.Close();
         {

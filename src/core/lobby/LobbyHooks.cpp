@@ -285,4 +285,9 @@ void HandleUnknownCommand(Program& program, const std::string& command) {
     }
 }
 
+void ForgetServer(Program& program) {
+    program.lobby.noWallvoices = false;
+    program.lobby.unansweredWallvoices.clear();
+}
+
 }  // namespace khub::lobby

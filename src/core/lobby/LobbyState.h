@@ -98,6 +98,7 @@ struct LobbyRuntime {
     bool selectSavedDisableDownload = false;
     // What "..." chose in the open Create Game dialog; it becomes the game's ROM only at OK.
     std::string createRomFile, createRomCrc;
+    // Both belong to the current server connection and are forgotten with it.
     // The server knows no WALLVOICES: channel-wide messages go as NOTICE to the channel.
     bool noWallvoices = false;
     // The last WALLVOICES lines sent, oldest first, so that a 421 can resend its line.
