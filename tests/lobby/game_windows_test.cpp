@@ -494,9 +494,12 @@ TEST(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeIt) {
     EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|YES\r\n"});
     EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
 
-    // A START during the six seconds waits for the first launch and then starts once more.
+    // A START during the six seconds waits for the first launch and then starts once more,
+    // also when the host changed its nick meanwhile.
     h.Advance(3000);
     h.Private("Hoster", "K-Hub-3|START|10.0.0.7");
+    HandleNickChange(h.program, "Hoster", "Host2");
+    h.levels["Host2"] = 1;
     h.Advance(4000);
     ASSERT_EQ(h.process.spawns.size(), 1u);
     EXPECT_EQ(h.process.spawns[0].argv.back(), "10.0.0.5");
@@ -506,8 +509,8 @@ TEST(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeIt) {
     EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
 
     // A START held back dies with the game.
-    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
-    h.Private("Hoster", "K-Hub-3|START|10.0.0.9");
+    h.Private("Host2", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+    h.Private("Host2", "K-Hub-3|START|10.0.0.9");
     JoinCancel(h.program);
     ASSERT_EQ(jobs.size(), 2u);
     jobs[1]();

@@ -229,6 +229,7 @@ void HandleNickChange(Program& program, const std::string& oldNick, const std::s
     }
     if (!oldNick.empty() && oldNick == program.client.joinedHostNick) {
         program.client.joinedHostNick = newNick;
+        for (auto& held : program.lobby.heldHostNotices) held.nick = newNick;
         JoinWindowLog(program, "<%s> is now known as <%s>.\r\n", oldNick.c_str(), newNick.c_str());
     }
     if (!oldNick.empty() && oldNick == program.host.joinedClientNick) {
