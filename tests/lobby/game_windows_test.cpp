@@ -13,6 +13,15 @@ using khub::testing::ReadFile;
 using khub::testing::WriteFile;
 using V = std::vector<std::string>;
 
+// Joined Hoster's game, which chose Their.smc: our copy of it is Mine.smc, and another
+// game already carries the host's file name.
+void JoinWithOurRomUnderAnotherName(LobbyHarness& h) {
+    h.JoinGame("Hoster");
+    WriteFile(h.romDir / "Mine.smc", "123456789");
+    WriteFile(h.romDir / "Their.smc", "a different game");
+    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+}
+
 TEST(CreateGameTest, NameRules) {
     LobbyHarness h;
     CIni(h.program.settingsFilePath).SetString("Host", "gamename", "Saved Name");
@@ -291,10 +300,7 @@ TEST(JoinGameTest, GameAnswersMatchAndRefusesNamesOutsideTheFolder) {
 
 TEST(JoinGameTest, StartParksRenamesLaunchesAndRestores) {
     LobbyHarness h;
-    h.JoinGame("Hoster");
-    WriteFile(h.romDir / "Mine.smc", "123456789");
-    WriteFile(h.romDir / "Their.smc", "a different game");
-    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+    JoinWithOurRomUnderAnotherName(h);
     ASSERT_EQ(h.program.client.localRomFile, "Mine.smc");
     h.sent.clear();
 
@@ -325,10 +331,7 @@ TEST(JoinGameTest, StartParksRenamesLaunchesAndRestores) {
 
 TEST(JoinGameTest, ASecondStartBeforeTheNamesCameBackRenamesAgain) {
     LobbyHarness h;
-    h.JoinGame("Hoster");
-    WriteFile(h.romDir / "Mine.smc", "123456789");
-    WriteFile(h.romDir / "Their.smc", "a different game");
-    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+    JoinWithOurRomUnderAnotherName(h);
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
     h.Advance(7000);
     ASSERT_EQ(h.process.spawns.size(), 1u);
@@ -352,11 +355,8 @@ TEST(JoinGameTest, ASecondStartBeforeTheNamesCameBackRenamesAgain) {
 
 TEST(JoinGameTest, RenamesNeverDestroyAFile) {
     LobbyHarness h;
-    h.JoinGame("Hoster");
-    WriteFile(h.romDir / "Mine.smc", "123456789");
-    WriteFile(h.romDir / "Their.smc", "a different game");
+    JoinWithOurRomUnderAnotherName(h);
     WriteFile(h.romDir / "K-HUB_TEMPFILE", "left from a crash");
-    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5|1");
     h.Advance(60000);
     EXPECT_TRUE(h.process.spawns.empty());
@@ -429,8 +429,7 @@ namespace {
 
 TEST(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
     LobbyHarness h;
-    std::vector<std::function<void()>> jobs;
-    h.program.links.runWorker = [&](std::function<void()> job) { jobs.push_back(std::move(job)); };
+    auto& jobs = h.HoldWorkerJobs();
     auto runOnThread = [&](std::function<void()>& job) {
         std::thread worker(job);
         worker.join();
@@ -469,20 +468,10 @@ TEST(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
     EXPECT_TRUE(h.sent.empty());
 }
 
-}  // namespace
-}  // namespace khub::lobby
-
-namespace khub::lobby {
-namespace {
-
 TEST(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeIt) {
     LobbyHarness h;
-    std::vector<std::function<void()>> jobs;
-    h.program.links.runWorker = [&](std::function<void()> job) { jobs.push_back(std::move(job)); };
-    h.JoinGame("Hoster");
-    WriteFile(h.romDir / "Mine.smc", "123456789");
-    WriteFile(h.romDir / "Their.smc", "a different game");
-    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+    auto& jobs = h.HoldWorkerJobs();
+    JoinWithOurRomUnderAnotherName(h);
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
     EXPECT_TRUE(h.sent.empty());
     EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
