@@ -185,7 +185,7 @@ TEST(Logger, LongFormattedTextIsCutNotDropped) {
 }
 
 // "\x03" followed by a hex digit in one literal is one byte, not a colour code and its
-// number; such a literal shows a stray digit in the default colour. KHUB_COLOR avoids it.
+// number; such a literal shows a stray digit in the default colour. KHUB_COLORED avoids it.
 TEST(ColorCodeLiterals, NoHexEscapeRunsIntoTheDigitAfterIt) {
     const std::regex merged(R"(\\x[0-9a-fA-F]{2}[0-9a-fA-F])");
     std::vector<std::string> found;

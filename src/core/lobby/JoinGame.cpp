@@ -33,7 +33,7 @@ bool RenameLogged(Program& program, const std::string& from, const std::string& 
     std::string error;
     if (rom::RenameNoReplace(from, to, &error)) return true;
     program.log.DebugLog(
-        KHUB_COLOR(4) "Could not rename \"%s\" to \"%s\": %s. Both files stay as they are.\r\n",
+        KHUB_COLORED(4, "Could not rename \"%s\" to \"%s\": %s. Both files stay as they are.\r\n"),
         from.c_str(), to.c_str(), error.c_str());
     return false;
 }
@@ -47,6 +47,20 @@ void UndoRenamesNow(Program& program) {
     if (r.romParked && !r.romRenamed && RenameLogged(program, r.romTempPath, r.romWantedPath)) {
         r.romParked = false;
     }
+}
+
+void RestoreParkedFile(Program& program) {
+    LobbyRuntime& r = program.lobby;
+    r.restoreTemp = 0;
+    // Only once the ROM has its own name back does the parked file get its name.
+    if (r.romRenamed) {
+        program.log.DebugLog(KHUB_COLORED(4,
+                                          "\"%s\" still holds the game; \"%s\" keeps its "
+                                          "temporary name.\r\n"),
+                             r.romWantedPath.c_str(), r.romTempPath.c_str());
+        return;
+    }
+    if (RenameLogged(program, r.romTempPath, r.romWantedPath)) r.romParked = false;
 }
 
 void ScheduleRestore(Program& program) {
@@ -64,21 +78,7 @@ void ScheduleRestore(Program& program) {
                              r.romTempPath.c_str(), r.romWantedPath.c_str());
         program.log.DebugLog("Waiting %i seconds (%ims) to rename.\r\n", 31, 31000);
         r.restoreTemp =
-            program.loop.PostDelayed(seconds(31),
-                                     [&program] {
-                                         LobbyRuntime& r = program.lobby;
-                                         r.restoreTemp = 0;
-                                         // Only once the ROM has its own name back does the parked
-                                         // file get its name.
-                                         if (r.romRenamed) {
-                                             program.log.DebugLog(
-                    KHUB_COLOR(4) "\"%s\" still holds the game; \"%s\" keeps its temporary name.\r\n",
-                    r.romWantedPath.c_str(), r.romTempPath.c_str());
-                                             return;
-                                         }
-                                         if (RenameLogged(program, r.romTempPath, r.romWantedPath))
-                                             r.romParked = false;
-                                     });
+            program.loop.PostDelayed(seconds(31), [&program] { RestoreParkedFile(program); });
     }
 }
 
@@ -293,8 +293,9 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
     FinishPendingRestore(program);
     if (!IsSafeRomFileName(file) || file.size() > 199) {
         program.log.DebugLog(
-            KHUB_COLOR(4) "Refused the game file name \"%s\": it must name a file inside the ROM "
-            "folder.\r\n",
+            KHUB_COLORED(4,
+                         "Refused the game file name \"%s\": it must name a file inside the ROM "
+                         "folder.\r\n"),
             file.c_str());
         c.wantedRomFile.clear();
         c.wantedRomCrc.clear();
@@ -312,7 +313,7 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
     program.ui.SetWindowTitle(WindowId::JoinGame, "Join Game [" + c.joinGameTitle + "]");
 
     if (!IsCrcText(c.wantedRomCrc)) {
-        program.log.DebugLog(KHUB_COLOR(4) "The host's CRC \"%s\" is not a CRC text.\r\n",
+        program.log.DebugLog(KHUB_COLORED(4, "The host's CRC \"%s\" is not a CRC text.\r\n"),
                              c.wantedRomCrc.c_str());
         AnswerMatch(program, sender, false);
         return;
@@ -364,7 +365,7 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
                 // A folder missing from the start has its log line and box already.
                 if (!folderReported) {
                     program.log.DebugLog(
-                        KHUB_COLOR(4) "ERROR: Cannot read the ROM folder \"%s\": %s.\r\n",
+                        KHUB_COLORED(4, "ERROR: Cannot read the ROM folder \"%s\": %s.\r\n"),
                         folder.c_str(), result.folderError.c_str());
                 }
                 JoinWindowLog(program, "Cannot read the ROM folder \"%s\": %s.\r\n", folder.c_str(),
@@ -410,7 +411,7 @@ void ClientHostGone(Program& program, const std::string& sender) {
 
 void StartClientGame(Program& program, const std::string& hostAddress, bool fourthField) {
     if (!IsDottedIpv4(hostAddress)) {
-        program.log.DebugLog(KHUB_COLOR(4) "Refused START: \"%s\" is not an IPv4 address.\r\n",
+        program.log.DebugLog(KHUB_COLORED(4, "Refused START: \"%s\" is not an IPv4 address.\r\n"),
                              hostAddress.c_str());
         return;
     }
@@ -423,7 +424,7 @@ void StartClientGame(Program& program, const std::string& hostAddress, bool four
     ClientGameState& c = program.client;
     std::string file = c.wantedRomFile;
     if (!IsSafeRomFileName(file)) {
-        program.log.DebugLog(KHUB_COLOR(4) "Refused START: no game has been agreed.\r\n");
+        program.log.DebugLog(KHUB_COLORED(4, "Refused START: no game has been agreed.\r\n"));
         return;
     }
     auto launchLater = [&program, file, hostAddress] {

@@ -27,7 +27,7 @@ namespace khub::lobby {
 
 bool SendLine(Program& program, const std::string& line) {
     if (!program.links.sendLine) {
-        program.log.DebugLog(KHUB_COLOR(4) "Not connected: \"%s\" was not sent.\r\n",
+        program.log.DebugLog(KHUB_COLORED(4, "Not connected: \"%s\" was not sent.\r\n"),
                              line.substr(0, line.find('\r')).c_str());
         return false;
     }
@@ -45,7 +45,7 @@ int UserLevel(Program& program, const std::string& nick) {
 
 bool RefuseUnsendableRomFile(Program& program, const std::string& file) {
     if (IsSendableRomFileName(file)) return false;
-    program.log.DebugLog(KHUB_COLOR(4) "Refused the ROM \"%s\": its name cannot be sent.\r\n",
+    program.log.DebugLog(KHUB_COLORED(4, "Refused the ROM \"%s\": its name cannot be sent.\r\n"),
                          file.c_str());
     program.ui.ShowMessage("ERROR: The ROM's file name \"" + file +
                                "\" cannot be sent to other players: a file name must not "
@@ -57,8 +57,8 @@ bool RefuseUnsendableRomFile(Program& program, const std::string& file) {
 
 std::string ChatPaneLine(Program& program, const std::string& nick, const std::string& text) {
     if (UserLevel(program, nick) >= 3) {
-        return KHUB_COLOR_BACK "<" KHUB_COLOR(4) "[MOD]" KHUB_COLOR_BACK " " + nick + "> " + text +
-               "\r\n";
+        return KHUB_COLOR_BACK "<" KHUB_COLORED(4, "[MOD]") KHUB_COLOR_BACK " " + nick + "> " +
+               text + "\r\n";
     }
     return "<" + nick + "> " + text + "\r\n";
 }
@@ -204,7 +204,7 @@ bool ReportMissingRomFolder(Program& program, const std::string& folder,
     if (IsFolder(folder)) return false;
     std::string what = folder.empty() ? std::string("No ROM folder is set")
                                       : "The ROM folder \"" + folder + "\" does not exist";
-    program.log.DebugLog(KHUB_COLOR(4) "%s.\r\n", what.c_str());
+    program.log.DebugLog(KHUB_COLORED(4, "%s.\r\n"), what.c_str());
     program.ui.ShowMessage("ERROR: " + what + ", so " + consequence + ".\n\n" +
                                HowToFixSetting(keys::kRomPath, program.settingsFilePath),
                            BoxIcon::Error);
@@ -224,7 +224,7 @@ bool LaunchEmulator(Program& program, char role, const std::string& romFile,
     Process& process = program.links.process ? *program.links.process : SystemProcess();
     std::string error;
     if (!process.Spawn(programPath, argv, romFolder, &error)) {
-        program.log.DebugLog(KHUB_COLOR(4) "The emulator could not be started: %s\r\n",
+        program.log.DebugLog(KHUB_COLORED(4, "The emulator could not be started: %s\r\n"),
                              error.c_str());
         // The system's reason names neither the setting nor, for a missing working folder,
         // the right culprit.

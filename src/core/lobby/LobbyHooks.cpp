@@ -274,9 +274,10 @@ void HandleUnknownCommand(Program& program, const std::string& command) {
     LobbyRuntime& r = program.lobby;
     if (!r.noWallvoices) {
         r.noWallvoices = true;
-        program.log.DebugLog(KHUB_COLOR(
-            4) "The server does not know WALLVOICES: lobby announcements go to the channel as "
-               "NOTICE from now on.\r\n");
+        program.log.DebugLog(
+            KHUB_COLORED(4,
+                         "The server does not know WALLVOICES: lobby "
+                         "announcements go to the channel as NOTICE from now on.\r\n"));
     }
     // The announcement the server refused goes out again the new way.
     if (!r.unansweredWallvoices.empty()) {
