@@ -196,7 +196,7 @@ TEST_F(DccPair, WrongContentIsNotAMatch) {
     EXPECT_TRUE(bob_.ui().ControlEnabled(WindowId::JoinGame, control::kDownload));
 }
 
-TEST_F(DccPair, ResumeAndAcceptOnlyFromThePeerForItsPort) {
+TEST_F(DccPair, ResumeAndAcceptOnlyFromThePeerForItsOffer) {
     Prepare(RandomBytes(4096));
     alice_.program().transfer.timings.acceptTimeout = 300ms;
     OfferRomByDcc(alice_.program(), "Bob");
@@ -206,9 +206,18 @@ TEST_F(DccPair, ResumeAndAcceptOnlyFromThePeerForItsPort) {
     HandleDccResume(alice_.program(), "Bob", "\"Game.smc\" 1 100\x01");
     HandleDccResume(alice_.program(), "Bob", "\"Game.smc\"\x01");
     HandleDccResume(alice_.program(), "Bob", "\"Game.smc\" " + p + " 5000\x01");  // past the end
+    HandleDccResume(alice_.program(), "Bob", "\"Other.smc\" " + p + " 100\x01");
     EXPECT_TRUE(alice_.TakeSent().empty());
     EXPECT_FALSE(alice_.program().transfer.resumeRequested);
     EXPECT_TRUE(alice_.Logged("ERROR: The DCC RESUME from Bob carries no position; ignored."));
+
+    // One answer to one RESUME; a repeated one is not answered again.
+    HandleDccResume(alice_.program(), "Bob", "\"Game.smc\" " + p + " 100\x01");
+    HandleDccResume(alice_.program(), "Bob", "\"Game.smc\" " + p + " 200\x01");
+    EXPECT_EQ(alice_.TakeSent(), std::vector<std::string>{"PRIVMSG Bob :\x01"
+                                                          "DCC ACCEPT \"Game.smc\" " +
+                                                          p + " 100\x01"});
+    EXPECT_EQ(alice_.program().transfer.resumePosition, 100);
 
     // An ACCEPT nobody asked for changes nothing either.
     HandleDccAccept(bob_.program(), "Alice", "\"Game.smc\" " + p + " 0\x01");
