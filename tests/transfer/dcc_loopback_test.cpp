@@ -422,6 +422,21 @@ TEST_F(DccPair, ClosingTheWindowEndsASendPromptly) {
     EXPECT_FALSE(alice_.Logged("Finished."));
 }
 
+// The client stopping the transfer is news for the host, not an error to confirm.
+TEST_F(DccPair, AReceiverThatStopsIsReportedInTheHostsChat) {
+    Prepare(RandomBytes(8'000'000));
+    OfferRomByDcc(alice_.program(), "Bob");
+    RawPeer receiver;  // reads a little, then closes with our bytes unread
+    receiver.Receive(port_, rom_.size(), 10'240, RawPeer::AtStop::Close);
+    ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
+    EXPECT_TRUE(alice_.ui().Boxes().empty());
+    EXPECT_TRUE(alice_.Logged("ERROR: Could not send data."));
+    auto chat = alice_.ui().Lines(WindowId::HostGame, control::kHostChatLog);
+    ASSERT_EQ(chat.size(), 1u);
+    EXPECT_TRUE(chat[0].starts_with("Bob closed the transfer after ")) << chat[0];
+    EXPECT_TRUE(chat[0].ends_with(" of 8000000 bytes.\r\n")) << chat[0];
+}
+
 // Before anyone connects there is no File Transfer window to close; leaving the game
 // must still withdraw the offer rather than leave the port open for the accept timeout.
 TEST_F(DccPair, LeavingTheGameWithdrawsAnOfferNobodyTookYet) {

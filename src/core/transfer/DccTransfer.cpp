@@ -204,11 +204,10 @@ void EndSend(Program& program, SendEnd end, std::uint64_t acked) {
             break;
         case SendEnd::PeerClosed:
             program.log.DebugLog("ERROR: Could not send data.\r\n");
-            // A receiver that closes before the end is as gone as one that resets.
-            ShowError(program,
-                      FormatText("ERROR: %s closed the transfer after %llu of %lld bytes.",
+            // The client chose to stop; the host has nothing to do about it, so no box.
+            lobby::HostWindowLog(program, "%s closed the transfer after %llu of %lld bytes.\r\n",
                                  t.peerNick.c_str(), static_cast<unsigned long long>(acked),
-                                 static_cast<long long>(t.sendFileSize)));
+                                 static_cast<long long>(t.sendFileSize));
             break;
         case SendEnd::TimedOut:
             program.log.DebugLog("ERROR: Could not send data.\r\n");
