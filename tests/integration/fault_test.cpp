@@ -249,7 +249,8 @@ INSTANTIATE_TEST_SUITE_P(EachFault, RomFolderFault,
                                                                        : "ReplacedByAFile";
                          });
 
-// We host and send; the receiver goes away mid-transfer, with a reset or a plain close.
+// We host and send; the receiver goes away mid-transfer, with a reset or a plain close:
+// the host reads it in the game window's chat.
 enum class ReceiverEnd { Reset, Close };
 
 class DccReceiverDies : public ::testing::TestWithParam<ReceiverEnd> {};
@@ -312,8 +313,10 @@ TEST_P(DccReceiverDies, SenderReportsItKeepsTheRomAndCanOfferAgain) {
     }
     ::close(fd);
     EXPECT_TRUE(WaitOut(v, "window: close transfer", out, 60s));
-    EXPECT_TRUE(WaitOut(v, "box: ", out)) << "the host is told the transfer broke off";
+    EXPECT_TRUE(WaitOut(v, "chat: Mallory closed the transfer after ", out))
+        << "the host is told the transfer broke off";
     ASSERT_TRUE(v.Probe().has_value());
+    EXPECT_FALSE(WaitOut(v, "box: ", out, 0ms)) << "nothing for the host to confirm";
     EXPECT_EQ(v.Files(), before);
     EXPECT_TRUE(v.server.ClientConnected());
     // The next request is answered with a fresh offer.

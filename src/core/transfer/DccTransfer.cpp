@@ -4,7 +4,6 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
