@@ -767,9 +767,14 @@ void HandleDccSend(Program& program, const std::string& nick, const std::string&
 void HandleDccAccept(Program& program, const std::string& nick, const std::string& text) {
     TransferState& t = T(program);
     ResumeFields fields = ParseResumeFields(text);
-    bool answersOurResume = t.direction == TransferDirection::Receive && t.resumeSent &&
-                            nick == t.peerNick && fields.port == t.recvPeerPort &&
+    bool answersOurResume = t.resumeSent && nick == t.peerNick && fields.port == t.recvPeerPort &&
                             fields.position == t.recvResumeFrom;
+    if (t.direction != TransferDirection::Receive) {
+        // Also the late answer to a RESUME from 0 whose download is done already.
+        program.log.DebugLog("Ignored a DCC ACCEPT from %s: no download is running.\r\n",
+                             nick.c_str());
+        return;
+    }
     if (!answersOurResume || t.acceptReceived) {
         program.log.DebugLog("Ignored a DCC ACCEPT from %s that does not answer our RESUME.\r\n",
                              nick.c_str());
