@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "LobbyHarness.h"
@@ -114,10 +115,20 @@ TEST(HostGameTest, ARomWhoseNameCannotTravelIsRefusedWhereItIsChosen) {
 TEST(HostGameTest, SelectSendsTheGameAndLocksForTenSeconds) {
     LobbyHarness h;
     h.levels["Joe"] = 1;
-    h.HostGame();
-    h.Private("Joe", "K-Hub-3|CLIENT");
-    h.sent.clear();
     WriteFile(h.romDir / "Super Game (U).smc", "123456789");
+    // Made with a ROM: a joining client gets it at once, and Select waits for the answer.
+    OpenCreateGame(h.program);
+    CreateGameChooseRom(h.program, (h.romDir / "Super Game (U).smc").string());
+    ASSERT_TRUE(CreateGameOk(h.program, "Mario Kart", false));
+    h.Private("Joe", "K-Hub-3|CLIENT");
+    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kSelect));
+    h.Private("Joe", "K-Hub-3|MATCH|NO");
+    EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kSelect));
+    // A cancelled chooser leaves Start as it found it: off.
+    HostSelectBegin(h.program);
+    HostSelectEnd(h.program, "");
+    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kStart));
+    h.sent.clear();
 
     HostSelectBegin(h.program);
     EXPECT_TRUE(h.program.host.disableDownload);  // no GET while the chooser is open
@@ -144,6 +155,13 @@ TEST(HostGameTest, SelectSendsTheGameAndLocksForTenSeconds) {
     EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kStart));
     HostSelectEnd(h.program, "");
     EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kStart));
+
+    // Past the cooldown an answer gives Select back again.
+    h.Private("Joe", "K-Hub-3|LEFT");
+    h.Private("Joe", "K-Hub-3|CLIENT");
+    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kSelect));
+    h.Private("Joe", "K-Hub-3|MATCH|YES");
+    EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kSelect));
 }
 
 TEST(HostGameTest, StartLaunchesFirstThenTellsTheClient) {
@@ -279,6 +297,9 @@ TEST(JoinGameTest, GameAnswersMatchAndRefusesNamesOutsideTheFolder) {
     h.Private("Hoster", "K-Hub-3|GAME|Mine.smc|CBF43926|0");
     EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|YES\r\n"});
     EXPECT_EQ(h.program.client.localRomFile, "");
+    WriteFile(h.romDir / "Four.smc", "1234");  // its CRC has an 'A' in it
+    h.Private("Hoster", "K-Hub-3|GAME|Four.smc|9BE3E0A3|0");
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|YES\r\n"});
 
     h.Private("Hoster", "K-Hub-3|GAME|Missing|12345678|1");
     EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|NO\r\n"});
@@ -299,34 +320,71 @@ TEST(JoinGameTest, GameAnswersMatchAndRefusesNamesOutsideTheFolder) {
 }
 
 TEST(JoinGameTest, StartParksRenamesLaunchesAndRestores) {
-    LobbyHarness h;
-    JoinWithOurRomUnderAnotherName(h);
-    ASSERT_EQ(h.program.client.localRomFile, "Mine.smc");
-    h.sent.clear();
+    // The emulator reads the ROM under the host's name whatever the game does once it runs:
+    // the names come back only after their 30 and 31 seconds.
+    struct Row {
+        const char* name;
+        std::function<void(LobbyHarness&)> afterLaunch;
+    };
+    const Row rows[] = {
+        {"the game goes on", [](LobbyHarness&) {}},
+        {"the host leaves", [](LobbyHarness& h) { h.Channel("Hoster", "K-Hub-3|DONE"); }},
+        {"kicked", [](LobbyHarness& h) { h.Private("Hoster", "K-Hub-3|KICK"); }},
+        {"window closed", [](LobbyHarness& h) { JoinCancel(h.program); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        LobbyHarness h;
+        JoinWithOurRomUnderAnotherName(h);
+        ASSERT_EQ(h.program.client.localRomFile, "Mine.smc");
+        h.sent.clear();
 
-    CIni(h.program.settingsFilePath).SetString("options", "protocol", "T");
-    h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
-    // The wrong file is parked at once, the ROM takes the host's name a second later.
-    EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
-    EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
-    h.Advance(1000);
-    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
-    h.Advance(5999);
-    EXPECT_TRUE(h.process.spawns.empty());
-    h.Advance(1);
-    ASSERT_EQ(h.process.spawns.size(), 1u);
-    EXPECT_EQ(h.process.spawns[0].argv, (V{"/opt/emu/VOLTAW", "/UCLQ2", "Me",
-                                           (h.romDir / "Their.smc").string(), "10.0.0.5"}));
-    EXPECT_EQ(h.program.netplayProtocol, "U");  // the host's letter, not ours
+        h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+        // The wrong file is parked at once, the ROM takes the host's name a second later.
+        EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
+        EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
+        h.Advance(1000);
+        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+        h.Advance(5999);
+        EXPECT_TRUE(h.process.spawns.empty());
+        h.Advance(1);
+        ASSERT_EQ(h.process.spawns.size(), 1u);
+        EXPECT_EQ(h.process.spawns[0].argv, (V{"/opt/emu/VOLTAW", "/UCLQ2", "Me",
+                                               (h.romDir / "Their.smc").string(), "10.0.0.5"}));
 
-    h.Advance(29999);
-    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
-    h.Advance(1);
-    EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
-    EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
-    h.Advance(1000);
-    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
-    EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
+        row.afterLaunch(h);
+        h.Advance(29999);
+        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+        h.Advance(1);
+        EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
+        EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
+        h.Advance(1000);
+        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+        EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
+    }
+}
+
+// The client plays with the host's transport letter, not its own setting: "T" exactly when
+// START has a fourth field, of any content.
+TEST(JoinGameTest, TheClientTakesTheHostsTransportLetter) {
+    struct Row {
+        const char* ownSetting;
+        const char* startEnd;
+        const char* argument;
+    };
+    for (const Row& row :
+         {Row{"U", "|1", "/TCLQ2"}, Row{"U", "|x", "/TCLQ2"}, Row{"T", "", "/UCLQ2"}}) {
+        SCOPED_TRACE(std::string(row.ownSetting) + " START" + row.startEnd);
+        LobbyHarness h;
+        h.JoinGame("Hoster");
+        WriteFile(h.romDir / "Game.smc", "123456789");
+        h.Private("Hoster", "K-Hub-3|GAME|Game.smc|CBF43926|0");
+        CIni(h.program.settingsFilePath).SetString("options", "protocol", row.ownSetting);
+        h.Private("Hoster", std::string("K-Hub-3|START|10.0.0.5") + row.startEnd);
+        h.Advance(6000);
+        ASSERT_EQ(h.process.spawns.size(), 1u);
+        EXPECT_EQ(h.process.spawns[0].argv[1], row.argument);
+    }
 }
 
 TEST(JoinGameTest, ASecondStartBeforeTheNamesCameBackRenamesAgain) {
@@ -409,6 +467,8 @@ TEST(JoinGameTest, KickAndDoneCloseTheWindowElevenSecondsLater) {
     h.Channel("Hoster", "K-Hub-3|DONE");
     EXPECT_EQ(h.program.games.Size(), 0);
     EXPECT_EQ(h.Chat(WindowId::JoinGame).back(), "Hoster has left.\r\n");
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+    EXPECT_TRUE(h.Logged("Ignored START from Hoster: not the host of our game.\r\n"));
     h.Advance(5000);
     JoinCancel(h.program);
     h.JoinGame("Second");
@@ -458,8 +518,10 @@ TEST(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
 
     // A newer GAME replaces the running scan; a closed window hears no answer at all.
     h.Private("Hoster", "K-Hub-3|GAME|A.smc|12345678|0");
+    std::shared_ptr<ScanJob> replaced = h.program.lobby.scan;
     h.Private("Hoster", "K-Hub-3|GAME|B.smc|CBF43926|0");
     ASSERT_EQ(jobs.size(), 3u);
+    EXPECT_TRUE(replaced->cancel);  // it stops reading the folder
     runOnThread(jobs[1]);
     EXPECT_TRUE(h.sent.empty());
     JoinCancel(h.program);

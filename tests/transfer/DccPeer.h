@@ -197,10 +197,11 @@ inline bool Idle(DccPeer& p) {
 
 // A peer written the plain way other programs do it, on its own thread: a sender that
 // sends 1024 bytes and waits for their acknowledgement each time, or a receiver that
-// acknowledges every 1024-byte read. Either may stop half-way, and then close or stall.
+// acknowledges every 1024-byte read. Either may stop half-way, and then close, stall or
+// reset the connection (as a crashed or killed program's system does).
 class RawPeer {
   public:
-    enum class AtStop { Close, Stall };
+    enum class AtStop { Close, Stall, Reset };
 
     ~RawPeer() {
         stop_ = true;
@@ -278,10 +279,7 @@ class RawPeer {
                 EncodeAck(total, ack);
                 ::send(fd, ack, 4, MSG_NOSIGNAL);
             }
-            if (atStop == AtStop::Stall) {
-                while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-            ::close(fd);
+            End(fd, atStop);
         });
     }
 
@@ -314,8 +312,15 @@ class RawPeer {
             }
         }
         sent_ = pos - from;
+        End(fd, atStop);
+    }
+    void End(int fd, AtStop atStop) {
         if (atStop == AtStop::Stall) {
             while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (atStop == AtStop::Reset) {
+            linger abort{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
         }
         ::close(fd);
     }

@@ -422,19 +422,34 @@ TEST_F(DccPair, ClosingTheWindowEndsASendPromptly) {
     EXPECT_FALSE(alice_.Logged("Finished."));
 }
 
-// The client stopping the transfer is news for the host, not an error to confirm.
+// The client stopping the transfer is news for the host, not an error to confirm: so is a
+// reset, whether it meets our sending or, with every byte already on its way, our wait for
+// the acknowledgements.
 TEST_F(DccPair, AReceiverThatStopsIsReportedInTheHostsChat) {
-    Prepare(RandomBytes(8'000'000));
-    OfferRomByDcc(alice_.program(), "Bob");
-    RawPeer receiver;  // reads a little, then closes with our bytes unread
-    receiver.Receive(port_, rom_.size(), 10'240, RawPeer::AtStop::Close);
-    ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
-    EXPECT_TRUE(alice_.ui().Boxes().empty());
-    EXPECT_TRUE(alice_.Logged("ERROR: Could not send data."));
-    auto chat = alice_.ui().Lines(WindowId::HostGame, control::kHostChatLog);
-    ASSERT_EQ(chat.size(), 1u);
-    EXPECT_TRUE(chat[0].starts_with("Bob closed the transfer after ")) << chat[0];
-    EXPECT_TRUE(chat[0].ends_with(" of 8000000 bytes.\r\n")) << chat[0];
+    struct Row {
+        const char* name;
+        std::size_t size;
+        long readBeforeStop;
+        RawPeer::AtStop stop;
+    };
+    for (const Row& row :
+         {Row{"closes with our bytes unread", 8'000'000, 10'240, RawPeer::AtStop::Close},
+          Row{"resets while we wait", 10'000, 5'000, RawPeer::AtStop::Reset}}) {
+        SCOPED_TRACE(row.name);
+        alice_.ui().Clear();
+        Prepare(RandomBytes(row.size));
+        OfferRomByDcc(alice_.program(), "Bob");
+        RawPeer receiver;
+        receiver.Receive(port_, rom_.size(), row.readBeforeStop, row.stop);
+        ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
+        EXPECT_TRUE(alice_.ui().Boxes().empty());
+        EXPECT_TRUE(alice_.Logged("ERROR: Could not send data."));
+        auto chat = alice_.ui().Lines(WindowId::HostGame, control::kHostChatLog);
+        EXPECT_EQ(chat.size(), 1u);
+        std::string line = chat.empty() ? "" : chat[0];
+        EXPECT_TRUE(line.starts_with("Bob closed the transfer after ")) << line;
+        EXPECT_TRUE(line.ends_with(" of " + std::to_string(row.size) + " bytes.\r\n")) << line;
+    }
 }
 
 // Before anyone connects there is no File Transfer window to close; leaving the game
