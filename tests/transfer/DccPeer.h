@@ -24,6 +24,7 @@
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
 #include "support/LoopbackPort.h"
+#include "support/TempDir.h"
 #include "transfer/DccHooks.h"
 #include "transfer/DccMessages.h"
 #include "transfer/Transfer.h"
@@ -42,13 +43,11 @@ inline std::string RandomBytes(std::size_t n, unsigned seed = 7) {
 }
 
 inline void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    khub::test::WriteFileBytes(path.string(), bytes);
 }
 
 inline std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return khub::test::ReadFileBytes(path.string());
 }
 
 class DccPeer {
