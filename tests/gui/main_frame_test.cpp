@@ -6,7 +6,6 @@
 
 #include "GuiFixture.h"
 #include "lobby/CViewList.h"
-#include "lobby/Lobby.h"
 #include "settings/COptionsDlg.h"
 
 namespace khub::gui::test {
@@ -186,64 +185,6 @@ TEST_F(MainFrameTest, AClickOnEmptySpaceDropsTheSelection) {
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
                       QPoint(first.center().x(), first.bottom() + 40));
     EXPECT_EQ(program_->games.SelectedIndex(), -1);
-}
-
-TEST_F(MainFrameTest, JoinGoesToTheHighlightedRowOnly) {
-    MakeFrame();
-    std::vector<std::string> sent;
-    program_->links.sendLine = [&sent](const std::string& line) {
-        sent.push_back(line);
-        return true;
-    };
-    GameList& games = program_->games;
-    for (const char* host : {"alice", "bob", "carol"}) {
-        games.PutGameRow({std::string("Game of ") + host, host, "1/2"});
-    }
-    games.PutGameRow({"Taken", "dave", "2/2"});
-    CViewList& view = frame_->ViewList();
-    auto rowCentre = [&view](int row) {
-        return view.visualRect(view.model()->index(row, 0)).center();
-    };
-    auto highlighted = [&view] {
-        const QModelIndexList rows = view.selectionModel()->selectedRows();
-        return rows.isEmpty() ? -1 : rows.first().row();
-    };
-    auto ctrlJ = [this] {
-        frame_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
-        QTest::keyClick(frame_.get(), Qt::Key_J, Qt::ControlModifier);
-        Pump();
-    };
-
-    // Clicked alice, then the arrow key moved the highlight to bob.
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, rowCentre(0));
-    QTest::keyClick(&view, Qt::Key_Down);
-    ASSERT_EQ(highlighted(), 1);
-    ctrlJ();
-    EXPECT_EQ(sent, std::vector<std::string>{"NOTICE bob :K-Hub-3|CLIENT\r\n"});
-    lobby::JoinCancel(*program_);
-    Pump();
-    sent.clear();
-
-    // alice's game ends while highlighted: no row stays highlighted and Join goes nowhere.
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, rowCentre(0));
-    games.RemoveGameRow("alice");
-    Pump();
-    EXPECT_EQ(highlighted(), -1);
-    EXPECT_FALSE(frame_->IsMenuItemEnabled(menu::kJoin));
-    ctrlJ();
-    EXPECT_TRUE(sent.empty());
-
-    // A full game: Join greys, and the double click says why instead of joining.
-    const int full = games.FindGameRow("dave");
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, rowCentre(full));
-    EXPECT_FALSE(frame_->IsMenuItemEnabled(menu::kJoin));
-    ctrlJ();
-    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, rowCentre(full));
-    Pump();
-    EXPECT_TRUE(sent.empty());
-    EXPECT_EQ(Boxes(), std::vector<std::string>{
-                           "The game \"Taken\" of dave is full: both seats are taken."});
 }
 
 TEST_F(MainFrameTest, PlacementSurvivesARestart) {

@@ -139,7 +139,7 @@ TEST_F(WindowsTest, ChatPanesShowTheColourStretches) {
     EXPECT_TRUE(pane->isReadOnly());
 }
 
-TEST_F(WindowsTest, FileTransferShowsNameAndPositionAndItsCloseBoxEndsTheTransfer) {
+TEST_F(WindowsTest, FileTransferShowsNameProgressAndRateAndItsCloseBoxEndsTheTransfer) {
     MakeFrame();
     program_->windows.transfer = true;
     ui_.OpenWindow(WindowId::FileTransfer);
@@ -149,8 +149,13 @@ TEST_F(WindowsTest, FileTransferShowsNameAndPositionAndItsCloseBoxEndsTheTransfe
     EXPECT_EQ(bar->maximum(), 100);
     ui_.SetControlText(WindowId::FileTransfer, control::kTransferStatus, "Zelda.smc");
     ui_.SetProgress(WindowId::FileTransfer, control::kTransferProgress, 57);
+    ui_.SetControlText(WindowId::FileTransfer, control::kTransferDetail,
+                       "1.0 MB of 4.0 MB, 2.0 KB/s, 25 min 36 s left");
     EXPECT_EQ(C<QLabel>(WindowId::FileTransfer, control::kTransferStatus)->text(), "Zelda.smc");
     EXPECT_EQ(bar->value(), 57);
+    const QLabel* detail = C<QLabel>(WindowId::FileTransfer, control::kTransferDetail);
+    ASSERT_NE(detail, nullptr);
+    EXPECT_EQ(detail->text(), "1.0 MB of 4.0 MB, 2.0 KB/s, 25 min 36 s left");
     // Enter does not close it; the close box does, through the transfer's own close.
     QTest::keyClick(Open(WindowId::FileTransfer), Qt::Key_Return);
     EXPECT_NE(Open(WindowId::FileTransfer), nullptr);
