@@ -55,6 +55,9 @@ TEST_F(WindowsTest, HostGameStartsWithItsControlsAndFollowsTheCore) {
     EXPECT_TRUE(Enabled(WindowId::HostGame, control::kSend));
     EXPECT_TRUE(Enabled(WindowId::HostGame, control::kHostChatEdit));
     EXPECT_EQ(C<QLineEdit>(WindowId::HostGame, control::kHostChatEdit)->maxLength(), 450);
+    host->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(host));
+    EXPECT_EQ(QApplication::focusWidget(), host->Control(control::kHostChatEdit));
 
     ui_.SetWindowTitle(WindowId::HostGame, "Host Game [Zelda]");
     ui_.EnableControl(WindowId::HostGame, control::kStart, true);
@@ -112,9 +115,12 @@ TEST_F(WindowsTest, JoinGameWaitsDisabledAndShowsTheScanAsAThinBar) {
     ui_.ShowProgress(WindowId::JoinGame, control::kJoinProgress, false);
     EXPECT_TRUE(bar->isHidden());
 
-    // Accepted: the chat line opens, and Send follows its text.
+    // Accepted: the chat line opens with the keyboard focus, and Send follows its text.
+    Open(WindowId::JoinGame)->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Open(WindowId::JoinGame)));
     ui_.EnableControl(WindowId::JoinGame, control::kJoinChatEdit, true);
     auto* chat = C<QLineEdit>(WindowId::JoinGame, control::kJoinChatEdit);
+    EXPECT_EQ(QApplication::focusWidget(), chat);
     QTest::keyClicks(chat, "hi");
     EXPECT_TRUE(Enabled(WindowId::JoinGame, control::kSend));
     chat->clear();
