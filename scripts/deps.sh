@@ -7,7 +7,7 @@ if [ "${1:-run}" = demo ]; then
     want+=(ircd-ircu x11-utils)
 fi
 if [ "${1:-run}" = test ]; then
-    want+=(ircd-ircu xvfb xauth x11-utils clang libclang-rt-14-dev python3 procps iproute2 util-linux)
+    want+=(ircd-ircu xvfb xauth x11-utils openbox clang libclang-rt-14-dev python3 procps iproute2 util-linux)
 fi
 missing=()
 for p in "${want[@]}"; do

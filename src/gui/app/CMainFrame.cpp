@@ -77,7 +77,9 @@ std::vector<std::pair<QKeyCombination, int>> CMainFrame::AcceleratorTable() {
 void CMainFrame::OnInitialUpdate() {
     SetMainTitle(QStringLiteral("K-Hub I - not connected"));
     view_->InitialUpdate();
-    if (startup_) startup_();
+    // On a first start this opens Options, which must appear over the frame, not where
+    // the frame was before the window manager placed it.
+    if (startup_) CallWhenOnScreen(startup_);
 }
 
 bool CMainFrame::GameWindowOpen() const {
