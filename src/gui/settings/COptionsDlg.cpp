@@ -131,7 +131,7 @@ void COptionsDlg::PutChosenPath(int field, const QString& path) {
 }
 
 bool COptionsDlg::OnCommand(int id) {
-    const QList<FileFilter> wave = {{QStringLiteral("WAVE File (*.wav)"), {"*.wav"}}};
+    const QList<FileFilter> wave = {{QStringLiteral("WAVE File"), {"*.wav"}}};
     switch (id) {
         case kJoinSound:
             FollowCheckBox(kJoinSound, kJoinSoundFile, kJoinSoundBrowse);
