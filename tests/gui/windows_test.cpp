@@ -12,6 +12,7 @@
 #include "GuiFixture.h"
 #include "app/CDebugDlg.h"
 #include "app/ColorText.h"
+#include "app/ProgramIcon.h"
 #include "lobby/CCreateGameDlg.h"
 #include "platform/ColorPane.h"
 
@@ -254,6 +255,33 @@ TEST_F(WindowsTest, UiCallsFromAWorkerArriveInOrder) {
     ASSERT_EQ(lines.size(), 200);
     for (int i = 0; i < 200; ++i) ASSERT_EQ(lines[i], QString::number(i));
     EXPECT_TRUE(Enabled(WindowId::HostGame, control::kKick));
+}
+
+TEST_F(WindowsTest, EveryWindowShowsTheProgramIcon) {
+    MakeFrame();
+    // Built in, and drawn: a missing SVG reader would leave it empty.
+    const QImage icon = ProgramIcon().pixmap(32).toImage();
+    ASSERT_FALSE(icon.isNull());
+    auto showsIcon = [&icon](const QWidget* w) {
+        return w && w->windowIcon().pixmap(32).toImage() == icon;
+    };
+    EXPECT_TRUE(showsIcon(frame_.get()));
+    for (WindowId id :
+         {WindowId::Options, WindowId::About, WindowId::CreateGame, WindowId::HostGame,
+          WindowId::JoinGame, WindowId::FileTransfer, WindowId::Debug}) {
+        frame_->OpenWindow(id);
+        EXPECT_TRUE(showsIcon(Open(id))) << WindowName(id);
+        // The modal ones go again so that the next window can open.
+        if (Open(id) && Open(id)->isModal()) Open(id)->CloseWithoutCancel();
+        Pump();
+    }
+    ui_.ShowMessage("Hello", BoxIcon::Information);
+    Pump();
+    const QWidget* box = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMessageBox*>(w) && w->isVisible()) box = w;
+    }
+    EXPECT_TRUE(showsIcon(box));
 }
 
 TEST_F(WindowsTest, AboutBoxButtonsOpenTheirAddresses) {

@@ -6,6 +6,7 @@
 
 #include "CAboutDlg.h"
 #include "CDebugDlg.h"
+#include "ProgramIcon.h"
 #include "app/Program.h"
 #include "framework/GuiThread.h"
 #include "irc/Connection.h"
@@ -21,6 +22,8 @@ namespace khub::gui {
 
 CMainFrame::CMainFrame(Program& program, QtUi& ui)
     : program_(program), ui_(ui), view_(new CViewList(program, this)) {
+    // Every window of the program, boxes and choosers included, takes it from here.
+    QApplication::setWindowIcon(ProgramIcon());
     SetView(view_);
     // Without a saved placement the window opens wide enough for its three columns.
     resize(3 * CViewList::kColumnWidth + 40, 320);
