@@ -10,6 +10,7 @@
 #include <QTextEdit>
 
 #include "GuiFixture.h"
+#include "app/CAboutDlg.h"
 #include "app/CDebugDlg.h"
 #include "app/ColorText.h"
 #include "app/ProgramIcon.h"
@@ -284,16 +285,33 @@ TEST_F(WindowsTest, EveryWindowShowsTheProgramIcon) {
     EXPECT_TRUE(showsIcon(box));
 }
 
-TEST_F(WindowsTest, AboutBoxButtonsOpenTheirAddresses) {
+TEST_F(WindowsTest, AboutBoxLinksAndButtonsOpenTheirAddresses) {
     MakeFrame();
     program_->forumUrl = "https://forum.example/";
     frame_->SendCommand(menu::kAbout);
     CDialog* about = Open(WindowId::About);
     ASSERT_NE(about, nullptr);
-    for (int id = 500; id <= 503; ++id) about->ControlAs<QPushButton>(id)->click();
+    const std::vector<std::string> addresses = {CAboutDlg::kSiteUrl, CAboutDlg::kMirrorUrl,
+                                                "https://forum.example/", CAboutDlg::kEmulatorUrl};
+    for (int id = 500; id <= 503; ++id) {
+        auto* button = about->ControlAs<QPushButton>(id);
+        ASSERT_NE(button, nullptr);
+        EXPECT_FALSE(button->icon().isNull()) << id;  // not an empty box that looks checkable
+        button->click();
+    }
     Pump();
-    ASSERT_EQ(urls_.size(), 4u);
-    EXPECT_EQ(urls_[2], "https://forum.example/");
+    EXPECT_EQ(urls_, addresses);
+
+    // Each address is a link of its own: a click on its text opens it.
+    urls_.clear();
+    for (int id = 500; id <= 503; ++id) {
+        auto* label = about->findChild<QLabel*>(QStringLiteral("link%1").arg(id));
+        ASSERT_NE(label, nullptr) << id;
+        const QPoint onText(label->fontMetrics().averageCharWidth() * 3, label->height() / 2);
+        QTest::mouseClick(label, Qt::LeftButton, {}, onText);
+    }
+    Pump();
+    EXPECT_EQ(urls_, addresses);
 }
 
 }  // namespace
