@@ -16,6 +16,7 @@
 #include "app/ProgramIcon.h"
 #include "lobby/CCreateGameDlg.h"
 #include "platform/ColorPane.h"
+#include "settings/COptionsDlg.h"
 
 namespace khub::gui::test {
 namespace {
@@ -256,6 +257,31 @@ TEST_F(WindowsTest, UiCallsFromAWorkerArriveInOrder) {
     ASSERT_EQ(lines.size(), 200);
     for (int i = 0; i < 200; ++i) ASSERT_EQ(lines[i], QString::number(i));
     EXPECT_TRUE(Enabled(WindowId::HostGame, control::kKick));
+}
+
+TEST_F(WindowsTest, TypicalPathsAndGameNamesShowWhole) {
+    MakeFrame();
+    auto showsWhole = [](QLineEdit* field, const char* text) {
+        field->setText(QString::fromLatin1(text));
+        // The frame and the inner margins take a few pixels on each side.
+        return field->width() - 12 >= field->fontMetrics().horizontalAdvance(field->text());
+    };
+    frame_->OpenWindow(WindowId::Options);
+    CDialog* options = Open(WindowId::Options);
+    ASSERT_NE(options, nullptr);
+    EXPECT_TRUE(showsWhole(options->ControlAs<QLineEdit>(COptionsDlg::kProgram),
+                           "/home/player/Games/SNES/Volta/VOLTAW.EXE"));
+    EXPECT_TRUE(showsWhole(options->ControlAs<QLineEdit>(COptionsDlg::kRomFolder),
+                           "/home/player/Games/SNES/ROMs/Favourites"));
+    EXPECT_TRUE(showsWhole(options->ControlAs<QLineEdit>(COptionsDlg::kJoinSoundFile),
+                           "/usr/share/sounds/freedesktop/join.wav"));
+    options->CloseWithoutCancel();
+    Pump();
+
+    frame_->OpenWindow(WindowId::CreateGame);
+    ASSERT_NE(Open(WindowId::CreateGame), nullptr);
+    EXPECT_TRUE(showsWhole(C<QLineEdit>(WindowId::CreateGame, control::kCreateGameName),
+                           "Super Mario World 2 - Yoshi's Island (U)"));
 }
 
 TEST_F(WindowsTest, EveryWindowShowsTheProgramIcon) {
