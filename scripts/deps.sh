@@ -2,12 +2,12 @@
 # Installs what building and testing K-Hub I needs on Debian/Ubuntu, only what is missing.
 # Usage: scripts/deps.sh [run|demo|test]
 set -euo pipefail
-want=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libgtest-dev libgmock-dev libbenchmark-dev libisal-dev)
+want=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libqt6svg6 libgtest-dev libgmock-dev libbenchmark-dev libisal-dev)
 if [ "${1:-run}" = demo ]; then
     want+=(ircd-ircu x11-utils)
 fi
 if [ "${1:-run}" = test ]; then
-    want+=(ircd-ircu xvfb xauth x11-utils clang libclang-rt-14-dev python3 procps iproute2 util-linux)
+    want+=(ircd-ircu xvfb xauth x11-utils openbox clang libclang-rt-14-dev python3 procps iproute2 util-linux)
 fi
 missing=()
 for p in "${want[@]}"; do

@@ -57,7 +57,12 @@ void CliApp::Print(const RecordingUi::Event& e) {
     } else if (e.kind == "box") {
         PrintLine("box: " + OnOneLine(WithoutLineEnd(e.text)));
     } else if (e.kind == "progress") {
-        PrintLine("progress: " + std::to_string(e.value));
+        std::string line = "progress: " + std::to_string(e.value);
+        // The transfer's bytes, rate and time left come just before its position.
+        std::string detail = e.window == WindowId::FileTransfer
+                                 ? ui_.ControlText(WindowId::FileTransfer, control::kTransferDetail)
+                                 : std::string();
+        PrintLine(detail.empty() ? line : line + " (" + detail + ")");
     } else if (e.kind == "open" || e.kind == "close") {
         PrintLine("window: " + e.kind + " " + e.text);
     }

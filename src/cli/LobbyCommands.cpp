@@ -75,7 +75,7 @@ void AddLobbyCommands(CliApp& app) {
             if (program.windows.host || program.windows.client) {
                 return app.Refuse("join", "a game window is open");
             }
-            if (program.games.Rows()[static_cast<std::size_t>(row)].players == "2/2") {
+            if (program.games.Rows()[static_cast<std::size_t>(row)].Full()) {
                 return app.Refuse("join", "the game is full");
             }
             lobby::GameListClick(program, row, true);

@@ -35,6 +35,9 @@ TEST_F(TransferCommandsTest, DownloadAsksTheHostAndTheWindowShowsItsProgress) {
     transfer::OpenTransferWindow(app.program());
     EXPECT_TRUE(PrintedSoFar("window: open transfer"));
     EXPECT_TRUE(PrintedSoFar("progress: 0"));
+    app.ui().SetControlText(WindowId::FileTransfer, control::kTransferDetail, "1.0 MB of 4.0 MB");
+    app.ui().SetProgress(WindowId::FileTransfer, control::kTransferProgress, 25);
+    EXPECT_TRUE(PrintedSoFar("progress: 25 (1.0 MB of 4.0 MB)"));
     // The open window locks Download; closing it gives Download back.
     app.Execute("download");
     EXPECT_TRUE(PrintedSoFar("refused: download (Download is disabled)"));

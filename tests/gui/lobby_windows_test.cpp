@@ -72,26 +72,61 @@ class LobbyWindowsTest : public GuiTest {
     std::map<std::string, int> levels_;
 };
 
-TEST_F(LobbyWindowsTest, ClicksOnTheListFollowTheJoinRules) {
+TEST_F(LobbyWindowsTest, JoinGoesToTheHighlightedRowOnly) {
     MakeFrame();
-    lobby::PutGameRow(*program_, "Zelda", "alice", false);
-    lobby::PutGameRow(*program_, "Mario", "bob", true);
+    for (const char* host : {"alice", "bob", "carol"}) {
+        lobby::PutGameRow(*program_, std::string("Game of ") + host, host, false);
+    }
+    lobby::PutGameRow(*program_, "Taken", "dave", true);
+    CViewList& view = frame_->ViewList();
+    auto highlighted = [&view] {
+        const QModelIndexList rows = view.selectionModel()->selectedRows();
+        return rows.isEmpty() ? -1 : rows.first().row();
+    };
+    auto ctrlJ = [this] {
+        frame_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
+        QTest::keyClick(frame_.get(), Qt::Key_J, Qt::ControlModifier);
+        Pump();
+    };
 
-    ClickRow(1, false);  // full: Join stays greyed
+    // Clicked alice, then the arrow key moved the highlight to bob.
+    ClickRow(0, false);
+    QTest::keyClick(&view, Qt::Key_Down);
+    ASSERT_EQ(highlighted(), 1);
+    ctrlJ();
+    EXPECT_EQ(sent_, std::vector<std::string>{"NOTICE bob :K-Hub-3|CLIENT\r\n"});
+    Open(WindowId::JoinGame)->close();
+    Pump();
+    sent_.clear();
+
+    // alice's game ends while highlighted: no row stays highlighted and Join goes nowhere.
+    ClickRow(0, false);
+    lobby::RemoveGameRow(*program_, "alice");
+    Pump();
+    EXPECT_EQ(highlighted(), -1);
     EXPECT_FALSE(frame_->IsMenuItemEnabled(menu::kJoin));
+    ctrlJ();
+    EXPECT_TRUE(sent_.empty());
+
+    // A full game: Join greys, and the double click says why instead of joining.
+    const int full = program_->games.FindGameRow("dave");
+    ClickRow(full, false);
+    EXPECT_FALSE(frame_->IsMenuItemEnabled(menu::kJoin));
+    ctrlJ();
+    ClickRow(full, true);
+    EXPECT_TRUE(sent_.empty());
+    EXPECT_EQ(Open(WindowId::JoinGame), nullptr);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{
+                           "The game \"Taken\" of dave is full: both seats are taken."});
+
+    // Empty space drops the highlight and greys Join.
     ClickRow(0, false);
     EXPECT_TRUE(frame_->IsMenuItemEnabled(menu::kJoin));
-    EXPECT_EQ(program_->client.joinedHostNick, "alice");
-
-    CViewList& view = frame_->ViewList();
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
                       QPoint(10, view.viewport()->height() - 5));
     Pump();
     EXPECT_FALSE(frame_->IsMenuItemEnabled(menu::kJoin));
-
-    ClickRow(1, true);  // a double click on a full game does not join
-    EXPECT_EQ(Open(WindowId::JoinGame), nullptr);
-    EXPECT_TRUE(sent_.empty());
 }
 
 TEST_F(LobbyWindowsTest, AHostThatAnswersInTimeOpensTheChatAndLeavingSaysSo) {

@@ -1,8 +1,14 @@
 #include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
+#include <QTimer>
 
 #include "GuiFixture.h"
+#include "lobby/RomFilter.h"
 #include "platform/Choosers.h"
 #include "settings/COptionsDlg.h"
 
@@ -180,9 +186,37 @@ TEST_F(OptionsDialogTest, ChoosersFillTheFieldsAndACancelledOneLeavesThem) {
     EXPECT_EQ(Field(d, COptionsDlg::kJoinSoundFile)->text(), "/s/ding.wav");
 }
 
-TEST(ChooserPatterns, MatchInAnyLetterCase) {
-    EXPECT_EQ(AnyCasePattern("*.SMC"), "*.[sS][mM][cC]");
-    EXPECT_EQ(AnyCasePattern("*.058"), "*.058");
+// The real chooser: the filter reads as plain patterns and finds ROMs in any letter case.
+TEST_F(OptionsDialogTest, TheChooserShowsPlainPatternsAndMatchesAnyLetterCase) {
+    QTemporaryDir roms;
+    for (const char* name : {"Zelda.SMC", "mario.smc", "Kart.Sfc", "notes.txt"}) {
+        QFile file(roms.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QStringList filters, shown;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        filters = dialog->nameFilters();
+        auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+        auto listed = [&] {
+            shown.clear();
+            if (!view) return false;
+            const QModelIndex root = view->rootIndex();
+            for (int r = 0; r < view->model()->rowCount(root); ++r) {
+                shown << view->model()->index(r, 0, root).data().toString();
+            }
+            return shown.size() >= 3;
+        };
+        QDeadlineTimer deadline(5000);
+        while (!listed() && !deadline.hasExpired()) QTest::qWait(20);
+        dialog->reject();
+    });
+    EXPECT_TRUE(ChooseFile(nullptr, RomFileFilters(), roms.path()).isEmpty());
+    EXPECT_EQ(filters.join('|').toStdString(),
+              "Super Nintendo Games (*.smc *.sfc *.swc *.fig *.058 *.078 *.1 *.usa *.jap)");
+    shown.sort(Qt::CaseInsensitive);
+    EXPECT_EQ(shown.join('|').toStdString(), "Kart.Sfc|mario.smc|Zelda.SMC");
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 
 #include "app/CMainFrame.h"
 #include "app/Program.h"
+#include "framework/CDialog.h"
 #include "lobby/CViewList.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/QtUi.h"
@@ -26,11 +27,11 @@
 namespace khub::gui::test {
 namespace {
 
-QString ArtefactPath() {
+QString ArtefactPath(const QString& name = QStringLiteral("k-hub-main-window.png")) {
     const char* build = std::getenv("KHUB_BUILD_DIR");
     const QString folder = QString::fromLocal8Bit(build ? build : ".") + "/artifacts";
     QDir().mkpath(folder);
-    return folder + "/k-hub-main-window.png";
+    return folder + "/" + name;
 }
 
 void CheckInsideXvfb() {
@@ -96,11 +97,63 @@ void CheckInsideXvfb() {
     EXPECT_GT(colours.size(), 2);
 }
 
-TEST(Screenshot, MainWindowAppearsUnderXvfb) {
-    if (std::getenv("KHUB_XVFB_CHILD")) {
-        CheckInsideXvfb();
-        return;
+// Lets the GUI thread work until done() holds, for at most a few seconds.
+template <class Done>
+bool WaitFor(Done done) {
+    QDeadlineTimer deadline(5000);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QTest::qWait(20);
     }
+    return true;
+}
+
+// Starts a window manager on the Xvfb display and waits until it has taken the screen.
+bool StartWindowManager(QProcess& wm) {
+    wm.start(QStringLiteral("openbox"), {});
+    if (!wm.waitForStarted(10000)) return false;
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        QProcess xprop;
+        xprop.start(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"});
+        if (xprop.waitForFinished(5000) && xprop.readAllStandardOutput().contains("window id"))
+            return true;
+        QTest::qWait(50);
+    }
+    return false;
+}
+
+// A first start opens Options: under a window manager, which places the frame only once
+// it is shown, the dialog must still come up over the frame.
+void CheckFirstStartOptionsInsideXvfb() {
+    QProcess wm;
+    ASSERT_TRUE(StartWindowManager(wm));
+    QTemporaryDir dir;
+    QtUi ui;
+    ManualEventLoop loop;
+    Program program(ui, loop, dir.filePath("K-Hub.ini").toStdString());
+    CMainFrame frame(program, ui);
+    frame.SetStartupHook([&frame] { frame.OpenWindow(WindowId::Options); });
+    frame.Create();
+    ASSERT_TRUE(WaitFor([&frame] { return frame.Window(WindowId::Options) != nullptr; }));
+    CDialog* options = frame.Window(WindowId::Options);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(options));
+    // The window manager may still be moving things; wait until they sit together.
+    auto offset = [&] {
+        return (options->frameGeometry().center() - frame.frameGeometry().center())
+            .manhattanLength();
+    };
+    EXPECT_TRUE(WaitFor([&] { return offset() <= 40; }))
+        << "frame at " << frame.frameGeometry().x() << "," << frame.frameGeometry().y()
+        << ", Options at " << options->frameGeometry().x() << "," << options->frameGeometry().y();
+    QGuiApplication::primaryScreen()->grabWindow(0).save(ArtefactPath("k-hub-first-start.png"));
+    options->close();
+    wm.kill();
+    wm.waitForFinished(5000);
+}
+
+// Runs this binary again under xvfb-run with the xcb platform, for one test.
+void RunUnderXvfb(const char* test) {
     const QString xvfbRun = QStandardPaths::findExecutable("xvfb-run");
     if (xvfbRun.isEmpty()) GTEST_SKIP() << "xvfb-run is not installed";
 
@@ -117,15 +170,34 @@ TEST(Screenshot, MainWindowAppearsUnderXvfb) {
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(xvfbRun,
                 {"-a", "-s", "-screen 0 1024x768x24", QCoreApplication::applicationFilePath(),
-                 "--gtest_filter=Screenshot.MainWindowAppearsUnderXvfb"});
+                 QStringLiteral("--gtest_filter=") + QString::fromLatin1(test)});
     ASSERT_TRUE(child.waitForStarted(10000));
     ASSERT_TRUE(child.waitForFinished(90000)) << "the run under Xvfb did not end";
     const QByteArray output = child.readAll();
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
+TEST(Screenshot, MainWindowAppearsUnderXvfb) {
+    if (std::getenv("KHUB_XVFB_CHILD")) {
+        CheckInsideXvfb();
+        return;
+    }
+    RunUnderXvfb("Screenshot.MainWindowAppearsUnderXvfb");
     EXPECT_TRUE(QFileInfo(ArtefactPath()).size() > 0);
     std::printf("screenshot: %s\n", qPrintable(QFileInfo(ArtefactPath()).absoluteFilePath()));
+}
+
+TEST(Screenshot, FirstStartOptionsOpenOverTheMainWindowUnderAWindowManager) {
+    if (std::getenv("KHUB_XVFB_CHILD")) {
+        CheckFirstStartOptionsInsideXvfb();
+        return;
+    }
+    if (QStandardPaths::findExecutable("openbox").isEmpty()) {
+        GTEST_SKIP() << "openbox is not installed";
+    }
+    RunUnderXvfb("Screenshot.FirstStartOptionsOpenOverTheMainWindowUnderAWindowManager");
 }
 
 }  // namespace

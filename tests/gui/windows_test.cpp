@@ -10,10 +10,13 @@
 #include <QTextEdit>
 
 #include "GuiFixture.h"
+#include "app/CAboutDlg.h"
 #include "app/CDebugDlg.h"
 #include "app/ColorText.h"
+#include "app/ProgramIcon.h"
 #include "lobby/CCreateGameDlg.h"
 #include "platform/ColorPane.h"
+#include "settings/COptionsDlg.h"
 
 namespace khub::gui::test {
 namespace {
@@ -55,6 +58,9 @@ TEST_F(WindowsTest, HostGameStartsWithItsControlsAndFollowsTheCore) {
     EXPECT_TRUE(Enabled(WindowId::HostGame, control::kSend));
     EXPECT_TRUE(Enabled(WindowId::HostGame, control::kHostChatEdit));
     EXPECT_EQ(C<QLineEdit>(WindowId::HostGame, control::kHostChatEdit)->maxLength(), 450);
+    host->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(host));
+    EXPECT_EQ(QApplication::focusWidget(), host->Control(control::kHostChatEdit));
 
     ui_.SetWindowTitle(WindowId::HostGame, "Host Game [Zelda]");
     ui_.EnableControl(WindowId::HostGame, control::kStart, true);
@@ -112,9 +118,12 @@ TEST_F(WindowsTest, JoinGameWaitsDisabledAndShowsTheScanAsAThinBar) {
     ui_.ShowProgress(WindowId::JoinGame, control::kJoinProgress, false);
     EXPECT_TRUE(bar->isHidden());
 
-    // Accepted: the chat line opens, and Send follows its text.
+    // Accepted: the chat line opens with the keyboard focus, and Send follows its text.
+    Open(WindowId::JoinGame)->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Open(WindowId::JoinGame)));
     ui_.EnableControl(WindowId::JoinGame, control::kJoinChatEdit, true);
     auto* chat = C<QLineEdit>(WindowId::JoinGame, control::kJoinChatEdit);
+    EXPECT_EQ(QApplication::focusWidget(), chat);
     QTest::keyClicks(chat, "hi");
     EXPECT_TRUE(Enabled(WindowId::JoinGame, control::kSend));
     chat->clear();
@@ -139,7 +148,7 @@ TEST_F(WindowsTest, ChatPanesShowTheColourStretches) {
     EXPECT_TRUE(pane->isReadOnly());
 }
 
-TEST_F(WindowsTest, FileTransferShowsNameAndPositionAndItsCloseBoxEndsTheTransfer) {
+TEST_F(WindowsTest, FileTransferShowsNameProgressAndRateAndItsCloseBoxEndsTheTransfer) {
     MakeFrame();
     program_->windows.transfer = true;
     ui_.OpenWindow(WindowId::FileTransfer);
@@ -149,8 +158,13 @@ TEST_F(WindowsTest, FileTransferShowsNameAndPositionAndItsCloseBoxEndsTheTransfe
     EXPECT_EQ(bar->maximum(), 100);
     ui_.SetControlText(WindowId::FileTransfer, control::kTransferStatus, "Zelda.smc");
     ui_.SetProgress(WindowId::FileTransfer, control::kTransferProgress, 57);
+    ui_.SetControlText(WindowId::FileTransfer, control::kTransferDetail,
+                       "1.0 MB of 4.0 MB, 2.0 KB/s, 25 min 36 s left");
     EXPECT_EQ(C<QLabel>(WindowId::FileTransfer, control::kTransferStatus)->text(), "Zelda.smc");
     EXPECT_EQ(bar->value(), 57);
+    const QLabel* detail = C<QLabel>(WindowId::FileTransfer, control::kTransferDetail);
+    ASSERT_NE(detail, nullptr);
+    EXPECT_EQ(detail->text(), "1.0 MB of 4.0 MB, 2.0 KB/s, 25 min 36 s left");
     // Enter does not close it; the close box does, through the transfer's own close.
     QTest::keyClick(Open(WindowId::FileTransfer), Qt::Key_Return);
     EXPECT_NE(Open(WindowId::FileTransfer), nullptr);
@@ -245,16 +259,85 @@ TEST_F(WindowsTest, UiCallsFromAWorkerArriveInOrder) {
     EXPECT_TRUE(Enabled(WindowId::HostGame, control::kKick));
 }
 
-TEST_F(WindowsTest, AboutBoxButtonsOpenTheirAddresses) {
+TEST_F(WindowsTest, TypicalPathsAndGameNamesShowWhole) {
+    MakeFrame();
+    auto showsWhole = [](QLineEdit* field, const char* text) {
+        field->setText(QString::fromLatin1(text));
+        // The frame and the inner margins take a few pixels on each side.
+        return field->width() - 12 >= field->fontMetrics().horizontalAdvance(field->text());
+    };
+    frame_->OpenWindow(WindowId::Options);
+    CDialog* options = Open(WindowId::Options);
+    ASSERT_NE(options, nullptr);
+    EXPECT_TRUE(showsWhole(options->ControlAs<QLineEdit>(COptionsDlg::kProgram),
+                           "/home/player/Games/SNES/Volta/VOLTAW.EXE"));
+    EXPECT_TRUE(showsWhole(options->ControlAs<QLineEdit>(COptionsDlg::kRomFolder),
+                           "/home/player/Games/SNES/ROMs/Favourites"));
+    EXPECT_TRUE(showsWhole(options->ControlAs<QLineEdit>(COptionsDlg::kJoinSoundFile),
+                           "/usr/share/sounds/freedesktop/join.wav"));
+    options->CloseWithoutCancel();
+    Pump();
+
+    frame_->OpenWindow(WindowId::CreateGame);
+    ASSERT_NE(Open(WindowId::CreateGame), nullptr);
+    EXPECT_TRUE(showsWhole(C<QLineEdit>(WindowId::CreateGame, control::kCreateGameName),
+                           "Super Mario World 2 - Yoshi's Island (U)"));
+}
+
+TEST_F(WindowsTest, EveryWindowShowsTheProgramIcon) {
+    MakeFrame();
+    // Built in, and drawn: a missing SVG reader would leave it empty.
+    const QImage icon = ProgramIcon().pixmap(32).toImage();
+    ASSERT_FALSE(icon.isNull());
+    auto showsIcon = [&icon](const QWidget* w) {
+        return w && w->windowIcon().pixmap(32).toImage() == icon;
+    };
+    EXPECT_TRUE(showsIcon(frame_.get()));
+    for (WindowId id :
+         {WindowId::Options, WindowId::About, WindowId::CreateGame, WindowId::HostGame,
+          WindowId::JoinGame, WindowId::FileTransfer, WindowId::Debug}) {
+        frame_->OpenWindow(id);
+        EXPECT_TRUE(showsIcon(Open(id))) << WindowName(id);
+        // The modal ones go again so that the next window can open.
+        if (Open(id) && Open(id)->isModal()) Open(id)->CloseWithoutCancel();
+        Pump();
+    }
+    ui_.ShowMessage("Hello", BoxIcon::Information);
+    Pump();
+    const QWidget* box = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMessageBox*>(w) && w->isVisible()) box = w;
+    }
+    EXPECT_TRUE(showsIcon(box));
+}
+
+TEST_F(WindowsTest, AboutBoxLinksAndButtonsOpenTheirAddresses) {
     MakeFrame();
     program_->forumUrl = "https://forum.example/";
     frame_->SendCommand(menu::kAbout);
     CDialog* about = Open(WindowId::About);
     ASSERT_NE(about, nullptr);
-    for (int id = 500; id <= 503; ++id) about->ControlAs<QPushButton>(id)->click();
+    const std::vector<std::string> addresses = {CAboutDlg::kSiteUrl, CAboutDlg::kMirrorUrl,
+                                                "https://forum.example/", CAboutDlg::kEmulatorUrl};
+    for (int id = 500; id <= 503; ++id) {
+        auto* button = about->ControlAs<QPushButton>(id);
+        ASSERT_NE(button, nullptr);
+        EXPECT_FALSE(button->icon().isNull()) << id;  // not an empty box that looks checkable
+        button->click();
+    }
     Pump();
-    ASSERT_EQ(urls_.size(), 4u);
-    EXPECT_EQ(urls_[2], "https://forum.example/");
+    EXPECT_EQ(urls_, addresses);
+
+    // Each address is a link of its own: a click on its text opens it.
+    urls_.clear();
+    for (int id = 500; id <= 503; ++id) {
+        auto* label = about->findChild<QLabel*>(QStringLiteral("link%1").arg(id));
+        ASSERT_NE(label, nullptr) << id;
+        const QPoint onText(label->fontMetrics().averageCharWidth() * 3, label->height() / 2);
+        QTest::mouseClick(label, Qt::LeftButton, {}, onText);
+    }
+    Pump();
+    EXPECT_EQ(urls_, addresses);
 }
 
 }  // namespace

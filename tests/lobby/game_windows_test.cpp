@@ -213,9 +213,6 @@ TEST(JoinGameTest, ClicksAndTheJoinAction) {
     GameListClick(h.program, -1, false);
     EXPECT_TRUE(h.Logged("Nothing selected. -1.\r\n"));
     EXPECT_FALSE(h.ui.MenuEnabled(menu::kJoin));
-    GameListClick(h.program, 0, true);  // full: no join
-    EXPECT_TRUE(h.sent.empty());
-    EXPECT_FALSE(h.ui.MenuEnabled(menu::kJoin));
     GameListClick(h.program, 1, false);
     EXPECT_TRUE(h.ui.MenuEnabled(menu::kJoin));
     JoinAction(h.program);
@@ -226,6 +223,51 @@ TEST(JoinGameTest, ClicksAndTheJoinAction) {
     EXPECT_FALSE(h.Enabled(WindowId::JoinGame, control::kJoinChatEdit));
     GameListClick(h.program, 1, true);  // a window is open
     EXPECT_TRUE(h.sent.empty());
+}
+
+TEST(JoinGameTest, TheJoinGoesToTheSelectedRowAndNeverIntoAFullGame) {
+    LobbyHarness h;
+    for (const char* host : {"Full", "Free", "Other"}) h.levels[host] = 1;
+    h.Channel("Full", "K-Hub-3|HOST|Taken|Someone");
+    h.Channel("Free", "K-Hub-3|HOST|Open Game");
+    h.Channel("Other", "K-Hub-3|HOST|Other Game");
+    const std::string fullBox = "The game \"Taken\" of Full is full: both seats are taken.";
+
+    // The selection moves from a clicked row to the full one (arrow keys): Join greys, and
+    // Ctrl+J arriving all the same is refused like the double click.
+    GameListClick(h.program, 1, false);
+    h.program.games.Select(0);
+    EXPECT_FALSE(h.ui.MenuEnabled(menu::kJoin));
+    JoinAction(h.program);
+    GameListClick(h.program, 0, true);
+    EXPECT_TRUE(h.sent.empty());
+    EXPECT_EQ(h.ui.Boxes(),
+              (std::vector<std::pair<std::string, BoxIcon>>(2, {fullBox, BoxIcon::Information})));
+    EXPECT_FALSE(h.ui.IsOpen(WindowId::JoinGame));
+
+    // Moved on from the clicked row to another free one: that is the game joined.
+    GameListClick(h.program, 1, false);
+    h.program.games.Select(2);
+    EXPECT_TRUE(h.ui.MenuEnabled(menu::kJoin));
+    JoinAction(h.program);
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Other :K-Hub-3|CLIENT\r\n"});
+    EXPECT_EQ(h.ui.WindowTitle(WindowId::JoinGame), "Join Game [Other Game]");
+    JoinCancel(h.program);
+
+    // The selected game ends: nothing stays selected, so no other game is joined.
+    GameListClick(h.program, 1, false);
+    h.Channel("Free", "K-Hub-3|DONE");
+    EXPECT_EQ(h.program.games.SelectedIndex(), -1);
+    EXPECT_FALSE(h.ui.MenuEnabled(menu::kJoin));
+    JoinAction(h.program);
+    EXPECT_TRUE(h.sent.empty());
+
+    // The selected game fills up meanwhile, and frees its seat again.
+    GameListClick(h.program, 1, false);
+    h.Channel("Other", "K-Hub-3|HOST|Other Game|Someone");
+    EXPECT_FALSE(h.ui.MenuEnabled(menu::kJoin));
+    h.Channel("Other", "K-Hub-3|HOST|Other Game");
+    EXPECT_TRUE(h.ui.MenuEnabled(menu::kJoin));
 }
 
 TEST(JoinGameTest, WatchdogGivesUpAfterFiveSecondsAndEndsWithItsWindow) {

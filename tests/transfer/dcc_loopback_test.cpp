@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "DccPeer.h"
+#include "transfer/TransferProgress.h"
 
 namespace khub::transfer::testing {
 namespace {
@@ -56,6 +57,8 @@ TEST_F(DccPair, FilesOfEverySizeArriveWhole) {
                   size == 0 ? 0 : 100);
         EXPECT_EQ(bob_.ui().ControlText(WindowId::FileTransfer, control::kTransferStatus),
                   "Game.smc");
+        EXPECT_EQ(bob_.ui().ControlText(WindowId::FileTransfer, control::kTransferDetail),
+                  TransferProgressText(std::int64_t(size), std::int64_t(size), 0));
         // A complete download leaves Download locked; the host gets Select back.
         EXPECT_FALSE(bob_.ui().ControlEnabled(WindowId::JoinGame, control::kDownload));
         EXPECT_TRUE(alice_.ui().ControlEnabled(WindowId::HostGame, control::kSelect));

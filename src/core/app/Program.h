@@ -9,6 +9,7 @@
 #include "irc/ConnectionState.h"
 #include "irc/UserList.h"
 #include "lobby/GameList.h"
+#include "lobby/Lobby.h"
 #include "lobby/LobbyState.h"
 #include "platform/EventLoop.h"
 #include "platform/Ui.h"
@@ -23,6 +24,7 @@ struct Program {
     Program(Ui& ui, EventLoop& loop, std::string settingsFilePath)
         : ui(ui), loop(loop), log(ui), settingsFilePath(std::move(settingsFilePath)) {
         ConnectIrcLinks(*this);
+        games.SetSelectionObserver([this] { lobby::UpdateJoinItem(*this); });
     }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;

@@ -6,12 +6,12 @@ int GameList::PutGameRow(const GameRow& row) {
     int index = FindGameRow(row.host);
     if (index >= 0) {
         rows_[static_cast<std::size_t>(index)] = row;
-        Notify(Change::Updated, index);
+        Notify(Change::Updated, index, index == selected_);
         return index;
     }
     rows_.push_back(row);
     index = Size() - 1;
-    Notify(Change::Inserted, index);
+    Notify(Change::Inserted, index, false);
     return index;
 }
 
@@ -19,12 +19,13 @@ bool GameList::RemoveGameRow(const std::string& hostNick) {
     int index = FindGameRow(hostNick);
     if (index < 0) return false;
     rows_.erase(rows_.begin() + index);
-    if (selected_ == index) {
+    const bool wasSelected = selected_ == index;
+    if (wasSelected) {
         selected_ = -1;
     } else if (selected_ > index) {
         --selected_;
     }
-    Notify(Change::Removed, index);
+    Notify(Change::Removed, index, wasSelected);
     return true;
 }
 
@@ -51,14 +52,15 @@ bool GameList::SetGameRowCell(int index, int column, const std::string& text) {
         default:
             return false;
     }
-    Notify(Change::Updated, index);
+    Notify(Change::Updated, index, index == selected_);
     return true;
 }
 
 void GameList::Clear() {
     rows_.clear();
+    const bool wasSelected = selected_ >= 0;
     selected_ = -1;
-    Notify(Change::Cleared, -1);
+    Notify(Change::Cleared, -1, wasSelected);
 }
 
 std::optional<GameRow> GameList::Row(int index) const {
@@ -67,7 +69,9 @@ std::optional<GameRow> GameList::Row(int index) const {
 }
 
 void GameList::Select(int index) {
+    const int before = selected_;
     selected_ = (index >= 0 && index < Size()) ? index : -1;
+    if (selected_ != before) NotifySelection();
 }
 
 }  // namespace khub

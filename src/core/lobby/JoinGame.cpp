@@ -156,6 +156,12 @@ void AnswerMatch(Program& program, const std::string& host, bool found) {
     }
 }
 
+void TakeJoinFields(ClientGameState& c, const GameRow& row) {
+    c.selectedPlayersText = row.players.substr(0, 5);
+    c.joinedHostNick = row.host.substr(0, 29);
+    c.joinGameTitle = row.gameName.substr(0, 199);
+}
+
 void Launch(Program& program, std::string file, std::string address) {
     program.lobby.clientStart = 0;
     LaunchEmulator(program, 'C', file, address);
@@ -164,6 +170,13 @@ void Launch(Program& program, std::string file, std::string address) {
 }
 
 }  // namespace
+
+void UpdateJoinItem(Program& program) {
+    auto selected = program.games.ReadSelectedGameRow();
+    bool joinable =
+        selected && !selected->Full() && !program.windows.host && !program.windows.client;
+    program.ui.SetMenuItem(menu::kJoin, "", joinable);
+}
 
 bool ClientBusyWithHost(const Program& program) {
     const LobbyRuntime& r = program.lobby;
@@ -183,27 +196,34 @@ void GameListClick(Program& program, int row, bool doubleClick) {
                                      : "Single click with line selected. %i.\r\n",
                          index);
     ClientGameState& c = program.client;
-    c.selectedPlayersText = selected->players.substr(0, 5);
-    c.joinedHostNick = selected->host.substr(0, 29);
-    c.joinGameTitle = selected->gameName.substr(0, 199);
+    TakeJoinFields(c, *selected);
     program.log.DebugLog("%s %i\r\n", c.joinedHostNick.c_str(), index);
     program.log.DebugLog("%s %i\r\n", c.joinGameTitle.c_str(), index);
     program.log.DebugLog("%s %i\r\n", c.selectedPlayersText.c_str(), index);
-    if (c.selectedPlayersText == "2/2") return;
-    if (doubleClick) {
-        JoinAction(program);
-    } else {
-        program.ui.SetMenuItem(menu::kJoin, "", true);
-    }
+    UpdateJoinItem(program);
+    if (doubleClick) JoinAction(program);
 }
 
 void JoinAction(Program& program) {
     if (program.windows.host || program.windows.client) return;
-    ClientGameState& c = program.client;
-    if (c.joinedHostNick.empty()) {
-        program.log.DebugLog("Nothing selected. %i.\r\n", program.games.SelectedIndex());
+    // The join goes to the row the list shows selected now, whatever was clicked before.
+    auto target = program.games.ReadSelectedGameRow();
+    if (!target) {
+        program.log.DebugLog("Nothing selected. %i.\r\n", -1);
+        UpdateJoinItem(program);
         return;
     }
+    if (target->Full()) {
+        // Joining would push the other client out of the host's game.
+        program.log.DebugLog("Not joining %s: the game is full.\r\n", target->host.c_str());
+        program.ui.ShowMessage("The game \"" + target->gameName + "\" of " + target->host +
+                                   " is full: both seats are taken.",
+                               BoxIcon::Information);
+        UpdateJoinItem(program);
+        return;
+    }
+    ClientGameState& c = program.client;
+    TakeJoinFields(c, *target);
     SendLine(program, FormatClientNotice(c.joinedHostNick));
 
     ++program.lobby.clientGeneration;
@@ -264,7 +284,7 @@ void JoinCancel(Program& program) {
     c.joinConfirmed = false;
     c.joinAccepted = false;
     c.downloadRequested = false;
-    if (program.games.SelectedIndex() >= 0) program.ui.SetMenuItem(menu::kJoin, "", true);
+    UpdateJoinItem(program);
     program.ui.CloseWindow(WindowId::JoinGame);
 }
 

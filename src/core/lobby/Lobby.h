@@ -85,9 +85,13 @@ void HostKick(Program& program);
 void HostCancel(Program& program);
 
 // --- game list and Join Game window ---
+// Game > Join follows the selected row: enabled for a game with a free seat while no game
+// window is open. Runs whenever the selection or the selected row changes.
+void UpdateJoinItem(Program& program);
 // A click on the game list (row -1: empty space).
 void GameListClick(Program& program, int row, bool doubleClick);
-// Menu 203 and the double click: CLIENT to the host of the selected row, window open.
+// Menu 203 and the double click: CLIENT to the host of the selected row, window open. A
+// full game is refused with a box.
 void JoinAction(Program& program);
 void JoinChatChanged(Program& program, const std::string& text);
 void JoinSend(Program& program, const std::string& text);

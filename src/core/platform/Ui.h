@@ -48,6 +48,7 @@ inline constexpr int kJoinProgress = 308;
 inline constexpr int kTransferStatus = 310;
 inline constexpr int kCreateGameName = 320;  // the Create Game dialog's name field
 inline constexpr int kTransferProgress = 311;
+inline constexpr int kTransferDetail = 312;  // bytes done of total, rate, time left
 inline constexpr int kDebugLog = 402;
 }  // namespace control
 

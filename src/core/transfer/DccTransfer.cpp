@@ -15,6 +15,7 @@
 #include "DccSocket.h"
 #include "PartialDownload.h"
 #include "Transfer.h"
+#include "TransferProgress.h"
 #include "app/Program.h"
 #include "irc/Connection.h"
 #include "lobby/Lobby.h"
@@ -47,18 +48,18 @@ void PostToLobby(EventLoop& loop, const std::weak_ptr<int>& alive, F f) {
     });
 }
 
-// Posts a progress position whenever the whole percent changes. Lives on an I/O thread.
+// Posts the progress (position and its text) at each whole percent and, on a slow link,
+// twice a second. Lives on an I/O thread.
 class ProgressPoster {
   public:
     explicit ProgressPoster(Program& program, std::int64_t size)
-        : program_(program), loop_(program.loop), alive_(program.transfer.alive), size_(size) {}
+        : program_(program), loop_(program.loop), alive_(program.transfer.alive), meter_(size) {}
     void operator()(std::uint64_t done) {
-        int percent = ProgressPercent(static_cast<std::int64_t>(done), size_);
-        if (percent == last_) return;
-        last_ = percent;
+        if (!meter_.Record(static_cast<std::int64_t>(done), loop_.Now())) return;
         Program& program = program_;
-        PostToLobby(loop_, alive_, [&program, percent] {
+        PostToLobby(loop_, alive_, [&program, percent = meter_.Percent(), text = meter_.Text()] {
             if (program.windows.transfer) {
+                program.ui.SetControlText(WindowId::FileTransfer, control::kTransferDetail, text);
                 program.ui.SetProgress(WindowId::FileTransfer, control::kTransferProgress, percent);
             }
         });
@@ -68,8 +69,7 @@ class ProgressPoster {
     Program& program_;
     EventLoop& loop_;
     std::weak_ptr<int> alive_;
-    std::int64_t size_;
-    int last_ = -1;
+    TransferMeter meter_;
 };
 
 void FinishTransferState(Program& program) {

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "app/Program.h"
@@ -30,12 +31,21 @@ CAboutDlg::CAboutDlg(Program& program, QWidget* owner) : CDialog(owner), program
     };
     int row = 0;
     for (const auto& [id, text] : links) {
+        // A small "open" button, as before, and the address itself as a link.
         auto* button = new QPushButton;
-        button->setFixedSize(15, 16);
+        button->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
+        button->setFixedSize(22, 22);
         button->setAutoDefault(false);
         button->setAccessibleName(text);
+        button->setToolTip(QStringLiteral("Open ") + text);
+        auto* label = new QLabel(QStringLiteral("<a href=\"#\">%1</a>").arg(text.toHtmlEscaped()));
+        label->setObjectName(QStringLiteral("link%1").arg(id));
+        label->setTextFormat(Qt::RichText);
+        label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+        label->setCursor(Qt::PointingHandCursor);
+        connect(label, &QLabel::linkActivated, this, [this, id = id] { OnCommand(id); });
         rows->addWidget(button, row, 0);
-        rows->addWidget(new QLabel(text), row, 1);
+        rows->addWidget(label, row, 1);
         AddControl(id, button);
         ++row;
     }
@@ -47,6 +57,7 @@ CAboutDlg::CAboutDlg(Program& program, QWidget* owner) : CDialog(owner), program
     okRow->addWidget(ok);
     okRow->addStretch();
     column->addLayout(okRow);
+    column->setSizeConstraint(QLayout::SetFixedSize);  // nothing in it grows
     AddControl(kIdOk, ok);
 }
 

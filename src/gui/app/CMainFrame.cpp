@@ -6,6 +6,7 @@
 
 #include "CAboutDlg.h"
 #include "CDebugDlg.h"
+#include "ProgramIcon.h"
 #include "app/Program.h"
 #include "framework/GuiThread.h"
 #include "irc/Connection.h"
@@ -21,6 +22,8 @@ namespace khub::gui {
 
 CMainFrame::CMainFrame(Program& program, QtUi& ui)
     : program_(program), ui_(ui), view_(new CViewList(program, this)) {
+    // Every window of the program, boxes and choosers included, takes it from here.
+    QApplication::setWindowIcon(ProgramIcon());
     SetView(view_);
     // Without a saved placement the window opens wide enough for its three columns.
     resize(3 * CViewList::kColumnWidth + 40, 320);
@@ -77,7 +80,9 @@ std::vector<std::pair<QKeyCombination, int>> CMainFrame::AcceleratorTable() {
 void CMainFrame::OnInitialUpdate() {
     SetMainTitle(QStringLiteral("K-Hub I - not connected"));
     view_->InitialUpdate();
-    if (startup_) startup_();
+    // On a first start this opens Options, which must appear over the frame, not where
+    // the frame was before the window manager placed it.
+    if (startup_) CallWhenOnScreen(startup_);
 }
 
 bool CMainFrame::GameWindowOpen() const {

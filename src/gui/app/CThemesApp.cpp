@@ -16,6 +16,8 @@ CThemesApp::CThemesApp(int& argc, char** argv) : CWinApp(argc, argv) {
     QApplication::setApplicationName(QStringLiteral("K-Hub I"));
     QApplication::setOrganizationName(QStringLiteral("K-Hub"));
     QApplication::setApplicationVersion(QStringLiteral(KHUB_VERSION));
+    // Lets the desktop match the windows with the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("k-hub"));
 }
 
 CThemesApp::~CThemesApp() {

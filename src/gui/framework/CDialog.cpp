@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -49,6 +50,21 @@ void CDialog::reject() {
     // done() closes the window, which Qt reports as a close; the hooks ran already.
     if (ending_) return;
     OnCancel();
+}
+
+void CDialog::FocusWhenEnabled(QWidget* control) {
+    focusWhenEnabled_ = control;
+    control->installEventFilter(this);
+    // A hidden window takes this as the focus it shows with.
+    if (control->isEnabled()) control->setFocus();
+}
+
+bool CDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == focusWhenEnabled_ && event->type() == QEvent::EnabledChange &&
+        focusWhenEnabled_->isEnabled()) {
+        focusWhenEnabled_->setFocus();
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QWidget* CDialog::Control(int id) const {

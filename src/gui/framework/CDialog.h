@@ -41,6 +41,9 @@ class CDialog : public QDialog {
 
     // Buttons, check boxes and line edits report through OnCommand once registered.
     void AddControl(int id, QWidget* control);
+    // Gives control the keyboard focus now if it is enabled, and again whenever it becomes
+    // enabled: the line a person types into, not the first control in the tab order.
+    void FocusWhenEnabled(QWidget* control);
 
   protected:
     // Runs once, before the window is shown. False keeps the default focus handling.
@@ -61,11 +64,13 @@ class CDialog : public QDialog {
     // Qt's accept/reject (Enter on the default button, Escape, close box) go to the hooks.
     void accept() override;
     void reject() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void Init();
 
     std::map<int, QWidget*> controls_;
+    QWidget* focusWhenEnabled_ = nullptr;
     bool initialised_ = false;
     bool ending_ = false;
 };

@@ -5,7 +5,9 @@
 #include <QMenuBar>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
+#include <QWindow>
 
 namespace khub::gui {
 
@@ -34,6 +36,39 @@ void CFrame::Create() {
     ShowStatusbar(useStatusbar_ && statusbarShown_);
     show();
     OnInitialUpdate();
+}
+
+namespace {
+// Waits for the first expose of a window: by then the window manager has placed it.
+class ExposeWaiter : public QObject {
+  public:
+    ExposeWaiter(QWindow* window, QObject* context, std::function<void()> f)
+        : QObject(window), window_(window), context_(context), f_(std::move(f)) {
+        window->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Expose && window_->isExposed()) {
+            window_->removeEventFilter(this);
+            QTimer::singleShot(0, context_, std::move(f_));
+            deleteLater();
+        }
+        return false;
+    }
+
+  private:
+    QWindow* window_;
+    QObject* context_;
+    std::function<void()> f_;
+};
+}  // namespace
+
+void CFrame::CallWhenOnScreen(std::function<void()> f) {
+    QWindow* window = windowHandle();
+    if (!window || window->isExposed()) {
+        f();
+        return;
+    }
+    new ExposeWaiter(window, this, std::move(f));
 }
 
 void CFrame::SetView(QWidget* view) {

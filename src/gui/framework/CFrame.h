@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 #include <map>
 
 class QAction;
@@ -39,6 +40,9 @@ class CFrame : public QMainWindow {
     void RunAccelerator(int id);
     // Runs a command as a menu click does.
     bool SendCommand(int id) { return OnCommand(id); }
+    // Runs f once the window system shows the frame where it placed it (at once if it does
+    // already), so that a dialog opened by f centres on the frame as the person sees it.
+    void CallWhenOnScreen(std::function<void()> f);
 
     void ShowToolbar(bool show);
     void ShowStatusbar(bool show);

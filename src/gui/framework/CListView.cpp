@@ -104,6 +104,11 @@ CListView::CListView(GameList& list, QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
+    // A view in single selection selects the next row when the selected one goes; the
+    // core list selects none then, and the view must show that.
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, &CListView::ShowListSelection);
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &CListView::ShowListSelection);
+    connect(model_, &QAbstractItemModel::modelReset, this, &CListView::ShowListSelection);
 }
 
 CListView::~CListView() = default;
@@ -130,6 +135,20 @@ void CListView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     suppressRelease_ = true;
     if (notify_) notify_(Notification::DoubleClick);
+}
+
+void CListView::ShowListSelection() {
+    QItemSelectionModel* selection = selectionModel();
+    const int row = list_.SelectedIndex();
+    if (row < 0) {
+        selection->clearSelection();
+        selection->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
+        return;
+    }
+    const QModelIndexList shown = selection->selectedRows();
+    if (shown.size() == 1 && shown.first().row() == row) return;
+    selection->setCurrentIndex(model_->index(row, 0),
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void CListView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {

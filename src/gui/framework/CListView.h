@@ -62,6 +62,9 @@ class CListView : public QTreeView {
                           const QItemSelection& deselected) override;
 
   private:
+    // Shows the core list's selection: it decides which row a join goes to.
+    void ShowListSelection();
+
     GameList& list_;
     GameListModel* model_;
     NotifyHandler notify_;

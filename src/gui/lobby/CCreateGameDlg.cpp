@@ -11,6 +11,7 @@
 #include "lobby/Lobby.h"
 #include "lobby/RomFilter.h"
 #include "platform/Choosers.h"
+#include "platform/FieldWidth.h"
 #include "platform/Text.h"
 
 namespace khub::gui {
@@ -48,7 +49,8 @@ CCreateGameDlg::CCreateGameDlg(Program& program, QWidget* owner)
     AddControl(kDisallowDownload, disallow);
     AddControl(kIdOk, ok);
     AddControl(kIdCancel, cancel);
-    resize(243, 93);
+    WidenFor(name, QStringLiteral("Super Mario World 2 - Yoshi's Island (U) [!]"));
+    resize(sizeHint());
 }
 
 bool CCreateGameDlg::OnCommand(int id) {

@@ -52,6 +52,7 @@ CHostGameDlg::CHostGameDlg(Program& program) : CDialog(nullptr), program_(progra
     AddControl(kIdOk, send);
     AddControl(kIdCancel, cancel);
     resize(410, 254);
+    FocusWhenEnabled(chat);
 }
 
 bool CHostGameDlg::OnCommand(int id) {

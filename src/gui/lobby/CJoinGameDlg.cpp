@@ -56,6 +56,7 @@ CJoinGameDlg::CJoinGameDlg(Program& program) : CDialog(nullptr), program_(progra
     AddControl(kIdOk, send);
     AddControl(kIdCancel, cancel);
     resize(410, 254);
+    FocusWhenEnabled(chat);
 }
 
 bool CJoinGameDlg::OnCommand(int id) {

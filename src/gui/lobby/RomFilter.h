@@ -7,7 +7,7 @@ namespace khub::gui {
 
 inline QList<FileFilter> RomFileFilters() {
     return {{QStringLiteral("Super Nintendo Games"),
-             {"*.SMC", "*.SFC", "*.SWC", "*.FIG", "*.058", "*.078", "*.1", "*.USA", "*.JAP"}}};
+             {"*.smc", "*.sfc", "*.swc", "*.fig", "*.058", "*.078", "*.1", "*.usa", "*.jap"}}};
 }
 
 }  // namespace khub::gui

@@ -10,7 +10,8 @@ class QWidget;
 
 namespace khub::gui {
 
-// One filter entry: a description and its patterns ("*.SMC", "VOLTAW.EXE").
+// One filter entry: a description and its patterns ("*.smc", "VOLTAW.EXE"), matched in any
+// letter case.
 struct FileFilter {
     QString description;
     QStringList patterns;
@@ -29,8 +30,5 @@ QString BrowseForFolder(QWidget* owner, const QString& title);
 // Replaces the system dialogs (tests). An empty hook restores them.
 void SetChooseFileHook(ChooseFileHook hook);
 void SetBrowseFolderHook(BrowseFolderHook hook);
-
-// "*.smc" -> "*.[sS][mM][cC]": the file dialog compares case-sensitively on this system.
-QString AnyCasePattern(const QString& pattern);
 
 }  // namespace khub::gui

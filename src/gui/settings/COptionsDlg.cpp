@@ -11,6 +11,7 @@
 
 #include "app/Program.h"
 #include "platform/Choosers.h"
+#include "platform/FieldWidth.h"
 #include "platform/Text.h"
 #include "settings/Options.h"
 
@@ -94,7 +95,8 @@ COptionsDlg::COptionsDlg(Program& program, QWidget* owner) : CDialog(owner), pro
     AddControl(kTextSoundBrowse, textBrowse);
     AddControl(kIdOk, ok);
     AddControl(kIdCancel, cancel);
-    resize(300, 400);
+    for (QLineEdit* path : {programPath, romPath, joinFile, textFile}) WidenFor(path, kTypicalPath);
+    resize(sizeHint());
 }
 
 bool COptionsDlg::OnInitDialog() {
@@ -131,7 +133,7 @@ void COptionsDlg::PutChosenPath(int field, const QString& path) {
 }
 
 bool COptionsDlg::OnCommand(int id) {
-    const QList<FileFilter> wave = {{QStringLiteral("WAVE File (*.wav)"), {"*.wav"}}};
+    const QList<FileFilter> wave = {{QStringLiteral("WAVE File"), {"*.wav"}}};
     switch (id) {
         case kJoinSound:
             FollowCheckBox(kJoinSound, kJoinSoundFile, kJoinSoundBrowse);

@@ -20,12 +20,17 @@ CFileTransferDlg::CFileTransferDlg(Program& program) : CDialog(nullptr), program
     bar->setRange(0, 100);
     bar->setValue(0);
     bar->setTextVisible(false);
+    // Bytes done of the whole, the rate and the time left: a slow transfer shows it moves.
+    auto* detail = new QLabel;
+    detail->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     auto* column = new QVBoxLayout(this);
     column->addWidget(status);
     column->addWidget(bar);
+    column->addWidget(detail);
     AddControl(control::kTransferStatus, status);
     AddControl(control::kTransferProgress, bar);
-    resize(263, 67);
+    AddControl(control::kTransferDetail, detail);
+    resize(360, sizeHint().height());
 }
 
 void CFileTransferDlg::OnCancel() {
