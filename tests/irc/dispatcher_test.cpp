@@ -14,15 +14,20 @@ namespace {
 // --- registration ---------------------------------------------------------------------
 
 TEST(DispatchRegistration, IdentNoticeSendsNickAndUserOnce) {
-    IrcHarness h;
-    h.Connected("Alice");
-    h.Recv("NOTICE AUTH :*** Looking up your hostname");
-    EXPECT_EQ(h.TakeSent(), Lines{});
-    h.Recv("NOTICE AUTH :*** Checking Ident");
-    EXPECT_EQ(h.TakeSent(), (Lines{"NICK Alice\r\n", "USER KHubUser 8 * :KHubUser\r\n"}));
-    EXPECT_EQ(h.Log(), Lines{"-> NICK Alice\r\n\r\n"});
-    h.Recv(":irc.test.local NOTICE AUTH :*** Checking Ident");
-    EXPECT_EQ(h.TakeSent(), Lines{});
+    // ircu addresses it to AUTH, hybrid to "*".
+    for (const char* target : {"AUTH", "*"}) {
+        IrcHarness h;
+        h.Connected("Alice");
+        h.Recv(std::string(":irc.test.local NOTICE ") + target + " :*** Looking up your hostname");
+        EXPECT_EQ(h.TakeSent(), Lines{});
+        h.Recv(std::string(":irc.test.local NOTICE ") + target + " :*** Checking Ident");
+        EXPECT_EQ(h.TakeSent(), (Lines{"NICK Alice\r\n", "USER KHubUser 8 * :KHubUser\r\n"}))
+            << target;
+        EXPECT_EQ(h.Log(), Lines{"-> NICK Alice\r\n\r\n"});
+        h.Recv("NOTICE AUTH :*** Checking Ident");
+        h.Recv(":irc.test.local NOTICE * :*** Checking Ident");
+        EXPECT_EQ(h.TakeSent(), Lines{});
+    }
 }
 
 TEST(DispatchRegistration, FirstOwnModeRunsTheOnConnectSequenceOnce) {
@@ -48,6 +53,18 @@ TEST(DispatchRegistration, FirstOwnModeRunsTheOnConnectSequenceOnce) {
     EXPECT_EQ(h.TakeSent(), Lines{});
 }
 
+TEST(DispatchRegistration, ServersWithoutUserIpGetTheJoinFirst) {
+    IrcHarness h;
+    h.Connected("Alice");
+    h.program->conn.registrationSent = true;
+    h.Recv(":irc.ngircd.test 005 Alice RFC2812 IRCD=ngIRCd CHANTYPES=#&+ :are supported");
+    h.Recv(":irc.ngircd.test 005 Alice NICKLEN=9 TOPICLEN=490 :are supported on this server");
+    h.Recv(":irc.ngircd.test 376 Alice :End of MOTD command");
+    h.loop.AdvanceBy(std::chrono::seconds(1));
+    EXPECT_EQ(h.TakeSent(), (Lines{"JOIN #K-HubI\r\n", "USERHOST Alice\r\n"}));
+    EXPECT_EQ(h.program->conn.features.nickLength, 9);
+}
+
 TEST(DispatchRegistration, EndOfMotdJoinsWhenTheServerSendsNoOwnMode) {
     for (const char* end :
          {":srv 376 Alice :End of MOTD", ":srv 422 Alice :MOTD File is missing"}) {
@@ -56,7 +73,7 @@ TEST(DispatchRegistration, EndOfMotdJoinsWhenTheServerSendsNoOwnMode) {
         h.program->conn.registrationSent = true;
         h.Recv(end);
         EXPECT_EQ(h.TakeSent(), Lines{});  // the own MODE may still come
-        h.loop.AdvanceBy(std::chrono::milliseconds(999));
+        h.loop.AdvanceBy(std::chrono::milliseconds(399));
         EXPECT_EQ(h.TakeSent(), Lines{});
         h.loop.AdvanceBy(std::chrono::milliseconds(1));
         auto sent = h.TakeSent();
@@ -64,6 +81,20 @@ TEST(DispatchRegistration, EndOfMotdJoinsWhenTheServerSendsNoOwnMode) {
         EXPECT_EQ(sent[4], "JOIN #K-HubI\r\n");
         EXPECT_TRUE(h.LogHas(std::string(end).substr(1)));  // still logged raw
     }
+}
+
+TEST(DispatchRegistration, ErgoUserModeReplyStartsTheSequenceAtOnce) {
+    IrcHarness h;
+    h.Connected("Alice");
+    h.program->conn.registrationSent = true;
+    h.Recv(":ergo.test 376 Alice :End of MOTD command");
+    h.Recv(":ergo.test 221 Alice +Zi");
+    auto sent = h.TakeSent();
+    ASSERT_EQ(sent.size(), 5u);
+    EXPECT_EQ(sent[4], "JOIN #K-HubI\r\n");
+    h.Recv(":ergo.test 221 Alice +Zi");
+    h.loop.AdvanceBy(std::chrono::seconds(1));
+    EXPECT_EQ(h.TakeSent(), Lines{});
 }
 
 TEST(DispatchRegistration, WelcomeTargetBecomesTheOwnNick) {
@@ -159,6 +190,25 @@ TEST_F(DispatchChannel, VoiceCountsOnceAndOnlyForPlainMembers) {
     EXPECT_EQ(Online(), 3);
     EXPECT_EQ(Level("Olga"), 3);
     EXPECT_EQ(h.TakeSent(), Lines{});
+}
+
+// InspIRCd sends the last argument as a trailing parameter; it is the same argument.
+TEST_F(DispatchChannel, ArgumentsMayComeAsTrailingParameters) {
+    h.Recv(":Olga!u@h MODE #K-HubI +v :Carol");
+    EXPECT_EQ(Level("Carol"), 1);
+    EXPECT_TRUE(h.LogHas("<Olga> sets MODE CHANNEL :+v Carol"));
+    h.Recv(":Olga!u@h MODE #K-HubI -v :Bob");
+    EXPECT_EQ(Level("Bob"), 0);
+    EXPECT_FALSE(HasRow("Bob"));
+    h.Recv(":Olga!u@h MODE #K-HubI +v :Alice");
+    EXPECT_TRUE(h.ui.MenuEnabled(menu::kCreate));
+    h.Recv(":Olga!u@h KICK #K-HubI :Carol");
+    EXPECT_EQ(Level("Carol"), -1);
+    EXPECT_TRUE(h.LogHas("<Carol> has been kicked from #K-HubI by Olga\r\n"));
+    h.Recv(":srv 353 Alice = #K-HubI Dave");
+    EXPECT_EQ(Level("Dave"), 0);
+    h.Recv(":Dave!u@h PART #K-HubI");
+    EXPECT_EQ(Level("Dave"), -1);
 }
 
 TEST_F(DispatchChannel, DevoiceDropsTheRowAndOnlyAffectsVoicedUsers) {
@@ -434,6 +484,9 @@ TEST(DispatchOwnAddress, UserHostVariants) {
         {"dsl.81.2.3.4.pool.example.org", "81.2.3.4",
          "USERHOST: 3: IPAddress set as \"81.2.3.4\".\r\n"},
         {"host.example.org", "", nullptr},
+        // InspIRCd ends the reply with a blank; a reply may list more than one nick.
+        {"127.0.0.1 ", "127.0.0.1", "USERHOST: 1: IPAddress set as \"127.0.0.1\".\r\n"},
+        {"10.1.2.3 Bob=+u@10.9.9.9", "10.1.2.3", "USERHOST: 1: IPAddress set as \"10.1.2.3\".\r\n"},
         {"c-24-5-x-7-8.example.net", "", nullptr},
     };
     for (const Case& c : cases) {

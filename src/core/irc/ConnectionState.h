@@ -56,6 +56,12 @@ struct ConnectionState {
     std::string nickLine, userLine, joinLine;
     bool channelJoinSent = false;
     bool registrationSent = false;  // NICK and USER went out for this connection
+    // What the server's 005 (ISUPPORT) lines said about it; forgotten at every connect.
+    struct ServerFeatures {
+        bool listed = false;  // a 005 line came
+        bool userIp = false;  // USERIP is among them (the ircu family)
+        int nickLength = 0;   // NICKLEN, 0 while unknown
+    } features;
 
     // Where lines to the server go instead of the socket (tests record them here).
     // Returns what send() would: bytes sent, or 0 / -1 on failure.
