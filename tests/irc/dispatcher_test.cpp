@@ -118,23 +118,57 @@ TEST(DispatchRegistration, PingIsAnsweredWithCrOnly) {
     EXPECT_EQ(h.Log(), Lines{});
 }
 
-TEST(DispatchRegistration, NickInUseOrBadPicksAFallbackAndSaysSo) {
+TEST(DispatchRegistration, NickInUseOrBadPicksAFallbackAndSaysSoOnceIn) {
     for (bool inUse : {true, false}) {
         IrcHarness h;
         h.Connected("Alice");
         h.Recv(inUse ? ":srv 433 * Alice :Nickname is already in use."
                      : ":srv 432 * 1bad :Erroneous Nickname");
-        const std::string& nick = h.program->conn.ownNick;
+        const std::string nick = h.program->conn.ownNick;
         EXPECT_TRUE(std::regex_match(nick, std::regex("K-HubUser[1-9][0-9]?"))) << nick;
         EXPECT_EQ(h.TakeSent(), Lines{"NICK " + nick + "\r\n"});
         EXPECT_EQ(h.Log(), Lines{"Setting NickName as " + nick + ".\r\n"});
+        EXPECT_TRUE(h.ui.Boxes().empty());  // the server may refuse this one too
+        h.Recv(":srv 001 " + nick + " :Welcome");
         ASSERT_EQ(h.ui.Boxes().size(), 1u);
         EXPECT_EQ(h.ui.Boxes()[0].first,
-                  inUse
-                      ? "The chosen nickname is already in use. Setting it to K-HubUser## for now."
-                      : "The chosen nickname was bad. Setting it to K-HubUser## for now.");
+                  (inUse ? "The chosen nickname is already in use. Setting it to "
+                         : "The chosen nickname was bad. Setting it to ") +
+                      nick + " for now.");
         EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Information);
     }
+}
+
+// ngircd allows 9 characters and says so only after registration.
+TEST(DispatchRegistration, FallbackNicksFitTheServersNickLength) {
+    IrcHarness h;
+    h.Connected("Host_Anna_Long");
+    h.Recv(":irc.ngircd.test 432 * Host_Anna_Long :Nickname too long, max. 9 characters");
+    std::string first = h.program->conn.ownNick;
+    h.Recv(":irc.ngircd.test 432 * " + first + " :Nickname too long, max. 9 characters");
+    std::string second = h.program->conn.ownNick;
+    EXPECT_TRUE(std::regex_match(second, std::regex("K-HubUse[1-9]|K-HubUs[1-9][0-9]"))) << second;
+    EXPECT_EQ(h.TakeSent(), (Lines{"NICK " + first + "\r\n", "NICK " + second + "\r\n"}));
+    h.Recv(":irc.ngircd.test 001 " + second + " :Welcome");
+    ASSERT_EQ(h.ui.Boxes().size(), 1u);
+    EXPECT_EQ(h.ui.Boxes()[0].first,
+              "The chosen nickname was bad. Setting it to " + second + " for now.");
+
+    IrcHarness known;
+    known.Connected("Alice");
+    known.Recv(":srv 005 Alice NICKLEN=6 :are supported by this server");
+    known.Recv(":srv 433 Alice Bob :Nickname is already in use.");
+    EXPECT_LE(known.program->conn.ownNick.size(), 6u) << known.program->conn.ownNick;
+}
+
+TEST(DispatchRegistration, AServerRefusingEveryNickIsGivenUp) {
+    IrcHarness h;
+    h.Connected("Alice");
+    for (int i = 0; i < 6; ++i) h.Recv(":srv 433 * " + h.program->conn.ownNick + " :in use");
+    EXPECT_EQ(h.TakeSent().size(), 5u);
+    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - not connected");
+    ASSERT_EQ(h.ui.Boxes().size(), 1u);
+    EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Error);
 }
 
 // --- the channel: arrivals, levels, departures ------------------------------------------

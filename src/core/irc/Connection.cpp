@@ -206,6 +206,7 @@ void OnConnectResult(Program& p, std::uint64_t generation, int fd,
     p.conn.channelJoinSent = false;
     p.conn.registrationSent = false;
     p.conn.features = {};
+    p.conn.nickFallback = {};
     SetTitle(p, "connecting..");
     p.conn.threads.emplace_back(ReceiveThread, &p, link);
     auto wait = std::clamp(kRegistrationWaitMin + 2 * connectTook, kRegistrationWaitMin,
@@ -298,8 +299,14 @@ ServerAddress ServerFromSettings(const CIni& settings) {
     return server;
 }
 
-std::string RandomFallbackNick() {
-    return kFallbackNickBase + std::to_string(RandomInRange(1, 99));
+std::string RandomFallbackNick(int maxLength) {
+    std::string number = std::to_string(RandomInRange(1, 99));
+    std::string base = kFallbackNickBase;
+    if (maxLength > 0) {
+        int room = std::max(1, maxLength - static_cast<int>(number.size()));
+        if (room < static_cast<int>(base.size())) base.resize(static_cast<std::size_t>(room));
+    }
+    return base + number;
 }
 
 // One call sends one line: a CR, LF or NUL inside it (from a nick or text that a hostile

@@ -21,6 +21,11 @@ namespace {
 // ircu sends the own-nick MODE in the same burst as the end of the MOTD; servers that send
 // none are joined after this pause.
 constexpr std::chrono::milliseconds kOwnModeGrace{400};
+// Refused nicks in a row before we give up on the server.
+constexpr int kMaxFallbackNicks = 5;
+// The longest nick RFC 1459 promises; what a server that refuses our first fallback before
+// it has told its NICKLEN (ngircd) is taken to allow.
+constexpr int kRfcNickLength = 9;
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -94,12 +99,21 @@ void OnPing(Program& p, const IrcLineParts& l) {
     SendIrcLine(p, "PONG :" + l.trailing + "\r");
 }
 
+void TellFallbackNick(Program& p, const char* refusal) {
+    ShowMessageAsync(p, std::string(refusal) + " Setting it to " + p.conn.ownNick + " for now.");
+}
+
 void OnWelcome(Program& p, const IrcLineParts& l) {
     // The welcome names us as the server knows us: a shortened or changed nick is ours now.
     if (!l.param.empty() && l.param != "*" && l.param != p.conn.ownNick) {
         p.conn.ownNick = l.param;
         p.conn.nickLine = "NICK " + p.conn.ownNick + "\r\n";
     }
+    ConnectionState::NickFallback& f = p.conn.nickFallback;
+    f.welcomed = true;
+    f.tries = 0;
+    if (f.told) TellFallbackNick(p, f.told);
+    f.told = nullptr;
 }
 
 // "005 me TOKEN TOKEN=value ... :are supported by this server"
@@ -514,17 +528,43 @@ void OnUserHost(Program& p, const IrcLineParts& l) {
         variant, p.ownIpText.c_str());
 }
 
+// While registering, each refusal gets another fallback nick and the player hears once,
+// when the server has taken one, which nick is ours. A server refusing nick after nick is
+// given up on.
 void OnNickRefused(Program& p, bool inUse) {
-    p.conn.ownNick = RandomFallbackNick();
+    ConnectionState::NickFallback& f = p.conn.nickFallback;
+    if (!f.welcomed && f.tries >= kMaxFallbackNicks) {
+        p.log.DebugLog(
+            "\x03"
+            "4The server refused %i nicknames in a row; giving up.\r\n",
+            f.tries + 1);
+        ResetConnection(p);
+        p.ui.ShowMessage(
+            "ERROR: The server refused every nickname tried. Choose a shorter player name "
+            "in the Options and connect again.",
+            BoxIcon::Error);
+        return;
+    }
+    // A fallback of ours refused as bad before the server told its NICKLEN was too long.
+    if (!inUse && f.tries > 0 && p.conn.features.nickLength == 0) {
+        f.assumedLength = kRfcNickLength;
+    }
+    ++f.tries;
+    int limit = p.conn.features.nickLength ? p.conn.features.nickLength : f.assumedLength;
+    p.conn.ownNick = RandomFallbackNick(limit);
     p.conn.nickLine = "NICK " + p.conn.ownNick + "\r\n";
     SendIrcLine(p, p.conn.nickLine);
     p.log.DebugLog(
         "\x03"
         "3Setting NickName as %s.\r\n",
         p.conn.ownNick.c_str());
-    ShowMessageAsync(
-        p, inUse ? "The chosen nickname is already in use. Setting it to K-HubUser## for now."
-                 : "The chosen nickname was bad. Setting it to K-HubUser## for now.");
+    const char* refusal =
+        inUse ? "The chosen nickname is already in use." : "The chosen nickname was bad.";
+    if (f.welcomed) {
+        TellFallbackNick(p, refusal);
+    } else if (!f.told) {
+        f.told = refusal;
+    }
 }
 
 void OnError(Program& p) {
