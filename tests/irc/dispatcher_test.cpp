@@ -1,4 +1,8 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <regex>
 
@@ -534,6 +538,73 @@ TEST(DispatchOwnAddress, UserHostVariants) {
     set.program->ownIpText = "1.2.3.4";
     set.Recv(":srv 302 Alice :Alice=+u@5.6.7.8");
     EXPECT_EQ(set.program->ownIpText, "1.2.3.4");
+}
+
+// A server that shows a host name (ngircd with DNS) or a cloak (Ergo) in USERHOST: the real
+// address comes from a WHOIS on ourselves, as each server writes it.
+TEST(DispatchOwnAddress, WhoisNamesTheAddressUserHostHid) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"~KHubUser@localhost",
+         ":irc.ngircd.test 378 Alice Alice :is connecting from *@localhost 10.0.0.7"},
+        {"KHubUser@host.example.org",
+         ":irc.inspircd.test 378 Alice Alice :is connecting from KHubUser@host.example.org "
+         "10.0.0.7"},
+        {"~KHubUser@host.example.org",
+         ":irc.hybrid.test 338 Alice Alice ~KHubUser@host.example.org 10.0.0.7 :Actual "
+         "user@host, actual IP"},
+        {"~KHubUser@56nzgkrnwzude.irc",
+         ":ergo.test 338 Alice Alice ~KHubUser@10.0.0.7 10.0.0.7 :Actual user@host, Actual IP"},
+    };
+    for (const auto& [host, whois] : rows) {
+        IrcHarness h;
+        h.Registered("Alice");
+        h.Recv(":srv 421 Alice USERIP :Unknown command");
+        h.Recv(std::string(":srv 302 Alice :Alice=+") + host);
+        h.Recv(std::string(":srv 302 Alice :Alice=+") + host);
+        EXPECT_EQ(h.TakeSent(), Lines{"WHOIS Alice\r\n"}) << host;
+        h.Recv(":srv 378 Alice Bob :is connecting from *@bob.example 10.9.9.9");  // not us
+        h.Recv(whois);
+        h.Recv(":srv 318 Alice Alice :End of /WHOIS list.");
+        EXPECT_EQ(h.program->ownIpText, "10.0.0.7") << whois;
+        EXPECT_TRUE(h.LogHas("WHOIS: IPAddress set as \"10.0.0.7\"."));
+        EXPECT_TRUE(h.ui.Boxes().empty());
+    }
+    IrcHarness set;  // [host] IP is there already
+    set.Registered("Alice");
+    set.program->ownIpText = "1.2.3.4";
+    set.Recv(":srv 302 Alice :Alice=+u@localhost");
+    EXPECT_EQ(set.TakeSent(), Lines{});
+}
+
+TEST(DispatchOwnAddress, WithoutWhoisAddressTheConnectionsOwnIsTakenElseThePlayerIsTold) {
+    IrcHarness h;
+    h.Registered("Alice");
+    int udp = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(udp, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    h.program->conn.ircSocket = udp;
+    h.Recv(":srv 302 Alice :Alice=+u@56nzgkrnwzude.irc");
+    h.Recv(":srv 311 Alice Alice u 56nzgkrnwzude.irc * :KHubUser");
+    h.Recv(":srv 318 Alice Alice :End of /WHOIS list.");
+    close(udp);
+    EXPECT_EQ(h.program->ownIpText, "127.0.0.1");
+    EXPECT_TRUE(h.LogHas("may not reach"));
+    EXPECT_TRUE(h.ui.Boxes().empty());
+
+    IrcHarness none;  // no IPv4 connection to ask either
+    none.Registered("Alice");
+    none.Recv(":srv 421 Alice USERHOST :Unknown command");
+    EXPECT_EQ(none.TakeSent(), Lines{"WHOIS Alice\r\n"});
+    none.Recv(":srv 318 Alice Alice :End of /WHOIS list.");
+    none.Recv(":srv 318 Alice Alice :End of /WHOIS list.");
+    EXPECT_EQ(none.program->ownIpText, "");
+    ASSERT_EQ(none.ui.Boxes().size(), 1u);
+    EXPECT_NE(none.ui.Boxes()[0].first.find("\"IP\" in section [host]"), std::string::npos)
+        << none.ui.Boxes()[0].first;
+    EXPECT_EQ(none.ui.Boxes()[0].second, BoxIcon::Warning);
 }
 
 // --- everything else --------------------------------------------------------------------

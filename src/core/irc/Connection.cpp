@@ -207,6 +207,7 @@ void OnConnectResult(Program& p, std::uint64_t generation, int fd,
     p.conn.registrationSent = false;
     p.conn.features = {};
     p.conn.nickFallback = {};
+    p.conn.ownAddress = {};
     SetTitle(p, "connecting..");
     p.conn.threads.emplace_back(ReceiveThread, &p, link);
     auto wait = std::clamp(kRegistrationWaitMin + 2 * connectTook, kRegistrationWaitMin,

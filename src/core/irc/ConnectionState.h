@@ -69,6 +69,11 @@ struct ConnectionState {
         const char* told = nullptr;  // the refusal the player hears of once we are in
         bool welcomed = false;       // 001 came: the nick is the server's answer
     } nickFallback;
+    // Asking for our address beyond USERIP and USERHOST; forgotten at every connect.
+    struct OwnAddressSearch {
+        bool whoisSent = false;
+        bool ended = false;  // settled on the local address, or told the player there is none
+    } ownAddress;
 
     // Where lines to the server go instead of the socket (tests record them here).
     // Returns what send() would: bytes sent, or 0 / -1 on failure.

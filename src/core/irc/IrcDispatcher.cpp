@@ -9,6 +9,8 @@
 #include "irc/IrcLine.h"
 #include "irc/OwnAddress.h"
 #include "lobby/LobbyHooks.h"
+#include "platform/Sockets.h"
+#include "settings/SettingHints.h"
 #include "transfer/DccHooks.h"
 
 // A note on the log formats: "\x03" is kept apart from the colour digit after it ("\x03"
@@ -485,6 +487,54 @@ void OnNames(Program& p, const IrcLineParts& l) {
     ShowUsersOnlineTitle(p);
 }
 
+// USERIP and USERHOST left us without an address (the server shows host names or cloaks
+// them): a WHOIS on ourselves names the real one on most servers.
+void AskWhoisForOwnAddress(Program& p) {
+    if (!p.ownIpText.empty() || p.conn.ownAddress.whoisSent) return;
+    p.conn.ownAddress.whoisSent = true;
+    SendIrcLine(p, "WHOIS " + p.conn.ownNick + "\r\n");
+}
+
+void OnWhoisAddress(Program& p, const IrcLineParts& l) {
+    if (!p.ownIpText.empty() || Param(l, 1) != p.conn.ownNick) return;
+    std::string address = AddressFromWhoisReply(l.params);
+    if (address.empty()) return;
+    p.ownIpText = address;
+    p.log.DebugLog(
+        "\x03"
+        "4WHOIS: IPAddress set as \"%s\".\r\n",
+        p.ownIpText.c_str());
+}
+
+// The WHOIS told nothing either: the address of our end of the server connection is the
+// last guess, and without one the player must say it, before a game fails on it.
+void OnEndOfWhois(Program& p, const IrcLineParts& l) {
+    ConnectionState::OwnAddressSearch& search = p.conn.ownAddress;
+    if (!p.ownIpText.empty() || !search.whoisSent || search.ended ||
+        Param(l, 1) != p.conn.ownNick) {
+        return;
+    }
+    search.ended = true;
+    std::string local = LocalIpv4Address(p.conn.ircSocket);
+    if (!local.empty()) {
+        p.ownIpText = local;
+        p.log.DebugLog(
+            "\x03"
+            "4The server did not tell our address: IPAddress set as \"%s\", the address of "
+            "this connection, which players outside this network may not reach.\r\n",
+            p.ownIpText.c_str());
+        return;
+    }
+    p.log.DebugLog(
+        "\x03"
+        "4No IP address of ours is known.\r\n");
+    p.ui.ShowMessage(
+        "WARNING: Your IP address could not be found out, so other players cannot download a "
+        "ROM from you or start a game you host. " +
+            HowToFixSetting(keys::kOwnIp, p.settingsFilePath),
+        BoxIcon::Warning);
+}
+
 // The host of the first entry of a USERIP or USERHOST reply ("302 me :nick=+user@host ..."):
 // a reply may list several nicks and may end in a blank.
 std::string HostOfFirstEntry(const IrcLineParts& l) {
@@ -520,7 +570,7 @@ void OnUserHost(Program& p, const IrcLineParts& l) {
         address = IpFromHostName(host);
         variant = 3;
     }
-    if (address.empty() || address.size() > 15) return;
+    if (address.empty() || address.size() > 15) return AskWhoisForOwnAddress(p);
     p.ownIpText = address;
     p.log.DebugLog(
         "\x03"
@@ -615,6 +665,9 @@ void DispatchIrcLine(Program& p, std::string_view line) {
     // Ergo reports the own user modes with 221 instead of a MODE line.
     if (c == "221" && l.param == p.conn.ownNick && !p.conn.channelJoinSent) RunOnConnectSequence(p);
     if (c == "421") lobby::HandleUnknownCommand(p, Param(l, 1));
+    if (c == "421" && Param(l, 1) == "USERHOST") AskWhoisForOwnAddress(p);
+    if (c == "338" || c == "378") OnWhoisAddress(p, l);
+    if (c == "318") OnEndOfWhois(p, l);
 }
 
 }  // namespace khub
