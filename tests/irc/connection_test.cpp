@@ -107,7 +107,7 @@ TEST_F(ConnectionTest, ServerThatClosesMidLineIsALostConnection) {
 
 TEST_F(ConnectionTest, RegistersAfterAShortWaitWithoutTheIdentNotice) {
     Connect();
-    loop.AdvanceBy(240ms);  // a loopback connect takes next to no time
+    loop.AdvanceBy(140ms);  // a loopback connect takes next to no time
     EXPECT_EQ(server.Received(), "");
     loop.AdvanceBy(760ms);
     EXPECT_EQ(server.ReadUntil("USER"), "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\n");

@@ -77,7 +77,7 @@ TEST(DispatchRegistration, EndOfMotdJoinsWhenTheServerSendsNoOwnMode) {
         h.program->conn.registrationSent = true;
         h.Recv(end);
         EXPECT_EQ(h.TakeSent(), Lines{});  // the own MODE may still come
-        h.loop.AdvanceBy(std::chrono::milliseconds(399));
+        h.loop.AdvanceBy(std::chrono::milliseconds(99));
         EXPECT_EQ(h.TakeSent(), Lines{});
         h.loop.AdvanceBy(std::chrono::milliseconds(1));
         auto sent = h.TakeSent();

@@ -29,7 +29,7 @@ constexpr auto kRetryPause = 500ms;
 // and Ergo send nothing before NICK and USER). ircu sends it as soon as it accepts us, so
 // its notice arrives about one round trip after the connect; the connect itself took about
 // one. We wait that twice over, at least this long and at most the last.
-constexpr auto kRegistrationWaitMin = 250ms;
+constexpr auto kRegistrationWaitMin = 150ms;
 constexpr auto kRegistrationWaitMax = 5000ms;
 // After our QUIT the server closes the link; one that doesn't is cut off after this.
 constexpr auto kDisconnectGrace = 3s;

@@ -21,8 +21,8 @@ namespace khub {
 namespace {
 
 // ircu sends the own-nick MODE in the same burst as the end of the MOTD; servers that send
-// none are joined after this pause.
-constexpr std::chrono::milliseconds kOwnModeGrace{400};
+// none are joined after this pause. Should the pause win the race, the same lines go out.
+constexpr std::chrono::milliseconds kOwnModeGrace{100};
 // Refused nicks in a row before we give up on the server.
 constexpr int kMaxFallbackNicks = 5;
 // The longest nick RFC 1459 promises; what a server that refuses our first fallback before
