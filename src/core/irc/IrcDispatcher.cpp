@@ -495,15 +495,19 @@ void AskWhoisForOwnAddress(Program& p) {
     SendIrcLine(p, "WHOIS " + p.conn.ownNick + "\r\n");
 }
 
-void OnWhoisAddress(Program& p, const IrcLineParts& l) {
-    if (!p.ownIpText.empty() || Param(l, 1) != p.conn.ownNick) return;
-    std::string address = AddressFromWhoisReply(l.params);
-    if (address.empty()) return;
+// source names the reply in the log ("USERIP", "USERHOST: 1", "WHOIS").
+void TakeOwnAddress(Program& p, const std::string& address, const std::string& source) {
     p.ownIpText = address;
     p.log.DebugLog(
         "\x03"
-        "4WHOIS: IPAddress set as \"%s\".\r\n",
-        p.ownIpText.c_str());
+        "4%s: IPAddress set as \"%s\".\r\n",
+        source.c_str(), p.ownIpText.c_str());
+}
+
+void OnWhoisAddress(Program& p, const IrcLineParts& l) {
+    if (!p.ownIpText.empty() || Param(l, 1) != p.conn.ownNick) return;
+    std::string address = AddressFromWhoisReply(l.params);
+    if (!address.empty()) TakeOwnAddress(p, address, "WHOIS");
 }
 
 // The WHOIS told nothing either: the address of our end of the server connection is the
@@ -548,11 +552,7 @@ void OnUserIp(Program& p, const IrcLineParts& l) {
     if (!p.ownIpText.empty()) return;
     std::string address = HostOfFirstEntry(l);
     if (address.empty() || address.size() > 15) return;
-    p.ownIpText = address;
-    p.log.DebugLog(
-        "\x03"
-        "4USERIP: IPAddress set as \"%s\".\r\n",
-        p.ownIpText.c_str());
+    TakeOwnAddress(p, address, "USERIP");
 }
 
 void OnUserHost(Program& p, const IrcLineParts& l) {
@@ -571,11 +571,7 @@ void OnUserHost(Program& p, const IrcLineParts& l) {
         variant = 3;
     }
     if (address.empty() || address.size() > 15) return AskWhoisForOwnAddress(p);
-    p.ownIpText = address;
-    p.log.DebugLog(
-        "\x03"
-        "4USERHOST: %i: IPAddress set as \"%s\".\r\n",
-        variant, p.ownIpText.c_str());
+    TakeOwnAddress(p, address, "USERHOST: " + std::to_string(variant));
 }
 
 // While registering, each refusal gets another fallback nick and the player hears once,
