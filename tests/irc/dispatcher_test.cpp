@@ -339,6 +339,9 @@ TEST_F(DispatchChannel, KickElsewhereOrWithReasonIsLoggedAsSuch) {
     EXPECT_EQ(Level("Bob"), 1);
     h.Recv(":Olga!u@h KICK #other Alice :out");
     EXPECT_EQ(h.ui.Boxes().size(), 0u);
+    h.ClearLog();
+    h.Recv(":Olga!u@h KICK #other Bob :Olga");  // hybrid's kick without a reason
+    EXPECT_EQ(h.Log(), Lines{"<Bob> has been kicked from #other by Olga\r\n"});
     EXPECT_TRUE(h.program->conn.receiveLoopActive);
 }
 

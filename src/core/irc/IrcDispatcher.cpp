@@ -416,8 +416,9 @@ void OnKick(Program& p, const IrcLineParts& l) {
     const std::string channel = Param(l, 0);
     const std::string victim = Param(l, 1);
     const std::string reason = Param(l, 2);
-    // ircu gives the victim's nick as the reason when the kicker gave none.
-    bool hasReason = !reason.empty() && !SameNick(reason, victim);
+    // When the kicker gave none, ircu gives the victim's nick as the reason, and hybrid and
+    // InspIRCd the kicker's.
+    bool hasReason = !reason.empty() && !SameNick(reason, victim) && !SameNick(reason, l.nick);
     if (hasReason) {
         p.log.DebugLog(
             "\x03"
