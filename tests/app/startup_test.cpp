@@ -42,13 +42,20 @@ TEST(SettingsLocation, XdgConfigHomeFirstThenTheHomeFoldersConfig) {
     EXPECT_TRUE(a.folderError.empty());
     EXPECT_NE(a.howFound.find("XDG_CONFIG_HOME"), std::string::npos);
 
-    // An empty or relative XDG_CONFIG_HOME does not count.
+    // An empty or relative XDG_CONFIG_HOME does not count. Taken wrongly, it would make its
+    // folder under the current one: that is the test's own folder, never the build's.
+    struct WorkingIn {
+        explicit WorkingIn(const fs::path& folder) { fs::current_path(folder); }
+        ~WorkingIn() { fs::current_path(before); }
+        fs::path before = fs::current_path();
+    } workingIn(dir.path());
     for (const char* bad : {"", "relative/dir"}) {
         SettingsLocation b = LocateSettingsFile(Env({{"XDG_CONFIG_HOME", bad}, {"HOME", home}}));
         EXPECT_EQ(b.filePath, home + "/.config/K-Hub I/K-Hub.ini") << bad;
         EXPECT_TRUE(fs::is_directory(home + "/.config/K-Hub I"));
     }
-    EXPECT_FALSE(fs::exists("relative"));
+    EXPECT_FALSE(fs::exists(dir.path() / "relative"));
+    EXPECT_FALSE(fs::exists(dir.path() / "K-Hub I"));
 }
 
 TEST(SettingsLocation, WithoutHomeTheUserDatabaseNamesIt) {

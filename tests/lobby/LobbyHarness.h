@@ -19,34 +19,18 @@
 #include "platform/ManualEventLoop.h"
 #include "platform/Process.h"
 #include "platform/RecordingUi.h"
+#include "support/TempDir.h"
 
 namespace khub::testing {
 
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "khub-lobby-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
+using khub::test::TempDir;
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
+    test::WriteFileBytes(path.string(), content);
 }
 
 inline std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return test::ReadFileBytes(path.string());
 }
 
 struct Spawn {
@@ -109,6 +93,14 @@ struct LobbyHarness {
         return Notice(from, "@#K-HubI", "+ " + text);
     }
 
+    // Worker jobs (the ROM folder scan) wait here until the test runs them.
+    std::vector<std::function<void()>>& HoldWorkerJobs() {
+        program.links.runWorker = [this](std::function<void()> job) {
+            heldJobs.push_back(std::move(job));
+        };
+        return heldJobs;
+    }
+
     std::vector<std::string> TakeSent() {
         auto out = sent;
         sent.clear();
@@ -151,6 +143,7 @@ struct LobbyHarness {
     RecordingProcess process;
     std::vector<std::string> sent;
     std::vector<std::string> offers;
+    std::vector<std::function<void()>> heldJobs;
     std::map<std::string, int> levels;
 };
 

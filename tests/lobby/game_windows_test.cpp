@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "LobbyHarness.h"
@@ -12,6 +13,15 @@ using khub::testing::LobbyHarness;
 using khub::testing::ReadFile;
 using khub::testing::WriteFile;
 using V = std::vector<std::string>;
+
+// Joined Hoster's game, which chose Their.smc: our copy of it is Mine.smc, and another
+// game already carries the host's file name.
+void JoinWithOurRomUnderAnotherName(LobbyHarness& h) {
+    h.JoinGame("Hoster");
+    WriteFile(h.romDir / "Mine.smc", "123456789");
+    WriteFile(h.romDir / "Their.smc", "a different game");
+    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+}
 
 TEST(CreateGameTest, NameRules) {
     LobbyHarness h;
@@ -48,13 +58,77 @@ TEST(CreateGameTest, NameRules) {
     EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate));
 }
 
+TEST(CreateGameTest, OkWaitsWhileAJoinedGameIsOpen) {
+    LobbyHarness h;
+    OpenCreateGame(h.program);
+    h.JoinGame("Hoster");
+    EXPECT_FALSE(CreateGameOk(h.program, "My Game", false));
+    EXPECT_EQ(h.ui.Boxes().size(), 1u);
+    EXPECT_TRUE(h.sent.empty());
+    EXPECT_LT(h.program.games.FindGameRow("Me"), 0);
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::CreateGame));
+
+    JoinCancel(h.program);
+    h.sent.clear();
+    EXPECT_TRUE(CreateGameOk(h.program, "My Game", false));
+    EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|HOST|My Game\r\n"});
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::HostGame));
+}
+
+// '|' splits the GAME and HOST fields, '"' ends the quoted name of a DCC SEND, and a line
+// break ends the IRC line: such a ROM is refused where it is chosen, with a box.
+TEST(HostGameTest, ARomWhoseNameCannotTravelIsRefusedWhereItIsChosen) {
+    for (const char* name : {"Bar|Baz.smc", "Say \"Hi\".smc", "Two\nLines.smc"}) {
+        SCOPED_TRACE(name);
+        LobbyHarness h;
+        WriteFile(h.romDir / name, "123456789");
+        WriteFile(h.romDir / "Good.smc", "123456789");
+        const std::string box =
+            std::string("ERROR: The ROM's file name \"") + name +
+            "\" cannot be sent to other players: a file name must not contain | or \" (or a "
+            "control character). Rename the file and choose it again.";
+
+        OpenCreateGame(h.program);
+        EXPECT_EQ(CreateGameChooseRom(h.program, (h.romDir / name).string()), "");
+        ASSERT_TRUE(CreateGameOk(h.program, "Typed Name", false));
+        EXPECT_EQ(h.program.host.hostRomFile, "");
+        EXPECT_EQ(h.ui.Boxes(),
+                  (std::vector<std::pair<std::string, BoxIcon>>{{box, BoxIcon::Error}}));
+
+        h.levels["Joe"] = 1;
+        h.Private("Joe", "K-Hub-3|CLIENT");
+        HostSelectBegin(h.program);
+        HostSelectEnd(h.program, (h.romDir / "Good.smc").string());
+        h.Private("Joe", "K-Hub-3|MATCH|YES");
+        h.Advance(10000);
+        h.sent.clear();
+        HostSelectBegin(h.program);
+        HostSelectEnd(h.program, (h.romDir / name).string());
+        EXPECT_TRUE(h.sent.empty());
+        EXPECT_EQ(h.program.host.hostRomFile, "Good.smc");
+        EXPECT_EQ(h.program.host.hostedGameName, "Good");
+        EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kStart));
+        EXPECT_EQ(h.ui.Boxes().size(), 2u);
+    }
+}
+
 TEST(HostGameTest, SelectSendsTheGameAndLocksForTenSeconds) {
     LobbyHarness h;
     h.levels["Joe"] = 1;
-    h.HostGame();
-    h.Private("Joe", "K-Hub-3|CLIENT");
-    h.sent.clear();
     WriteFile(h.romDir / "Super Game (U).smc", "123456789");
+    // Made with a ROM: a joining client gets it at once, and Select waits for the answer.
+    OpenCreateGame(h.program);
+    CreateGameChooseRom(h.program, (h.romDir / "Super Game (U).smc").string());
+    ASSERT_TRUE(CreateGameOk(h.program, "Mario Kart", false));
+    h.Private("Joe", "K-Hub-3|CLIENT");
+    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kSelect));
+    h.Private("Joe", "K-Hub-3|MATCH|NO");
+    EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kSelect));
+    // A cancelled chooser leaves Start as it found it: off.
+    HostSelectBegin(h.program);
+    HostSelectEnd(h.program, "");
+    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kStart));
+    h.sent.clear();
 
     HostSelectBegin(h.program);
     EXPECT_TRUE(h.program.host.disableDownload);  // no GET while the chooser is open
@@ -81,6 +155,13 @@ TEST(HostGameTest, SelectSendsTheGameAndLocksForTenSeconds) {
     EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kStart));
     HostSelectEnd(h.program, "");
     EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kStart));
+
+    // Past the cooldown an answer gives Select back again.
+    h.Private("Joe", "K-Hub-3|LEFT");
+    h.Private("Joe", "K-Hub-3|CLIENT");
+    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kSelect));
+    h.Private("Joe", "K-Hub-3|MATCH|YES");
+    EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kSelect));
 }
 
 TEST(HostGameTest, StartLaunchesFirstThenTellsTheClient) {
@@ -216,6 +297,9 @@ TEST(JoinGameTest, GameAnswersMatchAndRefusesNamesOutsideTheFolder) {
     h.Private("Hoster", "K-Hub-3|GAME|Mine.smc|CBF43926|0");
     EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|YES\r\n"});
     EXPECT_EQ(h.program.client.localRomFile, "");
+    WriteFile(h.romDir / "Four.smc", "1234");  // its CRC has an 'A' in it
+    h.Private("Hoster", "K-Hub-3|GAME|Four.smc|9BE3E0A3|0");
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|YES\r\n"});
 
     h.Private("Hoster", "K-Hub-3|GAME|Missing|12345678|1");
     EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|NO\r\n"});
@@ -236,46 +320,101 @@ TEST(JoinGameTest, GameAnswersMatchAndRefusesNamesOutsideTheFolder) {
 }
 
 TEST(JoinGameTest, StartParksRenamesLaunchesAndRestores) {
+    // The emulator reads the ROM under the host's name whatever the game does once it runs:
+    // the names come back only after their 30 and 31 seconds.
+    struct Row {
+        const char* name;
+        std::function<void(LobbyHarness&)> afterLaunch;
+    };
+    const Row rows[] = {
+        {"the game goes on", [](LobbyHarness&) {}},
+        {"the host leaves", [](LobbyHarness& h) { h.Channel("Hoster", "K-Hub-3|DONE"); }},
+        {"kicked", [](LobbyHarness& h) { h.Private("Hoster", "K-Hub-3|KICK"); }},
+        {"window closed", [](LobbyHarness& h) { JoinCancel(h.program); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        LobbyHarness h;
+        JoinWithOurRomUnderAnotherName(h);
+        ASSERT_EQ(h.program.client.localRomFile, "Mine.smc");
+        h.sent.clear();
+
+        h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+        // The wrong file is parked at once, the ROM takes the host's name a second later.
+        EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
+        EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
+        h.Advance(1000);
+        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+        h.Advance(5999);
+        EXPECT_TRUE(h.process.spawns.empty());
+        h.Advance(1);
+        ASSERT_EQ(h.process.spawns.size(), 1u);
+        EXPECT_EQ(h.process.spawns[0].argv, (V{"/opt/emu/VOLTAW", "/UCLQ2", "Me",
+                                               (h.romDir / "Their.smc").string(), "10.0.0.5"}));
+
+        row.afterLaunch(h);
+        h.Advance(29999);
+        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+        h.Advance(1);
+        EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
+        EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
+        h.Advance(1000);
+        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+        EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
+    }
+}
+
+// The client plays with the host's transport letter, not its own setting: "T" exactly when
+// START has a fourth field, of any content.
+TEST(JoinGameTest, TheClientTakesTheHostsTransportLetter) {
+    struct Row {
+        const char* ownSetting;
+        const char* startEnd;
+        const char* argument;
+    };
+    for (const Row& row :
+         {Row{"U", "|1", "/TCLQ2"}, Row{"U", "|x", "/TCLQ2"}, Row{"T", "", "/UCLQ2"}}) {
+        SCOPED_TRACE(std::string(row.ownSetting) + " START" + row.startEnd);
+        LobbyHarness h;
+        h.JoinGame("Hoster");
+        WriteFile(h.romDir / "Game.smc", "123456789");
+        h.Private("Hoster", "K-Hub-3|GAME|Game.smc|CBF43926|0");
+        CIni(h.program.settingsFilePath).SetString("options", "protocol", row.ownSetting);
+        h.Private("Hoster", std::string("K-Hub-3|START|10.0.0.5") + row.startEnd);
+        h.Advance(6000);
+        ASSERT_EQ(h.process.spawns.size(), 1u);
+        EXPECT_EQ(h.process.spawns[0].argv[1], row.argument);
+    }
+}
+
+TEST(JoinGameTest, ASecondStartBeforeTheNamesCameBackRenamesAgain) {
     LobbyHarness h;
-    h.JoinGame("Hoster");
-    WriteFile(h.romDir / "Mine.smc", "123456789");
-    WriteFile(h.romDir / "Their.smc", "a different game");
-    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
-    ASSERT_EQ(h.program.client.localRomFile, "Mine.smc");
-    h.sent.clear();
-
-    CIni(h.program.settingsFilePath).SetString("options", "protocol", "T");
+    JoinWithOurRomUnderAnotherName(h);
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
-    // The wrong file is parked at once, the ROM takes the host's name a second later.
-    EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
-    EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
-    h.Advance(1000);
-    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
-    h.Advance(5999);
-    EXPECT_TRUE(h.process.spawns.empty());
-    h.Advance(1);
+    h.Advance(7000);
     ASSERT_EQ(h.process.spawns.size(), 1u);
-    EXPECT_EQ(h.process.spawns[0].argv, (V{"/opt/emu/VOLTAW", "/UCLQ2", "Me",
-                                           (h.romDir / "Their.smc").string(), "10.0.0.5"}));
-    EXPECT_EQ(h.program.netplayProtocol, "U");  // the host's letter, not ours
 
-    h.Advance(29999);
-    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+    // The host starts again while the first start's names are still lent out; the second
+    // emulator must still open our ROM under the host's name, after the first restore time.
+    h.Advance(28000);
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+    h.Advance(6999);
+    EXPECT_EQ(h.process.spawns.size(), 1u);
     h.Advance(1);
+    ASSERT_EQ(h.process.spawns.size(), 2u);
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+    EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
+
+    h.Advance(31000);
     EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
-    EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
-    h.Advance(1000);
     EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
     EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
 }
 
 TEST(JoinGameTest, RenamesNeverDestroyAFile) {
     LobbyHarness h;
-    h.JoinGame("Hoster");
-    WriteFile(h.romDir / "Mine.smc", "123456789");
-    WriteFile(h.romDir / "Their.smc", "a different game");
+    JoinWithOurRomUnderAnotherName(h);
     WriteFile(h.romDir / "K-HUB_TEMPFILE", "left from a crash");
-    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5|1");
     h.Advance(60000);
     EXPECT_TRUE(h.process.spawns.empty());
@@ -328,6 +467,8 @@ TEST(JoinGameTest, KickAndDoneCloseTheWindowElevenSecondsLater) {
     h.Channel("Hoster", "K-Hub-3|DONE");
     EXPECT_EQ(h.program.games.Size(), 0);
     EXPECT_EQ(h.Chat(WindowId::JoinGame).back(), "Hoster has left.\r\n");
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+    EXPECT_TRUE(h.Logged("Ignored START from Hoster: not the host of our game.\r\n"));
     h.Advance(5000);
     JoinCancel(h.program);
     h.JoinGame("Second");
@@ -348,8 +489,7 @@ namespace {
 
 TEST(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
     LobbyHarness h;
-    std::vector<std::function<void()>> jobs;
-    h.program.links.runWorker = [&](std::function<void()> job) { jobs.push_back(std::move(job)); };
+    auto& jobs = h.HoldWorkerJobs();
     auto runOnThread = [&](std::function<void()>& job) {
         std::thread worker(job);
         worker.join();
@@ -378,14 +518,57 @@ TEST(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
 
     // A newer GAME replaces the running scan; a closed window hears no answer at all.
     h.Private("Hoster", "K-Hub-3|GAME|A.smc|12345678|0");
+    std::shared_ptr<ScanJob> replaced = h.program.lobby.scan;
     h.Private("Hoster", "K-Hub-3|GAME|B.smc|CBF43926|0");
     ASSERT_EQ(jobs.size(), 3u);
+    EXPECT_TRUE(replaced->cancel);  // it stops reading the folder
     runOnThread(jobs[1]);
     EXPECT_TRUE(h.sent.empty());
     JoinCancel(h.program);
     h.sent.clear();
     runOnThread(jobs[2]);
     EXPECT_TRUE(h.sent.empty());
+}
+
+TEST(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeIt) {
+    LobbyHarness h;
+    auto& jobs = h.HoldWorkerJobs();
+    JoinWithOurRomUnderAnotherName(h);
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+    EXPECT_TRUE(h.sent.empty());
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+
+    // The check answers first, then the START it held back acts: park, rename, launch.
+    ASSERT_EQ(jobs.size(), 1u);
+    jobs[0]();
+    h.loop.RunPending();
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|YES\r\n"});
+    EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
+
+    // A START during the six seconds waits for the first launch and then starts once more,
+    // also when the host changed its nick meanwhile.
+    h.Advance(3000);
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.7");
+    HandleNickChange(h.program, "Hoster", "Host2");
+    h.levels["Host2"] = 1;
+    h.Advance(4000);
+    ASSERT_EQ(h.process.spawns.size(), 1u);
+    EXPECT_EQ(h.process.spawns[0].argv.back(), "10.0.0.5");
+    h.Advance(7000);
+    ASSERT_EQ(h.process.spawns.size(), 2u);
+    EXPECT_EQ(h.process.spawns[1].argv.back(), "10.0.0.7");
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+
+    // A START held back dies with the game.
+    h.Private("Host2", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+    h.Private("Host2", "K-Hub-3|START|10.0.0.9");
+    JoinCancel(h.program);
+    ASSERT_EQ(jobs.size(), 2u);
+    jobs[1]();
+    h.Advance(60000);
+    EXPECT_EQ(h.process.spawns.size(), 2u);
+    EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
 }
 
 }  // namespace

@@ -94,11 +94,13 @@ TEST(LobbyMessageTest, NetworkNamesAreChecked) {
     for (const char* good : {"Super Game (U).smc", "..smc", "a..b"}) {
         EXPECT_TRUE(IsSafeRomFileName(good)) << good;
     }
-    for (const char* ok : {"10.0.0.5", "0.0.0.0", "255.255.255.255", "127.000.0.1"}) {
+    for (const char* ok :
+         {"10.0.0.5", "0.0.0.0", "255.255.255.255", "127.000.0.1", "192.168.9.99"}) {
         EXPECT_TRUE(IsDottedIpv4(ok)) << ok;
     }
-    for (const char* bad : {"", "10.0.0", "10.0.0.5.1", "256.0.0.1", "10.0.0.5 -x", "-1.0.0.1",
-                            "10..0.1", "a.b.c.d", "1.2.3.4.", "1234.1.1.1", "10.0.0.5\n"}) {
+    for (const char* bad :
+         {"", "10.0.0", "10.0.0.5.1", "256.0.0.1", "10.0.0.5 -x", "-1.0.0.1", "10..0.1", "a.b.c.d",
+          "1.2.3.4.", "1234.1.1.1", "10.0.0.5\n", "10-0-0-5"}) {
         EXPECT_FALSE(IsDottedIpv4(bad)) << bad;
     }
 }
