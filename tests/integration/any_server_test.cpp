@@ -76,6 +76,11 @@ TEST_F(AnyServer, HostNamesInsteadOfAddressesStillGiveTheOwnAddress) {
     StartServer(IrcdKind::Ngircd, hostNames);
     Player alice("Alice", port());
     Enter(alice);
+    bool hostName = false;
+    for (const auto& line : op.Lines()) {
+        hostName |= line.rfind(":Alice!~KHubUser@localhost JOIN", 0) == 0;
+    }
+    if (!hostName) GTEST_SKIP() << "ngircd found no name for 127.0.0.1 on this machine";
     ASSERT_TRUE(alice.cli.WaitForLine("log: WHOIS: IPAddress set as \"127.0.0.1\"."))
         << alice.cli.OutputText();
     alice.cli.Send("create Test Game");
