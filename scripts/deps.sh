@@ -7,12 +7,20 @@ if [ "${1:-run}" = demo ]; then
     want+=(ircd-ircu x11-utils)
 fi
 if [ "${1:-run}" = test ]; then
-    want+=(ircd-ircu xvfb xauth x11-utils openbox clang libclang-rt-14-dev python3 procps iproute2 util-linux)
+    # libltdl7: ircd-hybrid's one library beyond the base system (the test servers other
+    # than ircd-ircu are unpacked, not installed: see the end of this script).
+    want+=(ircd-ircu xvfb xauth x11-utils openbox clang libclang-rt-14-dev python3 procps iproute2
+           util-linux libltdl7)
 fi
 missing=()
 for p in "${want[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+if [ "${1:-run}" = test ]; then
+    # After the installs, which may have fetched the package lists this needs.
+    here=$(cd "$(dirname "$0")" && pwd)
+    trap '"$here/unpack-ircds.sh" "$here/../.cache/ircds"' EXIT
+fi
 [ ${#missing[@]} -eq 0 ] && exit 0
 again="./${1:-run}"
 [ "${1:-run}" = demo ] && again="./run --demo"

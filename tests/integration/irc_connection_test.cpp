@@ -91,13 +91,14 @@ TEST_F(IrcConnection, SecondCopyWithTheSameNameGetsAFallbackNick) {
     auto first = JoinedPlayer("Alice");
     CliProcess second(CliProcess::PlayerSettings("Alice", server->port()));
     second.Send("connect");
-    ExpectLine(second,
-               "box: The chosen nickname is already in use. Setting it to K-HubUser## for now.");
     auto joined = op.WaitFor([](const std::string& l) {
         return std::regex_search(
             l, std::regex("^:K-HubUser[1-9][0-9]?!KHubUser@127\\.0\\.0\\.1 JOIN"));
     });
     ASSERT_TRUE(joined) << second.OutputText();
+    const std::string nick = joined->substr(1, joined->find('!') - 1);
+    ExpectLine(second,
+               "box: The chosen nickname is already in use. Setting it to " + nick + " for now.");
     ExpectLine(second, "title: K-Hub I - 1 users online");
 }
 

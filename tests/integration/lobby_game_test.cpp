@@ -1,6 +1,5 @@
-// Whole games between two k-hub-cli copies on a real ircd-ircu, with an operator who voices
-// both. The emulator is a small script that writes down its arguments, its working folder
-// and the ROM it was given.
+// A whole game between two k-hub-cli copies on a real ircd-ircu, with an operator who voices
+// both, down to the renames after the client's launch and the close.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,7 +9,7 @@
 #include <fstream>
 #include <thread>
 
-#include "support/IrcuChannelTest.h"
+#include "support/LobbyServerTest.h"
 #include "support/TempDir.h"
 
 namespace khub::test {
@@ -19,112 +18,14 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::vector<std::string> LinesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(pos, end - pos));
-        pos = end + 1;
-    }
-    return lines;
-}
-
-// The emulator stand-in; what it saw lands in its folder.
-struct FakeEmulator {
-    FakeEmulator() {
-        script = dir.Write("VOLTAW",
-                           "#!/bin/sh\n"
-                           "d=\"$(dirname \"$0\")\"\n"
-                           "pwd > \"$d/cwd.tmp\"\n"
-                           "cat \"$3\" > \"$d/rom.tmp\"\n"
-                           "printf '%s\\n' \"$0\" \"$@\" > \"$d/argv.tmp\"\n"
-                           "mv \"$d/cwd.tmp\" \"$d/cwd\"; mv \"$d/rom.tmp\" \"$d/rom\"\n"
-                           "mv \"$d/argv.tmp\" \"$d/argv\"\n");
-        ::chmod(script.c_str(), 0755);
-    }
-    bool Ran() const { return fs::exists(dir.path() / "argv"); }
-    // Waits for the script of a launch that was already logged.
-    bool WaitRan(std::chrono::milliseconds timeout = 10s) const {
-        auto end = std::chrono::steady_clock::now() + timeout;
-        while (!Ran() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(20ms);
-        return Ran();
-    }
-    std::vector<std::string> Argv() const { return LinesOf(Slurp(dir.path() / "argv")); }
-    std::string Cwd() const { return LinesOf(Slurp(dir.path() / "cwd")).at(0); }
-    std::string Rom() const { return Slurp(dir.path() / "rom"); }
-
-    TempDir dir{"khub-emu"};
-    std::string script;
-};
-
-struct Player {
-    Player(const std::string& nick, int port, const CliProcess::Ini& extra = {})
-        : nick(nick),
-          cli(CliProcess::PlayerSettings(nick, port,
-                                         Merge(extra, {{"options",
-                                                        {{"programpath", emulator.script},
-                                                         {"rompath", roms.path().string()}}}}))) {}
-    static CliProcess::Ini Merge(CliProcess::Ini a, const CliProcess::Ini& b) {
-        for (const auto& [section, keys] : b) {
-            for (const auto& [key, value] : keys) a[section].emplace(key, value);
-        }
-        return a;
-    }
-    // The game list as "name\thost\tplayers" rows.
-    std::vector<std::string> Games() {
-        cli.Send("games");
-        std::vector<std::string> rows;
-        while (auto line = cli.WaitFor([](const std::string& l) {
-            return l.rfind("game: ", 0) == 0 || l.rfind("games: ", 0) == 0;
-        })) {
-            if (line->rfind("games: ", 0) == 0) break;
-            rows.push_back(line->substr(6));
-        }
-        return rows;
-    }
-    // Asks for the list until it holds row (the announcement travels through the server).
-    bool WaitForGame(const std::string& row, std::chrono::milliseconds timeout = 10s) {
-        auto end = std::chrono::steady_clock::now() + timeout;
-        do {
-            auto rows = Games();
-            if (std::find(rows.begin(), rows.end(), row) != rows.end()) return true;
-            std::this_thread::sleep_for(100ms);
-        } while (std::chrono::steady_clock::now() < end);
-        return false;
-    }
-
-    std::string nick;
-    TempDir roms{"khub-roms"};
-    FakeEmulator emulator;
-    CliProcess cli;
-};
-
-class LobbyGameTest : public khub::test::IrcuChannelTest {
+class LobbyGameTest : public LobbyServerTest {
   protected:
-    void SetUp() override { StartServer(); }
-
-    // Connects the player, waits until it is in the lobby and has voice.
-    void Enter(Player& p) {
-        p.cli.Send("connect");
-        ASSERT_TRUE(op.WaitFor([&](const std::string& l) {
-            return l.rfind(":" + p.nick + "!", 0) == 0 && l.find(" JOIN ") != std::string::npos;
-        })) << p.cli.OutputText();
-        ASSERT_TRUE(p.cli.WaitForText("users online")) << p.cli.OutputText();
-        ASSERT_TRUE(op.OpMode("#K-HubI", "+v", p.nick));
-        ASSERT_TRUE(p.cli.WaitForText("+v " + p.nick)) << p.cli.OutputText();
-    }
+    void SetUp() override { StartServer(IrcdKind::Ircu); }
 };
 
 TEST_F(LobbyGameTest, AWholeGameFromCreateToClose) {
-    Player alice("Alice", server->port());
-    Player bob("Bobby", server->port());
+    Player alice("Alice", port());
+    Player bob("Bobby", port());
     Enter(alice);
     Enter(bob);
 

@@ -1,5 +1,6 @@
-// A whole session as ircd-ircu sent it to one client (tests/data/ircu_session.txt), replayed
-// through the dispatcher.
+// Whole sessions as real servers sent them to one client (tests/data/*_session.txt),
+// replayed through the dispatcher: ircd-ircu, and ngircd, InspIRCd and ircd-hybrid with
+// their own ways of writing the same thing.
 
 #include <gtest/gtest.h>
 
@@ -14,8 +15,8 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-Lines CapturedLines() {
-    std::ifstream in(std::string(KHUB_TEST_DATA_DIR) + "/ircu_session.txt", std::ios::binary);
+Lines CapturedLines(const std::string& name = "ircu_session.txt") {
+    std::ifstream in(std::string(KHUB_TEST_DATA_DIR) + "/" + name, std::ios::binary);
     Lines lines;
     std::string line;
     while (std::getline(in, line)) {
@@ -61,6 +62,41 @@ TEST(CapturedSession, ReplayRegistersJoinsAndEndsWithTheRightChannel) {
     EXPECT_EQ(h.program->games.Size(), 0);
     EXPECT_TRUE(h.LogHas("<Bob> hello everybody"));
     EXPECT_TRUE(h.LogHas("<Bob> has been kicked from #K-HubI by Ivan. (bye Bob)"));
+}
+
+// Alice registers (on hybrid's ident notice), joins, asks her address, is voiced by the
+// channel operator Ivan, who talks, announces a game and leaves.
+TEST(CapturedSession, OtherServersReplayToTheSameLobby) {
+    const std::pair<const char*, Lines> rows[] = {
+        {"ngircd_session.txt", {}},
+        {"inspircd_session.txt", {}},
+        {"hybrid_session.txt", {"NICK Alice\r\n", "USER KHubUser 8 * :KHubUser\r\n"}},
+    };
+    for (const auto& [file, registration] : rows) {
+        SCOPED_TRACE(file);
+        Lines lines = CapturedLines(file);
+        ASSERT_GT(lines.size(), 20u);
+        test::IrcHarness h;
+        h.Connected("Alice");
+        Lines sent;
+        for (const auto& line : lines) {
+            EXPECT_EQ(ParseIrcLine(line).result, 0) << line;
+            h.Recv(line);
+            h.loop.AdvanceBy(std::chrono::seconds(1));
+            for (auto& s : h.TakeSent()) sent.push_back(s);
+        }
+        Lines expected = registration;
+        expected.insert(expected.end(), {"JOIN #K-HubI\r\n", "USERHOST Alice\r\n"});
+        EXPECT_EQ(sent, expected);
+        EXPECT_EQ(h.program->ownIpText, "127.0.0.1");
+        EXPECT_EQ(h.program->users.PeekLevel("Alice"), level::kVoiced);
+        EXPECT_TRUE(h.ui.MenuEnabled(menu::kCreate));
+        EXPECT_EQ(h.program->users.PeekLevel("Ivan"), level::kAbsent);
+        EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 1 users online");
+        EXPECT_TRUE(h.LogHas("<Ivan> hello everybody"));
+        EXPECT_TRUE(h.LogHas("K-Hub Hosting message recieved."));
+        EXPECT_EQ(h.program->games.Size(), 0);  // his game went with him
+    }
 }
 
 }  // namespace

@@ -1,4 +1,8 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <regex>
 
@@ -16,15 +20,20 @@ namespace {
 // --- registration ---------------------------------------------------------------------
 
 TEST(DispatchRegistration, IdentNoticeSendsNickAndUserOnce) {
-    IrcHarness h;
-    h.Connected("Alice");
-    h.Recv("NOTICE AUTH :*** Looking up your hostname");
-    EXPECT_EQ(h.TakeSent(), Lines{});
-    h.Recv("NOTICE AUTH :*** Checking Ident");
-    EXPECT_EQ(h.TakeSent(), (Lines{"NICK Alice\r\n", "USER KHubUser 8 * :KHubUser\r\n"}));
-    EXPECT_EQ(h.Log(), Lines{"-> NICK Alice\r\n\r\n"});
-    h.Recv(":irc.test.local NOTICE AUTH :*** Checking Ident");
-    EXPECT_EQ(h.TakeSent(), Lines{});
+    // ircu addresses it to AUTH, hybrid to "*".
+    for (const char* target : {"AUTH", "*"}) {
+        IrcHarness h;
+        h.Connected("Alice");
+        h.Recv(std::string(":irc.test.local NOTICE ") + target + " :*** Looking up your hostname");
+        EXPECT_EQ(h.TakeSent(), Lines{});
+        h.Recv(std::string(":irc.test.local NOTICE ") + target + " :*** Checking Ident");
+        EXPECT_EQ(h.TakeSent(), (Lines{"NICK Alice\r\n", "USER KHubUser 8 * :KHubUser\r\n"}))
+            << target;
+        EXPECT_EQ(h.Log(), Lines{"-> NICK Alice\r\n\r\n"});
+        h.Recv("NOTICE AUTH :*** Checking Ident");
+        h.Recv(":irc.test.local NOTICE * :*** Checking Ident");
+        EXPECT_EQ(h.TakeSent(), Lines{});
+    }
 }
 
 TEST(DispatchRegistration, FirstOwnModeRunsTheOnConnectSequenceOnce) {
@@ -50,6 +59,18 @@ TEST(DispatchRegistration, FirstOwnModeRunsTheOnConnectSequenceOnce) {
     EXPECT_EQ(h.TakeSent(), Lines{});
 }
 
+TEST(DispatchRegistration, ServersWithoutUserIpGetTheJoinFirst) {
+    IrcHarness h;
+    h.Connected("Alice");
+    h.program->conn.registrationSent = true;
+    h.Recv(":irc.ngircd.test 005 Alice RFC2812 IRCD=ngIRCd CHANTYPES=#&+ :are supported");
+    h.Recv(":irc.ngircd.test 005 Alice NICKLEN=9 TOPICLEN=490 :are supported on this server");
+    h.Recv(":irc.ngircd.test 376 Alice :End of MOTD command");
+    h.loop.AdvanceBy(std::chrono::seconds(1));
+    EXPECT_EQ(h.TakeSent(), (Lines{"JOIN #K-HubI\r\n", "USERHOST Alice\r\n"}));
+    EXPECT_EQ(h.program->conn.features.nickLength, 9);
+}
+
 TEST(DispatchRegistration, EndOfMotdJoinsWhenTheServerSendsNoOwnMode) {
     for (const char* end :
          {":srv 376 Alice :End of MOTD", ":srv 422 Alice :MOTD File is missing"}) {
@@ -58,7 +79,7 @@ TEST(DispatchRegistration, EndOfMotdJoinsWhenTheServerSendsNoOwnMode) {
         h.program->conn.registrationSent = true;
         h.Recv(end);
         EXPECT_EQ(h.TakeSent(), Lines{});  // the own MODE may still come
-        h.loop.AdvanceBy(std::chrono::milliseconds(999));
+        h.loop.AdvanceBy(std::chrono::milliseconds(99));
         EXPECT_EQ(h.TakeSent(), Lines{});
         h.loop.AdvanceBy(std::chrono::milliseconds(1));
         auto sent = h.TakeSent();
@@ -66,6 +87,20 @@ TEST(DispatchRegistration, EndOfMotdJoinsWhenTheServerSendsNoOwnMode) {
         EXPECT_EQ(sent[4], "JOIN #K-HubI\r\n");
         EXPECT_TRUE(h.LogHas(std::string(end).substr(1)));  // still logged raw
     }
+}
+
+TEST(DispatchRegistration, ErgoUserModeReplyStartsTheSequenceAtOnce) {
+    IrcHarness h;
+    h.Connected("Alice");
+    h.program->conn.registrationSent = true;
+    h.Recv(":ergo.test 376 Alice :End of MOTD command");
+    h.Recv(":ergo.test 221 Alice +Zi");
+    auto sent = h.TakeSent();
+    ASSERT_EQ(sent.size(), 5u);
+    EXPECT_EQ(sent[4], "JOIN #K-HubI\r\n");
+    h.Recv(":ergo.test 221 Alice +Zi");
+    h.loop.AdvanceBy(std::chrono::seconds(1));
+    EXPECT_EQ(h.TakeSent(), Lines{});
 }
 
 TEST(DispatchRegistration, WelcomeTargetBecomesTheOwnNick) {
@@ -89,23 +124,57 @@ TEST(DispatchRegistration, PingIsAnsweredWithCrOnly) {
     EXPECT_EQ(h.Log(), Lines{});
 }
 
-TEST(DispatchRegistration, NickInUseOrBadPicksAFallbackAndSaysSo) {
+TEST(DispatchRegistration, NickInUseOrBadPicksAFallbackAndSaysSoOnceIn) {
     for (bool inUse : {true, false}) {
         IrcHarness h;
         h.Connected("Alice");
         h.Recv(inUse ? ":srv 433 * Alice :Nickname is already in use."
                      : ":srv 432 * 1bad :Erroneous Nickname");
-        const std::string& nick = h.program->conn.ownNick;
+        const std::string nick = h.program->conn.ownNick;
         EXPECT_TRUE(std::regex_match(nick, std::regex("K-HubUser[1-9][0-9]?"))) << nick;
         EXPECT_EQ(h.TakeSent(), Lines{"NICK " + nick + "\r\n"});
         EXPECT_EQ(h.Log(), Lines{"Setting NickName as " + nick + ".\r\n"});
+        EXPECT_TRUE(h.ui.Boxes().empty());  // the server may refuse this one too
+        h.Recv(":srv 001 " + nick + " :Welcome");
         ASSERT_EQ(h.ui.Boxes().size(), 1u);
         EXPECT_EQ(h.ui.Boxes()[0].first,
-                  inUse
-                      ? "The chosen nickname is already in use. Setting it to K-HubUser## for now."
-                      : "The chosen nickname was bad. Setting it to K-HubUser## for now.");
+                  (inUse ? "The chosen nickname is already in use. Setting it to "
+                         : "The chosen nickname was bad. Setting it to ") +
+                      nick + " for now.");
         EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Information);
     }
+}
+
+// ngircd allows 9 characters and says so only after registration.
+TEST(DispatchRegistration, FallbackNicksFitTheServersNickLength) {
+    IrcHarness h;
+    h.Connected("Host_Anna_Long");
+    h.Recv(":irc.ngircd.test 432 * Host_Anna_Long :Nickname too long, max. 9 characters");
+    std::string first = h.program->conn.ownNick;
+    h.Recv(":irc.ngircd.test 432 * " + first + " :Nickname too long, max. 9 characters");
+    std::string second = h.program->conn.ownNick;
+    EXPECT_TRUE(std::regex_match(second, std::regex("K-HubUse[1-9]|K-HubUs[1-9][0-9]"))) << second;
+    EXPECT_EQ(h.TakeSent(), (Lines{"NICK " + first + "\r\n", "NICK " + second + "\r\n"}));
+    h.Recv(":irc.ngircd.test 001 " + second + " :Welcome");
+    ASSERT_EQ(h.ui.Boxes().size(), 1u);
+    EXPECT_EQ(h.ui.Boxes()[0].first,
+              "The chosen nickname was bad. Setting it to " + second + " for now.");
+
+    IrcHarness known;
+    known.Connected("Alice");
+    known.Recv(":srv 005 Alice NICKLEN=6 :are supported by this server");
+    known.Recv(":srv 433 Alice Bob :Nickname is already in use.");
+    EXPECT_LE(known.program->conn.ownNick.size(), 6u) << known.program->conn.ownNick;
+}
+
+TEST(DispatchRegistration, AServerRefusingEveryNickIsGivenUp) {
+    IrcHarness h;
+    h.Connected("Alice");
+    for (int i = 0; i < 6; ++i) h.Recv(":srv 433 * " + h.program->conn.ownNick + " :in use");
+    EXPECT_EQ(h.TakeSent().size(), 5u);
+    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - not connected");
+    ASSERT_EQ(h.ui.Boxes().size(), 1u);
+    EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Error);
 }
 
 // --- the channel: arrivals, levels, departures ------------------------------------------
@@ -161,6 +230,25 @@ TEST_F(DispatchChannel, VoiceCountsOnceAndOnlyForPlainMembers) {
     EXPECT_EQ(Online(), 3);
     EXPECT_EQ(Level("Olga"), 3);
     EXPECT_EQ(h.TakeSent(), Lines{});
+}
+
+// InspIRCd sends the last argument as a trailing parameter; it is the same argument.
+TEST_F(DispatchChannel, ArgumentsMayComeAsTrailingParameters) {
+    h.Recv(":Olga!u@h MODE #K-HubI +v :Carol");
+    EXPECT_EQ(Level("Carol"), 1);
+    EXPECT_TRUE(h.LogHas("<Olga> sets MODE CHANNEL :+v Carol"));
+    h.Recv(":Olga!u@h MODE #K-HubI -v :Bob");
+    EXPECT_EQ(Level("Bob"), 0);
+    EXPECT_FALSE(HasRow("Bob"));
+    h.Recv(":Olga!u@h MODE #K-HubI +v :Alice");
+    EXPECT_TRUE(h.ui.MenuEnabled(menu::kCreate));
+    h.Recv(":Olga!u@h KICK #K-HubI :Carol");
+    EXPECT_EQ(Level("Carol"), -1);
+    EXPECT_TRUE(h.LogHas("<Carol> has been kicked from #K-HubI by Olga\r\n"));
+    h.Recv(":srv 353 Alice = #K-HubI Dave");
+    EXPECT_EQ(Level("Dave"), 0);
+    h.Recv(":Dave!u@h PART #K-HubI");
+    EXPECT_EQ(Level("Dave"), -1);
 }
 
 TEST_F(DispatchChannel, DevoiceDropsTheRowAndOnlyAffectsVoicedUsers) {
@@ -253,6 +341,9 @@ TEST_F(DispatchChannel, KickElsewhereOrWithReasonIsLoggedAsSuch) {
     EXPECT_EQ(Level("Bob"), 1);
     h.Recv(":Olga!u@h KICK #other Alice :out");
     EXPECT_EQ(h.ui.Boxes().size(), 0u);
+    h.ClearLog();
+    h.Recv(":Olga!u@h KICK #other Bob :Olga");  // hybrid's kick without a reason
+    EXPECT_EQ(h.Log(), Lines{"<Bob> has been kicked from #other by Olga\r\n"});
     EXPECT_TRUE(h.program->conn.receiveLoopActive);
 }
 
@@ -460,6 +551,9 @@ TEST(DispatchOwnAddress, UserHostVariants) {
         {"dsl.81.2.3.4.pool.example.org", "81.2.3.4",
          "USERHOST: 3: IPAddress set as \"81.2.3.4\".\r\n"},
         {"host.example.org", "", nullptr},
+        // InspIRCd ends the reply with a blank; a reply may list more than one nick.
+        {"127.0.0.1 ", "127.0.0.1", "USERHOST: 1: IPAddress set as \"127.0.0.1\".\r\n"},
+        {"10.1.2.3 Bob=+u@10.9.9.9", "10.1.2.3", "USERHOST: 1: IPAddress set as \"10.1.2.3\".\r\n"},
         {"c-24-5-x-7-8.example.net", "", nullptr},
     };
     for (const Case& c : cases) {
@@ -473,6 +567,73 @@ TEST(DispatchOwnAddress, UserHostVariants) {
     set.program->ownIpText = "1.2.3.4";
     set.Recv(":srv 302 Alice :Alice=+u@5.6.7.8");
     EXPECT_EQ(set.program->ownIpText, "1.2.3.4");
+}
+
+// A server that shows a host name (ngircd with DNS) or a cloak (Ergo) in USERHOST: the real
+// address comes from a WHOIS on ourselves, as each server writes it.
+TEST(DispatchOwnAddress, WhoisNamesTheAddressUserHostHid) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"~KHubUser@localhost",
+         ":irc.ngircd.test 378 Alice Alice :is connecting from *@localhost 10.0.0.7"},
+        {"KHubUser@host.example.org",
+         ":irc.inspircd.test 378 Alice Alice :is connecting from KHubUser@host.example.org "
+         "10.0.0.7"},
+        {"~KHubUser@host.example.org",
+         ":irc.hybrid.test 338 Alice Alice ~KHubUser@host.example.org 10.0.0.7 :Actual "
+         "user@host, actual IP"},
+        {"~KHubUser@56nzgkrnwzude.irc",
+         ":ergo.test 338 Alice Alice ~KHubUser@10.0.0.7 10.0.0.7 :Actual user@host, Actual IP"},
+    };
+    for (const auto& [host, whois] : rows) {
+        IrcHarness h;
+        h.Registered("Alice");
+        h.Recv(":srv 421 Alice USERIP :Unknown command");
+        h.Recv(std::string(":srv 302 Alice :Alice=+") + host);
+        h.Recv(std::string(":srv 302 Alice :Alice=+") + host);
+        EXPECT_EQ(h.TakeSent(), Lines{"WHOIS Alice\r\n"}) << host;
+        h.Recv(":srv 378 Alice Bob :is connecting from *@bob.example 10.9.9.9");  // not us
+        h.Recv(whois);
+        h.Recv(":srv 318 Alice Alice :End of /WHOIS list.");
+        EXPECT_EQ(h.program->ownIpText, "10.0.0.7") << whois;
+        EXPECT_TRUE(h.LogHas("WHOIS: IPAddress set as \"10.0.0.7\"."));
+        EXPECT_TRUE(h.ui.Boxes().empty());
+    }
+    IrcHarness set;  // [host] IP is there already
+    set.Registered("Alice");
+    set.program->ownIpText = "1.2.3.4";
+    set.Recv(":srv 302 Alice :Alice=+u@localhost");
+    EXPECT_EQ(set.TakeSent(), Lines{});
+}
+
+TEST(DispatchOwnAddress, WithoutWhoisAddressTheConnectionsOwnIsTakenElseThePlayerIsTold) {
+    IrcHarness h;
+    h.Registered("Alice");
+    int udp = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(udp, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    h.program->conn.ircSocket = udp;
+    h.Recv(":srv 302 Alice :Alice=+u@56nzgkrnwzude.irc");
+    h.Recv(":srv 311 Alice Alice u 56nzgkrnwzude.irc * :KHubUser");
+    h.Recv(":srv 318 Alice Alice :End of /WHOIS list.");
+    close(udp);
+    EXPECT_EQ(h.program->ownIpText, "127.0.0.1");
+    EXPECT_TRUE(h.LogHas("may not reach"));
+    EXPECT_TRUE(h.ui.Boxes().empty());
+
+    IrcHarness none;  // no IPv4 connection to ask either
+    none.Registered("Alice");
+    none.Recv(":srv 421 Alice USERHOST :Unknown command");
+    EXPECT_EQ(none.TakeSent(), Lines{"WHOIS Alice\r\n"});
+    none.Recv(":srv 318 Alice Alice :End of /WHOIS list.");
+    none.Recv(":srv 318 Alice Alice :End of /WHOIS list.");
+    EXPECT_EQ(none.program->ownIpText, "");
+    ASSERT_EQ(none.ui.Boxes().size(), 1u);
+    EXPECT_NE(none.ui.Boxes()[0].first.find("\"IP\" in section [host]"), std::string::npos)
+        << none.ui.Boxes()[0].first;
+    EXPECT_EQ(none.ui.Boxes()[0].second, BoxIcon::Warning);
 }
 
 // --- everything else --------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "irc/IrcLine.h"
 
@@ -72,6 +73,24 @@ TEST_P(IrcLineGrammar, SplitsIntoItsFields) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, IrcLineGrammar, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The parameters as IRC defines them, whichever form the server chose for the last one.
+TEST(IrcLineGrammar, ParamsAreTheSameMiddleOrTrailing) {
+    using Params = std::vector<std::string>;
+    const std::pair<const char*, Params> rows[] = {
+        {":Op!u@h MODE #K-HubI +v Host_Anna", {"#K-HubI", "+v", "Host_Anna"}},
+        {":Op!u@h MODE #K-HubI +v :Host_Anna", {"#K-HubI", "+v", "Host_Anna"}},
+        {":Alice!u@h KICK #K-HubI Dave :bye Dave", {"#K-HubI", "Dave", "bye Dave"}},
+        {":srv 302 Me :Me=+u@127.0.0.1 ", {"Me", "Me=+u@127.0.0.1 "}},
+        {":a!b@c PRIVMSG Bob ::-)", {"Bob", ":-)"}},
+        {":srv 005 Me  NICKLEN=9 a:b :are supported", {"Me", "NICKLEN=9", "a:b", "are supported"}},
+        {":Bob!u@h PART #K-HubI :", {"#K-HubI", ""}},
+        {":Bobby!u@h QUIT :Quit: see you", {"Quit: see you"}},
+        {"PING :irc.test.local", {"irc.test.local"}},
+    };
+    for (const auto& [line, params] : rows)
+        EXPECT_EQ(ParseIrcLine(line).parts.params, params) << line;
+}
 
 TEST(IrcLineGrammar, FieldsAreCutToTheirCapacities) {
     std::string longNick(300, 'n');

@@ -126,7 +126,7 @@ bool IrcTestClient::Register(const std::string& nick, const std::string& user,
                              std::chrono::milliseconds timeout) {
     nick_ = nick;
     // ircu drops what a client sends before it has started looking the client up.
-    WaitForText("Checking Ident", std::chrono::milliseconds(3000));
+    if (awaitIdentNotice) WaitForText("Checking Ident", std::chrono::milliseconds(3000));
     Send("NICK " + nick);
     Send("USER " + user + " 8 * :" + user);
     auto end = WaitFor(
@@ -152,15 +152,32 @@ bool IrcTestClient::Join(const std::string& channel) {
 
 bool IrcTestClient::OpMode(const std::string& channel, const std::string& mode,
                            const std::string& nick) {
-    Send("OPMODE " + channel + " " + mode + " " + nick);
-    // The echo in the channel, or the server notice an operator outside it gets.
-    std::string echo = "MODE " + channel + " " + mode + " " + nick;
-    return WaitFor([&](const std::string& l) {
-               return l.find(echo) != std::string::npos || IsNumeric(l, "481") ||
-                      IsNumeric(l, "401") || IsNumeric(l, "441");
-           })
-               .value_or("")
-               .find(echo) != std::string::npos;
+    return SendMode("OPMODE", channel, mode, nick);
+}
+
+bool IrcTestClient::ChannelMode(const std::string& channel, const std::string& mode,
+                                const std::string& nick) {
+    return SendMode("MODE", channel, mode, nick);
+}
+
+bool IrcTestClient::SendMode(const std::string& command, const std::string& channel,
+                             const std::string& mode, const std::string& nick) {
+    Send(command + " " + channel + " " + mode + " " + nick);
+    // The echo in the channel (InspIRCd puts a ':' before the nick), or the server notice
+    // an operator outside it gets, or a refusal.
+    std::string echo = "MODE " + channel + " " + mode + " ";
+    auto isEcho = [&](const std::string& l) {
+        std::size_t at = l.find(echo);
+        if (at == std::string::npos) return false;
+        std::string rest = l.substr(at + echo.size());
+        if (!rest.empty() && rest[0] == ':') rest.erase(0, 1);
+        return rest == nick || rest.rfind(nick + " ", 0) == 0;
+    };
+    auto end = WaitFor([&](const std::string& l) {
+        return isEcho(l) || IsNumeric(l, "481") || IsNumeric(l, "482") || IsNumeric(l, "401") ||
+               IsNumeric(l, "441");
+    });
+    return end && isEcho(*end);
 }
 
 bool IrcTestClient::Topic(const std::string& channel, const std::string& topic) {

@@ -37,6 +37,8 @@ class IrcTestClient {
     bool Join(const std::string& channel = "#K-HubI");
     // OPMODE (as an operator, no channel op needed); waits for the MODE echo.
     bool OpMode(const std::string& channel, const std::string& mode, const std::string& nick);
+    // MODE as the channel's operator; waits for the echo, whichever form the server gives it.
+    bool ChannelMode(const std::string& channel, const std::string& mode, const std::string& nick);
     bool Topic(const std::string& channel, const std::string& topic);
 
     // One line; "\r\n" is added.
@@ -57,12 +59,17 @@ class IrcTestClient {
 
     const std::vector<std::string>& Lines() const { return lines_; }
     const std::string& nick() const { return nick_; }
+    // Register waits for the ident notice first (ircu drops what comes before it); servers
+    // that send none are registered with at once.
+    bool awaitIdentNotice = true;
     bool connected() const { return fd_ >= 0 && !closed_; }
     bool closedByServer() const { return closed_; }
     void Close();
 
   private:
     bool ReadSome(int waitMs);
+    bool SendMode(const std::string& command, const std::string& channel, const std::string& mode,
+                  const std::string& nick);
 
     int fd_ = -1;
     bool closed_ = false;

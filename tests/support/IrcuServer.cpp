@@ -1,15 +1,8 @@
 #include "support/IrcuServer.h"
 
-#include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -87,7 +80,7 @@ std::string IrcuServer::BinaryPath() {
 IrcuServer::IrcuServer() : IrcuServer(Options{}) {}
 
 IrcuServer::IrcuServer(Options options) : options_(std::move(options)) {
-    if (!Start() && pid_ > 0) Stop();
+    if (!Start()) Stop();
 }
 
 IrcuServer::~IrcuServer() {
@@ -171,53 +164,10 @@ bool IrcuServer::Start() {
          << options_.extraFeatures << "};\n";
     const std::string config = dir_.Write("ircd.conf", conf.str());
 
-    // The server refuses to run as root; it runs as "irc" and must own its folder.
-    bool root = geteuid() == 0;
-    uid_t uid = 0;
-    gid_t gid = 0;
-    if (root) {
-        passwd* pw = getpwnam("irc");
-        if (!pw) {
-            error_ = "running as root, but there is no user \"irc\" to run ircd-ircu as";
-            return false;
-        }
-        uid = pw->pw_uid;
-        gid = pw->pw_gid;
-        for (const auto& entry : fs::recursive_directory_iterator(dir_.path())) {
-            if (chown(entry.path().c_str(), uid, gid) != 0) {
-            }
-        }
-        if (chown(dir.c_str(), uid, gid) != 0) {
-        }
-    }
-
-    const std::string logFile = dir_ / "server.out";
-    std::vector<std::string> args;
-    if (root) {
-        args = {"/usr/bin/setpriv", "--reuid=" + std::to_string(uid),
-                "--regid=" + std::to_string(gid), "--clear-groups", "--"};
-    }
-    args.insert(args.end(),
-                {"/usr/bin/env", "LD_PRELOAD=" + shim, binary, "-n", "-f", config, "-d", dir});
-
-    pid_ = fork();
-    if (pid_ < 0) {
-        error_ = std::string("fork failed: ") + std::strerror(errno);
+    if (!process_.Start(dir, {binary, "-n", "-f", config, "-d", dir}, dir_ / "server.out",
+                        {"LD_PRELOAD=" + shim})) {
+        error_ = process_.error();
         return false;
-    }
-    group_ = pid_;
-    if (pid_ == 0) {
-        int out = open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int in = open("/dev/null", O_RDONLY);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(out, 2);
-        setpgid(0, 0);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
     }
     if (!WaitUntilListening(port_, 15000)) {
         error_ =
@@ -242,23 +192,7 @@ bool IrcuServer::Start() {
 }
 
 void IrcuServer::Stop() {
-    if (pid_ <= 0) return;
-    pid_t server = pid_;
-    kill(server, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
-        if (waitpid(server, nullptr, WNOHANG) == server) {
-            server = -1;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (server > 0) {
-        kill(server, SIGKILL);
-        waitpid(server, nullptr, 0);
-    }
-    // The IAuth helper ends when the server's pipe closes; its process group is ours anyway.
-    kill(-group_, SIGKILL);
-    pid_ = -1;
+    process_.Stop();
 }
 
 std::string IrcuServer::ServerOutput() const {

@@ -14,6 +14,7 @@
 
 #include <string>
 
+#include "support/ServerProcess.h"
 #include "support/TempDir.h"
 
 namespace khub::test {
@@ -36,13 +37,13 @@ class IrcuServer {
     IrcuServer& operator=(const IrcuServer&) = delete;
 
     // False when the server could not be started; error() says why.
-    bool ok() const { return pid_ > 0; }
+    bool ok() const { return process_.running() && error_.empty(); }
     const std::string& error() const { return error_; }
     int port() const { return port_; }
     const std::string& name() const { return options_.name; }
     const Options& options() const { return options_; }
     // The server and its IAuth helper run in this process group (-1 when not running).
-    pid_t processGroup() const { return pid_ > 0 ? group_ : -1; }
+    pid_t processGroup() const { return process_.processGroup(); }
 
     // Ends the server (SIGTERM: clients see their connection closed without an ERROR line).
     void Stop();
@@ -59,8 +60,7 @@ class IrcuServer {
     Options options_;
     TempDir dir_{"khub-ircu"};
     int port_ = 0;
-    pid_t pid_ = -1;
-    pid_t group_ = -1;
+    ServerProcess process_;
     std::string error_;
 };
 

@@ -4,6 +4,7 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <random>
@@ -25,8 +26,12 @@ namespace {
 
 constexpr int kConnectTimeoutSeconds = 5;
 constexpr auto kRetryPause = 500ms;
-// Servers outside the lobby's family may never send the ident notice we register on.
-constexpr auto kRegistrationWait = 5s;
+// Servers outside the lobby's family may never send the ident notice we register on (ngircd
+// and Ergo send nothing before NICK and USER). ircu sends it as soon as it accepts us, so
+// its notice arrives about one round trip after the connect; the connect itself took about
+// one. We wait that twice over, at least this long and at most the last.
+constexpr auto kRegistrationWaitMin = 150ms;
+constexpr auto kRegistrationWaitMax = 5000ms;
 // After our QUIT the server closes the link; one that doesn't is cut off after this.
 constexpr auto kDisconnectGrace = 3s;
 
@@ -162,7 +167,7 @@ void ReceiveThread(Program* program, std::shared_ptr<IrcLink> link) {
 
 // unresolvedHost: the server name when the last attempt failed because it has no address.
 void OnConnectResult(Program& p, std::uint64_t generation, int fd,
-                     const std::string& unresolvedHost) {
+                     const std::string& unresolvedHost, std::chrono::milliseconds connectTook) {
     if (generation != p.conn.generation) {  // given up on meanwhile
         CloseSocket(fd);
         return;
@@ -202,9 +207,14 @@ void OnConnectResult(Program& p, std::uint64_t generation, int fd,
     p.conn.receiveThreadRunning = true;
     p.conn.channelJoinSent = false;
     p.conn.registrationSent = false;
+    p.conn.features = {};
+    p.conn.nickFallback = {};
+    p.conn.ownAddress = {};
     SetTitle(p, "connecting..");
     p.conn.threads.emplace_back(ReceiveThread, &p, link);
-    p.conn.registrationTimer = p.loop.PostDelayed(kRegistrationWait, [&p, generation] {
+    auto wait = std::clamp(kRegistrationWaitMin + 2 * connectTook, kRegistrationWaitMin,
+                           kRegistrationWaitMax);
+    p.conn.registrationTimer = p.loop.PostDelayed(wait, [&p, generation] {
         p.conn.registrationTimer = 0;
         if (generation != p.conn.generation || p.conn.registrationSent) return;
         p.log.DebugLog("No ident notice from the server; registering anyway.\r\n");
@@ -216,14 +226,18 @@ void ConnectThread(Program* program, std::uint64_t generation, ServerAddress ser
     Program& p = *program;
     int fd = kInvalidSocket;
     bool unresolved = false;
+    auto connectTook = 0ms;
     for (int attempt = 1; attempt <= retries && !p.conn.stopping; ++attempt) {
         p.log.DebugLog("Connection attempt #%i.\r\n", attempt);
         p.loop.Post([program, generation, attempt] {
             if (generation != program->conn.generation) return;
             SetTitle(*program, "connecting. (Attempt: #" + std::to_string(attempt) + ")");
         });
+        auto began = std::chrono::steady_clock::now();
         fd = ConnectWithTimeout(p.log, server.host, server.port, kConnectTimeoutSeconds,
                                 &p.conn.stopping, &unresolved);
+        connectTook = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - began);
         if (fd >= 0) break;
         for (auto waited = 0ms; attempt < retries && waited < kRetryPause && !p.conn.stopping;
              waited += 50ms) {
@@ -235,8 +249,8 @@ void ConnectThread(Program* program, std::uint64_t generation, ServerAddress ser
         return;
     }
     std::string unresolvedHost = fd < 0 && unresolved ? server.host : std::string();
-    p.loop.Post([program, generation, fd, unresolvedHost] {
-        OnConnectResult(*program, generation, fd, unresolvedHost);
+    p.loop.Post([program, generation, fd, unresolvedHost, connectTook] {
+        OnConnectResult(*program, generation, fd, unresolvedHost, connectTook);
     });
 }
 
@@ -288,8 +302,14 @@ ServerAddress ServerFromSettings(const CIni& settings) {
     return server;
 }
 
-std::string RandomFallbackNick() {
-    return kFallbackNickBase + std::to_string(RandomInRange(1, 99));
+std::string RandomFallbackNick(int maxLength) {
+    std::string number = std::to_string(RandomInRange(1, 99));
+    std::string base = kFallbackNickBase;
+    if (maxLength > 0) {
+        int room = std::max(1, maxLength - static_cast<int>(number.size()));
+        if (room < static_cast<int>(base.size())) base.resize(static_cast<std::size_t>(room));
+    }
+    return base + number;
 }
 
 // One call sends one line: a CR, LF or NUL inside it (from a nick or text that a hostile
@@ -456,10 +476,16 @@ void SendRegistration(Program& p) {
 
 void RunOnConnectSequence(Program& p) {
     const std::string& nick = p.conn.ownNick;
-    SendIrcLine(p, "USERIP " + nick + "\r\n");
-    SendIrcLine(p, "USERIP " + nick + "\r\n");
-    SendIrcLine(p, "USERHOST " + nick + "\r\n");
-    SendIrcLine(p, "USERHOST " + nick + "\r\n");
+    // The lobby's own servers (ircu: USERIP among its features, or no feature list at all)
+    // get the address queries first, as they always have. Elsewhere USERIP is unknown, and
+    // ngircd makes each command wait a second or two: the channel comes first there.
+    const bool ircuOrder = !p.conn.features.listed || p.conn.features.userIp;
+    if (ircuOrder) {
+        SendIrcLine(p, "USERIP " + nick + "\r\n");
+        SendIrcLine(p, "USERIP " + nick + "\r\n");
+        SendIrcLine(p, "USERHOST " + nick + "\r\n");
+        SendIrcLine(p, "USERHOST " + nick + "\r\n");
+    }
     p.conn.channelJoinSent = true;
     p.loop.Cancel(p.conn.motdTimer);
     p.conn.motdTimer = 0;
@@ -469,6 +495,7 @@ void RunOnConnectSequence(Program& p) {
         p.log.DebugLog("Performing OnConnect command.\r\n");
         SendIrcLine(p, onConnect + "\r\n");
     }
+    if (!ircuOrder) SendIrcLine(p, "USERHOST " + nick + "\r\n");
     SetTitle(p, "connecting...");
 }
 

@@ -30,8 +30,9 @@ struct ServerAddress {
 };
 ServerAddress ServerFromSettings(const CIni& settings);
 
-// "K-HubUser" and a number from 1 to 99.
-std::string RandomFallbackNick();
+// "K-HubUser" and a number from 1 to 99; with maxLength the name is cut so the whole nick
+// fits ("K-HubUs42" for 9).
+std::string RandomFallbackNick(int maxLength = 0);
 
 // One complete line ("...\r\n" already at its end) to the server, whole, from any thread.
 // A failed send while the receive side has seen a socket error drops the connection and

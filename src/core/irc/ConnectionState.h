@@ -56,6 +56,24 @@ struct ConnectionState {
     std::string nickLine, userLine, joinLine;
     bool channelJoinSent = false;
     bool registrationSent = false;  // NICK and USER went out for this connection
+    // What the server's 005 (ISUPPORT) lines said about it; forgotten at every connect.
+    struct ServerFeatures {
+        bool listed = false;  // a 005 line came
+        bool userIp = false;  // USERIP is among them (the ircu family)
+        int nickLength = 0;   // NICKLEN, 0 while unknown
+    } features;
+    // Nicks we chose because the server refused ours; forgotten at every connect.
+    struct NickFallback {
+        int tries = 0;               // since the last welcome
+        int assumedLength = 0;       // a length limit guessed before the server told its own
+        const char* told = nullptr;  // the refusal the player hears of once we are in
+        bool welcomed = false;       // 001 came: the nick is the server's answer
+    } nickFallback;
+    // Asking for our address beyond USERIP and USERHOST; forgotten at every connect.
+    struct OwnAddressSearch {
+        bool whoisSent = false;
+        bool ended = false;  // settled on the local address, or told the player there is none
+    } ownAddress;
 
     // Where lines to the server go instead of the socket (tests record them here).
     // Returns what send() would: bytes sent, or 0 / -1 on failure.

@@ -1,6 +1,7 @@
 #include "IrcDispatcher.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 
 #include "app/Program.h"
@@ -8,6 +9,8 @@
 #include "irc/IrcLine.h"
 #include "irc/OwnAddress.h"
 #include "lobby/LobbyHooks.h"
+#include "platform/Sockets.h"
+#include "settings/SettingHints.h"
 #include "transfer/DccHooks.h"
 
 // A note on the log formats: "\x03" is kept apart from the colour digit after it ("\x03"
@@ -17,7 +20,14 @@ namespace khub {
 
 namespace {
 
-constexpr std::chrono::milliseconds kOwnModeGrace{1000};
+// ircu sends the own-nick MODE in the same burst as the end of the MOTD; servers that send
+// none are joined after this pause. Should the pause win the race, the same lines go out.
+constexpr std::chrono::milliseconds kOwnModeGrace{100};
+// Refused nicks in a row before we give up on the server.
+constexpr int kMaxFallbackNicks = 5;
+// The longest nick RFC 1459 promises; what a server that refuses our first fallback before
+// it has told its NICKLEN (ngircd) is taken to allow.
+constexpr int kRfcNickLength = 9;
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -30,12 +40,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 bool Contains(std::string_view text, std::string_view what) {
     return text.find(what) != std::string_view::npos;
-}
-
-// The text after the first ':' of text; all of it when there is none.
-std::string_view AfterFirstColon(std::string_view text) {
-    std::size_t colon = text.find(':');
-    return colon == std::string_view::npos ? text : text.substr(colon + 1);
 }
 
 // The n-th (0-based) blank-separated word.
@@ -53,6 +57,18 @@ std::string_view Word(std::string_view text, int n) {
 
 std::string S(std::string_view v) {
     return std::string(v);
+}
+
+// The i-th IRC parameter (0-based), middle or trailing alike; empty when there is none.
+std::string Param(const IrcLineParts& l, std::size_t i) {
+    return i < l.params.size() ? l.params[i] : std::string();
+}
+
+// Parameters from i on, joined by blanks as ircu writes them.
+std::string ParamsFrom(const IrcLineParts& l, std::size_t i) {
+    std::string out;
+    for (; i < l.params.size(); ++i) out += (out.empty() ? "" : " ") + l.params[i];
+    return out;
 }
 
 bool IsLobby(const Program& p, std::string_view channel) {
@@ -73,9 +89,20 @@ void OnNoticeAuth(Program& p, const IrcLineParts& l) {
     if (Contains(l.trailing, "Checking Ident")) SendRegistration(p);
 }
 
+// Not every server addresses its ident notice to AUTH: hybrid sends "NOTICE * :...".
+bool TakeIdentNotice(Program& p, const IrcLineParts& l) {
+    if (p.conn.registrationSent || !Contains(l.trailing, "Checking Ident")) return false;
+    SendRegistration(p);
+    return true;
+}
+
 void OnPing(Program& p, const IrcLineParts& l) {
     // The reply ends with CR alone, as the lobby's servers have always accepted.
     SendIrcLine(p, "PONG :" + l.trailing + "\r");
+}
+
+void TellFallbackNick(Program& p, const char* refusal) {
+    ShowMessageAsync(p, std::string(refusal) + " Setting it to " + p.conn.ownNick + " for now.");
 }
 
 void OnWelcome(Program& p, const IrcLineParts& l) {
@@ -83,6 +110,25 @@ void OnWelcome(Program& p, const IrcLineParts& l) {
     if (!l.param.empty() && l.param != "*" && l.param != p.conn.ownNick) {
         p.conn.ownNick = l.param;
         p.conn.nickLine = "NICK " + p.conn.ownNick + "\r\n";
+    }
+    ConnectionState::NickFallback& f = p.conn.nickFallback;
+    f.welcomed = true;
+    f.tries = 0;
+    if (f.told) TellFallbackNick(p, f.told);
+    f.told = nullptr;
+}
+
+// "005 me TOKEN TOKEN=value ... :are supported by this server"
+void OnISupport(Program& p, const IrcLineParts& l) {
+    ConnectionState::ServerFeatures& f = p.conn.features;
+    f.listed = true;
+    for (std::size_t i = 1; i + 1 < l.params.size(); ++i) {
+        std::string_view token = l.params[i];
+        if (token == "USERIP") f.userIp = true;
+        if (token.starts_with("NICKLEN=")) {
+            int length = std::atoi(std::string(token.substr(8)).c_str());
+            if (length > 0) f.nickLength = length;
+        }
     }
 }
 
@@ -108,24 +154,26 @@ void GiveModeratorsStaffLevel(Program& p) {
 
 void OnMode(Program& p, const IrcLineParts& l) {
     const std::string& setter = l.nick;
-    if (Contains(l.param, "#")) {
+    const std::string target0 = Param(l, 0);
+    const std::string modes = ParamsFrom(l, 1);
+    if (Contains(target0, "#")) {
         p.log.DebugLog(
             "\x03"
             "4<%s> sets MODE CHANNEL :%s\r\n",
-            setter.c_str(), l.trailing.c_str());
+            setter.c_str(), modes.c_str());
     } else {
         p.log.DebugLog(
             "\x03"
             "4<%s> sets MODE %s :%s\r\n",
-            setter.c_str(), l.param.c_str(), l.trailing.c_str());
+            setter.c_str(), target0.c_str(), modes.c_str());
     }
-    if (l.param == l.nick || l.param == l.prefix) {
-        if (l.param == p.conn.ownNick && !p.conn.channelJoinSent) RunOnConnectSequence(p);
+    if (target0 == l.nick || target0 == l.prefix) {
+        if (target0 == p.conn.ownNick && !p.conn.channelJoinSent) RunOnConnectSequence(p);
         return;
     }
 
-    std::string word = S(Word(l.trailing, 0));
-    std::string target = S(Word(l.trailing, 1));
+    std::string word = Param(l, 1);
+    std::string target = Param(l, 2);
     if (target.empty()) return;
     bool own = target == p.conn.ownNick;
     auto countChanged = [&] {
@@ -273,6 +321,7 @@ void OnChanServNotice(Program& p, const IrcLineParts& l) {
 }
 
 void OnNotice(Program& p, const IrcLineParts& l) {
+    if (TakeIdentNotice(p, l)) return;
     bool toChannel =
         (l.param.size() > 0 && l.param[0] == '#') || (l.param.size() > 1 && l.param[1] == '#');
     if (toChannel) {
@@ -297,8 +346,7 @@ void OnNotice(Program& p, const IrcLineParts& l) {
 // --- arrivals and departures ------------------------------------------------------------
 
 void OnJoin(Program& p, const IrcLineParts& l) {
-    // The channel comes as a parameter or as trailing text, depending on the server.
-    std::string_view channel = l.trailing.empty() ? std::string_view(l.param) : l.trailing;
+    std::string_view channel = l.params.empty() ? std::string_view() : l.params[0];
     if (!channel.empty() && channel.front() == ':') channel.remove_prefix(1);
     if (!IsLobby(p, channel)) {
         p.log.DebugLog(
@@ -337,8 +385,7 @@ void OnQuit(Program& p, const IrcLineParts& l) {
 }
 
 void OnPart(Program& p, const IrcLineParts& l) {
-    // "PART :#chan" has the channel as trailing text; "PART #chan :reason" as parameter.
-    const std::string& channel = l.param.empty() ? l.trailing : l.param;
+    const std::string channel = Param(l, 0);
     if (!IsLobby(p, channel)) {
         p.log.DebugLog(
             "\x03"
@@ -355,7 +402,7 @@ void OnPart(Program& p, const IrcLineParts& l) {
 
 void OnNick(Program& p, const IrcLineParts& l) {
     const std::string& oldNick = l.nick;
-    std::string newNick = l.trailing.empty() ? l.param : l.trailing;
+    std::string newNick = Param(l, 0);
     p.log.DebugLog(
         "\x03"
         "3<%s> NICK <%s>\r\n",
@@ -366,18 +413,12 @@ void OnNick(Program& p, const IrcLineParts& l) {
 }
 
 void OnKick(Program& p, const IrcLineParts& l) {
-    const std::string& channel = l.param;
-    std::string_view rest = l.trailing;
-    std::size_t blank = rest.find(' ');
-    std::string victim = S(rest.substr(0, blank));
-    std::string reason;
-    if (blank != std::string_view::npos) {
-        std::string_view r = rest.substr(blank + 1);
-        if (!r.empty() && r.front() == ':') r.remove_prefix(1);
-        reason = S(r);
-    }
-    // ircu gives the victim's nick as the reason when the kicker gave none.
-    bool hasReason = !reason.empty() && !SameNick(reason, victim);
+    const std::string channel = Param(l, 0);
+    const std::string victim = Param(l, 1);
+    const std::string reason = Param(l, 2);
+    // When the kicker gave none, ircu gives the victim's nick as the reason, and hybrid and
+    // InspIRCd the kicker's.
+    bool hasReason = !reason.empty() && !SameNick(reason, victim) && !SameNick(reason, l.nick);
     if (hasReason) {
         p.log.DebugLog(
             "\x03"
@@ -406,7 +447,7 @@ void OnBanned(Program& p, const IrcLineParts& l) {
     p.log.DebugLog(
         "\x03"
         "4%s\r\n",
-        S(AfterFirstColon(l.trailing)).c_str());
+        l.params.empty() ? "" : l.params.back().c_str());
     ResetConnection(p);
     p.ui.ShowMessage("You have been BANNED. Unable to join.", BoxIcon::Warning);
 }
@@ -432,7 +473,8 @@ void OnTopic(Program& p, std::string_view topic, bool changed) {
 }
 
 void OnNames(Program& p, const IrcLineParts& l) {
-    std::string_view names = AfterFirstColon(l.trailing);
+    // "353 me = #chan :names"
+    std::string_view names = l.params.size() >= 3 ? std::string_view(l.params.back()) : "";
     p.log.DebugLog(
         "\x03"
         "4%s\r\n",
@@ -446,25 +488,77 @@ void OnNames(Program& p, const IrcLineParts& l) {
     ShowUsersOnlineTitle(p);
 }
 
-std::string AfterFirstAt(std::string_view text) {
-    std::size_t at = text.find('@');
-    return at == std::string_view::npos ? std::string() : S(text.substr(at + 1));
+// USERIP and USERHOST left us without an address (the server shows host names or cloaks
+// them): a WHOIS on ourselves names the real one on most servers.
+void AskWhoisForOwnAddress(Program& p) {
+    if (!p.ownIpText.empty() || p.conn.ownAddress.whoisSent) return;
+    p.conn.ownAddress.whoisSent = true;
+    SendIrcLine(p, "WHOIS " + p.conn.ownNick + "\r\n");
+}
+
+// source names the reply in the log ("USERIP", "USERHOST: 1", "WHOIS").
+void TakeOwnAddress(Program& p, const std::string& address, const std::string& source) {
+    p.ownIpText = address;
+    p.log.DebugLog(
+        "\x03"
+        "4%s: IPAddress set as \"%s\".\r\n",
+        source.c_str(), p.ownIpText.c_str());
+}
+
+void OnWhoisAddress(Program& p, const IrcLineParts& l) {
+    if (!p.ownIpText.empty() || Param(l, 1) != p.conn.ownNick) return;
+    std::string address = AddressFromWhoisReply(l.params);
+    if (!address.empty()) TakeOwnAddress(p, address, "WHOIS");
+}
+
+// The WHOIS told nothing either: the address of our end of the server connection is the
+// last guess, and without one the player must say it, before a game fails on it.
+void OnEndOfWhois(Program& p, const IrcLineParts& l) {
+    ConnectionState::OwnAddressSearch& search = p.conn.ownAddress;
+    if (!p.ownIpText.empty() || !search.whoisSent || search.ended ||
+        Param(l, 1) != p.conn.ownNick) {
+        return;
+    }
+    search.ended = true;
+    std::string local = LocalIpv4Address(p.conn.ircSocket);
+    if (!local.empty()) {
+        p.ownIpText = local;
+        p.log.DebugLog(
+            "\x03"
+            "4The server did not tell our address: IPAddress set as \"%s\", the address of "
+            "this connection, which players outside this network may not reach.\r\n",
+            p.ownIpText.c_str());
+        return;
+    }
+    p.log.DebugLog(
+        "\x03"
+        "4No IP address of ours is known.\r\n");
+    p.ui.ShowMessage(
+        "WARNING: Your IP address could not be found out, so other players cannot download a "
+        "ROM from you or start a game you host. " +
+            HowToFixSetting(keys::kOwnIp, p.settingsFilePath),
+        BoxIcon::Warning);
+}
+
+// The host of the first entry of a USERIP or USERHOST reply ("302 me :nick=+user@host ..."):
+// a reply may list several nicks and may end in a blank.
+std::string HostOfFirstEntry(const IrcLineParts& l) {
+    if (l.params.empty()) return {};
+    std::string_view entry = Word(l.params.back(), 0);
+    std::size_t at = entry.find('@');
+    return at == std::string_view::npos ? std::string() : S(entry.substr(at + 1));
 }
 
 void OnUserIp(Program& p, const IrcLineParts& l) {
     if (!p.ownIpText.empty()) return;
-    std::string address = AfterFirstAt(l.trailing);
+    std::string address = HostOfFirstEntry(l);
     if (address.empty() || address.size() > 15) return;
-    p.ownIpText = address;
-    p.log.DebugLog(
-        "\x03"
-        "4USERIP: IPAddress set as \"%s\".\r\n",
-        p.ownIpText.c_str());
+    TakeOwnAddress(p, address, "USERIP");
 }
 
 void OnUserHost(Program& p, const IrcLineParts& l) {
     if (!p.ownIpText.empty()) return;
-    std::string host = AfterFirstAt(l.trailing);
+    std::string host = HostOfFirstEntry(l);
     std::string address;
     int variant = 0;
     if (host.size() >= 7 && host.size() <= 15 && CountCharsOf(host, ".") == 3) {
@@ -477,25 +571,47 @@ void OnUserHost(Program& p, const IrcLineParts& l) {
         address = IpFromHostName(host);
         variant = 3;
     }
-    if (address.empty() || address.size() > 15) return;
-    p.ownIpText = address;
-    p.log.DebugLog(
-        "\x03"
-        "4USERHOST: %i: IPAddress set as \"%s\".\r\n",
-        variant, p.ownIpText.c_str());
+    if (address.empty() || address.size() > 15) return AskWhoisForOwnAddress(p);
+    TakeOwnAddress(p, address, "USERHOST: " + std::to_string(variant));
 }
 
+// While registering, each refusal gets another fallback nick and the player hears once,
+// when the server has taken one, which nick is ours. A server refusing nick after nick is
+// given up on.
 void OnNickRefused(Program& p, bool inUse) {
-    p.conn.ownNick = RandomFallbackNick();
+    ConnectionState::NickFallback& f = p.conn.nickFallback;
+    if (!f.welcomed && f.tries >= kMaxFallbackNicks) {
+        p.log.DebugLog(
+            "\x03"
+            "4The server refused %i nicknames in a row; giving up.\r\n",
+            f.tries + 1);
+        ResetConnection(p);
+        p.ui.ShowMessage(
+            "ERROR: The server refused every nickname tried. Choose a shorter player name "
+            "in the Options and connect again.",
+            BoxIcon::Error);
+        return;
+    }
+    // A fallback of ours refused as bad before the server told its NICKLEN was too long.
+    if (!inUse && f.tries > 0 && p.conn.features.nickLength == 0) {
+        f.assumedLength = kRfcNickLength;
+    }
+    ++f.tries;
+    int limit = p.conn.features.nickLength ? p.conn.features.nickLength : f.assumedLength;
+    p.conn.ownNick = RandomFallbackNick(limit);
     p.conn.nickLine = "NICK " + p.conn.ownNick + "\r\n";
     SendIrcLine(p, p.conn.nickLine);
     p.log.DebugLog(
         "\x03"
         "3Setting NickName as %s.\r\n",
         p.conn.ownNick.c_str());
-    ShowMessageAsync(
-        p, inUse ? "The chosen nickname is already in use. Setting it to K-HubUser## for now."
-                 : "The chosen nickname was bad. Setting it to K-HubUser## for now.");
+    const char* refusal =
+        inUse ? "The chosen nickname is already in use." : "The chosen nickname was bad.";
+    if (f.welcomed) {
+        TellFallbackNick(p, refusal);
+    } else if (!f.told) {
+        f.told = refusal;
+    }
 }
 
 void OnError(Program& p) {
@@ -529,13 +645,8 @@ void DispatchIrcLine(Program& p, std::string_view line) {
     if (c == "NICK") return OnNick(p, l);
     if (c == "KICK") return OnKick(p, l);
     if (c == "474") return OnBanned(p, l);
-    if (c == "332") {
-        std::size_t colon = l.trailing.find(':');
-        std::string_view topic = l.trailing;
-        return OnTopic(p, colon == std::string::npos ? std::string_view() : topic.substr(colon + 1),
-                       false);
-    }
-    if (c == "TOPIC") return OnTopic(p, l.trailing, true);
+    if (c == "332") return OnTopic(p, l.params.size() >= 3 ? l.params[2] : "", false);
+    if (c == "TOPIC") return OnTopic(p, Param(l, 1), true);
     if (c == "302") return OnUserHost(p, l);
     if (c == "340") return OnUserIp(p, l);
     if (c == "333" || c == "366") return;
@@ -545,9 +656,15 @@ void DispatchIrcLine(Program& p, std::string_view line) {
     if (c == "ERROR") return OnError(p);
 
     if (c == "001") OnWelcome(p, l);
+    if (c == "005") OnISupport(p, l);
     LogRaw(p, line);
     if (c == "376" || c == "422") OnEndOfMotd(p);
-    if (c == "421") lobby::HandleUnknownCommand(p, S(Word(l.trailing, 0)));
+    // Ergo reports the own user modes with 221 instead of a MODE line.
+    if (c == "221" && l.param == p.conn.ownNick && !p.conn.channelJoinSent) RunOnConnectSequence(p);
+    if (c == "421") lobby::HandleUnknownCommand(p, Param(l, 1));
+    if (c == "421" && Param(l, 1) == "USERHOST") AskWhoisForOwnAddress(p);
+    if (c == "338" || c == "378") OnWhoisAddress(p, l);
+    if (c == "318") OnEndOfWhois(p, l);
 }
 
 }  // namespace khub

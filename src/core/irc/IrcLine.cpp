@@ -29,6 +29,25 @@ void DropPrefixBefore(std::string_view& line, std::string_view marker) {
     line = blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
 }
 
+// middle* [ ":" last ], blank-separated; runs of blanks count as one.
+std::vector<std::string> SplitParams(std::string_view rest) {
+    std::vector<std::string> params;
+    while (!rest.empty()) {
+        if (rest.front() == ' ') {
+            rest.remove_prefix(1);
+            continue;
+        }
+        if (rest.front() == ':') {
+            params.push_back(Cut(rest.substr(1), kTrailingCapacity));
+            break;
+        }
+        std::size_t blank = rest.find(' ');
+        params.push_back(Cut(rest.substr(0, blank), kTrailingCapacity));
+        rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
+    }
+    return params;
+}
+
 }  // namespace
 
 // line      = [ ":" prefix " " ] rest
@@ -36,6 +55,8 @@ void DropPrefixBefore(std::string_view& line, std::string_view marker) {
 //             (QUIT takes no param: everything after "QUIT " is trailing)
 // bare      = command " :" [ ":" ] trailing      (e.g. "PING :server", "NOTICE AUTH :...")
 // nick      = prefix up to its first "!"
+// params    = what follows the command, split as IRC does (middle params, then ":" last);
+//             a bare line has its trailing text as its one param
 // A prefixed line holding "NOTICE AUTH :" or "PING :" anywhere loses its prefix first, so
 // a server notice with a prefix and a bare one end up alike. Each field is cut to its
 // capacity.
@@ -66,6 +87,7 @@ ParsedIrcLine ParseIrcLine(std::string_view line) {
         std::string_view command = rest.substr(0, blank);
         p.command = Cut(command, kCommandCapacity);
         rest = rest.substr(blank + 1);
+        p.params = SplitParams(rest);
 
         if (command != "QUIT") {
             blank = rest.find(' ');
@@ -86,6 +108,7 @@ ParsedIrcLine ParseIrcLine(std::string_view line) {
     // The byte before the colon is the separating blank.
     p.command = Cut(line.substr(0, colon == 0 ? 0 : colon - 1), kCommandCapacity);
     p.trailing = Cut(SkipOneColon(line.substr(colon + 1)), kTrailingCapacity);
+    p.params = {p.trailing};
     return out;
 }
 

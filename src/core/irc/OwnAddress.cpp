@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "transfer/DccMessages.h"
+
 namespace khub {
 
 int CountCharsOf(std::string_view text, std::string_view set) {
@@ -35,6 +37,20 @@ std::string IpFromHostName(std::string_view name) {
         out += t;
     }
     return out;
+}
+
+std::string AddressFromWhoisReply(const std::vector<std::string>& params) {
+    std::string found;
+    for (std::size_t i = 2; i < params.size(); ++i) {
+        std::string_view rest = params[i];
+        while (!rest.empty()) {
+            std::size_t blank = rest.find(' ');
+            std::string_view word = rest.substr(0, blank);
+            if (transfer::IpNumberFromText(word)) found = std::string(word);
+            rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
+        }
+    }
+    return found;
 }
 
 }  // namespace khub

@@ -174,4 +174,16 @@ void CloseSocket(int socket) {
     if (socket >= 0) close(socket);
 }
 
+std::string LocalIpv4Address(int socket) {
+    sockaddr_storage local{};
+    socklen_t length = sizeof local;
+    if (socket < 0 || getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
+        local.ss_family != AF_INET) {
+        return {};
+    }
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* v4 = reinterpret_cast<const sockaddr_in*>(&local);
+    return inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text) ? text : std::string();
+}
+
 }  // namespace khub

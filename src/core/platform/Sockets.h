@@ -35,4 +35,7 @@ long SendAll(int socket, const char* bytes, std::size_t length);
 
 void CloseSocket(int socket);
 
+// The dotted IPv4 address this end of a connected socket has; empty when there is none.
+std::string LocalIpv4Address(int socket);
+
 }  // namespace khub

@@ -1,0 +1,192 @@
+#include "support/PackagedIrcd.h"
+
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "support/LoopbackPort.h"
+
+#ifndef KHUB_IRCDS_DIR
+#error "KHUB_IRCDS_DIR must name the folder the servers are unpacked into"
+#endif
+
+namespace khub::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kRoot = std::string(KHUB_IRCDS_DIR) + "/root";
+
+std::string NgircdConfig(const std::string& dir, int port, bool hostNames) {
+    std::ostringstream c;
+    c << "[Global]\n Name = irc.ngircd.test\n Info = loopback test server\n"
+      << " AdminInfo1 = test\n AdminInfo2 = test\n AdminEMail = nobody@localhost\n"
+      << " Listen = 127.0.0.1\n Ports = " << port << "\n PidFile = " << dir << "/ngircd.pid\n"
+      << " MotdPhrase = \"test server\"\n"
+      << "[Limits]\n MaxConnectionsIP = 0\n"
+      << "[Options]\n DNS = " << (hostNames ? "yes" : "no") << "\n PAM = no\n Ident = no\n";
+    return c.str();
+}
+
+std::string InspircdConfig(const std::string& dir, int port) {
+    std::ostringstream c;
+    c << "<path configdir=\"" << dir << "\" datadir=\"" << dir << "\" logdir=\"" << dir
+      << "\" runtimedir=\"" << dir << "\" moduledir=\"" << kRoot << "/usr/lib/inspircd/modules\">\n"
+      << "<server name=\"irc.inspircd.test\" description=\"loopback test server\" "
+         "network=\"TestNet\">\n"
+      << "<admin name=\"test\" nick=\"test\" email=\"nobody@localhost\">\n"
+      << "<bind address=\"127.0.0.1\" port=\"" << port << "\" type=\"clients\">\n"
+      << "<connect allow=\"*\" timeout=\"60\" pingfreq=\"120\" localmax=\"100\" "
+         "globalmax=\"100\" resolvehostnames=\"no\">\n"
+      << "<dns server=\"127.0.0.1\" timeout=\"2\">\n"
+
+      << "<pid file=\"" << dir << "/inspircd.pid\">\n";
+    return c.str();
+}
+
+std::string HybridConfig(int port) {
+    std::ostringstream c;
+    c << "serverinfo { name = \"irc.hybrid.test\"; description = \"loopback test server\";"
+      << " network_name = \"TestNet\"; hub = no; default_max_clients = 512; };\n"
+      << "admin { name = \"test\"; description = \"test\"; email = \"<nobody@localhost>\"; };\n"
+      << "class { name = \"users\"; ping_time = 90 seconds; number_per_ip_local = 100;"
+      << " number_per_ip_global = 100; max_number = 100; sendq = 100 kbytes; };\n"
+      << "listen { host = \"127.0.0.1\"; port = " << port << "; };\n"
+      << "auth { user = \"*@*\"; class = \"users\"; };\n"
+      // The default refuses a second connection from one address within two seconds.
+      << "general { throttle_time = 0 seconds; };\n"
+      << "log { use_logging = no; };\n";
+    return c.str();
+}
+
+}  // namespace
+
+std::string IrcdName(IrcdKind kind) {
+    switch (kind) {
+        case IrcdKind::Ircu:
+            return "ircu";
+        case IrcdKind::Ngircd:
+            return "ngircd";
+        case IrcdKind::InspIrcd:
+            return "InspIRCd";
+        case IrcdKind::Hybrid:
+            return "hybrid";
+    }
+    return "?";
+}
+
+PackagedIrcd::PackagedIrcd(IrcdKind kind, Options options) : kind_(kind), options_(options) {
+    if (!Start()) Stop();
+}
+
+PackagedIrcd::~PackagedIrcd() {
+    Stop();
+    std::error_code ec;
+    if (!hybridModules_.empty()) fs::remove_all(hybridModules_, ec);
+}
+
+bool PackagedIrcd::sendsIdentNotice() const {
+    return kind_ == IrcdKind::Hybrid;
+}
+
+std::string PackagedIrcd::ServerOutput() const {
+    return ReadFileBytes(dir_ / "server.out");
+}
+
+// Unpacks the packages on first use (the test command has done it already).
+bool PackagedIrcd::Unpacked(const std::string& binary) {
+    if (fs::exists(binary)) return true;
+    std::string command = std::string("'") + KHUB_SOURCE_DIR + "/scripts/unpack-ircds.sh' '" +
+                          KHUB_IRCDS_DIR + "' >'" + (dir_ / "unpack.out") + "' 2>&1";
+    int status = std::system(command.c_str());
+    if (fs::exists(binary)) return true;
+    unavailable_ = true;
+    error_ = IrcdName(kind_) + " is not available: " + binary + " is missing after " +
+             "scripts/unpack-ircds.sh (exit " + std::to_string(status) +
+             "): " + ReadFileBytes(dir_ / "unpack.out");
+    return false;
+}
+
+// ircd-hybrid has its module folder compiled in. A copy of the binary names a folder of the
+// same length instead: a link under /tmp to the unpacked modules.
+std::string PackagedIrcd::PatchedHybrid() {
+    const std::string compiled = "/usr/lib/ircd-hybrid/modules/";
+    std::string folder = "/tmp/khubXXXXXX";
+    if (!mkdtemp(folder.data())) return {};
+    hybridModules_ = folder;
+    std::string link = folder + "/" + std::string(compiled.size() - folder.size() - 2, 'm');
+    std::error_code ec;
+    fs::create_directory_symlink(kRoot + compiled, link, ec);
+    fs::permissions(folder,
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                        fs::perms::others_read | fs::perms::others_exec,
+                    ec);
+    std::string bytes = ReadFileBytes(kRoot + "/usr/sbin/ircd-hybrid");
+    const std::string replacement = link + "/";
+    int found = 0;
+    for (std::size_t at = bytes.find(compiled); at != std::string::npos;
+         at = bytes.find(compiled, at + compiled.size())) {
+        bytes.replace(at, compiled.size(), replacement);
+        ++found;
+    }
+    if (found == 0 || ec) return {};
+    std::string binary = dir_ / "ircd-hybrid";
+    WriteFileBytes(binary, bytes);
+    fs::permissions(binary, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec,
+                    ec);
+    return binary;
+}
+
+bool PackagedIrcd::Start() {
+    const std::string dir = dir_.path().string();
+    port_ = FreeLoopbackPort();
+    std::vector<std::string> argv;
+    std::vector<std::string> env;
+    switch (kind_) {
+        case IrcdKind::Ngircd:
+            if (!Unpacked(kRoot + "/usr/sbin/ngircd")) return false;
+            dir_.Write("ngircd.conf", NgircdConfig(dir, port_, options_.showHostNames));
+            argv = {kRoot + "/usr/sbin/ngircd", "-n", "-f", dir_ / "ngircd.conf"};
+            env = {"LD_LIBRARY_PATH=" + kRoot + "/usr/lib/x86_64-linux-gnu"};
+            break;
+        case IrcdKind::InspIrcd:
+            if (!Unpacked(kRoot + "/usr/sbin/inspircd")) return false;
+            dir_.Write("inspircd.conf", InspircdConfig(dir, port_));
+            argv = {kRoot + "/usr/sbin/inspircd", "--config=" + (dir_ / "inspircd.conf"),
+                    "--nofork"};
+            break;
+        case IrcdKind::Hybrid: {
+            if (!Unpacked(kRoot + "/usr/sbin/ircd-hybrid")) return false;
+            std::string binary = PatchedHybrid();
+            if (binary.empty()) {
+                error_ = "ircd-hybrid: its module folder could not be redirected";
+                return false;
+            }
+            dir_.Write("ircd.conf", HybridConfig(port_));
+            argv = {binary,     "-foreground",     "-configfile", dir_ / "ircd.conf",
+                    "-pidfile", dir_ / "ircd.pid", "-logfile",    dir_ / "ircd.log"};
+            break;
+        }
+        case IrcdKind::Ircu:
+            error_ = "ircu runs as IrcuServer";
+            return false;
+    }
+    if (!process_.Start(dir, argv, dir_ / "server.out", env)) {
+        error_ = process_.error();
+        return false;
+    }
+    if (!WaitUntilListening(port_, 15000)) {
+        std::string output = ServerOutput();
+        // A shared library it needs is not installed (hybrid's libltdl7 without root).
+        unavailable_ = output.find("error while loading shared libraries") != std::string::npos;
+        error_ =
+            IrcdName(kind_) + " did not listen on port " + std::to_string(port_) + ": " + output;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace khub::test

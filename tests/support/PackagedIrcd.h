@@ -1,0 +1,61 @@
+#pragma once
+// ngircd, InspIRCd or ircd-hybrid from Debian's packages, on a free loopback port with a
+// config of its own in a temp folder; stopped and removed when the object goes.
+//
+//   khub::test::PackagedIrcd server(khub::test::IrcdKind::Ngircd);
+//   if (server.unavailable()) GTEST_SKIP() << server.error();
+//   ASSERT_TRUE(server.ok()) << server.error();
+//
+// These conflict with ircd-ircu as installed packages, so they are never installed: their
+// .debs are unpacked (scripts/unpack-ircds.sh) into the source tree's .cache/ircds, once,
+// and each server runs from there. The first member of a channel is its operator on each.
+
+#include <string>
+
+#include "support/ServerProcess.h"
+#include "support/TempDir.h"
+
+namespace khub::test {
+
+enum class IrcdKind { Ircu, Ngircd, InspIrcd, Hybrid };
+std::string IrcdName(IrcdKind kind);
+
+class PackagedIrcd {
+  public:
+    struct Options {
+        // Users' hosts shown as names ("localhost") instead of addresses (ngircd's DNS).
+        bool showHostNames = false;
+    };
+
+    explicit PackagedIrcd(IrcdKind kind) : PackagedIrcd(kind, Options()) {}
+    PackagedIrcd(IrcdKind kind, Options options);
+    ~PackagedIrcd();
+    PackagedIrcd(const PackagedIrcd&) = delete;
+    PackagedIrcd& operator=(const PackagedIrcd&) = delete;
+
+    bool ok() const { return process_.running() && error_.empty(); }
+    // The package or a library it needs cannot be had here: a reason to skip, not to fail.
+    bool unavailable() const { return unavailable_; }
+    const std::string& error() const { return error_; }
+    int port() const { return port_; }
+    // Whether it sends an ident notice before registration (a client then waits for it).
+    bool sendsIdentNotice() const;
+    void Stop() { process_.Stop(); }
+    std::string ServerOutput() const;
+
+  private:
+    bool Start();
+    bool Unpacked(const std::string& binary);
+    std::string PatchedHybrid();
+
+    IrcdKind kind_;
+    Options options_;
+    TempDir dir_{"khub-ircd"};
+    std::string hybridModules_;  // a short folder holding a link to hybrid's modules
+    int port_ = 0;
+    ServerProcess process_;
+    bool unavailable_ = false;
+    std::string error_;
+};
+
+}  // namespace khub::test
