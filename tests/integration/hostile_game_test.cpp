@@ -177,9 +177,14 @@ TEST_P(HostileHost, OffersWithBadNamesSizesPortsOrSendersLeaveTheFolderAlone) {
     cli->WriteLine("download");
     ASSERT_TRUE(net->Probe());
     FakeDccSender sender(rom);
+    std::size_t beforeHonest = cli->LineCount();
     Send("Mallory", to + "\"../../outside.txt\" 2130706433 " + std::to_string(sender.port()) + " " +
                         std::to_string(rom.size()) + "\x01");
     ASSERT_TRUE(sender.Finish(30000)) << "the copy never connected for the honest offer";
+    // The download takes its name only once its CRC is checked, after the last byte.
+    ASSERT_TRUE(cli->WaitForLine([](const std::string& l) { return l == "log: Finished."; }, 30s,
+                                 beforeHonest)
+                    .has_value());
     ASSERT_TRUE(net->Probe());
     auto after = net->copy().Files();
     EXPECT_EQ(after.at("outside.txt"), before.at("outside.txt")) << "the file beside the folder";
