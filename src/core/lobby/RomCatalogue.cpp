@@ -63,17 +63,16 @@ FileRead ReadFileCrc(const std::string& path, const std::atomic<bool>* cancel,
             return result;
         }
         ssize_t got = ::read(fd, buffer.get(), kReadBlock);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            std::fputs("error reading file\n", stderr);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) std::fputs("error reading file\n", stderr);
+        if (got <= 0) {
+            // A read error of a file that held still stays an error: nothing to read again.
+            result.steady = ::fstat(fd, &st) == 0 && StampFrom(st) == result.stamp;
+            if (got == 0) result.crc = crc;
             return result;
         }
-        if (got == 0) break;
         crc = Crc32(crc, buffer.get(), static_cast<std::size_t>(got));
     }
-    result.steady = ::fstat(fd, &st) == 0 && StampFrom(st) == result.stamp;
-    result.crc = crc;
-    return result;
 }
 
 std::optional<std::uint32_t> CrcOfFile(const std::string& path, const std::atomic<bool>* cancel) {

@@ -27,7 +27,7 @@ std::optional<FileStamp> StampOf(const std::string& path);
 struct FileRead {
     bool opened = false;   // a plain file was opened; stamp is its stamp when the read began
     bool stopped = false;  // a stop flag ended the read: nothing is known of the content
-    bool steady = false;   // the file kept its stamp until the last byte was read
+    bool steady = false;   // the file kept its stamp until the read ended
     FileStamp stamp;
     std::optional<std::uint32_t> crc;  // nullopt: not opened, a read error, or stopped
 };
