@@ -24,9 +24,10 @@ namespace {
 // Both cores of a small machine: while one reader copies a file out of the page cache (or
 // waits for the disk), the other checksums.
 constexpr int kReaders = 2;
-// How many listing entries the readers may run ahead of the scan: enough that a large file
-// on one reader does not hold up the other, few enough that little is read past a match.
-constexpr std::size_t kReadAhead = 16;
+// How many files the readers may have read or be reading that the scan has not come to yet:
+// enough that a large file on one reader does not hold up the other, few enough that little
+// is read past a match or a cancel.
+constexpr std::size_t kReadAhead = 8;
 
 struct DirCloser {
     void operator()(DIR* d) const {
@@ -78,8 +79,8 @@ int CountVisibleFiles(const std::vector<ListedEntry>& entries) {
     return count;
 }
 
-// Reads the entries marked readAhead, in listing order, on threads of their own, never more
-// than kReadAhead entries past the one the scan is at. Destruction stops and joins them.
+// Reads the entries marked readAhead, in listing order, on threads of their own, at most
+// kReadAhead of them ahead of the scan. Destruction stops and joins the threads.
 class ReadAhead {
   public:
     ReadAhead(const std::vector<ListedEntry>& entries, const std::atomic<bool>* cancel)
@@ -107,11 +108,11 @@ class ReadAhead {
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // The read of entry index (a readAhead entry) once a reader has made it; nullopt when no
-    // reader is left to make it. Entries before index are not asked for again.
+    // The read of entry index once a reader has made it; nullopt when no reader is left to
+    // make it. The scan asks for every readAhead entry, once, in listing order.
     std::optional<FileRead> Take(std::size_t index) {
         std::unique_lock lock(mutex_);
-        scanAt_ = index;
+        ++taken_;
         windowMoved_.notify_all();
         readDone_.wait(lock, [&] { return reads_[index].has_value() || running_ == 0; });
         std::optional<FileRead> read = std::move(reads_[index]);
@@ -130,11 +131,12 @@ class ReadAhead {
         for (;;) {
             while (next_ < entries_.size() && !entries_[next_].readAhead) ++next_;
             if (next_ == entries_.size() || Stopping()) break;
-            if (next_ >= scanAt_ + kReadAhead) {
+            if (started_ >= taken_ + kReadAhead) {
                 windowMoved_.wait(lock);
                 continue;
             }
             std::size_t index = next_++;
+            ++started_;
             lock.unlock();
             // A stopped read is handed over as well: the scan waiting for it must wake.
             FileRead read = ReadFileCrc(entries_[index].path, cancel_, &stop_);
@@ -153,7 +155,8 @@ class ReadAhead {
     std::condition_variable readDone_;     // a read was handed over, or a reader ended
     std::condition_variable windowMoved_;  // the scan moved on, or the readers must end
     std::size_t next_ = 0;                 // the first entry no reader has taken yet
-    std::size_t scanAt_ = 0;               // the entry the scan asked for last
+    std::size_t started_ = 0;              // reads begun by the readers
+    std::size_t taken_ = 0;                // reads the scan asked for
     int running_ = 0;
     std::vector<std::optional<FileRead>> reads_;  // by entry index, until the scan takes them
     std::vector<std::thread> threads_;
@@ -161,16 +164,14 @@ class ReadAhead {
 
 // The CRC text of a plain file at its turn in the scan: from the read made ahead when the
 // file still has the stamp it was read with, else from the cache, else read now.
-std::string CrcTextAtTurn(const ListedEntry& entry, std::size_t index, const FileStamp& stamp,
-                          ReadAhead* readAhead, CrcCache& cache, const std::atomic<bool>* cancel) {
-    if (entry.readAhead && readAhead) {
-        std::optional<FileRead> early = readAhead->Take(index);
-        if (early && early->opened && !early->stopped && early->steady && early->stamp == stamp) {
-            return cache.Record(entry.path, *early);
-        }
+std::string CrcTextAtTurn(const std::string& path, const FileStamp& stamp,
+                          const std::optional<FileRead>& early, CrcCache& cache,
+                          const std::atomic<bool>* cancel) {
+    if (early && early->opened && !early->stopped && early->steady && early->stamp == stamp) {
+        return cache.Record(path, *early);
     }
-    if (auto known = cache.Known(entry.path, stamp)) return *known;
-    return cache.Record(entry.path, ReadFileCrc(entry.path, cancel));
+    if (auto known = cache.Known(path, stamp)) return *known;
+    return cache.Record(path, ReadFileCrc(path, cancel));
 }
 
 }  // namespace
@@ -217,11 +218,12 @@ std::optional<std::string> FindRomByCrc(const std::string& folder, const std::st
             break;
         }
         const ListedEntry& entry = entries[i];
+        std::optional<FileRead> early;
+        if (entry.readAhead && readAhead) early = readAhead->Take(i);
         // The file as it is now decides, as it would for a scan that got here one by one.
         if (auto stamp = entry.path.empty() ? std::nullopt : StampOf(entry.path)) {
             seen[entry.name] = true;
-            std::string crc = CrcTextAtTurn(entry, i, *stamp, readAhead ? &*readAhead : nullptr,
-                                            cache, cb.cancel);
+            std::string crc = CrcTextAtTurn(entry.path, *stamp, early, cache, cb.cancel);
             if (!crc.empty() && crc == wantedCrc && !cancelled()) {
                 readAhead.reset();
                 finish();
