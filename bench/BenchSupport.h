@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -44,5 +45,16 @@ class RunRecorder : public benchmark::ConsoleReporter {
   private:
     std::map<std::string, Result> results_;
 };
+
+// Runs the benchmarks the command line selects, then hands what they measured to
+// printRatios.
+inline void RunWithRatios(int& argc, char** argv,
+                          const std::function<void(const RunRecorder&)>& printRatios) {
+    benchmark::Initialize(&argc, argv);
+    RunRecorder recorder;
+    benchmark::RunSpecifiedBenchmarks(&recorder);
+    printRatios(recorder);
+    benchmark::Shutdown();
+}
 
 }  // namespace khub::bench

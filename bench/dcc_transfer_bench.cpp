@@ -4,18 +4,13 @@
 // every piece of data by a fixed time in each direction (a stand-in for a real link; the
 // kernel here has no netem). Prints MB/s and the ratio of the two senders.
 
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <deque>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -24,113 +19,18 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "DelayRelay.h"
 #include "transfer/DccIo.h"
 #include "transfer/DccMessages.h"
 
 namespace {
 
 using namespace khub::transfer;
+using khub::bench::ConnectLoopback;
+using khub::bench::DelayRelay;
+using khub::bench::ListenLoopback;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
-
-int ListenLoopback(int& port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::listen(fd, 4);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    port = ntohs(addr.sin_port);
-    return fd;
-}
-
-int ConnectLoopback(int port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<std::uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// Forwards bytes both ways between two sockets, each piece after delay.
-class DelayRelay {
-  public:
-    DelayRelay(int targetPort, std::chrono::milliseconds delay) : delay_(delay) {
-        listenFd_ = ListenLoopback(port_);
-        thread_ = std::thread([this, targetPort] { Run(targetPort); });
-    }
-    ~DelayRelay() {
-        stop_ = true;
-        thread_.join();
-        ::close(listenFd_);
-    }
-    int Port() const { return port_; }
-
-  private:
-    struct Piece {
-        Clock::time_point due;
-        std::string bytes;
-    };
-    void Run(int targetPort) {
-        int a = -1;
-        while (!stop_ && a < 0) {
-            pollfd p{listenFd_, POLLIN, 0};
-            if (::poll(&p, 1, 20) == 1) a = ::accept(listenFd_, nullptr, nullptr);
-        }
-        if (a < 0) return;
-        int b = ConnectLoopback(targetPort);
-        std::deque<Piece> toB, toA;
-        bool openA = true, openB = true, shutA = false, shutB = false;
-        char buf[65536];
-        while (!stop_ && (openA || openB || !toA.empty() || !toB.empty())) {
-            pollfd p[2] = {{a, static_cast<short>(openA ? POLLIN : 0), 0},
-                           {b, static_cast<short>(openB ? POLLIN : 0), 0}};
-            ::poll(p, 2, 1);
-            auto now = Clock::now();
-            if (openA && (p[0].revents & (POLLIN | POLLHUP))) {
-                ssize_t n = ::recv(a, buf, sizeof buf, 0);
-                if (n <= 0)
-                    openA = false;
-                else
-                    toB.push_back({now + delay_, std::string(buf, static_cast<std::size_t>(n))});
-            }
-            if (openB && (p[1].revents & (POLLIN | POLLHUP))) {
-                ssize_t n = ::recv(b, buf, sizeof buf, 0);
-                if (n <= 0)
-                    openB = false;
-                else
-                    toA.push_back({now + delay_, std::string(buf, static_cast<std::size_t>(n))});
-            }
-            now = Clock::now();
-            while (!toB.empty() && toB.front().due <= now) {
-                ::send(b, toB.front().bytes.data(), toB.front().bytes.size(), MSG_NOSIGNAL);
-                toB.pop_front();
-            }
-            while (!toA.empty() && toA.front().due <= now) {
-                ::send(a, toA.front().bytes.data(), toA.front().bytes.size(), MSG_NOSIGNAL);
-                toA.pop_front();
-            }
-            // A side that closed is passed on once its last bytes are through.
-            if (!openB && toA.empty() && !shutA) shutA = ::shutdown(a, SHUT_WR) == 0 || true;
-            if (!openA && toB.empty() && !shutB) shutB = ::shutdown(b, SHUT_WR) == 0 || true;
-        }
-        ::close(a);
-        ::close(b);
-    }
-
-    std::chrono::milliseconds delay_;
-    int listenFd_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
 
 const fs::path& SourceFile(std::size_t size) {
     static std::map<std::size_t, fs::path> files;
@@ -268,11 +168,7 @@ void PrintRatios(const khub::bench::RunRecorder& recorder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    khub::bench::RunRecorder recorder;
-    benchmark::RunSpecifiedBenchmarks(&recorder);
-    PrintRatios(recorder);
-    benchmark::Shutdown();
+    khub::bench::RunWithRatios(argc, argv, PrintRatios);
     for (std::size_t size : {std::size_t{512} << 10, std::size_t{4} << 20, std::size_t{64} << 20}) {
         fs::remove(SourceFile(size));
     }

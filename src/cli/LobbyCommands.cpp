@@ -99,6 +99,10 @@ void AddLobbyCommands(CliApp& app) {
             std::string name = a.name;
             if (!a.rom.empty()) {
                 std::string derived = lobby::CreateGameChooseRom(program, a.rom);
+                if (program.lobby.createRomFile.empty()) {  // the core's box says why
+                    lobby::CreateGameCancel(program);
+                    return app.Refuse("create", "the ROM was refused");
+                }
                 if (name.empty()) name = derived;
             }
             if (lobby::CreateGameOk(program, name, a.noDownload)) return;

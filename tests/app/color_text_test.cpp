@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <regex>
 #include <set>
 #include <thread>
 
@@ -179,4 +182,25 @@ TEST(Logger, LongFormattedTextIsCutNotDropped) {
     EXPECT_EQ(stretches[0][0].color, C(4));
     EXPECT_EQ(stretches[0][0].text.size(), 1023u - 2);  // the colour code's two bytes gone
     EXPECT_TRUE(stretches[0][0].text.ends_with("nnn\r\n"));
+}
+
+// "\x03" followed by a hex digit in one literal is one byte, not a colour code and its
+// number; such a literal shows a stray digit in the default colour. KHUB_COLORED avoids it.
+TEST(ColorCodeLiterals, NoHexEscapeRunsIntoTheDigitAfterIt) {
+    const std::regex merged(R"(\\x[0-9a-fA-F]{2}[0-9a-fA-F])");
+    std::vector<std::string> found;
+    for (const char* tree : {"src", "tests"}) {
+        const auto root = std::filesystem::path(KHUB_SOURCE_DIR) / tree;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+            auto ext = entry.path().extension();
+            if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
+            std::ifstream in(entry.path());
+            std::string line;
+            for (int number = 1; std::getline(in, line); ++number) {
+                if (std::regex_search(line, merged))
+                    found.push_back(entry.path().string() + ":" + std::to_string(number));
+            }
+        }
+    }
+    EXPECT_EQ(found, std::vector<std::string>{});
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "CliFixture.h"
 
 namespace khub {
@@ -34,6 +36,12 @@ TEST_F(LobbyCommandsTest, CreateChatAndClose) {
     app.ui().SetMenuItem(menu::kCreate, "", true);  // as when our nick is voiced
     app.Execute("create abc");
     EXPECT_TRUE(Printed("refused: create (the game name needs at least 4 characters)"));
+    EXPECT_TRUE(app.ui().MenuEnabled(menu::kCreate));
+    const auto odd = dir.path() / "Odd|Name.smc";
+    std::ofstream(odd) << "rom";
+    app.Execute("create Odd Game --rom " + odd.string());
+    EXPECT_TRUE(Printed("refused: create (the ROM was refused)"));
+    EXPECT_TRUE(sent.empty());
     EXPECT_TRUE(app.ui().MenuEnabled(menu::kCreate));
 
     app.Execute("create Mario Kart --no-download");

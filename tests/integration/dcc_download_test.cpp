@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -42,11 +43,21 @@ class DccDownload : public khub::test::IrcuChannelTest {
         rom = RomBytes(3'000'000);
     }
 
-    std::unique_ptr<CliProcess> VoicedPlayer(const std::string& name) {
-        auto cli = std::make_unique<CliProcess>(CliProcess::PlayerSettings(
+    // fileSizeLimit: the most the copy may write into one file (none when 0).
+    std::unique_ptr<CliProcess> VoicedPlayer(const std::string& name,
+                                             std::size_t fileSizeLimit = 0) {
+        CliProcess::Ini settings = CliProcess::PlayerSettings(
             name, server->port(),
             {{"options",
-              {{"startport", std::to_string(dccPort)}, {"endport", std::to_string(dccPort)}}}}));
+              {{"startport", std::to_string(dccPort)}, {"endport", std::to_string(dccPort)}}}});
+        auto cli = fileSizeLimit == 0
+                       ? std::make_unique<CliProcess>(settings)
+                       : std::make_unique<CliProcess>(
+                             settings,
+                             std::vector<std::string>{
+                                 "--fsize=" + std::to_string(fileSizeLimit) + ":unlimited", "--",
+                                 KHUB_CLI_PATH},
+                             "/usr/bin/prlimit");
         cli->Send("connect");
         EXPECT_TRUE(op.WaitForText(":" + name + "!KHubUser@127.0.0.1 JOIN #K-HubI"));
         EXPECT_TRUE(cli->WaitForLine("log: <" + name + "> joins..."));
@@ -58,10 +69,12 @@ class DccDownload : public khub::test::IrcuChannelTest {
     fs::path RomFolder(CliProcess& cli) { return cli.profile().path() / "roms"; }
 
     // Alice hosts Game.smc, Bob joins and is told the game; he lacks it and says so.
-    void HostAndJoin() {
+    // bobsFile: what Bob holds as Game.smc beforehand (nothing when empty).
+    void HostAndJoin(const std::string& bobsFile = "", std::size_t bobsFileSizeLimit = 0) {
         alice = VoicedPlayer("Alice");
-        bob = VoicedPlayer("Bobby");
+        bob = VoicedPlayer("Bobby", bobsFileSizeLimit);
         WriteFile(RomFolder(*alice) / "Game.smc", rom);
+        if (!bobsFile.empty()) WriteFile(RomFolder(*bob) / "Game.smc", bobsFile);
         alice->Send("create Test Game --rom " + (RomFolder(*alice) / "Game.smc").string());
         ASSERT_TRUE(alice->WaitForLine("window: open host")) << alice->OutputText();
         ASSERT_TRUE(bob->WaitForLine("log: K-Hub Hosting message recieved.")) << bob->OutputText();
@@ -74,9 +87,14 @@ class DccDownload : public khub::test::IrcuChannelTest {
     void DownloadAndStart() {
         bob->Send("download");
         ASSERT_TRUE(bob->WaitForLine("log: Finished.")) << bob->OutputText();
-        ASSERT_TRUE(alice->WaitForLine("log: Finished.")) << alice->OutputText();
         EXPECT_TRUE(ReadFile(RomFolder(*bob) / "Game.smc") == rom);
-        ASSERT_TRUE(alice->WaitForLine("log: Match: YES")) << alice->OutputText();
+        // Bob's MATCH may overtake Alice's last acknowledgement: either comes first.
+        bool finished = false, matched = false;
+        ASSERT_TRUE(alice->WaitFor([&](const std::string& line) {
+            finished |= line == "log: Finished.";
+            matched |= line == "log: Match: YES";
+            return finished && matched;
+        })) << alice->OutputText();
         alice->Send("start");
         EXPECT_TRUE(bob->WaitForLine("log: Host waiting for conection.")) << bob->OutputText();
     }
@@ -89,7 +107,43 @@ class DccDownload : public khub::test::IrcuChannelTest {
 TEST_F(DccDownload, ClientWithoutTheRomDownloadsItAndTheHostCanStart) {
     HostAndJoin();
     DownloadAndStart();
-    EXPECT_EQ(bob->OutputText().find("DCC RESUME"), std::string::npos);
+    // Bob says at once that he starts at 0, so Alice need not wait for a RESUME.
+    EXPECT_NE(bob->OutputText().find("DCC RESUME \"Game.smc\" " + std::to_string(dccPort) + " 0"),
+              std::string::npos);
+}
+
+// A genuine beginning of the ROM (an interrupted download) is continued from its end.
+TEST_F(DccDownload, APartialDownloadIsContinued) {
+    HostAndJoin(rom.substr(0, 1 << 20));
+    DownloadAndStart();
+    EXPECT_NE(
+        bob->OutputText().find("DCC RESUME \"Game.smc\" " + std::to_string(dccPort) + " 1048576"),
+        std::string::npos);
+    EXPECT_FALSE(fs::exists(RomFolder(*bob) / "Game.smc.part"));
+}
+
+// Bob's own ROM of that name, 512 bytes shorter and not its beginning: the download that
+// continues it is not the host's ROM, and his file stays as it was, also when the transfer
+// is cut in the middle (a file size limit stops the writing) and continued later.
+TEST_F(DccDownload, APlayersOwnShorterFileSurvives) {
+    const std::string own = rom.substr(512);  // as an unheadered copy of the same game
+    HostAndJoin(own, own.size() + 256);
+    const fs::path file = RomFolder(*bob) / "Game.smc";
+
+    bob->Send("download");
+    ExpectLine(*bob, "box: ERROR: Could not write");
+    ExpectLine(*bob, "window: close transfer");
+    EXPECT_TRUE(ReadFile(file) == own) << "the cut download changed the player's file";
+
+    ASSERT_EQ(
+        ::system(("/usr/bin/prlimit --pid " + std::to_string(bob->pid()) + " --fsize=unlimited")
+                     .c_str()),
+        0);
+    bob->Send("download");
+    ExpectLine(*bob, "box: ERROR: " + file.string() + " is in the way");
+    EXPECT_TRUE(ReadFile(file) == own) << "the wrong download changed the player's file";
+    EXPECT_FALSE(fs::exists(RomFolder(*bob) / "Game.smc.part"));
+    EXPECT_EQ(alice->OutputText().find("log: Match: YES"), std::string::npos);
 }
 
 }  // namespace

@@ -110,7 +110,7 @@ TEST_P(ServerDies, CopyResetsKeepsFilesAndConnectsAgain) {
             break;
     }
     auto before = v.Files();
-    before.erase("roms/Zelda.smc");  // a partial download may stay for a resume
+    before.erase("roms/Zelda.smc.part");  // a partial download may stay for a resume
 
     std::size_t out = v.cli->LineCount();
     v.server.Disconnect();
@@ -123,10 +123,11 @@ TEST_P(ServerDies, CopyResetsKeepsFilesAndConnectsAgain) {
     ASSERT_TRUE(v.server.AcceptAndRegister({"+Mallory"}, 30s));
     ASSERT_TRUE(v.Probe().has_value());
     auto after = v.Files();
-    if (after.count("roms/Zelda.smc")) {
-        EXPECT_EQ(after.at("roms/Zelda.smc"), std::string(after.at("roms/Zelda.smc")->size(), 'Z'))
+    if (after.count("roms/Zelda.smc.part")) {
+        EXPECT_EQ(after.at("roms/Zelda.smc.part"),
+                  std::string(after.at("roms/Zelda.smc.part")->size(), 'Z'))
             << "a partial download holds only what was received";
-        after.erase("roms/Zelda.smc");
+        after.erase("roms/Zelda.smc.part");
     }
     EXPECT_EQ(after, before);
     if (GetParam() == Phase::Starting) {
@@ -172,8 +173,9 @@ TEST(DccPeerDies, ReceiverReportsItAndKeepsOnlyAResumablePrefix) {
             .has_value())
         << "an incomplete file is no match";
     auto files = v.Files();
-    if (files.count("roms/Zelda.smc")) {
-        const auto& got = *files.at("roms/Zelda.smc");
+    EXPECT_FALSE(files.count("roms/Zelda.smc")) << "an incomplete download took the ROM's name";
+    if (files.count("roms/Zelda.smc.part")) {
+        const auto& got = *files.at("roms/Zelda.smc.part");
         EXPECT_LE(got.size(), 20000u);
         EXPECT_EQ(got, rom.substr(0, got.size()));
     }
@@ -202,8 +204,9 @@ TEST(DiskFull, ReceiveFailsWithAMessageAndTheCopyLivesOn) {
     auto answered = v.Probe();
     ASSERT_TRUE(answered.has_value()) << "the copy died writing past the limit";
     auto files = v.Files();
-    if (files.count("roms/Zelda.smc")) {
-        const auto& got = *files.at("roms/Zelda.smc");
+    EXPECT_FALSE(files.count("roms/Zelda.smc")) << "an incomplete download took the ROM's name";
+    if (files.count("roms/Zelda.smc.part")) {
+        const auto& got = *files.at("roms/Zelda.smc.part");
         EXPECT_EQ(got, rom.substr(0, got.size())) << "only a resumable prefix may stay";
     }
     khub::test::ExpectQuitsCleanly(v);
@@ -246,7 +249,8 @@ INSTANTIATE_TEST_SUITE_P(EachFault, RomFolderFault,
                                                                        : "ReplacedByAFile";
                          });
 
-// We host and send; the receiver goes away mid-transfer, with a reset or a plain close.
+// We host and send; the receiver goes away mid-transfer, with a reset or a plain close:
+// the host reads it in the game window's chat.
 enum class ReceiverEnd { Reset, Close };
 
 class DccReceiverDies : public ::testing::TestWithParam<ReceiverEnd> {};
@@ -309,8 +313,10 @@ TEST_P(DccReceiverDies, SenderReportsItKeepsTheRomAndCanOfferAgain) {
     }
     ::close(fd);
     EXPECT_TRUE(WaitOut(v, "window: close transfer", out, 60s));
-    EXPECT_TRUE(WaitOut(v, "box: ", out)) << "the host is told the transfer broke off";
+    EXPECT_TRUE(WaitOut(v, "chat: Mallory closed the transfer after ", out))
+        << "the host is told the transfer broke off";
     ASSERT_TRUE(v.Probe().has_value());
+    EXPECT_FALSE(WaitOut(v, "box: ", out, 0ms)) << "nothing for the host to confirm";
     EXPECT_EQ(v.Files(), before);
     EXPECT_TRUE(v.server.ClientConnected());
     // The next request is answered with a fresh offer.

@@ -2,7 +2,9 @@
 
 #include <regex>
 
+#include "app/ColorText.h"
 #include "irc/Connection.h"
+#include "lobby/Lobby.h"
 #include "support/IrcHarness.h"
 
 using namespace khub;
@@ -368,6 +370,30 @@ TEST(DispatchChat, ChannelAndPrivateTextIsLoggedInItsForm) {
     ASSERT_GE(stretches[0].size(), 2u);
     EXPECT_EQ(stretches[0][1].text, "Bob");
     EXPECT_NE(stretches[0][1].color, stretches[0][0].color);
+}
+
+TEST(DispatchChat, PartnerChatShowsTheModeratorTagInRedAndSoundsOnce) {
+    IrcHarness h;
+    h.Registered("Alice");
+    h.Recv(":srv 353 Alice = #K-HubI :@Alice @Olga");
+    h.Recv(":Olga!u@h NOTICE @#K-HubI :K-Hub-3|HOST|Zelda");
+    lobby::GameListClick(*h.program, 0, true);
+    h.Recv(":Olga!u@h NOTICE @#K-HubI :K-Hub-3|HOST|Zelda|Alice");
+    ASSERT_TRUE(h.program->client.joinConfirmed);
+    h.Set("host", "textsoundfile", "/s/text.wav");
+    h.program->playTextSound = true;
+
+    h.Recv(":Olga!u@h PRIVMSG Alice :hi");
+    lobby::JoinSend(*h.program, "yo");
+    EXPECT_EQ(h.ui.Sounds(), Lines{"/s/text.wav"});
+    const Rgb black = ColorTable()[1], red = ColorTable()[4];
+    EXPECT_EQ(h.ui.Stretches(WindowId::JoinGame, control::kJoinChatLog),
+              (std::vector<std::vector<ColorStretch>>{
+                  {{black, "<"}, {red, "[MOD]"}, {black, " Olga> hi\r\n"}},
+                  {{black, "<"}, {red, "[MOD]"}, {black, " Alice> yo\r\n"}}}));
+    const char bytes[] = {'\x03', '<', '\x03', '4', '[', 'M', 'O', 'D', ']', '\x03', ' '};
+    EXPECT_EQ(lobby::ChatPaneLine(*h.program, "Olga", "hi"),
+              std::string(bytes, sizeof bytes) + "Olga> hi\r\n");
 }
 
 TEST(DispatchChat, DccSendIsTakenOnlyAfterWeAskedForTheRom) {

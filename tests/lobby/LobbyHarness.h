@@ -109,6 +109,14 @@ struct LobbyHarness {
         return Notice(from, "@#K-HubI", "+ " + text);
     }
 
+    // Worker jobs (the ROM folder scan) wait here until the test runs them.
+    std::vector<std::function<void()>>& HoldWorkerJobs() {
+        program.links.runWorker = [this](std::function<void()> job) {
+            heldJobs.push_back(std::move(job));
+        };
+        return heldJobs;
+    }
+
     std::vector<std::string> TakeSent() {
         auto out = sent;
         sent.clear();
@@ -151,6 +159,7 @@ struct LobbyHarness {
     RecordingProcess process;
     std::vector<std::string> sent;
     std::vector<std::string> offers;
+    std::vector<std::function<void()>> heldJobs;
     std::map<std::string, int> levels;
 };
 

@@ -13,6 +13,15 @@ using khub::testing::ReadFile;
 using khub::testing::WriteFile;
 using V = std::vector<std::string>;
 
+// Joined Hoster's game, which chose Their.smc: our copy of it is Mine.smc, and another
+// game already carries the host's file name.
+void JoinWithOurRomUnderAnotherName(LobbyHarness& h) {
+    h.JoinGame("Hoster");
+    WriteFile(h.romDir / "Mine.smc", "123456789");
+    WriteFile(h.romDir / "Their.smc", "a different game");
+    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+}
+
 TEST(CreateGameTest, NameRules) {
     LobbyHarness h;
     CIni(h.program.settingsFilePath).SetString("Host", "gamename", "Saved Name");
@@ -46,6 +55,60 @@ TEST(CreateGameTest, NameRules) {
     EXPECT_TRUE(h.ui.IsOpen(WindowId::HostGame));
     EXPECT_EQ(h.ui.WindowTitle(WindowId::HostGame), "Host Game [abcd]");
     EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate));
+}
+
+TEST(CreateGameTest, OkWaitsWhileAJoinedGameIsOpen) {
+    LobbyHarness h;
+    OpenCreateGame(h.program);
+    h.JoinGame("Hoster");
+    EXPECT_FALSE(CreateGameOk(h.program, "My Game", false));
+    EXPECT_EQ(h.ui.Boxes().size(), 1u);
+    EXPECT_TRUE(h.sent.empty());
+    EXPECT_LT(h.program.games.FindGameRow("Me"), 0);
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::CreateGame));
+
+    JoinCancel(h.program);
+    h.sent.clear();
+    EXPECT_TRUE(CreateGameOk(h.program, "My Game", false));
+    EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|HOST|My Game\r\n"});
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::HostGame));
+}
+
+// '|' splits the GAME and HOST fields, '"' ends the quoted name of a DCC SEND, and a line
+// break ends the IRC line: such a ROM is refused where it is chosen, with a box.
+TEST(HostGameTest, ARomWhoseNameCannotTravelIsRefusedWhereItIsChosen) {
+    for (const char* name : {"Bar|Baz.smc", "Say \"Hi\".smc", "Two\nLines.smc"}) {
+        SCOPED_TRACE(name);
+        LobbyHarness h;
+        WriteFile(h.romDir / name, "123456789");
+        WriteFile(h.romDir / "Good.smc", "123456789");
+        const std::string box =
+            std::string("ERROR: The ROM's file name \"") + name +
+            "\" cannot be sent to other players: a file name must not contain | or \" (or a "
+            "control character). Rename the file and choose it again.";
+
+        OpenCreateGame(h.program);
+        EXPECT_EQ(CreateGameChooseRom(h.program, (h.romDir / name).string()), "");
+        ASSERT_TRUE(CreateGameOk(h.program, "Typed Name", false));
+        EXPECT_EQ(h.program.host.hostRomFile, "");
+        EXPECT_EQ(h.ui.Boxes(),
+                  (std::vector<std::pair<std::string, BoxIcon>>{{box, BoxIcon::Error}}));
+
+        h.levels["Joe"] = 1;
+        h.Private("Joe", "K-Hub-3|CLIENT");
+        HostSelectBegin(h.program);
+        HostSelectEnd(h.program, (h.romDir / "Good.smc").string());
+        h.Private("Joe", "K-Hub-3|MATCH|YES");
+        h.Advance(10000);
+        h.sent.clear();
+        HostSelectBegin(h.program);
+        HostSelectEnd(h.program, (h.romDir / name).string());
+        EXPECT_TRUE(h.sent.empty());
+        EXPECT_EQ(h.program.host.hostRomFile, "Good.smc");
+        EXPECT_EQ(h.program.host.hostedGameName, "Good");
+        EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kStart));
+        EXPECT_EQ(h.ui.Boxes().size(), 2u);
+    }
 }
 
 TEST(HostGameTest, SelectSendsTheGameAndLocksForTenSeconds) {
@@ -237,10 +300,7 @@ TEST(JoinGameTest, GameAnswersMatchAndRefusesNamesOutsideTheFolder) {
 
 TEST(JoinGameTest, StartParksRenamesLaunchesAndRestores) {
     LobbyHarness h;
-    h.JoinGame("Hoster");
-    WriteFile(h.romDir / "Mine.smc", "123456789");
-    WriteFile(h.romDir / "Their.smc", "a different game");
-    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+    JoinWithOurRomUnderAnotherName(h);
     ASSERT_EQ(h.program.client.localRomFile, "Mine.smc");
     h.sent.clear();
 
@@ -269,13 +329,34 @@ TEST(JoinGameTest, StartParksRenamesLaunchesAndRestores) {
     EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
 }
 
+TEST(JoinGameTest, ASecondStartBeforeTheNamesCameBackRenamesAgain) {
+    LobbyHarness h;
+    JoinWithOurRomUnderAnotherName(h);
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+    h.Advance(7000);
+    ASSERT_EQ(h.process.spawns.size(), 1u);
+
+    // The host starts again while the first start's names are still lent out; the second
+    // emulator must still open our ROM under the host's name, after the first restore time.
+    h.Advance(28000);
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+    h.Advance(6999);
+    EXPECT_EQ(h.process.spawns.size(), 1u);
+    h.Advance(1);
+    ASSERT_EQ(h.process.spawns.size(), 2u);
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+    EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
+
+    h.Advance(31000);
+    EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+    EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
+}
+
 TEST(JoinGameTest, RenamesNeverDestroyAFile) {
     LobbyHarness h;
-    h.JoinGame("Hoster");
-    WriteFile(h.romDir / "Mine.smc", "123456789");
-    WriteFile(h.romDir / "Their.smc", "a different game");
+    JoinWithOurRomUnderAnotherName(h);
     WriteFile(h.romDir / "K-HUB_TEMPFILE", "left from a crash");
-    h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5|1");
     h.Advance(60000);
     EXPECT_TRUE(h.process.spawns.empty());
@@ -348,8 +429,7 @@ namespace {
 
 TEST(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
     LobbyHarness h;
-    std::vector<std::function<void()>> jobs;
-    h.program.links.runWorker = [&](std::function<void()> job) { jobs.push_back(std::move(job)); };
+    auto& jobs = h.HoldWorkerJobs();
     auto runOnThread = [&](std::function<void()>& job) {
         std::thread worker(job);
         worker.join();
@@ -386,6 +466,47 @@ TEST(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
     h.sent.clear();
     runOnThread(jobs[2]);
     EXPECT_TRUE(h.sent.empty());
+}
+
+TEST(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeIt) {
+    LobbyHarness h;
+    auto& jobs = h.HoldWorkerJobs();
+    JoinWithOurRomUnderAnotherName(h);
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+    EXPECT_TRUE(h.sent.empty());
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+
+    // The check answers first, then the START it held back acts: park, rename, launch.
+    ASSERT_EQ(jobs.size(), 1u);
+    jobs[0]();
+    h.loop.RunPending();
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE Hoster :K-Hub-3|MATCH|YES\r\n"});
+    EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
+
+    // A START during the six seconds waits for the first launch and then starts once more,
+    // also when the host changed its nick meanwhile.
+    h.Advance(3000);
+    h.Private("Hoster", "K-Hub-3|START|10.0.0.7");
+    HandleNickChange(h.program, "Hoster", "Host2");
+    h.levels["Host2"] = 1;
+    h.Advance(4000);
+    ASSERT_EQ(h.process.spawns.size(), 1u);
+    EXPECT_EQ(h.process.spawns[0].argv.back(), "10.0.0.5");
+    h.Advance(7000);
+    ASSERT_EQ(h.process.spawns.size(), 2u);
+    EXPECT_EQ(h.process.spawns[1].argv.back(), "10.0.0.7");
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+
+    // A START held back dies with the game.
+    h.Private("Host2", "K-Hub-3|GAME|Their.smc|CBF43926|0");
+    h.Private("Host2", "K-Hub-3|START|10.0.0.9");
+    JoinCancel(h.program);
+    ASSERT_EQ(jobs.size(), 2u);
+    jobs[1]();
+    h.Advance(60000);
+    EXPECT_EQ(h.process.spawns.size(), 2u);
+    EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
+    EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
 }
 
 }  // namespace

@@ -221,5 +221,22 @@ TEST(LobbyRulesTest, WithoutWallvoicesTheChannelGetsNotices) {
     EXPECT_TRUE(h.sent.empty());
 }
 
+// A reconnect may reach another server: its 421 must not resend a line meant for the last
+// one, and a server that knows WALLVOICES gets it again.
+TEST(LobbyRulesTest, TheWallvoicesFallbackEndsWithItsConnection) {
+    LobbyHarness h;
+    h.HostGame("Mario Kart");
+    ResetConnection(h.program);
+    h.HostGame("Zelda Game");
+    lobby::HandleUnknownCommand(h.program, "WALLVOICES");
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE #K-HubI :K-Hub-3|HOST|Zelda Game\r\n"});
+
+    ResetConnection(h.program);
+    h.sent.clear();
+    OpenCreateGame(h.program);
+    ASSERT_TRUE(CreateGameOk(h.program, "Metroid", false));
+    EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|HOST|Metroid\r\n"});
+}
+
 }  // namespace
 }  // namespace khub::lobby

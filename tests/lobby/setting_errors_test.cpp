@@ -43,7 +43,7 @@ TEST_F(SettingErrorsTest, EmulatorThatIsMissing) {
     EXPECT_FALSE(LaunchEmulator(h.program, 'S', "x.smc", ""));
     EXPECT_EQ(OnlyBox(), "ERROR: The emulator \"" + path +
                              "\" could not be started: the file does not exist." + ProgramHint());
-    EXPECT_TRUE(h.Logged("\x034The emulator could not be started: No such file or directory\r\n"));
+    EXPECT_TRUE(h.Logged("The emulator could not be started: No such file or directory\r\n"));
 }
 
 TEST_F(SettingErrorsTest, EmulatorThatIsNotExecutableOrAFolder) {
@@ -77,7 +77,7 @@ TEST_F(SettingErrorsTest, RomFolderThatIsMissingWhenTheEmulatorStarts) {
     EXPECT_EQ(OnlyBox(), "ERROR: The ROM folder \"" + folder +
                              "\" does not exist, so the emulator could not be started." +
                              RomFolderHint());
-    EXPECT_TRUE(h.Logged("\x034The ROM folder \"" + folder + "\" does not exist.\r\n"));
+    EXPECT_TRUE(h.Logged("The ROM folder \"" + folder + "\" does not exist.\r\n"));
 }
 
 TEST_F(SettingErrorsTest, RomFolderThatIsMissingWhenTheHostChoosesAGame) {

@@ -177,10 +177,11 @@ inline bool Pump(DccPeer& a, DccPeer& b, const std::function<bool()>& done,
     return false;
 }
 
-// Runs one program's loop (and clock) until done() holds.
+// Runs one program's loop (and clock) until done() holds; false after realLimit.
 inline bool PumpOne(DccPeer& a, const std::function<bool()>& done,
-                    std::chrono::milliseconds step = std::chrono::milliseconds(10)) {
-    auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                    std::chrono::milliseconds step = std::chrono::milliseconds(10),
+                    std::chrono::milliseconds realLimit = std::chrono::seconds(20)) {
+    auto limit = std::chrono::steady_clock::now() + realLimit;
     while (std::chrono::steady_clock::now() < limit) {
         a.loop().AdvanceBy(step);
         a.TakeSent();
@@ -225,34 +226,33 @@ class RawPeer {
         thread_ = std::thread([this, data = std::move(data), from, stopAfter, atStop] {
             int fd = AcceptOne();
             if (fd < 0) return;
-            std::size_t pos = from;
-            std::size_t end = stopAfter < 0 ? data.size() : std::min(data.size(), from + stopAfter);
-            while (pos < end && !stop_) {
-                std::size_t n = std::min<std::size_t>(1024, end - pos);
-                if (::send(fd, data.data() + pos, n, MSG_NOSIGNAL) != static_cast<ssize_t>(n))
-                    break;
-                pos += n;
-                unsigned char ack[4];
-                if (!ReadExactly(fd, ack, 4)) break;
-                std::uint32_t v = (std::uint32_t{ack[0]} << 24) | (std::uint32_t{ack[1]} << 16) |
-                                  (std::uint32_t{ack[2]} << 8) | ack[3];
-                if (v != pos) {
-                    ackMismatch_ = true;
-                    break;
-                }
-            }
-            sent_ = pos - from;
-            if (atStop == AtStop::Stall) {
-                while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-            ::close(fd);
+            SendFrom(fd, data, from, stopAfter, atStop);
         });
     }
 
-    // Receiver that connects to port and acknowledges every 1024-byte read; stops reading
-    // after stopAfter bytes (never when -1).
-    void Receive(int port, std::size_t size, long stopAfter, AtStop atStop) {
-        thread_ = std::thread([this, port, size, stopAfter, atStop] {
+    // The whole sender of an offer: once connected it looks for a RESUME six times, 500 ms
+    // apart, and sends from its position, or from 0 without one.
+    void SendAfterResumeWindow(std::string data) {
+        thread_ = std::thread([this, data = std::move(data)] {
+            int fd = AcceptOne();
+            if (fd < 0) return;
+            for (int i = 0; i < 6 && !resumeRequested_ && !stop_; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            }
+            SendFrom(fd, data, resumeRequested_ ? resumePosition_.load() : 0, -1, AtStop::Close);
+        });
+    }
+    // Its answer to a RESUME (the text after "RESUME " as received): the ACCEPT line.
+    std::string AnswerResume(const std::string& receiver, const std::string& rest) {
+        resumePosition_ = static_cast<std::size_t>(*ParseResumeFields(rest).position);
+        resumeRequested_ = true;
+        return "PRIVMSG " + receiver + " :\x01" + "DCC ACCEPT " + rest;
+    }
+
+    // Receiver that connects to port and acknowledges every 1024-byte read, counting from
+    // the from bytes it holds; stops reading after stopAfter bytes (never when -1).
+    void Receive(int port, std::size_t size, long stopAfter, AtStop atStop, std::size_t from = 0) {
+        thread_ = std::thread([this, port, size, stopAfter, atStop, from] {
             int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
             sockaddr_in addr{};
             addr.sin_family = AF_INET;
@@ -262,10 +262,11 @@ class RawPeer {
                 ::close(fd);
                 return;
             }
-            std::size_t total = 0;
+            connected_ = true;
+            std::size_t total = from;
             char buf[1024];
             while (total < size && !stop_ &&
-                   (stopAfter < 0 || total < static_cast<std::size_t>(stopAfter))) {
+                   (stopAfter < 0 || total - from < static_cast<std::size_t>(stopAfter))) {
                 pollfd p{fd, POLLIN, 0};
                 if (::poll(&p, 1, 20) != 1) continue;
                 ssize_t n = ::recv(fd, buf, sizeof buf, 0);
@@ -292,8 +293,33 @@ class RawPeer {
     const std::string& Received() const { return received_; }
     std::size_t ReceivedCount() const { return receivedCount_; }
     bool AckMismatch() const { return ackMismatch_; }
+    bool Connected() const { return connected_; }
 
   private:
+    void SendFrom(int fd, const std::string& data, std::size_t from, long stopAfter,
+                  AtStop atStop) {
+        std::size_t pos = from;
+        std::size_t end = stopAfter < 0 ? data.size() : std::min(data.size(), from + stopAfter);
+        while (pos < end && !stop_) {
+            std::size_t n = std::min<std::size_t>(1024, end - pos);
+            if (::send(fd, data.data() + pos, n, MSG_NOSIGNAL) != static_cast<ssize_t>(n)) break;
+            pos += n;
+            unsigned char ack[4];
+            if (!ReadExactly(fd, ack, 4)) break;
+            std::uint32_t v = (std::uint32_t{ack[0]} << 24) | (std::uint32_t{ack[1]} << 16) |
+                              (std::uint32_t{ack[2]} << 8) | ack[3];
+            if (v != pos) {
+                ackMismatch_ = true;
+                break;
+            }
+        }
+        sent_ = pos - from;
+        if (atStop == AtStop::Stall) {
+            while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ::close(fd);
+    }
+
     int AcceptOne() {
         while (!stop_) {
             pollfd p{listenFd_, POLLIN, 0};
@@ -317,6 +343,9 @@ class RawPeer {
     std::atomic<std::size_t> sent_{0};
     std::atomic<std::size_t> receivedCount_{0};
     std::atomic<bool> ackMismatch_{false};
+    std::atomic<bool> connected_{false};
+    std::atomic<bool> resumeRequested_{false};
+    std::atomic<std::size_t> resumePosition_{0};
     std::string received_;
 };
 

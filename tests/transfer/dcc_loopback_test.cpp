@@ -85,6 +85,72 @@ TEST_F(DccPair, PartialFileIsResumed) {
                       "DCC ACCEPT \"Game.smc\" " +
                       std::to_string(port_) + " 307200\x01"));
     EXPECT_TRUE(MatchSent("YES"));
+    EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc.part")));
+}
+
+// A file of the ROM's name that is not a part of it (an unheadered copy is 512 bytes
+// shorter) is continued only in a copy; whatever happens, the file stays as it was.
+TEST_F(DccPair, APlayersOwnShorterFileIsNeverChanged) {
+    const std::string rom = RandomBytes(300'000);
+    const std::string own = RandomBytes(300'000 - 512, 5);
+    for (bool cut : {false, true}) {
+        SCOPED_TRACE(cut ? "cut in the middle, then again" : "whole");
+        fs::remove(bob_.Rom("Game.smc.part"));
+        bob_.ui().Clear();
+        Prepare(rom);
+        WriteFile(bob_.Rom("Game.smc"), own);
+        if (cut) {
+            RawPeer sender;  // answers nobody's RESUME: starts at 0, where the copy ends
+            int port = sender.Listen();
+            sender.Send(rom, own.size(), 100, RawPeer::AtStop::Close);
+            HandleDccSend(bob_.program(), "Alice",
+                          "\"Game.smc\" 2130706433 " + std::to_string(port) + " 300000\x01");
+            ASSERT_TRUE(PumpOne(
+                bob_, [&] { return bob_.program().transfer.phase == TransferPhase::AwaitAccept; }));
+            std::string p = std::to_string(port);
+            HandleDccAccept(bob_.program(), "Alice",
+                            "\"Game.smc\" " + p + " " + std::to_string(own.size()) + "\x01");
+            ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
+            EXPECT_TRUE(ReadFile(bob_.Rom("Game.smc")) == own) << "changed by a cut download";
+            EXPECT_TRUE(bob_.ui().Boxes().empty());
+            bob_.program().client.downloadRequested = true;
+        }
+        ASSERT_TRUE(RunToEnd());
+        EXPECT_TRUE(ReadFile(bob_.Rom("Game.smc")) == own) << "changed by a wrong download";
+        EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc.part")));
+        EXPECT_TRUE(MatchSent("NO"));
+        EXPECT_FALSE(MatchSent("YES"));
+        ASSERT_EQ(bob_.ui().Boxes().size(), 1u);
+        const std::string box = bob_.ui().Boxes()[0].first;
+        EXPECT_NE(box.find(bob_.Rom("Game.smc").string() + " is in the way"), std::string::npos)
+            << box;
+        EXPECT_NE(box.find("rename or move it"), std::string::npos) << box;
+    }
+}
+
+// An interrupted download waits beside the ROM's place; the next one continues it.
+TEST_F(DccPair, AnInterruptedDownloadIsContinuedNextTime) {
+    Prepare(RandomBytes(200'000));
+    RawPeer sender;
+    int port = sender.Listen();
+    sender.Send(rom_, 0, 100'000, RawPeer::AtStop::Close);
+    HandleDccSend(bob_.program(), "Alice",
+                  "\"Game.smc\" 2130706433 " + std::to_string(port) + " 200000\x01");
+    ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
+    EXPECT_TRUE(bob_.Logged("Timed out."));
+    EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
+    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc.part")), rom_.substr(0, 100'000));
+    EXPECT_TRUE(bob_.ui().ControlEnabled(WindowId::JoinGame, control::kDownload));
+
+    bob_.program().client.downloadRequested = true;
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_);
+    EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc.part")));
+    EXPECT_TRUE(
+        alice_.Logged("PRIVMSG Bob :\x01"
+                      "DCC ACCEPT \"Game.smc\" " +
+                      std::to_string(port_) + " 100000\x01"));
+    EXPECT_TRUE(MatchSent("YES"));
 }
 
 TEST_F(DccPair, CompleteFileNeedsNoBytes) {
@@ -110,7 +176,7 @@ TEST_F(DccPair, ExistingFilesThatCannotBeTheRomAreLeftAlone) {
         ASSERT_TRUE(RunToEnd());
         EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), c.existing);
         ASSERT_EQ(bob_.ui().Boxes().size(), 1u);
-        EXPECT_NE(bob_.ui().Boxes()[0].first.find("left alone"), std::string::npos);
+        EXPECT_NE(bob_.ui().Boxes()[0].first.find("rename or move it"), std::string::npos);
         EXPECT_FALSE(MatchSent("YES"));
         EXPECT_TRUE(alice_.Logged("ERROR: Socket not accepted."));
     }
@@ -124,12 +190,13 @@ TEST_F(DccPair, WrongContentIsNotAMatch) {
     EXPECT_FALSE(MatchSent("YES"));
     EXPECT_FALSE(bob_.Logged("Finished."));
     EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
+    EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc.part")));
     ASSERT_EQ(bob_.ui().Boxes().size(), 1u);
     EXPECT_NE(bob_.ui().Boxes()[0].first.find("DEADBEEF"), std::string::npos);
     EXPECT_TRUE(bob_.ui().ControlEnabled(WindowId::JoinGame, control::kDownload));
 }
 
-TEST_F(DccPair, ResumeAndAcceptOnlyFromThePeerForItsPort) {
+TEST_F(DccPair, ResumeAndAcceptOnlyFromThePeerForItsOffer) {
     Prepare(RandomBytes(4096));
     alice_.program().transfer.timings.acceptTimeout = 300ms;
     OfferRomByDcc(alice_.program(), "Bob");
@@ -139,9 +206,18 @@ TEST_F(DccPair, ResumeAndAcceptOnlyFromThePeerForItsPort) {
     HandleDccResume(alice_.program(), "Bob", "\"Game.smc\" 1 100\x01");
     HandleDccResume(alice_.program(), "Bob", "\"Game.smc\"\x01");
     HandleDccResume(alice_.program(), "Bob", "\"Game.smc\" " + p + " 5000\x01");  // past the end
+    HandleDccResume(alice_.program(), "Bob", "\"Other.smc\" " + p + " 100\x01");
     EXPECT_TRUE(alice_.TakeSent().empty());
     EXPECT_FALSE(alice_.program().transfer.resumeRequested);
     EXPECT_TRUE(alice_.Logged("ERROR: The DCC RESUME from Bob carries no position; ignored."));
+
+    // One answer to one RESUME; a repeated one is not answered again.
+    HandleDccResume(alice_.program(), "Bob", "\"Game.smc\" " + p + " 100\x01");
+    HandleDccResume(alice_.program(), "Bob", "\"Game.smc\" " + p + " 200\x01");
+    EXPECT_EQ(alice_.TakeSent(), std::vector<std::string>{"PRIVMSG Bob :\x01"
+                                                          "DCC ACCEPT \"Game.smc\" " +
+                                                          p + " 100\x01"});
+    EXPECT_EQ(alice_.program().transfer.resumePosition, 100);
 
     // An ACCEPT nobody asked for changes nothing either.
     HandleDccAccept(bob_.program(), "Alice", "\"Game.smc\" " + p + " 0\x01");
@@ -247,22 +323,6 @@ TEST_F(DccPair, FilesPast2GiBAreNotOffered) {
     EXPECT_FALSE(alice_.program().transfer.transferInProgress);
 }
 
-TEST_F(DccPair, SenderStoppingHalfWayDeletesANewFile) {
-    Prepare(RandomBytes(200'000));
-    RawPeer sender;
-    int port = sender.Listen();
-    sender.Send(rom_, 0, 100'000, RawPeer::AtStop::Close);
-    HandleDccSend(bob_.program(), "Alice",
-                  "\"Game.smc\" 2130706433 " + std::to_string(port) + " 200000\x01");
-    ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
-    EXPECT_TRUE(bob_.Logged("Timeout."));
-    EXPECT_TRUE(bob_.Logged("Timed out."));
-    EXPECT_TRUE(bob_.Logged("Deleteing empty file."));
-    EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
-    EXPECT_FALSE(sender.AckMismatch());
-    EXPECT_TRUE(bob_.ui().ControlEnabled(WindowId::JoinGame, control::kDownload));
-}
-
 TEST_F(DccPair, SilentSenderTimesOut) {
     Prepare(RandomBytes(50'000));
     bob_.program().transfer.timings.loop.idlePeriod = 20ms;
@@ -292,7 +352,8 @@ TEST_F(DccPair, SenderStoppingHalfWayKeepsAResumedFile) {
     ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
     EXPECT_TRUE(bob_.Logged("Timed out."));
     EXPECT_FALSE(bob_.Logged("Deleteing empty file."));
-    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_.substr(0, 100'000));
+    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_.substr(0, 50'000));
+    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc.part")), rom_.substr(0, 100'000));
 }
 
 TEST_F(DccPair, UnansweredResumeKeepsThePartialFile) {
@@ -359,6 +420,21 @@ TEST_F(DccPair, ClosingTheWindowEndsASendPromptly) {
     ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
     EXPECT_TRUE(alice_.ui().ControlEnabled(WindowId::HostGame, control::kSelect));
     EXPECT_FALSE(alice_.Logged("Finished."));
+}
+
+// The client stopping the transfer is news for the host, not an error to confirm.
+TEST_F(DccPair, AReceiverThatStopsIsReportedInTheHostsChat) {
+    Prepare(RandomBytes(8'000'000));
+    OfferRomByDcc(alice_.program(), "Bob");
+    RawPeer receiver;  // reads a little, then closes with our bytes unread
+    receiver.Receive(port_, rom_.size(), 10'240, RawPeer::AtStop::Close);
+    ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
+    EXPECT_TRUE(alice_.ui().Boxes().empty());
+    EXPECT_TRUE(alice_.Logged("ERROR: Could not send data."));
+    auto chat = alice_.ui().Lines(WindowId::HostGame, control::kHostChatLog);
+    ASSERT_EQ(chat.size(), 1u);
+    EXPECT_TRUE(chat[0].starts_with("Bob closed the transfer after ")) << chat[0];
+    EXPECT_TRUE(chat[0].ends_with(" of 8000000 bytes.\r\n")) << chat[0];
 }
 
 // Before anyone connects there is no File Transfer window to close; leaving the game

@@ -110,16 +110,36 @@ TEST(DccMessages, ResumeFieldsComeFromTheEnd) {
     EXPECT_FALSE(ParseResumeFields("f 0 5").port);
 }
 
-TEST(DccMessages, ExistingFilesAreResumedOnlyWhenTheyCanBePartOfTheRom) {
+TEST(DccMessages, ADownloadBuildsOnTheExistingFileOnlyThroughACopy) {
     const std::string wanted = "1234ABCD";
-    EXPECT_EQ(ClassifyExistingFile(std::nullopt, 100, "", wanted), ExistingFile::Absent);
-    EXPECT_EQ(ClassifyExistingFile(0, 100, "", wanted), ExistingFile::Partial);
-    EXPECT_EQ(ClassifyExistingFile(99, 100, "", wanted), ExistingFile::Partial);
-    EXPECT_EQ(ClassifyExistingFile(100, 100, wanted, wanted), ExistingFile::Complete);
-    EXPECT_EQ(ClassifyExistingFile(100, 100, "FFFFFFFF", wanted), ExistingFile::OtherContent);
-    EXPECT_EQ(ClassifyExistingFile(100, 100, "", ""), ExistingFile::OtherContent);
-    EXPECT_EQ(ClassifyExistingFile(101, 100, "", wanted), ExistingFile::Larger);
-    EXPECT_EQ(ClassifyExistingFile(0, 0, "00000000", "00000000"), ExistingFile::Complete);
+    using S = ReceiveStart;
+    std::optional<std::int64_t> none;
+    struct Row {
+        const char* name;
+        FolderLook look;
+        std::int64_t offered;
+        S start;
+        std::int64_t position;
+    } rows[] = {
+        {"nothing there", {none, "", none, false}, 100, S::Fresh, 0},
+        {"our partial", {none, "", 40, false}, 100, S::ContinuePartial, 40},
+        {"our partial, complete", {none, "", 100, false}, 100, S::ContinuePartial, 100},
+        {"our partial, too large", {none, "", 101, false}, 100, S::Fresh, 0},
+        {"shorter file", {60, "", none, false}, 100, S::CopyExisting, 60},
+        {"empty file", {0, "", none, false}, 100, S::CopyExisting, 0},
+        {"shorter file, partial continuing it", {60, "", 80, true}, 100, S::ContinuePartial, 80},
+        {"shorter file, partial of something else", {60, "", 80, false}, 100, S::CopyExisting, 60},
+        {"the ROM itself", {100, wanted, none, false}, 100, S::Complete, 100},
+        {"same size, other CRC", {100, "FFFFFFFF", 40, false}, 100, S::OtherContent, 0},
+        {"same size, host sent no CRC", {100, "", none, false}, 100, S::OtherContent, 0},
+        {"larger file", {101, "", 40, false}, 100, S::Larger, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ReceivePlan plan = PlanReceive(row.look, row.offered, wanted);
+        EXPECT_EQ(plan.start, row.start);
+        EXPECT_EQ(plan.position, row.position);
+    }
 }
 
 TEST(DccMessages, ProgressIsComputedIn64Bits) {

@@ -12,6 +12,15 @@
 namespace khub {
 
 inline constexpr char kColorCode = '\x03';
+
+// Coloured text for format texts: KHUB_COLORED(4, "text") is colour code 4 (red) and the
+// text. The code byte and its number stay separate literals: a hex escape swallows the hex
+// digits after it, so "\x03" and "4" written as one literal make the one byte 0x34, a plain
+// '4'. The text must not start with a digit, which would become part of the number.
+#define KHUB_COLORED(number, text) "\x03" #number text
+// A bare code: back to the first colour of the line.
+#define KHUB_COLOR_BACK "\x03"
+
 inline constexpr int kDefaultColorIndex = 1;
 
 const std::array<Rgb, 16>& ColorTable();

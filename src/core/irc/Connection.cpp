@@ -9,6 +9,7 @@
 #include <random>
 #include <thread>
 
+#include "app/ColorText.h"
 #include "app/Program.h"
 #include "irc/IrcDispatcher.h"
 #include "irc/LineSplitter.h"
@@ -63,6 +64,7 @@ void DropLink(Program& p, int how) {
     p.conn.connecting = false;
     p.conn.receiveLoopActive = false;
     p.conn.receiveThreadRunning = false;
+    lobby::ForgetServer(p);
     if (auto link = std::move(p.conn.link)) {
         link->inbox.Close();
         {
@@ -169,7 +171,7 @@ void OnConnectResult(Program& p, std::uint64_t generation, int fd,
     if (fd < 0) {
         p.log.DebugLog("ERROR 1: Socket could not connect.\r\n");
         if (!unresolvedHost.empty()) {
-            p.log.DebugLog("\x034The server name \"%s\" could not be resolved.\r\n",
+            p.log.DebugLog(KHUB_COLORED(4, "The server name \"%s\" could not be resolved.\r\n"),
                            unresolvedHost.c_str());
             p.ui.ShowMessage("ERROR: Failed to connect to server. The server name \"" +
                                  unresolvedHost + "\" could not be resolved to an address.\n\n" +
@@ -303,7 +305,7 @@ static bool IsOneLine(std::string_view line) {
 
 long SendIrcLine(Program& p, std::string_view line) {
     if (!IsOneLine(line)) {
-        p.log.DebugLog("\x034Not sent: the line holds a line break or a NUL byte.\r\n");
+        p.log.DebugLog(KHUB_COLORED(4, "Not sent: the line holds a line break or a NUL byte.\r\n"));
         return 0;
     }
     long result;

@@ -11,7 +11,7 @@
 #include "transfer/DccHooks.h"
 
 // A note on the log formats: "\x03" is kept apart from the colour digit after it ("\x03"
-// "4..."), since "\x034" would be read as the one byte 0x34.
+// "4..."), see KHUB_COLORED.
 
 namespace khub {
 

@@ -41,6 +41,7 @@ std::string CreateGameChooseRom(Program& program, const std::string& path) {
     if (!program.windows.createGame || path.empty()) return {};
     std::string file = AfterLastSeparator(path);
     if (file.size() > 199) file.resize(199);
+    if (RefuseUnsendableRomFile(program, file)) return {};
     // Kept aside until OK: a cancelled dialog must not leave a ROM for the next game.
     program.lobby.createRomFile = file;
     program.lobby.createRomCrc = rom::CrcTextOfFile(path);
@@ -52,6 +53,14 @@ std::string CreateGameChooseRom(Program& program, const std::string& path) {
 
 bool CreateGameOk(Program& program, const std::string& typedName, bool disallowDownload) {
     if (!program.windows.createGame) return false;
+    // A player is in one game at a time. The joined game is real (its host has seated us),
+    // while the dialog is only a draft, so the draft waits: it stays open with its name.
+    if (program.windows.client) {
+        program.ui.ShowMessage(
+            "You are in a game you joined. Close its Join Game window before you create a game.",
+            BoxIcon::Information);
+        return false;
+    }
     std::string name = typedName.substr(0, 199);
     if (name.empty()) return false;
     if (name.find_first_of("\\/:*?\"<>|") != std::string::npos) {

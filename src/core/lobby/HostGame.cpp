@@ -15,16 +15,6 @@ void SetHostTitle(Program& program) {
                               "Host Game [" + program.host.hostedGameName + "]");
 }
 
-void EchoChat(Program& program, WindowId window, int pane, const std::string& text) {
-    if (UserLevel(program, program.conn.ownNick) >= 3) {
-        program.log.AppendColoredText(window, pane, "\x03<\x034[MOD]\x03 %s> %s\r\n",
-                                      program.conn.ownNick.c_str(), text.c_str());
-    } else {
-        program.log.AppendColoredText(window, pane, "<%s> %s\r\n", program.conn.ownNick.c_str(),
-                                      text.c_str());
-    }
-}
-
 void EndHostTimers(Program& program) {
     program.loop.Cancel(program.lobby.selectCooldown);
     program.loop.Cancel(program.lobby.reannounce);
@@ -62,7 +52,7 @@ void HostSend(Program& program, const std::string& rawText) {
     if (!program.windows.host) return;
     std::string text = rawText.substr(0, 1023);
     SendLine(program, FormatChatLine(program.host.joinedClientNick, text));
-    EchoChat(program, WindowId::HostGame, control::kHostChatLog, text);
+    HostWindowLog(program, "%s", ChatPaneLine(program, program.conn.ownNick, text).c_str());
     program.ui.SetControlText(WindowId::HostGame, control::kHostChatEdit, "");
     EnableHostControl(program, control::kSend, false);
 }
@@ -85,15 +75,16 @@ void HostSelectEnd(Program& program, const std::string& path) {
     r.selectOpen = false;
     if (!program.windows.host) return;
     program.host.disableDownload = r.selectSavedDisableDownload;
-    if (path.empty()) {
+    std::size_t sep = path.find_last_of('/');
+    std::string file = sep == std::string::npos ? path : path.substr(sep + 1);
+    if (file.size() > 199) file.resize(199);
+    // A refused ROM leaves the game as a cancelled chooser does.
+    if (path.empty() || RefuseUnsendableRomFile(program, file)) {
         if (!program.host.hostRomFile.empty() && r.selectStartWasEnabled) {
             EnableHostControl(program, control::kStart, true);
         }
         return;
     }
-    std::size_t sep = path.find_last_of('/');
-    std::string file = sep == std::string::npos ? path : path.substr(sep + 1);
-    if (file.size() > 199) file.resize(199);
     program.host.hostRomFile = file;
     program.host.hostRomCrc = rom::CrcTextOfFile(path);
     std::size_t dot = file.find_last_of('.');

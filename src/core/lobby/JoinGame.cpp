@@ -4,7 +4,9 @@
 #include <thread>
 
 #include "Lobby.h"
+#include "LobbyHooks.h"
 #include "RomCatalogue.h"
+#include "app/ColorText.h"
 #include "app/Program.h"
 #include "transfer/Transfer.h"
 
@@ -31,8 +33,7 @@ bool RenameLogged(Program& program, const std::string& from, const std::string& 
     std::string error;
     if (rom::RenameNoReplace(from, to, &error)) return true;
     program.log.DebugLog(
-        "\x03"
-        "4Could not rename \"%s\" to \"%s\": %s. Both files stay as they are.\r\n",
+        KHUB_COLORED(4, "Could not rename \"%s\" to \"%s\": %s. Both files stay as they are.\r\n"),
         from.c_str(), to.c_str(), error.c_str());
     return false;
 }
@@ -46,6 +47,20 @@ void UndoRenamesNow(Program& program) {
     if (r.romParked && !r.romRenamed && RenameLogged(program, r.romTempPath, r.romWantedPath)) {
         r.romParked = false;
     }
+}
+
+void RestoreParkedFile(Program& program) {
+    LobbyRuntime& r = program.lobby;
+    r.restoreTemp = 0;
+    // Only once the ROM has its own name back does the parked file get its name.
+    if (r.romRenamed) {
+        program.log.DebugLog(KHUB_COLORED(4,
+                                          "\"%s\" still holds the game; \"%s\" keeps its "
+                                          "temporary name.\r\n"),
+                             r.romWantedPath.c_str(), r.romTempPath.c_str());
+        return;
+    }
+    if (RenameLogged(program, r.romTempPath, r.romWantedPath)) r.romParked = false;
 }
 
 void ScheduleRestore(Program& program) {
@@ -62,19 +77,23 @@ void ScheduleRestore(Program& program) {
         program.log.DebugLog("Restoring temp file. Renaming \"%s\" to \"%s\".\r\n",
                              r.romTempPath.c_str(), r.romWantedPath.c_str());
         program.log.DebugLog("Waiting %i seconds (%ims) to rename.\r\n", 31, 31000);
-        r.restoreTemp = program.loop.PostDelayed(seconds(31), [&program] {
-            LobbyRuntime& r = program.lobby;
-            r.restoreTemp = 0;
-            // Only once the ROM has its own name back does the parked file get its name.
-            if (r.romRenamed) {
-                program.log.DebugLog(
-                    "\x034\"%s\" still holds the game; \"%s\" keeps its temporary name.\r\n",
-                    r.romWantedPath.c_str(), r.romTempPath.c_str());
-                return;
-            }
-            if (RenameLogged(program, r.romTempPath, r.romWantedPath)) r.romParked = false;
-        });
+        r.restoreTemp =
+            program.loop.PostDelayed(seconds(31), [&program] { RestoreParkedFile(program); });
     }
+}
+
+// The names an earlier start lent out come back now rather than 30 s after that start:
+// the folder must show every file under its own name before it is searched again or a new
+// start renames. False when a file still carries a borrowed name.
+bool FinishPendingRestore(Program& program) {
+    LobbyRuntime& r = program.lobby;
+    if (r.restoreLocal == 0 && r.restoreTemp == 0) return true;
+    program.loop.Cancel(r.restoreLocal);
+    program.loop.Cancel(r.restoreTemp);
+    r.restoreLocal = 0;
+    r.restoreTemp = 0;
+    UndoRenamesNow(program);
+    return !r.romRenamed && !r.romParked;
 }
 
 void StopClientStart(Program& program) {
@@ -84,7 +103,14 @@ void StopClientStart(Program& program) {
     program.loop.Cancel(r.clientStart);
     r.clientPrepare = 0;
     r.clientStart = 0;
+    r.heldHostNotices.clear();
     if (pending) UndoRenamesNow(program);
+}
+
+void RefuseStart(Program& program) {
+    program.ui.ShowMessage(
+        "ERROR: The game could not be given the host's file name, so it was not started.",
+        BoxIcon::Error);
 }
 
 void EndClientTimers(Program& program) {
@@ -134,9 +160,15 @@ void Launch(Program& program, std::string file, std::string address) {
     program.lobby.clientStart = 0;
     LaunchEmulator(program, 'C', file, address);
     ScheduleRestore(program);
+    ReplayHeldHostNotices(program);
 }
 
 }  // namespace
+
+bool ClientBusyWithHost(const Program& program) {
+    const LobbyRuntime& r = program.lobby;
+    return r.scan != nullptr || r.clientPrepare != 0 || r.clientStart != 0;
+}
 
 void GameListClick(Program& program, int row, bool doubleClick) {
     program.games.Select(row);
@@ -207,12 +239,7 @@ void JoinSend(Program& program, const std::string& rawText) {
     if (!program.windows.client) return;
     std::string text = rawText.substr(0, 1023);
     SendLine(program, FormatChatLine(program.client.joinedHostNick, text));
-    const std::string& own = program.conn.ownNick;
-    if (UserLevel(program, own) >= 3) {
-        JoinWindowLog(program, "\x03<\x034[MOD]\x03 %s> %s\r\n", own.c_str(), text.c_str());
-    } else {
-        JoinWindowLog(program, "<%s> %s\r\n", own.c_str(), text.c_str());
-    }
+    JoinWindowLog(program, "%s", ChatPaneLine(program, program.conn.ownNick, text).c_str());
     program.ui.SetControlText(WindowId::JoinGame, control::kJoinChatEdit, "");
     EnableJoinControl(program, control::kSend, false);
 }
@@ -263,10 +290,12 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
     ClientGameState& c = program.client;
     StopScan(program);
     c.localRomFile.clear();
+    FinishPendingRestore(program);
     if (!IsSafeRomFileName(file) || file.size() > 199) {
         program.log.DebugLog(
-            "\x034Refused the game file name \"%s\": it must name a file inside the ROM "
-            "folder.\r\n",
+            KHUB_COLORED(4,
+                         "Refused the game file name \"%s\": it must name a file inside the ROM "
+                         "folder.\r\n"),
             file.c_str());
         c.wantedRomFile.clear();
         c.wantedRomCrc.clear();
@@ -284,7 +313,7 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
     program.ui.SetWindowTitle(WindowId::JoinGame, "Join Game [" + c.joinGameTitle + "]");
 
     if (!IsCrcText(c.wantedRomCrc)) {
-        program.log.DebugLog("\x034The host's CRC \"%s\" is not a CRC text.\r\n",
+        program.log.DebugLog(KHUB_COLORED(4, "The host's CRC \"%s\" is not a CRC text.\r\n"),
                              c.wantedRomCrc.c_str());
         AnswerMatch(program, sender, false);
         return;
@@ -336,14 +365,14 @@ void ClientGotGame(Program& program, const std::string& sender, const std::strin
                 // A folder missing from the start has its log line and box already.
                 if (!folderReported) {
                     program.log.DebugLog(
-                        "\x034"
-                        "ERROR: Cannot read the ROM folder \"%s\": %s.\r\n",
+                        KHUB_COLORED(4, "ERROR: Cannot read the ROM folder \"%s\": %s.\r\n"),
                         folder.c_str(), result.folderError.c_str());
                 }
                 JoinWindowLog(program, "Cannot read the ROM folder \"%s\": %s.\r\n", folder.c_str(),
                               result.folderError.c_str());
             }
             AnswerMatch(program, host, result.found);
+            ReplayHeldHostNotices(program);
         });
     };
     if (program.links.runWorker) {
@@ -382,19 +411,11 @@ void ClientHostGone(Program& program, const std::string& sender) {
 
 void StartClientGame(Program& program, const std::string& hostAddress, bool fourthField) {
     if (!IsDottedIpv4(hostAddress)) {
-        program.log.DebugLog("\x034Refused START: \"%s\" is not an IPv4 address.\r\n",
+        program.log.DebugLog(KHUB_COLORED(4, "Refused START: \"%s\" is not an IPv4 address.\r\n"),
                              hostAddress.c_str());
         return;
     }
     LobbyRuntime& r = program.lobby;
-    if (r.clientPrepare != 0 || r.clientStart != 0) {
-        program.log.DebugLog("Ignored START: the emulator is already being started.\r\n");
-        return;
-    }
-    if (r.scan) {
-        program.log.DebugLog("Ignored START: the ROM is still being looked for.\r\n");
-        return;
-    }
     std::string protocol = ReadNetplayProtocol(program);
     if (fourthField && protocol == "U") protocol = "T";
     if (!fourthField && protocol == "T") protocol = "U";
@@ -403,15 +424,18 @@ void StartClientGame(Program& program, const std::string& hostAddress, bool four
     ClientGameState& c = program.client;
     std::string file = c.wantedRomFile;
     if (!IsSafeRomFileName(file)) {
-        program.log.DebugLog("\x034Refused START: no game has been agreed.\r\n");
+        program.log.DebugLog(KHUB_COLORED(4, "Refused START: no game has been agreed.\r\n"));
         return;
     }
     auto launchLater = [&program, file, hostAddress] {
         program.lobby.clientStart = program.loop.PostDelayed(
             seconds(6), [&program, file, hostAddress] { Launch(program, file, hostAddress); });
     };
-    bool restoresPending = r.restoreLocal != 0 || r.restoreTemp != 0;
-    if (c.localRomFile.empty() || restoresPending) {
+    if (!FinishPendingRestore(program)) {
+        RefuseStart(program);
+        return;
+    }
+    if (c.localRomFile.empty()) {
         launchLater();
         return;
     }
@@ -424,9 +448,8 @@ void StartClientGame(Program& program, const std::string& hostAddress, bool four
         r.clientPrepare = 0;
         if (!RenameLogged(program, r.romLocalPath, r.romWantedPath)) {
             UndoRenamesNow(program);
-            program.ui.ShowMessage(
-                "ERROR: The game could not be given the host's file name, so it was not started.",
-                BoxIcon::Error);
+            RefuseStart(program);
+            ReplayHeldHostNotices(program);
             return;
         }
         r.romRenamed = true;
@@ -435,9 +458,7 @@ void StartClientGame(Program& program, const std::string& hostAddress, bool four
     if (rom::FileExists(r.romWantedPath)) {
         program.log.DebugLog("A game with that name already exists.\r\n");
         if (!RenameLogged(program, r.romWantedPath, r.romTempPath)) {
-            program.ui.ShowMessage(
-                "ERROR: The game could not be given the host's file name, so it was not started.",
-                BoxIcon::Error);
+            RefuseStart(program);
             return;
         }
         r.romParked = true;

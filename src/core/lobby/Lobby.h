@@ -21,6 +21,8 @@ bool SendLine(Program& program, const std::string& line);
 int UserLevel(Program& program, const std::string& nick);
 void HostWindowLog(Program& program, const char* format, ...) KHUB_PRINTF(2, 3);
 void JoinWindowLog(Program& program, const char* format, ...) KHUB_PRINTF(2, 3);
+// A game window's chat line for nick's text; a moderator's nick carries a red "[MOD]".
+std::string ChatPaneLine(Program& program, const std::string& nick, const std::string& text);
 // Adds or updates the row of one hosted game, with the list's log lines.
 void PutGameRow(Program& program, const std::string& game, const std::string& host, bool full);
 void RemoveGameRow(Program& program, const std::string& host);
@@ -34,6 +36,9 @@ bool IsPlayerFiltered(Program& program, const std::string& nick);
 void AnnounceHost(Program& program, bool wait);
 // HOST privately to nick, only while a game is hosted.
 void AnnounceHostTo(Program& program, const std::string& nick);
+// A ROM whose file name cannot travel in the lobby's messages: a box that names the
+// characters, and true. False (and nothing shown) for a name that can be offered.
+bool RefuseUnsendableRomFile(Program& program, const std::string& file);
 // An announcement box (header "Notice:..." or "Announcement:...") from a lobby message.
 void ShowAnnouncement(Program& program, const std::string& header, const std::string& text);
 
@@ -52,6 +57,8 @@ bool ReportMissingRomFolder(Program& program, const std::string& folder,
                             const std::string& consequence);
 bool LaunchEmulator(Program& program, char role, const std::string& romFile,
                     const std::string& peer);
+// The ROM check of the host's last GAME has not answered, or the emulator is being started.
+bool ClientBusyWithHost(const Program& program);
 // The client's start after START: host's letter, renames, 6 s, launch, names back.
 void StartClientGame(Program& program, const std::string& hostAddress, bool fourthField);
 

@@ -5,6 +5,7 @@
 
 #include "Lobby.h"
 #include "RomCatalogue.h"
+#include "app/ColorText.h"
 #include "app/Program.h"
 #include "platform/Process.h"
 #include "settings/SettingHints.h"
@@ -26,7 +27,7 @@ namespace khub::lobby {
 
 bool SendLine(Program& program, const std::string& line) {
     if (!program.links.sendLine) {
-        program.log.DebugLog("\x034Not connected: \"%s\" was not sent.\r\n",
+        program.log.DebugLog(KHUB_COLORED(4, "Not connected: \"%s\" was not sent.\r\n"),
                              line.substr(0, line.find('\r')).c_str());
         return false;
     }
@@ -40,6 +41,26 @@ bool SendLine(Program& program, const std::string& line) {
 
 int UserLevel(Program& program, const std::string& nick) {
     return program.links.userLevel ? program.links.userLevel(nick) : -1;
+}
+
+bool RefuseUnsendableRomFile(Program& program, const std::string& file) {
+    if (IsSendableRomFileName(file)) return false;
+    program.log.DebugLog(KHUB_COLORED(4, "Refused the ROM \"%s\": its name cannot be sent.\r\n"),
+                         file.c_str());
+    program.ui.ShowMessage("ERROR: The ROM's file name \"" + file +
+                               "\" cannot be sent to other players: a file name must not "
+                               "contain | or \" (or a control character). Rename the file and "
+                               "choose it again.",
+                           BoxIcon::Error);
+    return true;
+}
+
+std::string ChatPaneLine(Program& program, const std::string& nick, const std::string& text) {
+    if (UserLevel(program, nick) >= 3) {
+        return KHUB_COLOR_BACK "<" KHUB_COLORED(4, "[MOD]") KHUB_COLOR_BACK " " + nick + "> " +
+               text + "\r\n";
+    }
+    return "<" + nick + "> " + text + "\r\n";
 }
 
 namespace {
@@ -183,7 +204,7 @@ bool ReportMissingRomFolder(Program& program, const std::string& folder,
     if (IsFolder(folder)) return false;
     std::string what = folder.empty() ? std::string("No ROM folder is set")
                                       : "The ROM folder \"" + folder + "\" does not exist";
-    program.log.DebugLog("\x034%s.\r\n", what.c_str());
+    program.log.DebugLog(KHUB_COLORED(4, "%s.\r\n"), what.c_str());
     program.ui.ShowMessage("ERROR: " + what + ", so " + consequence + ".\n\n" +
                                HowToFixSetting(keys::kRomPath, program.settingsFilePath),
                            BoxIcon::Error);
@@ -203,7 +224,8 @@ bool LaunchEmulator(Program& program, char role, const std::string& romFile,
     Process& process = program.links.process ? *program.links.process : SystemProcess();
     std::string error;
     if (!process.Spawn(programPath, argv, romFolder, &error)) {
-        program.log.DebugLog("\x034The emulator could not be started: %s\r\n", error.c_str());
+        program.log.DebugLog(KHUB_COLORED(4, "The emulator could not be started: %s\r\n"),
+                             error.c_str());
         // The system's reason names neither the setting nor, for a missing working folder,
         // the right culprit.
         std::string problem = EmulatorFileProblem(programPath);

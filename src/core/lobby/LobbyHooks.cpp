@@ -4,6 +4,7 @@
 #include "LobbyHooks.h"
 
 #include "Lobby.h"
+#include "app/ColorText.h"
 #include "app/Program.h"
 #include "transfer/Transfer.h"
 
@@ -50,9 +51,50 @@ bool FromClientPartner(Program& program, const std::string& sender, const char* 
     return false;
 }
 
+// The host's lines act in the order it sent them. The ROM check and the start of the
+// emulator take time, and a START must not overtake them: it waits, and so does every GAME
+// or START from the host behind it.
+bool HoldForClientBusy(Program& program, const IrcLineParts& line) {
+    if (!program.windows.client || line.nick.empty() ||
+        line.nick != program.client.joinedHostNick) {
+        return false;
+    }
+    const bool start = HasLobbyTag(line.trailing, LobbyVerb::Start);
+    if (!start && !HasLobbyTag(line.trailing, LobbyVerb::Game)) return false;
+    auto& held = program.lobby.heldHostNotices;
+    if (held.empty() && !(start && ClientBusyWithHost(program))) return false;
+    held.push_back(line);
+    program.log.DebugLog(
+        "Holding %s from %s until the ROM check or the start before it is done.\r\n",
+        start ? "START" : "GAME", line.nick.c_str());
+    return true;
+}
+
+bool TakePrivateNotice(Program& program, const IrcLineParts& line);
+
 }  // namespace
 
 bool HandlePrivateNotice(Program& program, const IrcLineParts& line) {
+    if (line.nick == program.conn.ownNick || !IsLobbyMessage(line.trailing)) return false;
+    if (HoldForClientBusy(program, line)) return true;
+    return TakePrivateNotice(program, line);
+}
+
+void ReplayHeldHostNotices(Program& program) {
+    LobbyRuntime& r = program.lobby;
+    if (r.replayingHeldNotices) return;
+    r.replayingHeldNotices = true;
+    while (!r.heldHostNotices.empty() && !ClientBusyWithHost(program)) {
+        IrcLineParts line = std::move(r.heldHostNotices.front());
+        r.heldHostNotices.pop_front();
+        TakePrivateNotice(program, line);
+    }
+    r.replayingHeldNotices = false;
+}
+
+namespace {
+
+bool TakePrivateNotice(Program& program, const IrcLineParts& line) {
     const std::string& sender = line.nick;
     const std::string& text = line.trailing;
     if (sender == program.conn.ownNick || !IsLobbyMessage(text)) return false;
@@ -132,6 +174,8 @@ bool HandlePrivateNotice(Program& program, const IrcLineParts& line) {
     return false;
 }
 
+}  // namespace
+
 bool HandleChannelNotice(Program& program, const IrcLineParts& line) {
     const std::string& sender = line.nick;
     const std::string& text = line.trailing;
@@ -158,16 +202,11 @@ bool HandlePartnerChat(Program& program, const std::string& nick, const std::str
     bool toClient =
         !toHost && program.windows.client && !nick.empty() && nick == program.client.joinedHostNick;
     if (!toHost && !toClient) return false;
-    const char* format =
-        UserLevel(program, nick) >= 3 ? "\x03<\x034[MOD]\x03 %s> %s\r\n" : "<%s> %s\r\n";
+    std::string line = ChatPaneLine(program, nick, text);
     if (toHost) {
-        HostWindowLog(program, format, nick.c_str(), text.c_str());
+        HostWindowLog(program, "%s", line.c_str());
     } else {
-        JoinWindowLog(program, format, nick.c_str(), text.c_str());
-    }
-    if (program.playTextSound) {
-        std::string file = program.Settings().GetStringCut("host", "textsoundfile", 2048);
-        if (!file.empty()) program.ui.PlaySound(file);
+        JoinWindowLog(program, "%s", line.c_str());
     }
     return true;
 }
@@ -190,6 +229,7 @@ void HandleNickChange(Program& program, const std::string& oldNick, const std::s
     }
     if (!oldNick.empty() && oldNick == program.client.joinedHostNick) {
         program.client.joinedHostNick = newNick;
+        for (auto& held : program.lobby.heldHostNotices) held.nick = newNick;
         JoinWindowLog(program, "<%s> is now known as <%s>.\r\n", oldNick.c_str(), newNick.c_str());
     }
     if (!oldNick.empty() && oldNick == program.host.joinedClientNick) {
@@ -235,8 +275,9 @@ void HandleUnknownCommand(Program& program, const std::string& command) {
     if (!r.noWallvoices) {
         r.noWallvoices = true;
         program.log.DebugLog(
-            "\x034The server does not know WALLVOICES: lobby announcements go to the channel as "
-            "NOTICE from now on.\r\n");
+            KHUB_COLORED(4,
+                         "The server does not know WALLVOICES: lobby "
+                         "announcements go to the channel as NOTICE from now on.\r\n"));
     }
     // The announcement the server refused goes out again the new way.
     if (!r.unansweredWallvoices.empty()) {
@@ -244,6 +285,11 @@ void HandleUnknownCommand(Program& program, const std::string& command) {
         r.unansweredWallvoices.pop_front();
         SendLine(program, "NOTICE " + line.substr(std::string("WALLVOICES ").size()));
     }
+}
+
+void ForgetServer(Program& program) {
+    program.lobby.noWallvoices = false;
+    program.lobby.unansweredWallvoices.clear();
 }
 
 }  // namespace khub::lobby

@@ -14,9 +14,13 @@ namespace khub::lobby {
 
 // A NOTICE to the channel (target "#..." or "@#..."/"+#..."). True when a lobby rule took it.
 bool HandleChannelNotice(Program& program, const IrcLineParts& line);
-// A NOTICE to us. True when a lobby rule took it.
+// A NOTICE to us. True when a lobby rule took it (or holds it for later, see below).
 bool HandlePrivateNotice(Program& program, const IrcLineParts& line);
-// Plain private text (not CTCP). True when it was the game partner's chat and was shown.
+// The client's ROM check has answered or its start has launched: the host's lines held
+// meanwhile take effect now, in order, until one of them makes the client busy again.
+void ReplayHeldHostNotices(Program& program);
+// Plain private text (not CTCP). True when it was the game partner's chat and was shown;
+// the caller plays the chat sound.
 bool HandlePartnerChat(Program& program, const std::string& nick, const std::string& text);
 // nick left the lobby (QUIT, PART of the lobby, KICK from the lobby).
 void HandleDeparture(Program& program, const std::string& nick);
@@ -32,5 +36,8 @@ void CloseGameWindowsOnReset(Program& program);
 void CancelGameWindows(Program& program);
 // The server answered 421 for a command (e.g. WALLVOICES).
 void HandleUnknownCommand(Program& program, const std::string& command);
+// The link to the server is gone: what the lobby learnt about that server (no WALLVOICES)
+// and the lines it may still refuse are forgotten; the next server gets a fresh start.
+void ForgetServer(Program& program);
 
 }  // namespace khub::lobby

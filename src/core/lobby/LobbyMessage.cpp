@@ -159,6 +159,15 @@ bool IsSafeRomFileName(std::string_view name) {
     return name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
+bool IsSendableRomFileName(std::string_view name) {
+    for (char c : name) {
+        if (c == '|' || c == '"' || static_cast<unsigned char>(c) < 0x20 || c == '\x7f') {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool IsDottedIpv4(std::string_view text) {
     int parts = 0;
     std::size_t pos = 0;

@@ -54,6 +54,9 @@ std::string AnnouncementText(std::string_view header, std::string_view words);
 // A ROM file name must stay inside the ROM folder: not empty, not "." or "..", and no
 // '/', '\' or NUL.
 bool IsSafeRomFileName(std::string_view name);
+// A ROM file name we offer travels as a field of GAME and HOST (split at '|'), quoted in a
+// DCC SEND (ended by '"') and inside one IRC line: '|', '"' and control bytes break them.
+bool IsSendableRomFileName(std::string_view name);
 // Four decimal numbers 0..255 joined by dots, nothing else.
 bool IsDottedIpv4(std::string_view text);
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <thread>
 
+#include "irc/IrcLine.h"
+
 namespace khub {
 
 class Process;
@@ -84,6 +86,10 @@ struct LobbyRuntime {
     std::string romLocalPath, romWantedPath, romTempPath;
     TimerId restoreLocal = 0;
     TimerId restoreTemp = 0;
+    // The host's START (and whatever the host said after it) while the ROM check or an
+    // earlier start is still under way, in the order it arrived.
+    std::deque<IrcLineParts> heldHostNotices;
+    bool replayingHeldNotices = false;
     // Control states of the game windows as the lobby set them, by control id.
     std::map<int, bool> hostControls, joinControls;
     // Select's chooser is open: what to restore when it answers.
@@ -92,6 +98,7 @@ struct LobbyRuntime {
     bool selectSavedDisableDownload = false;
     // What "..." chose in the open Create Game dialog; it becomes the game's ROM only at OK.
     std::string createRomFile, createRomCrc;
+    // Both belong to the current server connection and are forgotten with it.
     // The server knows no WALLVOICES: channel-wide messages go as NOTICE to the channel.
     bool noWallvoices = false;
     // The last WALLVOICES lines sent, oldest first, so that a 421 can resend its line.

@@ -14,6 +14,12 @@ namespace {
 // Short enough that a cancel is seen promptly even if the shutdown raced the poll.
 constexpr int kPollMs = 50;
 using Clock = std::chrono::steady_clock;
+
+// A receiver that closes with our bytes still unread resets the connection: it left, the
+// same as one that closes cleanly.
+SendEnd SendFailure(int error) {
+    return error == ECONNRESET || error == EPIPE ? SendEnd::PeerClosed : SendEnd::SocketError;
+}
 }  // namespace
 
 void DccCancel::Cancel() {
@@ -82,7 +88,7 @@ SendResult RunSendLoop(int fd, std::FILE* file, std::uint64_t start, std::uint64
         if (p.revents & (POLLIN | POLLHUP | POLLERR)) {
             ssize_t n = ::recv(fd, ackBytes, sizeof ackBytes, MSG_DONTWAIT);
             if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                return {SendEnd::SocketError, acks.Acked()};
+                return {SendFailure(errno), acks.Acked()};
             }
             if (n == 0) return {SendEnd::PeerClosed, acks.Acked()};
             if (n > 0) {
@@ -101,7 +107,7 @@ SendResult RunSendLoop(int fd, std::FILE* file, std::uint64_t start, std::uint64
             ssize_t n = ::send(fd, block.data() + blockOffset, blockLength - blockOffset,
                                MSG_DONTWAIT | MSG_NOSIGNAL);
             if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                return {SendEnd::SocketError, acks.Acked()};
+                return {SendFailure(errno), acks.Acked()};
             }
             if (n > 0) {
                 blockOffset += static_cast<std::size_t>(n);

@@ -171,14 +171,29 @@ ResumeFields ParseResumeFields(std::string_view rest) {
     return fields;
 }
 
-ExistingFile ClassifyExistingFile(std::optional<std::int64_t> existingSize,
-                                  std::int64_t offeredSize, const std::string& existingCrc,
-                                  const std::string& wantedCrc) {
-    if (!existingSize) return ExistingFile::Absent;
-    if (*existingSize < offeredSize) return ExistingFile::Partial;
-    if (*existingSize > offeredSize) return ExistingFile::Larger;
-    if (!wantedCrc.empty() && existingCrc == wantedCrc) return ExistingFile::Complete;
-    return ExistingFile::OtherContent;
+std::string PartialFileName(const std::string& fileName) {
+    return fileName + ".part";
+}
+
+ReceivePlan PlanReceive(const FolderLook& look, std::int64_t offeredSize,
+                        const std::string& wantedCrc) {
+    bool partialFits = look.partialSize && *look.partialSize <= offeredSize;
+    if (!look.existingSize) {
+        if (partialFits) return {ReceiveStart::ContinuePartial, *look.partialSize};
+        return {ReceiveStart::Fresh, 0};
+    }
+    std::int64_t existing = *look.existingSize;
+    if (existing > offeredSize) return {ReceiveStart::Larger, 0};
+    if (existing == offeredSize) {
+        if (!wantedCrc.empty() && look.existingCrc == wantedCrc) {
+            return {ReceiveStart::Complete, existing};
+        }
+        return {ReceiveStart::OtherContent, 0};
+    }
+    if (partialFits && look.partialContinuesExisting && *look.partialSize >= existing) {
+        return {ReceiveStart::ContinuePartial, *look.partialSize};
+    }
+    return {ReceiveStart::CopyExisting, existing};
 }
 
 int ProgressPercent(std::int64_t done, std::int64_t size) {

@@ -58,18 +58,36 @@ struct ResumeFields {
 };
 ResumeFields ParseResumeFields(std::string_view rest);
 
-// What a receiver does with a file of the offered name already in the ROM folder.
-enum class ExistingFile {
-    Absent,        // create it
-    Partial,       // shorter than the offer: resume from its size
-    Complete,      // same size and the wanted CRC: resume at its end, nothing to fetch
-    Larger,        // larger than the offer: leave it alone, refuse
-    OtherContent,  // same size but another CRC: leave it alone, refuse
+// A download is written beside the ROM it becomes, under this name, and takes the ROM's
+// name only once its CRC is the host's: a file of the player's is never written to, and an
+// interrupted download stays there for the next attempt to continue.
+std::string PartialFileName(const std::string& fileName);
+
+// What the ROM folder holds under the offered name and under the partial name beside it.
+struct FolderLook {
+    std::optional<std::int64_t> existingSize;  // the file under the offered name
+    std::string existingCrc;                   // read only when that size equals the offer's
+    std::optional<std::int64_t> partialSize;   // the partial download
+    bool partialContinuesExisting = false;     // the partial starts with the existing file
 };
-// existingSize is empty for a missing file; existingCrc is only looked at for equal sizes.
-ExistingFile ClassifyExistingFile(std::optional<std::int64_t> existingSize,
-                                  std::int64_t offeredSize, const std::string& existingCrc,
-                                  const std::string& wantedCrc);
+
+// Where a download starts and from what.
+enum class ReceiveStart {
+    Fresh,            // an empty partial download
+    ContinuePartial,  // the partial download, from its end
+    CopyExisting,     // a copy of the existing file (maybe an interrupted download), from its end
+    Complete,         // the existing file is the ROM already: nothing to fetch
+    Larger,           // the existing file is larger than the offer: refuse, leave it alone
+    OtherContent,     // the existing file has the offer's size but another CRC: refuse
+};
+struct ReceivePlan {
+    ReceiveStart start = ReceiveStart::Fresh;
+    std::int64_t position = 0;  // the RESUME's position
+};
+// A partial download that does not start with the existing file is not continued while
+// that file is there: only a result built on the existing file's own bytes may replace it.
+ReceivePlan PlanReceive(const FolderLook& look, std::int64_t offeredSize,
+                        const std::string& wantedCrc);
 
 // Whole percent of done out of size in 64 bits; a 0-byte file shows done * 100.
 int ProgressPercent(std::int64_t done, std::int64_t size);

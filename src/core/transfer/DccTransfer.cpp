@@ -4,14 +4,16 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 #include "DccHooks.h"
 #include "DccMessages.h"
 #include "DccSocket.h"
+#include "PartialDownload.h"
 #include "Transfer.h"
 #include "app/Program.h"
 #include "irc/Connection.h"
@@ -201,11 +203,10 @@ void EndSend(Program& program, SendEnd end, std::uint64_t acked) {
             break;
         case SendEnd::PeerClosed:
             program.log.DebugLog("ERROR: Could not send data.\r\n");
-            // A receiver that closes before the end is as gone as one that resets.
-            ShowError(program,
-                      FormatText("ERROR: %s closed the transfer after %llu of %lld bytes.",
+            // The client chose to stop; the host has nothing to do about it, so no box.
+            lobby::HostWindowLog(program, "%s closed the transfer after %llu of %lld bytes.\r\n",
                                  t.peerNick.c_str(), static_cast<unsigned long long>(acked),
-                                 static_cast<long long>(t.sendFileSize)));
+                                 static_cast<long long>(t.sendFileSize));
             break;
         case SendEnd::TimedOut:
             program.log.DebugLog("ERROR: Could not send data.\r\n");
@@ -237,10 +238,16 @@ enum class ReceiveStop {
 struct ReceiveEndInfo {
     ReceiveStop stop = ReceiveStop::TimedOut;
     bool reachedLoop = false;
-    bool created = false;
-    std::string path;
-    std::string crc;
+    ReceivePlan plan;
+    bool existingFile = false;  // a file of the offered name was in the folder
+    std::string path;           // the ROM's place in the folder
+    std::string partialPath;    // where the bytes go until the CRC is the host's
+    std::string crc;            // of the whole result, when it came in complete
 };
+
+bool IntoPartial(const ReceiveEndInfo& info) {
+    return info.plan.start != ReceiveStart::Complete;
+}
 
 void EndReceive(Program& program, const ReceiveEndInfo& info);
 
@@ -260,49 +267,72 @@ void AcceptWaitStep(Program& program) {
     t.gate->Refuse();
 }
 
-void OnReceiveConnected(Program& program, ExistingFile existing, std::int64_t have) {
+// The receiver says where it starts as soon as it knows, 0 for a new file: a sender that
+// waits for a RESUME then starts at once instead of after its resume window.
+void OnReceivePlanned(Program& program, ReceivePlan plan) {
     TransferState& t = T(program);
     if (t.cancel->Cancelled()) return;
-    program.log.DebugLog("Connect successful.\r\n");
-    program.log.DebugLog("Socket connected.\r\n");
-    OpenTransferWindow(program);
-    program.ui.SetControlText(WindowId::FileTransfer, control::kTransferStatus,
-                              program.client.wantedRomFile);
-    if (existing == ExistingFile::Absent) {
+    if (plan.start == ReceiveStart::Fresh) {
         program.log.DebugLog("File does NOT exisit.\r\n");
-        t.phase = TransferPhase::Moving;
+    } else {
+        program.log.DebugLog("File exisits.\r\n");
+        program.log.DebugLog("Attempting to resume.\r\n");
+    }
+    t.recvResumeFrom = plan.position;
+    t.resumeSent = true;
+    std::string line = FormatDccResume(t.peerNick, t.recvFileName, t.recvPeerPort, plan.position);
+    SendDccLine(program, line);
+    program.log.DebugLog("%s\r\n", WithoutLineEnd(line).c_str());
+    if (plan.position == 0) {
+        // Bytes from the start are right whether the sender answers or not.
         t.gate->Open(0);
         return;
     }
-    program.log.DebugLog("File exisits.\r\n");
-    program.log.DebugLog("Attempting to resume.\r\n");
-    t.recvResumeFrom = have;
-    std::string line = FormatDccResume(t.peerNick, t.recvFileName, t.recvPeerPort, have);
-    SendDccLine(program, line);
-    program.log.DebugLog("%s\r\n", WithoutLineEnd(line).c_str());
     t.phase = TransferPhase::AwaitAccept;
     t.acceptAttempt = 0;
     AcceptWaitStep(program);
 }
 
-void OnReceiveRefused(Program& program, ExistingFile existing, const std::string& path) {
-    if (existing == ExistingFile::Larger) {
-        ShowError(program, FormatText("ERROR: %s is larger than the offered file. It was left "
-                                      "alone and the download refused.",
-                                      path.c_str()));
-    } else {
-        ShowError(program, FormatText("ERROR: %s has the size of the offered file but is "
-                                      "another ROM. It was left alone and the download refused.",
-                                      path.c_str()));
-    }
+void OnReceiveConnected(Program& program) {
+    if (T(program).cancel->Cancelled()) return;
+    program.log.DebugLog("Connect successful.\r\n");
+    program.log.DebugLog("Socket connected.\r\n");
+    OpenTransferWindow(program);
+    program.ui.SetControlText(WindowId::FileTransfer, control::kTransferStatus,
+                              program.client.wantedRomFile);
+}
+
+void OnReceiveRefused(Program& program, ReceiveStart start, const std::string& path) {
+    const char* why = start == ReceiveStart::Larger
+                          ? "is larger than the offered file"
+                          : "has the size of the offered file but is another ROM";
+    ShowError(program, FormatText("ERROR: %s %s. It was left as it was and the download "
+                                  "refused; rename or move it, then press Download again.",
+                                  path.c_str(), why));
     program.client.downloadRequested = false;
     FinishTransferState(program);
+}
+
+// An interrupted download stays as the partial download for the next attempt to continue;
+// one that holds nothing goes.
+void SettlePartial(Program& program, const ReceiveEndInfo& info) {
+    if (!IntoPartial(info)) return;
+    std::int64_t size = FileSizeOf(info.partialPath);
+    if (size < 0) return;
+    if (size == 0) {
+        program.log.DebugLog("Deleteing empty file.\r\n");
+        std::remove(info.partialPath.c_str());
+        return;
+    }
+    program.log.DebugLog("Kept the partial download %s (%lld bytes) for the next attempt.\r\n",
+                         info.partialPath.c_str(), static_cast<long long>(size));
 }
 
 struct ReceiveJob {
     std::string ip;
     int port;
     std::string path;
+    std::string partialPath;
     std::int64_t size;
     std::string wantedCrc;
     DccTimings timings;
@@ -315,21 +345,31 @@ void ReceiveWorker(Program& program, ReceiveJob job) {
     std::weak_ptr<int> alive = program.transfer.alive;
     auto post = [&](auto f) { PostToLobby(loop, alive, std::move(f)); };
 
-    std::optional<std::int64_t> existingSize;
-    struct stat st {};
-    if (::stat(job.path.c_str(), &st) == 0) existingSize = static_cast<std::int64_t>(st.st_size);
-    std::string existingCrc;
-    if (existingSize && *existingSize == job.size) existingCrc = rom::CrcTextOfFile(job.path);
-    ExistingFile existing =
-        ClassifyExistingFile(existingSize, job.size, existingCrc, job.wantedCrc);
-    if (existing == ExistingFile::Larger || existing == ExistingFile::OtherContent) {
-        post([&program, existing, path = job.path] { OnReceiveRefused(program, existing, path); });
+    ReceiveEndInfo info;
+    info.path = job.path;
+    info.partialPath = job.partialPath;
+    FolderLook look = LookAtFolder(job.path, job.partialPath, job.size);
+    info.existingFile = look.existingSize.has_value();
+    info.plan = PlanReceive(look, job.size, job.wantedCrc);
+    if (info.plan.start == ReceiveStart::Larger || info.plan.start == ReceiveStart::OtherContent) {
+        post([&program, start = info.plan.start, path = job.path] {
+            OnReceiveRefused(program, start, path);
+        });
         return;
     }
+    std::FILE* file = OpenReceiveTarget(info.plan, job.path, job.partialPath);
+    if (!file) {
+        info.stop = ReceiveStop::FileOpenFailed;
+        post([&program, info] { EndReceive(program, info); });
+        return;
+    }
+    post([&program, plan = info.plan] { OnReceivePlanned(program, plan); });
 
     int fd = DccConnect(job.ip, job.port, job.timings.connectTimeout);
     if (fd < 0) {
-        post([&program] {
+        std::fclose(file);
+        post([&program, info] {
+            SettlePartial(program, info);
             ShowError(program, "ERROR 5: Socket could not connect.");
             program.client.downloadRequested = false;
             FinishTransferState(program);
@@ -337,32 +377,13 @@ void ReceiveWorker(Program& program, ReceiveJob job) {
         return;
     }
     job.cancel->SetSocket(fd);
-    std::int64_t have = existingSize.value_or(0);
-    post([&program, existing, have] { OnReceiveConnected(program, existing, have); });
+    post([&program] { OnReceiveConnected(program); });
 
-    ReceiveEndInfo info;
-    info.path = job.path;
     auto start = job.gate->Wait(*job.cancel);
     if (!start) {
+        std::fclose(file);
         DccClose(fd);
         info.stop = job.cancel->Cancelled() ? ReceiveStop::TimedOut : ReceiveStop::ResumeFailed;
-        post([&program, info] { EndReceive(program, info); });
-        return;
-    }
-    std::FILE* file = nullptr;
-    if (existing == ExistingFile::Absent) {
-        file = std::fopen(job.path.c_str(), "wb");
-        info.created = file != nullptr;
-    } else {
-        file = std::fopen(job.path.c_str(), "r+b");
-        if (file && std::fseek(file, static_cast<long>(*start), SEEK_SET) != 0) {
-            std::fclose(file);
-            file = nullptr;
-        }
-    }
-    if (!file) {
-        DccClose(fd);
-        info.stop = ReceiveStop::FileOpenFailed;
         post([&program, info] { EndReceive(program, info); });
         return;
     }
@@ -378,7 +399,8 @@ void ReceiveWorker(Program& program, ReceiveJob job) {
     switch (result.end) {
         case ReceiveEnd::Complete:
             info.stop = closed ? ReceiveStop::Complete : ReceiveStop::FileError;
-            if (closed) info.crc = rom::CrcTextOfFile(job.path);
+            if (closed)
+                info.crc = rom::CrcTextOfFile(IntoPartial(info) ? job.partialPath : job.path);
             break;
         case ReceiveEnd::SocketError:
             info.stop = ReceiveStop::SocketError;
@@ -395,65 +417,85 @@ void ReceiveWorker(Program& program, ReceiveJob job) {
     post([&program, info] { EndReceive(program, info); });
 }
 
-void DeleteCreatedFile(Program& program, const ReceiveEndInfo& info) {
-    if (!info.created) return;
-    program.log.DebugLog("Deleteing empty file.\r\n");
-    std::remove(info.path.c_str());
-}
-
 void SendMatch(Program& program, const char* answer) {
     const std::string& host = program.client.joinedHostNick;
     if (host.empty()) return;
     SendDccLine(program, FormatText("NOTICE %s :%s|MATCH|%s\r\n", host.c_str(), kLobbyTag, answer));
 }
 
+// The whole file came in. Only a result with the host's CRC takes the ROM's name; the
+// player's file of that name stays as it was otherwise.
+void SettleCompleteFile(Program& program, const ReceiveEndInfo& info) {
+    const std::string& wanted = program.client.wantedRomCrc;
+    if (!wanted.empty() && info.crc == wanted) {
+        if (IntoPartial(info) && std::rename(info.partialPath.c_str(), info.path.c_str()) != 0) {
+            ShowError(program, FormatText("ERROR: The received ROM could not be renamed to %s "
+                                          "(%s). It was kept as %s.",
+                                          info.path.c_str(), std::strerror(errno),
+                                          info.partialPath.c_str()));
+            return;
+        }
+        program.log.DebugLog("Finished.\r\n");
+        T(program).transferSucceeded = true;
+        SendMatch(program, "YES");
+        return;
+    }
+    if (IntoPartial(info)) std::remove(info.partialPath.c_str());
+    const char* crc = info.crc.empty() ? "(unreadable)" : info.crc.c_str();
+    if (info.existingFile) {
+        ShowError(program, FormatText("ERROR: %s is in the way: it is not a part of the host's "
+                                      "ROM (continued, it has the CRC %s, not the host's %s). "
+                                      "It was left as it was; rename or move it, then press "
+                                      "Download again.",
+                                      info.path.c_str(), crc, wanted.c_str()));
+    } else {
+        ShowError(program, FormatText("ERROR: The received file has the CRC %s, not the host's "
+                                      "%s. It is not the ROM of the game.",
+                                      crc, wanted.c_str()));
+    }
+    SendMatch(program, "NO");
+}
+
 void EndReceive(Program& program, const ReceiveEndInfo& info) {
-    TransferState& t = T(program);
+    // The box comes once the files are settled: what the player then sees in the folder
+    // is what stays.
+    std::string box;
     if (info.stop == ReceiveStop::SocketError) {
         program.log.DebugLog("Transfer interupted.\r\n");
-        program.ui.ShowMessage("SOCKET ERROR: Could not receive data.", BoxIcon::Error);
+        box = "SOCKET ERROR: Could not receive data.";
     } else if (info.stop == ReceiveStop::FileOpenFailed) {
         program.log.DebugLog("ERROR: Cant open file for receiving.\r\n");
-        program.ui.ShowMessage("ERROR: Can not open file for receiving.", BoxIcon::Error);
+        box = "ERROR: Can not open file for receiving.";
     } else if (info.stop == ReceiveStop::FileError) {
-        ShowError(program, FormatText("ERROR: Could not write %s.", info.path.c_str()));
+        box = FormatText("ERROR: Could not write %s.", info.partialPath.c_str());
+        program.log.DebugLog("%s\r\n", box.c_str());
     }
     if (info.reachedLoop || info.stop == ReceiveStop::ResumeFailed) {
         program.log.DebugLog("Done sending bytes.\r\n");
     }
     switch (info.stop) {
         case ReceiveStop::Complete:
-            if (!program.client.wantedRomCrc.empty() && info.crc == program.client.wantedRomCrc) {
-                program.log.DebugLog("Finished.\r\n");
-                t.transferSucceeded = true;
-                SendMatch(program, "YES");
-            } else {
-                ShowError(program,
-                          FormatText("ERROR: The received file has the CRC %s, not the host's "
-                                     "%s. It is not the ROM of the game.",
-                                     info.crc.empty() ? "(unreadable)" : info.crc.c_str(),
-                                     program.client.wantedRomCrc.c_str()));
-                if (info.created) std::remove(info.path.c_str());
-                SendMatch(program, "NO");
-            }
+            SettleCompleteFile(program, info);
             break;
         case ReceiveStop::SocketError:
             program.log.DebugLog("ERROR: Packets have not been acknowledged.\r\n");
-            DeleteCreatedFile(program, info);
+            SettlePartial(program, info);
             break;
         case ReceiveStop::FileError:
-            DeleteCreatedFile(program, info);
+            SettlePartial(program, info);
             break;
         case ReceiveStop::FileOpenFailed:
             break;
         case ReceiveStop::ResumeFailed:
             program.log.DebugLog("ERROR: Could not resume download of file.\r\n");
+            SettlePartial(program, info);
             break;
         case ReceiveStop::TimedOut:
             program.log.DebugLog("Timed out.\r\n");
-            DeleteCreatedFile(program, info);
+            SettlePartial(program, info);
             break;
     }
+    if (!box.empty()) program.ui.ShowMessage(box, BoxIcon::Error);
     program.client.downloadRequested = false;
     FinishTransferState(program);
     CloseTransferWindow(program);
@@ -604,7 +646,10 @@ void OfferRomByDcc(Program& program, const std::string& nick) {
     t.cancel = std::make_shared<DccCancel>();
     t.gate = std::make_shared<StartGate>();
 
-    SendDccLine(program, FormatDccSend(nick, *name, *ipNumber, port, size));
+    std::string offerLine = FormatDccSend(nick, *name, *ipNumber, port, size);
+    auto asRead = ParseDccOffer(nick + " " + offerLine.substr(offerLine.find("DCC SEND ") + 9));
+    t.sendOfferedName = asRead.offer ? asRead.offer->fileName : *name;
+    SendDccLine(program, offerLine);
     program.log.DebugLog("Ready to send %s to %s.\r\n", name->c_str(), nick.c_str());
 
     SendJob job{listenFd, path, size, t.timings, t.cancel, t.gate};
@@ -626,9 +671,15 @@ void HandleDccResume(Program& program, const std::string& nick, const std::strin
                              nick.c_str());
         return;
     }
-    if (fields.port != t.dccPort) {
-        program.log.DebugLog("Ignored a DCC RESUME from %s for another port than %i.\r\n",
-                             nick.c_str(), t.dccPort);
+    if (fields.port != t.dccPort || fields.fileName != t.sendOfferedName) {
+        program.log.DebugLog(
+            "Ignored a DCC RESUME from %s for another port or file than %i, "
+            "\"%s\".\r\n",
+            nick.c_str(), t.dccPort, t.sendOfferedName.c_str());
+        return;
+    }
+    if (t.resumeRequested) {
+        program.log.DebugLog("Ignored a second DCC RESUME from %s.\r\n", nick.c_str());
         return;
     }
     if (*fields.position > t.sendFileSize) {
@@ -695,6 +746,7 @@ void HandleDccSend(Program& program, const std::string& nick, const std::string&
     t.recvPeerPort = offer.port;
     t.recvFileSize = offer.size;
     t.recvResumeFrom = 0;
+    t.resumeSent = false;
     t.acceptReceived = false;
     t.transferSucceeded = false;
     t.transferInProgress = true;
@@ -705,26 +757,31 @@ void HandleDccSend(Program& program, const std::string& nick, const std::string&
     t.gate = std::make_shared<StartGate>();
     program.log.DebugLog("Opened socket.\r\n");
 
-    ReceiveJob job{offer.ipText,        offer.port, t.recvFilePath, offer.size,
-                   client.wantedRomCrc, t.timings,  t.cancel,       t.gate};
+    ReceiveJob job{
+        offer.ipText, offer.port,          t.recvFilePath, folder + "/" + PartialFileName(*name),
+        offer.size,   client.wantedRomCrc, t.timings,      t.cancel,
+        t.gate};
     t.worker = std::thread(ReceiveWorker, std::ref(program), std::move(job));
 }
 
 void HandleDccAccept(Program& program, const std::string& nick, const std::string& text) {
     TransferState& t = T(program);
-    if (t.direction != TransferDirection::Receive || t.phase != TransferPhase::AwaitAccept ||
-        nick != t.peerNick) {
-        program.log.DebugLog("Ignored a DCC ACCEPT from %s: no resume was asked of them.\r\n",
+    ResumeFields fields = ParseResumeFields(text);
+    bool answersOurResume = t.resumeSent && nick == t.peerNick && fields.port == t.recvPeerPort &&
+                            fields.position == t.recvResumeFrom;
+    if (t.direction != TransferDirection::Receive) {
+        // Also the late answer to a RESUME from 0 whose download is done already.
+        program.log.DebugLog("Ignored a DCC ACCEPT from %s: no download is running.\r\n",
                              nick.c_str());
         return;
     }
-    ResumeFields fields = ParseResumeFields(text);
-    if (fields.port != t.recvPeerPort || fields.position != t.recvResumeFrom) {
+    if (!answersOurResume || t.acceptReceived) {
         program.log.DebugLog("Ignored a DCC ACCEPT from %s that does not answer our RESUME.\r\n",
                              nick.c_str());
         return;
     }
     t.acceptReceived = true;
+    if (t.phase != TransferPhase::AwaitAccept) return;  // started already, from 0
     if (t.waitTimer) program.loop.Cancel(t.waitTimer);
     t.waitTimer = 0;
     t.phase = TransferPhase::Moving;

@@ -45,6 +45,7 @@ struct TransferState {
     // Sending side.
     int dccPort = 0;
     std::string sendFilePath;
+    std::string sendOfferedName;  // the file name as a receiver reads it from our offer
     std::int64_t sendFileSize = 0;
     std::atomic<bool> resumeRequested{false};
     std::atomic<std::int64_t> resumePosition{0};
@@ -56,6 +57,7 @@ struct TransferState {
     int recvPeerPort = 0;
     std::int64_t recvFileSize = 0;
     std::int64_t recvResumeFrom = 0;
+    bool resumeSent = false;  // our RESUME for this offer went out
     std::atomic<bool> acceptReceived{false};
     bool transferSucceeded = false;
 

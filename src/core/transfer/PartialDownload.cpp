@@ -1,0 +1,104 @@
+#include "PartialDownload.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "lobby/RomCatalogue.h"
+
+namespace khub::transfer {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr std::size_t kBlock = 256 * 1024;
+
+// True when the whole of prefix's content begins whole's content.
+bool BeginsWith(const std::string& whole, const std::string& prefix) {
+    File a(std::fopen(prefix.c_str(), "rb"));
+    File b(std::fopen(whole.c_str(), "rb"));
+    if (!a || !b) return false;
+    std::vector<char> x(kBlock), y(kBlock);
+    for (;;) {
+        std::size_t n = std::fread(x.data(), 1, x.size(), a.get());
+        if (n == 0) return std::ferror(a.get()) == 0;
+        if (std::fread(y.data(), 1, n, b.get()) != n) return false;
+        if (!std::equal(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n), y.begin())) {
+            return false;
+        }
+    }
+}
+
+// Fills an already open file with from's content; true when all of it was written.
+bool CopyInto(const std::string& from, std::FILE* to) {
+    File in(std::fopen(from.c_str(), "rb"));
+    if (!in) return false;
+    std::vector<char> block(kBlock);
+    for (;;) {
+        std::size_t n = std::fread(block.data(), 1, block.size(), in.get());
+        if (n == 0) return std::ferror(in.get()) == 0 && std::fflush(to) == 0;
+        if (std::fwrite(block.data(), 1, n, to) != n) return false;
+    }
+}
+
+}  // namespace
+
+std::int64_t FileSizeOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+FolderLook LookAtFolder(const std::string& path, const std::string& partialPath,
+                        std::int64_t offeredSize) {
+    FolderLook look;
+    if (std::int64_t size = FileSizeOf(path); size >= 0) look.existingSize = size;
+    if (std::int64_t size = FileSizeOf(partialPath); size >= 0) look.partialSize = size;
+    if (look.existingSize && *look.existingSize == offeredSize) {
+        look.existingCrc = rom::CrcTextOfFile(path);
+    }
+    if (look.existingSize && look.partialSize && *look.partialSize >= *look.existingSize &&
+        *look.partialSize <= offeredSize) {
+        look.partialContinuesExisting = BeginsWith(partialPath, path);
+    }
+    return look;
+}
+
+std::FILE* OpenReceiveTarget(const ReceivePlan& plan, const std::string& path,
+                             const std::string& partialPath) {
+    File file;
+    switch (plan.start) {
+        case ReceiveStart::Complete:
+            file.reset(std::fopen(path.c_str(), "rb"));
+            break;
+        case ReceiveStart::Fresh:
+            file.reset(std::fopen(partialPath.c_str(), "wb"));
+            break;
+        case ReceiveStart::ContinuePartial:
+            file.reset(std::fopen(partialPath.c_str(), "r+b"));
+            break;
+        case ReceiveStart::CopyExisting:
+            file.reset(std::fopen(partialPath.c_str(), "w+b"));
+            if (file && !CopyInto(path, file.get())) {
+                file.reset();
+                std::remove(partialPath.c_str());  // a cut copy is nobody's download
+                return nullptr;
+            }
+            break;
+        case ReceiveStart::Larger:
+        case ReceiveStart::OtherContent:
+            return nullptr;
+    }
+    if (!file || std::fseek(file.get(), static_cast<long>(plan.position), SEEK_SET) != 0) {
+        return nullptr;
+    }
+    return file.release();
+}
+
+}  // namespace khub::transfer

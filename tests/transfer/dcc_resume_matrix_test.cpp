@@ -1,0 +1,153 @@
+// Where a transfer starts, for every pair of our sender or receiver with one that keeps
+// to the plain protocol: our receiver always says where it starts (0 for a new file), our
+// sender starts the moment it knows, and a plain receiver that says nothing still gets
+// the sender's resume window.
+
+#include <gtest/gtest.h>
+
+#include "DccPeer.h"
+
+namespace khub::transfer::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::size_t kRomSize = 300'000;
+
+struct Start {
+    const char* name;
+    std::size_t have;  // bytes of the ROM the receiver holds already
+};
+const Start kStarts[] = {{"new file", 0}, {"resume", 100'000}};
+
+class ResumeMatrix : public ::testing::Test {
+  protected:
+    ResumeMatrix()
+        : port_(FreeLoopbackPort()),
+          alice_("Alice", port_),
+          bob_("Bob", port_),
+          rom_(RandomBytes(kRomSize)) {}
+
+    // Bob holds the first have bytes as his own interrupted download.
+    void PrepareBob(std::size_t have) {
+        bob_.WantRomFrom("Alice", "Game.smc",
+                         khub::rom::CrcText(khub::rom::Crc32(0, rom_.data(), rom_.size())));
+        if (have > 0) WriteFile(bob_.Rom("Game.smc.part"), rom_.substr(0, have));
+    }
+    static std::vector<std::string> Only(const std::vector<std::string>& lines,
+                                         const std::string& part) {
+        std::vector<std::string> found;
+        for (const auto& l : lines) {
+            if (l.find(part) != std::string::npos) found.push_back(l);
+        }
+        return found;
+    }
+    std::string Resume(const std::string& to, int port, std::size_t position) {
+        return "PRIVMSG " + to + " :\x01" + "DCC RESUME \"Game.smc\" " + std::to_string(port) +
+               " " + std::to_string(position) + "\x01";
+    }
+    std::string Accept(const std::string& to, int port, std::size_t position) {
+        return "PRIVMSG " + to + " :\x01" + "DCC ACCEPT \"Game.smc\" " + std::to_string(port) +
+               " " + std::to_string(position) + "\x01";
+    }
+
+    int port_;
+    DccPeer alice_;
+    DccPeer bob_;
+    std::string rom_;
+};
+
+TEST_F(ResumeMatrix, OurSenderAndOurReceiver) {
+    for (const Start& s : kStarts) {
+        SCOPED_TRACE(s.name);
+        fs::remove(bob_.Rom("Game.smc"));
+        alice_.HostRom("Game.smc", rom_);
+        PrepareBob(s.have);
+        // Longer than the test may run: only the RESUME can start the sending.
+        alice_.program().transfer.timings.resumeWindow = 1h;
+        std::size_t aliceBefore = alice_.AllSent().size(), bobBefore = bob_.AllSent().size();
+        OfferRomByDcc(alice_.program(), "Bob");
+        ASSERT_TRUE(Pump(alice_, bob_, [&] { return Idle(alice_) && Idle(bob_); }));
+        EXPECT_TRUE(ReadFile(bob_.Rom("Game.smc")) == rom_);
+        std::vector<std::string> bobSent(bob_.AllSent().begin() + bobBefore, bob_.AllSent().end());
+        std::vector<std::string> aliceSent(alice_.AllSent().begin() + aliceBefore,
+                                           alice_.AllSent().end());
+        EXPECT_EQ(Only(bobSent, "DCC "), std::vector<std::string>{Resume("Alice", port_, s.have)});
+        EXPECT_EQ(Only(aliceSent, "DCC ACCEPT"),
+                  std::vector<std::string>{Accept("Bob", port_, s.have)});
+    }
+}
+
+TEST_F(ResumeMatrix, OurSenderAndAPlainReceiver) {
+    for (const Start& s : kStarts) {
+        SCOPED_TRACE(s.name);
+        alice_.HostRom("Game.smc", rom_);
+        alice_.ui().Clear();
+        OfferRomByDcc(alice_.program(), "Bob");
+        alice_.TakeSent();
+        RawPeer receiver;
+        receiver.Receive(port_, rom_.size(), -1, RawPeer::AtStop::Close, s.have);
+        ASSERT_TRUE(PumpOne(
+            alice_, [&] { return alice_.program().transfer.phase == TransferPhase::AwaitResume; },
+            0ms));
+        if (s.have == 0) {
+            // Says nothing: the sender waits its three seconds, and not less.
+            ASSERT_FALSE(PumpOne(
+                alice_, [&] { return receiver.ReceivedCount() > 0; }, 0ms, 200ms));
+            alice_.loop().AdvanceBy(2999ms);
+            ASSERT_FALSE(PumpOne(
+                alice_, [&] { return receiver.ReceivedCount() > 0; }, 0ms, 200ms));
+            ASSERT_TRUE(PumpOne(
+                alice_, [&] { return Idle(alice_); }, 10ms));
+        } else {
+            // Asks after connecting, as it does.
+            HandleDccResume(
+                alice_.program(), "Bob",
+                "\"Game.smc\" " + std::to_string(port_) + " " + std::to_string(s.have) + "\x01");
+            EXPECT_EQ(alice_.TakeSent(), std::vector<std::string>{Accept("Bob", port_, s.have)});
+            ASSERT_TRUE(PumpOne(
+                alice_, [&] { return Idle(alice_); }, 0ms));
+        }
+        receiver.Join();
+        EXPECT_TRUE(receiver.Received() == rom_.substr(s.have));
+        EXPECT_TRUE(alice_.Logged("Finished."));
+        EXPECT_TRUE(Only(alice_.TakeSent(), "DCC").empty());
+    }
+}
+
+TEST_F(ResumeMatrix, APlainSenderAndOurReceiver) {
+    for (const Start& s : kStarts) {
+        SCOPED_TRACE(s.name);
+        fs::remove(bob_.Rom("Game.smc"));
+        PrepareBob(s.have);
+        bob_.TakeSent();
+        std::size_t seen = bob_.AllSent().size();
+        RawPeer sender;
+        int port = sender.Listen();
+        sender.SendAfterResumeWindow(rom_);
+        HandleDccSend(bob_.program(), "Alice",
+                      "\"Game.smc\" 2130706433 " + std::to_string(port) + " " +
+                          std::to_string(kRomSize) + "\x01");
+        std::vector<std::string> resumes;
+        ASSERT_TRUE(PumpOne(bob_, [&] {
+            std::vector<std::string> fresh(bob_.AllSent().begin() + seen, bob_.AllSent().end());
+            seen = bob_.AllSent().size();
+            for (const auto& l : Only(fresh, "DCC RESUME ")) {
+                resumes.push_back(l);
+                std::string rest = l.substr(l.find("RESUME ") + 7);
+                std::string accept = sender.AnswerResume("Bob", rest);
+                EXPECT_EQ(accept, Accept("Bob", port, s.have));
+                HandleDccAccept(bob_.program(), "Alice", accept.substr(accept.find("ACCEPT ") + 7));
+            }
+            return Idle(bob_);
+        }));
+        sender.Join();
+        EXPECT_EQ(resumes, std::vector<std::string>{Resume("Alice", port, s.have)});
+        EXPECT_TRUE(ReadFile(bob_.Rom("Game.smc")) == rom_);
+        EXPECT_FALSE(sender.AckMismatch());
+        EXPECT_EQ(sender.Sent(), kRomSize - s.have);
+    }
+}
+
+}  // namespace
+}  // namespace khub::transfer::testing
