@@ -167,6 +167,40 @@ std::string RoundName(const char* what, int round) {
     return std::string(what) + "/round:" + std::to_string(round);
 }
 
+void PrintRatios(const khub::bench::RunRecorder& recorder, int rounds) {
+    auto gbps = [&](const std::string& name) { return recorder.Get(name).bytesPerSecond / 1e9; };
+    double gb = folder.bytes / 1e9;
+    std::printf("\nfolder bytes per second, wall clock and CPU (all threads):\n");
+    std::vector<double> ratios;
+    for (int round = 1; round <= rounds; ++round) {
+        for (const char* what : {"ReadOnly", "ScanCold"}) {
+            std::string name = RoundName(what, round);
+            double cpu = recorder.Get(name).cpuSeconds;
+            std::printf("  %-18s %8.2f GB/s wall %8.2f GB/s CPU %10.1f ms wall\n", name.c_str(),
+                        gbps(name), cpu > 0 ? gb / cpu : 0.0, recorder.Get(name).realSeconds * 1e3);
+        }
+        double read = gbps(RoundName("ReadOnly", round));
+        if (read > 0) ratios.push_back(gbps(RoundName("ScanCold", round)) / read);
+    }
+    std::printf("  %-18s %8.2f GB/s wall\n", "ByteLoopCrc", gbps("ByteLoopCrc"));
+    std::printf("  %-18s %8.2f GB/s wall %10.1f ms wall\n", "ScanWarm", gbps("ScanWarm"),
+                recorder.Get("ScanWarm").realSeconds * 1e3);
+    if (ratios.empty()) return;
+    std::vector<double> sorted = ratios;
+    std::sort(sorted.begin(), sorted.end());
+    std::printf("ratios:\n  cold scan / reading alone, by round:");
+    for (double r : ratios) std::printf(" %.2f", r);
+    std::printf("\n  cold scan / reading alone, min %.2f median %.2f max %.2f\n", sorted.front(),
+                sorted[(sorted.size() - 1) / 2], sorted.back());
+    double scan = gbps(RoundName("ScanCold", rounds));
+    if (gbps("ByteLoopCrc") > 0) {
+        std::printf("  cold scan / byte-loop CRC     %8.2f\n", scan / gbps("ByteLoopCrc"));
+    }
+    if (scan > 0 && gbps("ScanWarm") > 0) {
+        std::printf("  warm scan / cold scan         %8.1f\n", gbps("ScanWarm") / scan);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -226,42 +260,9 @@ int main(int argc, char** argv) {
     add("ScanWarm", BM_ScanWarm);
 
     int n = static_cast<int>(rest.size());
-    benchmark::Initialize(&n, rest.data());
-    khub::bench::RunRecorder reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-
-    auto gbps = [&](const std::string& name) { return reporter.Get(name).bytesPerSecond / 1e9; };
-    double gb = folder.bytes / 1e9;
-    std::printf("\nfolder bytes per second, wall clock and CPU (all threads):\n");
-    std::vector<double> ratios;
-    for (int round = 1; round <= rounds; ++round) {
-        for (const char* what : {"ReadOnly", "ScanCold"}) {
-            std::string name = RoundName(what, round);
-            double cpu = reporter.Get(name).cpuSeconds;
-            std::printf("  %-18s %8.2f GB/s wall %8.2f GB/s CPU %10.1f ms wall\n", name.c_str(),
-                        gbps(name), cpu > 0 ? gb / cpu : 0.0, reporter.Get(name).realSeconds * 1e3);
-        }
-        double read = gbps(RoundName("ReadOnly", round));
-        if (read > 0) ratios.push_back(gbps(RoundName("ScanCold", round)) / read);
-    }
-    std::printf("  %-18s %8.2f GB/s wall\n", "ByteLoopCrc", gbps("ByteLoopCrc"));
-    std::printf("  %-18s %8.2f GB/s wall %10.1f ms wall\n", "ScanWarm", gbps("ScanWarm"),
-                reporter.Get("ScanWarm").realSeconds * 1e3);
-    if (!ratios.empty()) {
-        std::vector<double> sorted = ratios;
-        std::sort(sorted.begin(), sorted.end());
-        std::printf("ratios:\n  cold scan / reading alone, by round:");
-        for (double r : ratios) std::printf(" %.2f", r);
-        std::printf("\n  cold scan / reading alone, min %.2f median %.2f max %.2f\n",
-                    sorted.front(), sorted[sorted.size() / 2], sorted.back());
-        double scan = gbps(RoundName("ScanCold", rounds));
-        if (gbps("ByteLoopCrc") > 0) {
-            std::printf("  cold scan / byte-loop CRC     %8.2f\n", scan / gbps("ByteLoopCrc"));
-        }
-        if (scan > 0 && gbps("ScanWarm") > 0) {
-            std::printf("  warm scan / cold scan         %8.1f\n", gbps("ScanWarm") / scan);
-        }
-    }
+    khub::bench::RunWithRatios(n, rest.data(), [rounds](const khub::bench::RunRecorder& recorder) {
+        PrintRatios(recorder, rounds);
+    });
     if (folder.owned) fs::remove_all(base);
     return 0;
 }
