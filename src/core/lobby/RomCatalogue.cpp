@@ -14,9 +14,9 @@ namespace khub::rom {
 
 namespace {
 
-// Large reads: fewer calls per byte; still small enough to stay in the core's cache for the
-// CRC that follows.
-constexpr std::size_t kReadBlock = 1 << 20;
+// Large reads, few calls per byte; small enough that the block is still in the core's cache
+// when the CRC reads it back.
+constexpr std::size_t kReadBlock = 256 << 10;
 
 bool StatFile(const std::string& path, struct stat& st) {
     return ::stat(path.c_str(), &st) == 0;
