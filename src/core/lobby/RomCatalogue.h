@@ -50,6 +50,7 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 
 // Known CRCs by path, valid while the file keeps its size and modification time. Kept in
 // a small text file beside the settings file so a second look at a folder reads nothing.
+// One thread at a time: the scan's readers hand their reads to the scanning thread.
 class CrcCache {
   public:
     CrcCache() = default;
