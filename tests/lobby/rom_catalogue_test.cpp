@@ -23,6 +23,10 @@ TEST(CrcTest, KnownValuesAndChaining) {
     EXPECT_EQ(CrcTextOfFile((dir.path() / "digits").string()), "CBF43926");
     EXPECT_EQ(CrcTextOfFile((dir.path() / "missing").string()), "");
     EXPECT_EQ(CrcTextOfFile(dir.path().string()), "");  // a folder cannot be read
+    // Neither a FIFO without a writer nor an endless device holds the caller up.
+    ASSERT_EQ(::mkfifo((dir.path() / "fifo").c_str(), 0644), 0);
+    EXPECT_EQ(CrcTextOfFile((dir.path() / "fifo").string()), "");
+    EXPECT_EQ(CrcTextOfFile("/dev/zero"), "");
 
     // Both fast CRCs (the build's own, and the portable one that builds without ISA-L use)
     // agree with the byte loop on odd lengths, alignments and in pieces, and a file of more
