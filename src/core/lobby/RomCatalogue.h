@@ -10,18 +10,34 @@
 #include <optional>
 #include <string>
 
+#include "Crc32.h"
+
 namespace khub::rom {
 
-// CRC-32 of IEEE 802.3 (reflected 0xEDB88320), chained like zlib's crc32: start with 0,
-// pass the previous result to continue.
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size);
-// The same, one byte per step with a 256-entry table: the reference for the benchmark.
-std::uint32_t Crc32Bytewise(std::uint32_t crc, const void* data, std::size_t size);
-// Eight upper-case hex digits.
-std::string CrcText(std::uint32_t crc);
+// Size and modification time: what tells that a file is still the one that was read.
+struct FileStamp {
+    std::int64_t size = 0;
+    std::int64_t mtimeNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// The stamp of path when it names a plain file (links followed), else nullopt.
+std::optional<FileStamp> StampOf(const std::string& path);
 
-// The CRC of a whole file, read in 1 MiB blocks; nullopt when it cannot be opened or
-// read, or when cancel became true meanwhile.
+// What one read of a file gave.
+struct FileRead {
+    bool opened = false;   // a plain file was opened; stamp is its stamp when the read began
+    bool stopped = false;  // a stop flag ended the read: nothing is known of the content
+    bool steady = false;   // the file kept its stamp until the read ended
+    FileStamp stamp;
+    std::optional<std::uint32_t> crc;  // nullopt: not opened, a read error, or stopped
+};
+// Reads the whole file in large blocks. Either flag (when given) becoming true stops the
+// read between two blocks.
+FileRead ReadFileCrc(const std::string& path, const std::atomic<bool>* cancel,
+                     const std::atomic<bool>* stop = nullptr);
+
+// The CRC of a whole file; nullopt when it cannot be opened or read, or when cancel became
+// true meanwhile.
 std::optional<std::uint32_t> CrcOfFile(const std::string& path,
                                        const std::atomic<bool>* cancel = nullptr);
 // CrcText of the file, or "" when it cannot be read.
@@ -34,6 +50,7 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 
 // Known CRCs by path, valid while the file keeps its size and modification time. Kept in
 // a small text file beside the settings file so a second look at a folder reads nothing.
+// One thread at a time: the scan's readers hand their reads to the scanning thread.
 class CrcCache {
   public:
     CrcCache() = default;
@@ -45,6 +62,11 @@ class CrcCache {
     // The CRC text of path when the cache knows it for this very file, else computed
     // (and remembered). "" when the file cannot be read.
     std::string CrcTextOf(const std::string& path, const std::atomic<bool>* cancel = nullptr);
+    // The remembered CRC text of path, when it was taken from a file with this stamp.
+    std::optional<std::string> Known(const std::string& path, const FileStamp& stamp) const;
+    // Takes what a read of path gave and returns its CRC text ("" when it could not be read).
+    // Only a read of a file that held still is remembered; a stopped read changes nothing.
+    std::string Record(const std::string& path, const FileRead& read);
     // Forgets the entries inside folder whose names are not in keep.
     void Prune(const std::string& folder, const std::map<std::string, bool>& keep);
     std::size_t Size() const { return entries_.size(); }
@@ -53,8 +75,7 @@ class CrcCache {
 
   private:
     struct Entry {
-        std::int64_t size = 0;
-        std::int64_t mtimeNs = 0;
+        FileStamp stamp;
         std::string crc;
     };
     std::string path_;
@@ -72,8 +93,10 @@ struct ScanCallbacks {
 };
 
 // The name (no folder) of the first file in folder, in listing order, whose CRC text is
-// wantedCrc; nullopt when there is none or the folder cannot be listed. folderError, when
-// given, receives why the folder could not be listed or went away during the scan.
+// wantedCrc; nullopt when there is none, the folder cannot be listed or the scan was
+// cancelled. folderError, when given, receives why the folder could not be listed or went
+// away during the scan. Files are read ahead on other threads, all of them joined before
+// this returns; the callbacks run on the calling thread, in listing order.
 std::optional<std::string> FindRomByCrc(const std::string& folder, const std::string& wantedCrc,
                                         CrcCache& cache, const ScanCallbacks& callbacks,
                                         std::string* folderError = nullptr);

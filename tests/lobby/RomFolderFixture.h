@@ -1,0 +1,65 @@
+#pragma once
+// ROM folders for the catalogue's tests: random contents, files of any size that share one
+// CRC, and folders whose files are known by their place in the listing.
+
+#include <dirent.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "LobbyHarness.h"
+#include "lobby/Crc32.h"
+
+namespace khub::testing {
+
+inline std::string RandomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(gen());
+    return s;
+}
+
+// Any content followed by its own CRC (little-endian) has this CRC.
+inline const std::string kSharedCrc = "2144DF1C";
+inline std::string WithSharedCrc(std::string content) {
+    std::uint32_t crc = rom::Crc32Bytewise(0, content.data(), content.size());
+    for (int i = 0; i < 4; ++i) content.push_back(static_cast<char>(crc >> (8 * i)));
+    return content;
+}
+
+// Names in the order the file system lists them, "." and ".." left out.
+inline std::vector<std::string> ListingOrder(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (dirent* e = ::readdir(dir)) {
+            std::string name = e->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        ::closedir(dir);
+    }
+    return names;
+}
+
+// A ROM folder of count empty files, each then known by its place in the listing: content
+// written later keeps the names, and so the order.
+class ListedFolder {
+  public:
+    explicit ListedFolder(int count) : roms_(dir_.path() / "roms") {
+        std::filesystem::create_directory(roms_);
+        for (int i = 0; i < count; ++i) WriteFile(roms_ / ("rom" + std::to_string(i) + ".smc"), "");
+        order_ = ListingOrder(roms_);
+    }
+    std::string Folder() const { return roms_.string(); }
+    const std::string& Name(int place) const { return order_.at(place); }
+    std::filesystem::path Path(int place) const { return roms_ / Name(place); }
+    int Count() const { return static_cast<int>(order_.size()); }
+
+  private:
+    TempDir dir_;
+    std::filesystem::path roms_;
+    std::vector<std::string> order_;
+};
+
+}  // namespace khub::testing
