@@ -166,6 +166,9 @@ void RunUnderXvfb(const char* test) {
     env.insert("XDG_CONFIG_HOME", home.path());
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
+    // The child starts the window manager and xprop while Qt's threads run; each forked side
+    // execs at once, which ThreadSanitizer would otherwise refuse.
+    env.insert("TSAN_OPTIONS", env.value("TSAN_OPTIONS") + ":die_after_fork=0");
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(xvfbRun,
