@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,6 +23,7 @@
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
 #include "support/LoopbackPort.h"
+#include "support/RandomBytes.h"
 #include "support/TempDir.h"
 #include "transfer/DccHooks.h"
 #include "transfer/DccMessages.h"
@@ -35,12 +35,7 @@ namespace fs = std::filesystem;
 
 using khub::test::FreeLoopbackPort;
 
-inline std::string RandomBytes(std::size_t n, unsigned seed = 7) {
-    std::mt19937 random(seed);
-    std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(random());
-    return s;
-}
+using khub::test::RandomBytes;
 
 inline void WriteFile(const fs::path& path, const std::string& bytes) {
     khub::test::WriteFileBytes(path.string(), bytes);
