@@ -46,7 +46,7 @@ TEST_P(AnyServer, AWholeGameWithADownload) {
 
     bob.cli.Send("download");
     ASSERT_TRUE(bob.cli.WaitForLine("log: Finished.")) << bob.cli.OutputText();
-    EXPECT_TRUE(Slurp(bob.roms.File("Game.smc")) == rom);
+    EXPECT_TRUE(ReadFileBytes(bob.roms.File("Game.smc")) == rom);
     ASSERT_TRUE(alice.cli.WaitForLine("log: Match: YES")) << alice.cli.OutputText();
 
     alice.cli.Send("start");
