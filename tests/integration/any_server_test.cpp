@@ -5,23 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <regex>
 
 #include "support/LobbyServerTest.h"
 #include "support/LoopbackPort.h"
+#include "support/RandomBytes.h"
 
 namespace khub::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string RomBytes(std::size_t n) {
-    std::mt19937 random(11);
-    std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(random());
-    return s;
-}
 
 class AnyServer : public LobbyServerTest {};
 
@@ -34,7 +27,7 @@ TEST_P(AnyServer, AWholeGameWithADownload) {
     Enter(alice);
     Enter(bob);
 
-    const std::string rom = RomBytes(2'000'000);
+    const std::string rom = RandomBytes(2'000'000, 11);
     alice.roms.Write("Game.smc", rom);
     alice.cli.Send("create Test Game --rom " + alice.roms.File("Game.smc"));
     ASSERT_TRUE(alice.cli.WaitForLine("window: open host")) << alice.cli.OutputText();
@@ -53,7 +46,7 @@ TEST_P(AnyServer, AWholeGameWithADownload) {
 
     bob.cli.Send("download");
     ASSERT_TRUE(bob.cli.WaitForLine("log: Finished.")) << bob.cli.OutputText();
-    EXPECT_TRUE(Slurp(bob.roms.File("Game.smc")) == rom);
+    EXPECT_TRUE(ReadFileBytes(bob.roms.File("Game.smc")) == rom);
     ASSERT_TRUE(alice.cli.WaitForLine("log: Match: YES")) << alice.cli.OutputText();
 
     alice.cli.Send("start");

@@ -5,11 +5,11 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
 
 #include "support/IrcuChannelTest.h"
 #include "support/LoopbackPort.h"
+#include "support/RandomBytes.h"
+#include "support/TempDir.h"
 
 using namespace std::chrono_literals;
 using khub::test::CliProcess;
@@ -17,21 +17,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string RomBytes(std::size_t n) {
-    std::mt19937 random(11);
-    std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(random());
-    return s;
-}
-
 std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return khub::test::ReadFileBytes(path.string());
 }
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    khub::test::WriteFileBytes(path.string(), bytes);
 }
 
 class DccDownload : public khub::test::IrcuChannelTest {
@@ -40,7 +31,7 @@ class DccDownload : public khub::test::IrcuChannelTest {
         StartServer();
         if (IsSkipped() || HasFatalFailure()) return;
         dccPort = khub::test::FreeLoopbackPort();
-        rom = RomBytes(3'000'000);
+        rom = khub::test::RandomBytes(3'000'000, 11);
     }
 
     // fileSizeLimit: the most the copy may write into one file (none when 0).

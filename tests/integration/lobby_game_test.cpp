@@ -75,8 +75,8 @@ TEST_F(LobbyGameTest, AWholeGameFromCreateToClose) {
     ASSERT_TRUE(bob.cli.WaitForText("to \"" + bob.roms.File("My Copy.smc") + "\"", 40s));
     ASSERT_TRUE(bob.cli.WaitForText("Renaming \"" + bob.roms.File("K-HUB_TEMPFILE"), 5s));
     std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(Slurp(bob.roms.File("My Copy.smc")), romBytes);
-    EXPECT_EQ(Slurp(bob.roms.File("Super Game (U).smc")), "another game entirely");
+    EXPECT_EQ(ReadFileBytes(bob.roms.File("My Copy.smc")), romBytes);
+    EXPECT_EQ(ReadFileBytes(bob.roms.File("Super Game (U).smc")), "another game entirely");
     EXPECT_FALSE(fs::exists(bob.roms.File("K-HUB_TEMPFILE")));
 
     alice.cli.Send("close");

@@ -5,21 +5,16 @@
 #include <dirent.h>
 
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "LobbyHarness.h"
 #include "lobby/Crc32.h"
+#include "support/RandomBytes.h"
 
 namespace khub::testing {
 
-inline std::string RandomBytes(std::size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(gen());
-    return s;
-}
+using khub::test::RandomBytes;
 
 // Any content followed by its own CRC (little-endian) has this CRC.
 inline const std::string kSharedCrc = "2144DF1C";

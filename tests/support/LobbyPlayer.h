@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,11 +20,6 @@ namespace khub::test {
 namespace lobby_player {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-inline std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 inline std::vector<std::string> LinesOf(const std::string& text) {
     std::vector<std::string> lines;
@@ -59,9 +53,9 @@ struct FakeEmulator {
         while (!Ran() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(20ms);
         return Ran();
     }
-    std::vector<std::string> Argv() const { return LinesOf(Slurp(dir.path() / "argv")); }
-    std::string Cwd() const { return LinesOf(Slurp(dir.path() / "cwd")).at(0); }
-    std::string Rom() const { return Slurp(dir.path() / "rom"); }
+    std::vector<std::string> Argv() const { return LinesOf(ReadFileBytes(dir / "argv")); }
+    std::string Cwd() const { return LinesOf(ReadFileBytes(dir / "cwd")).at(0); }
+    std::string Rom() const { return ReadFileBytes(dir / "rom"); }
 
     TempDir dir{"khub-emu"};
     std::string script;
@@ -113,6 +107,5 @@ struct Player {
 
 using lobby_player::FakeEmulator;
 using lobby_player::Player;
-using lobby_player::Slurp;
 
 }  // namespace khub::test

@@ -120,6 +120,7 @@ std::string PackagedIrcd::PatchedHybrid() {
     std::string link = folder + "/" + std::string(compiled.size() - folder.size() - 2, 'm');
     std::error_code ec;
     fs::create_directory_symlink(kRoot + compiled, link, ec);
+    if (ec) return {};  // the permissions call below would clear ec
     fs::permissions(folder,
                     fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                         fs::perms::others_read | fs::perms::others_exec,

@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,6 +23,7 @@
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
 #include "support/LoopbackPort.h"
+#include "support/RandomBytes.h"
 #include "support/TempDir.h"
 #include "transfer/DccHooks.h"
 #include "transfer/DccMessages.h"
@@ -35,12 +35,7 @@ namespace fs = std::filesystem;
 
 using khub::test::FreeLoopbackPort;
 
-inline std::string RandomBytes(std::size_t n, unsigned seed = 7) {
-    std::mt19937 random(seed);
-    std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(random());
-    return s;
-}
+using khub::test::RandomBytes;
 
 inline void WriteFile(const fs::path& path, const std::string& bytes) {
     khub::test::WriteFileBytes(path.string(), bytes);
@@ -52,15 +47,13 @@ inline std::string ReadFile(const fs::path& path) {
 
 class DccPeer {
   public:
-    DccPeer(std::string nick, int port) : nick_(std::move(nick)) {
-        dir_ = fs::temp_directory_path() / ("khub-dcc-" + nick_ + "-" + std::to_string(::getpid()) +
-                                            "-" + std::to_string(counter_++));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_ / "roms");
-        std::ofstream(dir_ / "K-Hub.ini") << "[options]\nrompath=" << (dir_ / "roms").string()
-                                          << "\nstartport=" << port << "\nendport=" << port << "\n";
+    DccPeer(std::string nick, int port) : nick_(std::move(nick)), dir_("khub-dcc-" + nick_) {
+        fs::create_directories(Dir() / "roms");
+        std::ofstream(Dir() / "K-Hub.ini")
+            << "[options]\nrompath=" << (Dir() / "roms").string() << "\nstartport=" << port
+            << "\nendport=" << port << "\n";
         ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, irc_);
-        program_ = std::make_unique<Program>(ui_, loop_, (dir_ / "K-Hub.ini").string());
+        program_ = std::make_unique<Program>(ui_, loop_, (Dir() / "K-Hub.ini").string());
         program_->conn.ircSocket = irc_[0];
         program_->conn.ownNick = nick_;
         program_->ownIpText = "127.0.0.1";
@@ -71,15 +64,14 @@ class DccPeer {
         program_.reset();
         ::close(irc_[0]);
         ::close(irc_[1]);
-        fs::remove_all(dir_);
     }
 
     Program& program() { return *program_; }
     RecordingUi& ui() { return ui_; }
     ManualEventLoop& loop() { return loop_; }
     const std::string& nick() const { return nick_; }
-    fs::path Rom(const std::string& name) const { return dir_ / "roms" / name; }
-    fs::path Dir() const { return dir_; }
+    fs::path Rom(const std::string& name) const { return Dir() / "roms" / name; }
+    fs::path Dir() const { return dir_.path(); }
 
     // Lines this program sent to the server since the last call (CR LF removed).
     std::vector<std::string> TakeSent() {
@@ -132,9 +124,8 @@ class DccPeer {
     }
 
   private:
-    inline static int counter_ = 0;
     std::string nick_;
-    fs::path dir_;
+    khub::test::TempDir dir_;
     int irc_[2] = {-1, -1};
     RecordingUi ui_;
     ManualEventLoop loop_;

@@ -2,6 +2,7 @@
 // plain stop-and-wait implementations.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "DccPeer.h"
 #include "transfer/TransferProgress.h"
@@ -183,6 +184,18 @@ TEST_F(DccPair, ExistingFilesThatCannotBeTheRomAreLeftAlone) {
         EXPECT_FALSE(MatchSent("YES"));
         EXPECT_TRUE(alice_.Logged("ERROR: Socket not accepted."));
     }
+}
+
+TEST_F(DccPair, AFifoUnderTheRomsNameHoldsNothingUp) {
+    Prepare(RandomBytes(4096));
+    ASSERT_EQ(::mkfifo(bob_.Rom("Game.smc").c_str(), 0644), 0);
+    alice_.program().transfer.timings.acceptTimeout = 200ms;
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(fs::is_fifo(bob_.Rom("Game.smc")));
+    EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc.part")));
+    ASSERT_EQ(bob_.ui().Boxes().size(), 1u);
+    EXPECT_FALSE(MatchSent("YES"));
+    EXPECT_FALSE(bob_.program().client.downloadRequested);
 }
 
 TEST_F(DccPair, WrongContentIsNotAMatch) {

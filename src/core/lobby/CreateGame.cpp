@@ -7,20 +7,6 @@
 
 namespace khub::lobby {
 
-namespace {
-
-std::string AfterLastSeparator(const std::string& path) {
-    std::size_t sep = path.find_last_of('/');
-    return sep == std::string::npos ? path : path.substr(sep + 1);
-}
-
-std::string BeforeLastDot(const std::string& name) {
-    std::size_t dot = name.find_last_of('.');
-    return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-}  // namespace
-
 void OpenCreateGame(Program& program) {
     if (program.windows.host || program.windows.client || program.windows.createGame) return;
     program.windows.createGame = true;
@@ -39,13 +25,12 @@ void CreateGameNameChanged(Program& program, const std::string& name) {
 
 std::string CreateGameChooseRom(Program& program, const std::string& path) {
     if (!program.windows.createGame || path.empty()) return {};
-    std::string file = AfterLastSeparator(path);
-    if (file.size() > 199) file.resize(199);
-    if (RefuseUnsendableRomFile(program, file)) return {};
+    auto file = ChosenRomFile(program, path);
+    if (!file) return {};
     // Kept aside until OK: a cancelled dialog must not leave a ROM for the next game.
-    program.lobby.createRomFile = file;
+    program.lobby.createRomFile = *file;
     program.lobby.createRomCrc = rom::CrcTextOfFile(path);
-    std::string name = BeforeLastDot(file);
+    std::string name = GameNameOfRomFile(*file);
     program.ui.SetControlText(WindowId::CreateGame, control::kCreateGameName, name);
     program.ui.EnableControl(WindowId::CreateGame, control::kSend, true);
     return name;

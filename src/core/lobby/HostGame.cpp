@@ -75,20 +75,17 @@ void HostSelectEnd(Program& program, const std::string& path) {
     r.selectOpen = false;
     if (!program.windows.host) return;
     program.host.disableDownload = r.selectSavedDisableDownload;
-    std::size_t sep = path.find_last_of('/');
-    std::string file = sep == std::string::npos ? path : path.substr(sep + 1);
-    if (file.size() > 199) file.resize(199);
     // A refused ROM leaves the game as a cancelled chooser does.
-    if (path.empty() || RefuseUnsendableRomFile(program, file)) {
+    auto file = path.empty() ? std::nullopt : ChosenRomFile(program, path);
+    if (!file) {
         if (!program.host.hostRomFile.empty() && r.selectStartWasEnabled) {
             EnableHostControl(program, control::kStart, true);
         }
         return;
     }
-    program.host.hostRomFile = file;
+    program.host.hostRomFile = *file;
     program.host.hostRomCrc = rom::CrcTextOfFile(path);
-    std::size_t dot = file.find_last_of('.');
-    program.host.hostedGameName = dot == std::string::npos ? file : file.substr(0, dot);
+    program.host.hostedGameName = GameNameOfRomFile(*file);
     SetHostTitle(program);
 
     const std::string& client = program.host.joinedClientNick;

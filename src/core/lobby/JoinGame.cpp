@@ -209,7 +209,7 @@ void JoinAction(Program& program) {
     // The join goes to the row the list shows selected now, whatever was clicked before.
     auto target = program.games.ReadSelectedGameRow();
     if (!target) {
-        program.log.DebugLog("Nothing selected. %i.\r\n", -1);
+        program.log.DebugLog("Nothing selected. -1.\r\n");
         UpdateJoinItem(program);
         return;
     }

@@ -3,6 +3,7 @@
 // Host Game and Join Game windows do, and the helpers the dispatcher's rules share.
 // Everything here runs on the lobby thread.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,9 +37,11 @@ bool IsPlayerFiltered(Program& program, const std::string& nick);
 void AnnounceHost(Program& program, bool wait);
 // HOST privately to nick, only while a game is hosted.
 void AnnounceHostTo(Program& program, const std::string& nick);
-// A ROM whose file name cannot travel in the lobby's messages: a box that names the
-// characters, and true. False (and nothing shown) for a name that can be offered.
-bool RefuseUnsendableRomFile(Program& program, const std::string& file);
+// The file name of the ROM the player chose at path, cut to what the lobby's messages
+// carry. nullopt, after a box that names the characters, when it cannot travel in them.
+std::optional<std::string> ChosenRomFile(Program& program, const std::string& path);
+// The game name a ROM file suggests: its name without the extension.
+std::string GameNameOfRomFile(const std::string& file);
 // An announcement box (header "Notice:..." or "Announcement:...") from a lobby message.
 void ShowAnnouncement(Program& program, const std::string& header, const std::string& text);
 

@@ -43,8 +43,11 @@ int UserLevel(Program& program, const std::string& nick) {
     return program.links.userLevel ? program.links.userLevel(nick) : -1;
 }
 
-bool RefuseUnsendableRomFile(Program& program, const std::string& file) {
-    if (IsSendableRomFileName(file)) return false;
+std::optional<std::string> ChosenRomFile(Program& program, const std::string& path) {
+    std::size_t sep = path.find_last_of('/');
+    std::string file = sep == std::string::npos ? path : path.substr(sep + 1);
+    if (file.size() > 199) file.resize(199);
+    if (IsSendableRomFileName(file)) return file;
     program.log.DebugLog(KHUB_COLORED(4, "Refused the ROM \"%s\": its name cannot be sent.\r\n"),
                          file.c_str());
     program.ui.ShowMessage("ERROR: The ROM's file name \"" + file +
@@ -52,7 +55,12 @@ bool RefuseUnsendableRomFile(Program& program, const std::string& file) {
                                "contain | or \" (or a control character). Rename the file and "
                                "choose it again.",
                            BoxIcon::Error);
-    return true;
+    return std::nullopt;
+}
+
+std::string GameNameOfRomFile(const std::string& file) {
+    std::size_t dot = file.find_last_of('.');
+    return dot == std::string::npos ? file : file.substr(0, dot);
 }
 
 std::string ChatPaneLine(Program& program, const std::string& nick, const std::string& text) {

@@ -94,10 +94,10 @@ void ReplayHeldHostNotices(Program& program) {
 
 namespace {
 
+// A lobby message from someone else (HandlePrivateNotice has looked), now or held back.
 bool TakePrivateNotice(Program& program, const IrcLineParts& line) {
     const std::string& sender = line.nick;
     const std::string& text = line.trailing;
-    if (sender == program.conn.ownNick || !IsLobbyMessage(text)) return false;
     const int level = UserLevel(program, sender);
     const auto fields = SplitLobbyFields(text);
     auto has = [&](LobbyVerb verb, int minLevel) {

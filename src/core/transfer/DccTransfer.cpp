@@ -399,8 +399,11 @@ void ReceiveWorker(Program& program, ReceiveJob job) {
     switch (result.end) {
         case ReceiveEnd::Complete:
             info.stop = closed ? ReceiveStop::Complete : ReceiveStop::FileError;
-            if (closed)
-                info.crc = rom::CrcTextOfFile(IntoPartial(info) ? job.partialPath : job.path);
+            // A file that was complete already got no bytes: its CRC was read while planning.
+            if (closed) {
+                info.crc =
+                    IntoPartial(info) ? rom::CrcTextOfFile(job.partialPath) : look.existingCrc;
+            }
             break;
         case ReceiveEnd::SocketError:
             info.stop = ReceiveStop::SocketError;

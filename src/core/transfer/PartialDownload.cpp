@@ -1,6 +1,8 @@
 #include "PartialDownload.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
@@ -19,10 +21,23 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr std::size_t kBlock = 256 * 1024;
 
+// Opens path for reading only when it is a plain file. Whatever else may sit under a ROM's
+// name is no ROM and must not hold the download up: a FIFO would keep the open waiting for
+// a writer, a device may never end.
+File OpenPlainFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    std::FILE* file = nullptr;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) file = ::fdopen(fd, "rb");
+    if (!file) ::close(fd);
+    return File(file);
+}
+
 // True when the whole of prefix's content begins whole's content.
 bool BeginsWith(const std::string& whole, const std::string& prefix) {
-    File a(std::fopen(prefix.c_str(), "rb"));
-    File b(std::fopen(whole.c_str(), "rb"));
+    File a = OpenPlainFile(prefix);
+    File b = OpenPlainFile(whole);
     if (!a || !b) return false;
     std::vector<char> x(kBlock), y(kBlock);
     for (;;) {
@@ -37,7 +52,7 @@ bool BeginsWith(const std::string& whole, const std::string& prefix) {
 
 // Fills an already open file with from's content; true when all of it was written.
 bool CopyInto(const std::string& from, std::FILE* to) {
-    File in(std::fopen(from.c_str(), "rb"));
+    File in = OpenPlainFile(from);
     if (!in) return false;
     std::vector<char> block(kBlock);
     for (;;) {
@@ -75,7 +90,7 @@ std::FILE* OpenReceiveTarget(const ReceivePlan& plan, const std::string& path,
     File file;
     switch (plan.start) {
         case ReceiveStart::Complete:
-            file.reset(std::fopen(path.c_str(), "rb"));
+            file = OpenPlainFile(path);
             break;
         case ReceiveStart::Fresh:
             file.reset(std::fopen(partialPath.c_str(), "wb"));

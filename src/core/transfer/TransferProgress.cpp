@@ -1,9 +1,10 @@
 #include "TransferProgress.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "DccMessages.h"
+#include "app/Log.h"
 
 namespace khub::transfer {
 
@@ -18,12 +19,6 @@ constexpr auto kRefresh = milliseconds(500);
 // Blocks arrive thousands of times a second; a few samples a second are enough for a rate.
 constexpr auto kSampleStep = milliseconds(100);
 
-std::string Printf(const char* format, double a) {
-    char text[32];
-    std::snprintf(text, sizeof text, format, a);
-    return text;
-}
-
 }  // namespace
 
 std::string FormatBytes(std::int64_t bytes) {
@@ -36,20 +31,14 @@ std::string FormatBytes(std::int64_t bytes) {
         value /= 1024;
         ++unit;
     }
-    return Printf("%.1f ", value) + units[unit];
+    return FormatText("%.1f %s", value, units[unit]);
 }
 
 std::string FormatTimeLeft(std::chrono::seconds left) {
     const long long s = std::max<long long>(0, left.count());
-    char text[32];
-    if (s < 60) {
-        std::snprintf(text, sizeof text, "%lld s", s);
-    } else if (s < 3600) {
-        std::snprintf(text, sizeof text, "%lld min %02lld s", s / 60, s % 60);
-    } else {
-        std::snprintf(text, sizeof text, "%lld h %02lld min", s / 3600, s / 60 % 60);
-    }
-    return text;
+    if (s < 60) return FormatText("%lld s", s);
+    if (s < 3600) return FormatText("%lld min %02lld s", s / 60, s % 60);
+    return FormatText("%lld h %02lld min", s / 3600, s / 60 % 60);
 }
 
 std::string TransferProgressText(std::int64_t done, std::int64_t total, double bytesPerSecond) {
