@@ -221,6 +221,23 @@ TEST(LobbyRulesTest, WithoutWallvoicesTheChannelGetsNotices) {
     EXPECT_TRUE(h.sent.empty());
 }
 
+// A server whose feature list leaves WALLVOICES out gets notices at once, without a 421 first.
+TEST(LobbyRulesTest, AServerListingNoWallvoicesGetsNoticesAtOnce) {
+    LobbyHarness h;
+    auto host = [&h](const char* name) {
+        OpenCreateGame(h.program);
+        EXPECT_TRUE(CreateGameOk(h.program, name, false));
+        return h.TakeSent();
+    };
+    h.program.conn.features.listed = true;
+    EXPECT_EQ(host("Mario Kart"), V{"NOTICE #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"});
+    ResetConnection(h.program);
+    h.sent.clear();
+    h.program.conn.features.listed = true;
+    h.program.conn.features.wallvoices = true;
+    EXPECT_EQ(host("Zelda Game"), V{"WALLVOICES #K-HubI :K-Hub-3|HOST|Zelda Game\r\n"});
+}
+
 // A reconnect may reach another server: its 421 must not resend a line meant for the last
 // one, and a server that knows WALLVOICES gets it again.
 TEST(LobbyRulesTest, TheWallvoicesFallbackEndsWithItsConnection) {

@@ -58,9 +58,10 @@ struct ConnectionState {
     bool registrationSent = false;  // NICK and USER went out for this connection
     // What the server's 005 (ISUPPORT) lines said about it; forgotten at every connect.
     struct ServerFeatures {
-        bool listed = false;  // a 005 line came
-        bool userIp = false;  // USERIP is among them (the ircu family)
-        int nickLength = 0;   // NICKLEN, 0 while unknown
+        bool listed = false;      // a 005 line came
+        bool userIp = false;      // USERIP is among them (the ircu family)
+        bool wallvoices = false;  // WALLVOICES is among them (the ircu family)
+        int nickLength = 0;       // NICKLEN, 0 while unknown
     } features;
     // Nicks we chose because the server refused ours; forgotten at every connect.
     struct NickFallback {

@@ -125,6 +125,7 @@ void OnISupport(Program& p, const IrcLineParts& l) {
     for (std::size_t i = 1; i + 1 < l.params.size(); ++i) {
         std::string_view token = l.params[i];
         if (token == "USERIP") f.userIp = true;
+        if (token == "WALLVOICES") f.wallvoices = true;
         if (token.starts_with("NICKLEN=")) {
             int length = std::atoi(std::string(token.substr(8)).c_str());
             if (length > 0) f.nickLength = length;

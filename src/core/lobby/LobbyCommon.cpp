@@ -4,6 +4,7 @@
 #include <cstdarg>
 
 #include "Lobby.h"
+#include "LobbyHooks.h"
 #include "RomCatalogue.h"
 #include "app/ColorText.h"
 #include "app/Program.h"
@@ -125,6 +126,10 @@ void EnableJoinControl(Program& program, int id, bool on) {
 }
 
 ChannelCarrier Carrier(Program& program) {
+    // A server that listed its features without WALLVOICES would only refuse it: go straight
+    // to the notice instead of waiting for its 421 (ngircd holds each refused command).
+    const auto& features = program.conn.features;
+    if (features.listed && !features.wallvoices) MarkNoWallvoices(program);
     return program.lobby.noWallvoices ? ChannelCarrier::Notice : ChannelCarrier::Wallvoices;
 }
 

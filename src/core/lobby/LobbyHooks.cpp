@@ -272,19 +272,22 @@ void CancelGameWindows(Program& program) {
 void HandleUnknownCommand(Program& program, const std::string& command) {
     if (command != "WALLVOICES") return;
     LobbyRuntime& r = program.lobby;
-    if (!r.noWallvoices) {
-        r.noWallvoices = true;
-        program.log.DebugLog(
-            KHUB_COLORED(4,
-                         "The server does not know WALLVOICES: lobby "
-                         "announcements go to the channel as NOTICE from now on.\r\n"));
-    }
+    MarkNoWallvoices(program);
     // The announcement the server refused goes out again the new way.
     if (!r.unansweredWallvoices.empty()) {
         std::string line = r.unansweredWallvoices.front();
         r.unansweredWallvoices.pop_front();
         SendLine(program, "NOTICE " + line.substr(std::string("WALLVOICES ").size()));
     }
+}
+
+void MarkNoWallvoices(Program& program) {
+    if (program.lobby.noWallvoices) return;
+    program.lobby.noWallvoices = true;
+    program.log.DebugLog(
+        KHUB_COLORED(4,
+                     "The server does not know WALLVOICES: lobby "
+                     "announcements go to the channel as NOTICE from now on.\r\n"));
 }
 
 void ForgetServer(Program& program) {

@@ -36,6 +36,8 @@ void CloseGameWindowsOnReset(Program& program);
 void CancelGameWindows(Program& program);
 // The server answered 421 for a command (e.g. WALLVOICES).
 void HandleUnknownCommand(Program& program, const std::string& command);
+// From now on channel-wide lobby messages go as NOTICE (said once in the log).
+void MarkNoWallvoices(Program& program);
 // The link to the server is gone: what the lobby learnt about that server (no WALLVOICES)
 // and the lines it may still refuse are forgotten; the next server gets a fresh start.
 void ForgetServer(Program& program);
