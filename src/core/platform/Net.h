@@ -46,8 +46,8 @@ SocketHandle AcceptConnection(SocketHandle listener);
 // non-blocking socket).
 int StartConnect(SocketHandle socket, const std::string& address, std::uint16_t port);
 enum class ConnectWait { Connected, Failed, Pending };
-// Waits up to timeoutMs for a connect that StartConnect left pending. Pending: not yet (or
-// the wait was interrupted).
+// Waits up to timeoutMs (-1: no limit) for a connect that StartConnect left pending. Pending: not
+// yet (or the wait was interrupted).
 ConnectWait WaitForConnect(SocketHandle socket, int timeoutMs);
 
 // One send or receive call; the byte count, 0 (receive: the peer closed), or -1 with the

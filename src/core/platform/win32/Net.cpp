@@ -135,7 +135,7 @@ ConnectWait WaitForConnect(SocketHandle socket, int timeoutMs) {
     FD_SET(Native(socket), &writable);
     FD_SET(Native(socket), &failed);
     timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    int ready = select(0, nullptr, &writable, &failed, &limit);
+    int ready = select(0, nullptr, &writable, &failed, timeoutMs < 0 ? nullptr : &limit);
     if (ready == 0) return ConnectWait::Pending;
     if (ready < 0) return ConnectWait::Failed;
     if (FD_ISSET(Native(socket), &failed)) {
