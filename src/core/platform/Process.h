@@ -16,7 +16,8 @@ class Process {
                        const std::string& workingDir, std::string* error) = 0;
 };
 
-// posix_spawn; children are reaped in the background so none is left as a zombie.
+// posix_spawn, children reaped in the background so none is left as a zombie; on Windows
+// CreateProcessW with argv quoted into the one command line a Windows program gets.
 Process& SystemProcess();
 
 }  // namespace khub

@@ -1,4 +1,4 @@
-#include "Process.h"
+#include "platform/Process.h"
 
 #include <signal.h>
 #include <spawn.h>
