@@ -48,6 +48,8 @@ bool RemoveFile(const std::string& path);
 // Renames from to to, but never over an existing file. False and a reason otherwise; both
 // files are then where they were.
 bool RenameNoReplace(const std::string& from, const std::string& to, std::string* error);
+// Renames from to to, replacing a file already there (a finished download over the old copy).
+bool RenameReplacing(const std::string& from, const std::string& to);
 // Gives path the new content all at once: written beside it and moved over it, so a reader
 // sees the old file or the new one and a failed write leaves the old one. A file made
 // read-only is left alone (false). A linked path replaces the link's target.

@@ -123,6 +123,11 @@ bool RenameNoReplace(const std::string& from, const std::string& to, std::string
     return false;
 }
 
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    return ::MoveFileExW(win32::Wide(from).c_str(), win32::Wide(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+}
+
 bool ReplaceFileContent(const std::string& path, const std::string& content) {
     std::wstring target = win32::Wide(path);
     DWORD attributes = ::GetFileAttributesW(target.c_str());
