@@ -10,7 +10,7 @@
 namespace khub {
 
 class EventLoop {
-  public:
+public:
     using Task = std::function<void()>;
     using Clock = std::chrono::steady_clock;
     using TimerId = std::uint64_t;

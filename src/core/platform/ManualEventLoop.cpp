@@ -2,8 +2,8 @@
 
 namespace khub {
 
-ManualEventLoop::ManualEventLoop()
-    : now_(Clock::time_point{} + std::chrono::hours(1)), loopThread_(std::this_thread::get_id()) {}
+ManualEventLoop::ManualEventLoop() : now_(Clock::time_point{} + std::chrono::hours(1)),
+                                     loopThread_(std::this_thread::get_id()) {}
 
 void ManualEventLoop::Post(Task task) {
     std::lock_guard lock(mutex_);

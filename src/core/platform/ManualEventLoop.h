@@ -12,7 +12,7 @@
 namespace khub {
 
 class ManualEventLoop : public EventLoop {
-  public:
+public:
     ManualEventLoop();
 
     void Post(Task task) override;
@@ -30,7 +30,7 @@ class ManualEventLoop : public EventLoop {
     void AdoptCurrentThread();
     std::size_t PendingTimers() const;
 
-  private:
+private:
     mutable std::mutex mutex_;
     std::deque<Task> tasks_;
     TimerQueue timers_;

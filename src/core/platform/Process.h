@@ -20,4 +20,8 @@ class Process {
 // CreateProcessW with argv quoted into the one command line a Windows program gets.
 Process& SystemProcess();
 
+// The system's side of SystemProcess, for a program path that is not empty.
+bool SpawnDetached(const std::string& program, const std::vector<std::string>& argv,
+                   const std::string& workingDir, std::string* error);
+
 }  // namespace khub

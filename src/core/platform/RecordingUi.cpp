@@ -4,22 +4,14 @@ namespace khub {
 
 const char* WindowName(WindowId id) {
     switch (id) {
-        case WindowId::Main:
-            return "main";
-        case WindowId::Debug:
-            return "debug";
-        case WindowId::Options:
-            return "options";
-        case WindowId::CreateGame:
-            return "create";
-        case WindowId::HostGame:
-            return "host";
-        case WindowId::JoinGame:
-            return "join";
-        case WindowId::FileTransfer:
-            return "transfer";
-        case WindowId::About:
-            return "about";
+        case WindowId::Main: return "main";
+        case WindowId::Debug: return "debug";
+        case WindowId::Options: return "options";
+        case WindowId::CreateGame: return "create";
+        case WindowId::HostGame: return "host";
+        case WindowId::JoinGame: return "join";
+        case WindowId::FileTransfer: return "transfer";
+        case WindowId::About: return "about";
     }
     return "?";
 }

@@ -20,7 +20,7 @@ namespace khub {
 std::string PlainText(const std::vector<ColorStretch>& stretches);
 
 class RecordingUi : public Ui {
-  public:
+public:
     // One thing the Ui was asked to do, in a form a line printer or a test can read:
     // kind is "title", "menu", "open", "close", "wtitle", "enable", "text", "append",
     // "progress-show", "progress", "box", "sound", "url".
@@ -76,7 +76,7 @@ class RecordingUi : public Ui {
     // Control states that a window starts with, set by whoever knows the window's layout.
     void SetInitialControls(WindowId window, std::map<int, bool> enabled);
 
-  private:
+private:
     void Emit(const Event& e);
 
     mutable std::mutex mutex_;

@@ -12,7 +12,7 @@
 namespace khub {
 
 class ThreadEventLoop : public EventLoop {
-  public:
+public:
     void Post(Task task) override;
     TimerId PostDelayed(std::chrono::milliseconds delay, Task task) override;
     void Cancel(TimerId timer) override;
@@ -24,7 +24,7 @@ class ThreadEventLoop : public EventLoop {
     void Run();
     void Quit();
 
-  private:
+private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<Task> tasks_;

@@ -10,7 +10,7 @@
 namespace khub {
 
 class TimerQueue {
-  public:
+public:
     EventLoop::TimerId Add(EventLoop::Clock::time_point due, EventLoop::Task task);
     void Cancel(EventLoop::TimerId id);
     bool Empty() const { return timers_.empty(); }
@@ -19,7 +19,7 @@ class TimerQueue {
     // Removes and returns the earliest timer if it is due at or before now.
     bool PopDue(EventLoop::Clock::time_point now, EventLoop::Task& task);
 
-  private:
+private:
     // Keyed by (due, id) so that equal due times keep their posting order.
     std::map<std::pair<EventLoop::Clock::time_point, EventLoop::TimerId>, EventLoop::Task> timers_;
     std::map<EventLoop::TimerId, EventLoop::Clock::time_point> dueOf_;

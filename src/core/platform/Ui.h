@@ -66,7 +66,7 @@ struct ColorStretch {
 };
 
 class Ui {
-  public:
+public:
     virtual ~Ui() = default;
 
     // The main window's title bar.

@@ -7,43 +7,27 @@
 
 namespace khub {
 
-namespace {
-
-class Win32Process : public Process {
-  public:
-    bool Spawn(const std::string& program, const std::vector<std::string>& argv,
-               const std::string& workingDir, std::string* error) override {
-        if (program.empty()) {
-            if (error) *error = "no program path";
-            return false;
-        }
-        std::wstring application = win32::Wide(program);
-        // CreateProcessW may write into the command line.
-        std::wstring commandLine = win32::Wide(platform::WindowsCommandLine(argv));
-        std::wstring folder = win32::Wide(workingDir);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESHOWWINDOW;
-        startup.wShowWindow = SW_SHOWNORMAL;
-        PROCESS_INFORMATION started{};
-        // No handle of ours is inherited; the lobby neither waits for nor watches the child.
-        if (!::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                              CREATE_UNICODE_ENVIRONMENT, nullptr,
-                              folder.empty() ? nullptr : folder.c_str(), &startup, &started)) {
-            if (error) *error = win32::ErrorText(::GetLastError());
-            return false;
-        }
-        ::CloseHandle(started.hThread);
-        ::CloseHandle(started.hProcess);
-        return true;
+bool SpawnDetached(const std::string& program, const std::vector<std::string>& argv,
+                   const std::string& workingDir, std::string* error) {
+    std::wstring application = win32::Wide(program);
+    // CreateProcessW may write into the command line.
+    std::wstring commandLine = win32::Wide(platform::WindowsCommandLine(argv));
+    std::wstring folder = win32::Wide(workingDir);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION started{};
+    // No handle of ours is inherited; the lobby neither waits for nor watches the child.
+    if (!::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                          CREATE_UNICODE_ENVIRONMENT, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &started)) {
+        if (error) *error = win32::ErrorText(::GetLastError());
+        return false;
     }
-};
-
-}  // namespace
-
-Process& SystemProcess() {
-    static Win32Process process;
-    return process;
+    ::CloseHandle(started.hThread);
+    ::CloseHandle(started.hProcess);
+    return true;
 }
 
 }  // namespace khub
