@@ -47,7 +47,7 @@ TEST_F(SettingErrorsTest, EmulatorThatIsMissing) {
 }
 
 TEST_F(SettingErrorsTest, EmulatorThatIsNotExecutableOrAFolder) {
-    const auto file = h.dir.path() / "VOLTAW.EXE";
+    const auto file = h.dir.path() / "VOLTAW";
     WriteFile(file, "#!/bin/sh\n");
     ::chmod(file.c_str(), 0644);
     Set("programpath", file.string());
