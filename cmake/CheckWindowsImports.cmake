@@ -1,6 +1,7 @@
 # Fails when EXE imports a DLL that is not part of Windows itself (a DLL of the compiler's
 # runtime, say), which would stop the program on a machine that lacks it.
 # cmake -DOBJDUMP=... -DEXE=... -P CheckWindowsImports.cmake
+cmake_minimum_required(VERSION 3.25)
 set(system_dlls
     advapi32 bcrypt comctl32 comdlg32 crypt32 dwmapi gdi32 gdiplus imm32 iphlpapi kernel32
     msvcrt mswsock ntdll ole32 oleaut32 riched20 rpcrt4 secur32 shell32 shlwapi ucrtbase
@@ -25,6 +26,7 @@ foreach(line IN LISTS lines)
 endforeach()
 if(foreign)
     get_filename_component(file ${EXE} NAME)
+    list(JOIN foreign ", " foreign)
     message(FATAL_ERROR "${file} imports DLLs that Windows does not ship: ${foreign}. "
                         "Link them statically (see cmake/Windows.cmake).")
 endif()
