@@ -1,6 +1,3 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdarg>
 
 #include "Lobby.h"
@@ -9,7 +6,9 @@
 #include "app/ColorText.h"
 #include "app/Program.h"
 #include "lobby/EmulatorCommand.h"
+#include "platform/Files.h"
 #include "platform/Process.h"
+#include "platform/Utf8Path.h"
 #include "settings/SettingHints.h"
 
 namespace khub {
@@ -46,7 +45,7 @@ int UserLevel(Program& program, const std::string& nick) {
 }
 
 std::optional<std::string> ChosenRomFile(Program& program, const std::string& path) {
-    std::size_t sep = path.find_last_of('/');
+    std::size_t sep = path.find_last_of(kPathSeparators);
     std::string file = sep == std::string::npos ? path : path.substr(sep + 1);
     if (file.size() > 199) file.resize(199);
     if (IsSendableRomFileName(file)) return file;
@@ -184,18 +183,19 @@ std::string ReadNetplayProtocol(Program& program) {
 namespace {
 
 bool IsFolder(const std::string& path) {
-    struct stat st;
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (path.empty()) return false;
+    auto info = platform::StatPath(path);
+    return info && info->directory;
 }
 
 // Why the emulator program cannot run, in words a person can act on; empty when nothing
 // about the file itself is wrong. A program started by a launcher needs no execute bit.
 std::string EmulatorFileProblem(const std::string& path, bool startedItself) {
-    struct stat st;
     if (path.empty()) return "no emulator program is set";
-    if (::stat(path.c_str(), &st) != 0) return "the file does not exist";
-    if (S_ISDIR(st.st_mode)) return "it is a folder, not a program";
-    if (startedItself && ::access(path.c_str(), X_OK) != 0) return "the file is not executable";
+    auto info = platform::StatPath(path);
+    if (!info) return "the file does not exist";
+    if (info->directory) return "it is a folder, not a program";
+    if (startedItself && !platform::MayExecute(path)) return "the file is not executable";
     return {};
 }
 
