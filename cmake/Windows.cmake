@@ -45,6 +45,7 @@ endfunction()
 function(khub_check_windows_imports)
     khub_executables_in(${CMAKE_SOURCE_DIR} exes)
     set(stamps)
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/imports-checked)
     foreach(exe IN LISTS exes)
         set(stamp ${CMAKE_BINARY_DIR}/imports-checked/${exe})
         add_custom_command(OUTPUT ${stamp}

@@ -9,6 +9,7 @@
 #include "LobbyHarness.h"
 #include "lobby/EmulatorCommand.h"
 #include "platform/Process.h"
+#include "platform/System.h"
 
 namespace khub::lobby {
 namespace {
@@ -91,7 +92,7 @@ std::string WaitAndRead(const std::filesystem::path& file) {
 }
 
 TEST(LaunchTest, TheProgramGetsItsArgumentsAsTheyStandInTheRomFolder) {
-    if (kWindowsBuild) GTEST_SKIP() << "starts a shell script";
+    if (platform::kWindowsBuild) GTEST_SKIP() << "starts a shell script";
     LobbyHarness h;
     h.program.links.process = nullptr;  // the real one
     auto script = h.dir.path() / "emu.sh";

@@ -55,11 +55,11 @@ void CliProcess::WriteSettings(const Ini& settings) const {
         text << "[" << section << "]\r\n";
         for (const auto& [key, value] : keys) text << key << "=" << value << "\r\n";
     }
+    std::filesystem::create_directories(std::filesystem::path(settingsFile_).parent_path());
     WriteFileBytes(settingsFile_, text.str());
 }
 
 void CliProcess::Start(std::string program, std::vector<std::string> args) {
-    std::filesystem::create_directories(std::filesystem::path(settingsFile_).parent_path());
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
@@ -110,7 +110,9 @@ void CliProcess::ReadLoop(int fd, bool isStdout) {
         pending.append(chunk, static_cast<std::size_t>(n));
         std::size_t lf;
         while ((lf = pending.find('\n')) != std::string::npos) {
-            lines_.push_back(pending.substr(0, lf));
+            // A Windows program's text output ends its lines with CR LF.
+            std::size_t end = lf > 0 && pending[lf - 1] == '\r' ? lf - 1 : lf;
+            lines_.push_back(pending.substr(0, end));
             pending.erase(0, lf + 1);
         }
         changed_.notify_all();

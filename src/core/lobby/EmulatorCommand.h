@@ -7,13 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace khub {
+#include "platform/System.h"
 
-#ifdef _WIN32
-inline constexpr bool kWindowsBuild = true;
-#else
-inline constexpr bool kWindowsBuild = false;
-#endif
+namespace khub {
 
 struct EmulatorRequest {
     std::string programPath;  // "programpath"
@@ -44,7 +40,7 @@ std::string WinePath(const std::string& path);
 // launcher), "/<protocol><role>LQ2", the nick, the ROM path, and the peer when there is one.
 // The launcher is used only for a Windows program on another system.
 EmulatorCommand BuildEmulatorCommand(const EmulatorRequest& request,
-                                     bool windowsBuild = kWindowsBuild);
+                                     bool windowsBuild = platform::kWindowsBuild);
 
 // The command as the log shows it: blank-separated, the ROM path in double quotes.
 std::string ShownCommandLine(const EmulatorCommand& command);
