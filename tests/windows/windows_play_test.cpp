@@ -80,17 +80,17 @@ void WindowsPlay::Play(bool windowsHosts) {
 
     host.cli.Send("create Cross Play --rom " + host.RomPath(fetched));
     ASSERT_TRUE(host.cli.WaitForLine("window: open host")) << host.cli.OutputText();
-    ASSERT_TRUE(client.WaitForGame("Zelda no Densetsu (J) ü\tHoster\t1/2", 20s))
+    ASSERT_TRUE(client.WaitForGame("Cross Play\tHoster\t1/2", 20s))
         << client.cli.OutputText();
     client.cli.Send("join Hoster");
     ASSERT_TRUE(client.cli.WaitForLine("window: open join")) << client.cli.OutputText();
     ASSERT_TRUE(host.cli.WaitForLine("chat: Joiner has joined.")) << host.cli.OutputText();
+    ASSERT_TRUE(host.cli.WaitForLine("log: Match: NO")) << host.cli.OutputText();
     host.cli.Send("say grüß dich");
     ASSERT_TRUE(client.cli.WaitForLine("chat: <Hoster> grüß dich")) << client.cli.OutputText();
     client.cli.Send("say hi");
     ASSERT_TRUE(host.cli.WaitForLine("chat: <Joiner> hi")) << host.cli.OutputText();
 
-    ASSERT_TRUE(host.cli.WaitForLine("log: Match: NO")) << host.cli.OutputText();
     client.cli.Send("download");
     ASSERT_TRUE(client.cli.WaitForLine("log: Finished.", 60s)) << client.cli.OutputText();
     EXPECT_TRUE(ReadFileBytes(client.roms.File(fetched)) == fetchedBytes);
