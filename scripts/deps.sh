@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
 # Installs what building and testing K-Hub I needs on Debian/Ubuntu, only what is missing.
-# Usage: scripts/deps.sh [run|demo|test]
+# Usage: scripts/deps.sh [run|demo|test|windows]
 set -euo pipefail
-want=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libqt6svg6 libgtest-dev libgmock-dev libbenchmark-dev libisal-dev)
+# The Windows cross-build: mingw-w64 and GoogleTest's sources (it has no packaged mingw build).
+windows=(cmake make g++-mingw-w64-x86-64-posix googletest)
+if [ "${1:-run}" = windows ]; then
+    want=("${windows[@]}")
+else
+    want=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libqt6svg6 libgtest-dev libgmock-dev libbenchmark-dev libisal-dev)
+fi
 if [ "${1:-run}" = demo ]; then
     want+=(ircd-ircu x11-utils)
 fi
@@ -10,7 +16,7 @@ if [ "${1:-run}" = test ]; then
     # libltdl7: ircd-hybrid's one library beyond the base system (the test servers other
     # than ircd-ircu are unpacked, not installed: see the end of this script).
     want+=(ircd-ircu xvfb xauth x11-utils openbox clang libclang-rt-14-dev python3 procps iproute2
-           util-linux libltdl7)
+           util-linux libltdl7 "${windows[@]}" wine64)
 fi
 missing=()
 for p in "${want[@]}"; do
@@ -24,6 +30,7 @@ fi
 [ ${#missing[@]} -eq 0 ] && exit 0
 again="./${1:-run}"
 [ "${1:-run}" = demo ] && again="./run --demo"
+[ "${1:-run}" = windows ] && again="scripts/build-windows.sh"
 if ! command -v apt-get >/dev/null; then
     echo "K-Hub I needs these Debian/Ubuntu packages, which are not installed: ${missing[*]}" >&2
     echo "This system has no apt-get: install the same tools with its own package manager," >&2

@@ -148,12 +148,19 @@ std::string CliApp::HelpText() const {
     const std::string& settings = location_.filePath;
     text += "\nFiles:\n";
     text += "  settings  " + settings + "\n";
+#ifdef _WIN32
+    text +=
+        "\n"
+        "The settings folder is %APPDATA%\\K-Hub I, or the program's own folder when it runs\n"
+        "with administrator rights. One copy runs at a time.\n";
+#else
     text +=
         "  lock      " + LockFilePathFor(settings) + " (one running copy per settings folder)\n";
     text +=
         "\n"
         "The settings folder is $XDG_CONFIG_HOME/K-Hub I, or ~/.config/K-Hub I; another\n"
         "XDG_CONFIG_HOME is another profile with its own lock.\n";
+#endif
     return text;
 }
 

@@ -1,11 +1,10 @@
 // The lobby's terminal commands: each does what its menu item or button does, and is
 // refused when that item or button is disabled or its window is not open.
 
-#include <sys/stat.h>
-
 #include "CliApp.h"
 #include "CliCommands.h"
 #include "lobby/Lobby.h"
+#include "platform/Files.h"
 
 namespace khub {
 
@@ -19,8 +18,8 @@ std::string Trim(const std::string& s) {
 }
 
 bool IsPlainFile(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    auto info = platform::StatPath(path);
+    return info && info->regular;
 }
 
 // create NAME [--rom PATH] [--no-download]: the name is every word before the options; the

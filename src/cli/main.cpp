@@ -1,7 +1,10 @@
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
-#include <filesystem>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -10,9 +13,15 @@
 #include "app/Startup.h"
 #include "platform/SingleInstance.h"
 #include "platform/System.h"
+#include "platform/Utf8Path.h"
 
 int main(int argc, char** argv) {
     khub::platform::IgnoreWriteFailureSignals();
+#ifdef _WIN32
+    // Every text of the program is UTF-8; a console shows and types it as such only when told.
+    ::SetConsoleOutputCP(CP_UTF8);
+    ::SetConsoleCP(CP_UTF8);
+#endif
     bool help = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -43,7 +52,9 @@ int main(int argc, char** argv) {
     switch (guard.state()) {
         case khub::SingleInstance::State::AlreadyRunning:
             std::cerr << "k-hub-cli: K-Hub I is already running on the settings in \""
-                      << std::filesystem::path(where.filePath).parent_path().string() << "\"";
+                      << where.filePath.substr(0,
+                                               where.filePath.find_last_of(khub::kPathSeparators))
+                      << "\"";
             if (guard.otherPid() > 0) std::cerr << " (process " << guard.otherPid() << ")";
             std::cerr << ".\n";
             return 1;

@@ -9,6 +9,7 @@
 #include "app/Program.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
+#include "platform/System.h"
 #include "support/TempDir.h"
 
 using khub::LocateSettingsFile;
@@ -32,6 +33,8 @@ khub::EnvLookup Env(std::map<std::string, std::string> vars) {
 // --- where the settings file lives ---
 
 TEST(SettingsLocation, XdgConfigHomeFirstThenTheHomeFoldersConfig) {
+    if (khub::platform::kWindowsBuild)
+        GTEST_SKIP() << "the XDG folders are the POSIX systems' rule";
     TempDir dir;
     std::string xdg = (dir.path() / "xdg").string();
     std::string home = (dir.path() / "home").string();
@@ -65,6 +68,8 @@ TEST(SettingsLocation, WithoutHomeTheUserDatabaseNamesIt) {
 }
 
 TEST(SettingsLocation, AFolderThatCannotBeMadeIsReported) {
+    if (khub::platform::kWindowsBuild)
+        GTEST_SKIP() << "the XDG folders are the POSIX systems' rule";
     TempDir dir;
     WriteFileBytes(dir.File("K-Hub I"), "a file where the folder should be");
     SettingsLocation where = LocateSettingsFile(Env({{"XDG_CONFIG_HOME", dir.path().string()}}));

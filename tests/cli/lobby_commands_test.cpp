@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "CliFixture.h"
+#include "platform/System.h"
 
 namespace khub {
 namespace {
@@ -37,12 +38,14 @@ TEST_F(LobbyCommandsTest, CreateChatAndClose) {
     app.Execute("create abc");
     EXPECT_TRUE(Printed("refused: create (the game name needs at least 4 characters)"));
     EXPECT_TRUE(app.ui().MenuEnabled(menu::kCreate));
-    const auto odd = dir.path() / "Odd|Name.smc";
-    std::ofstream(odd) << "rom";
-    app.Execute("create Odd Game --rom " + odd.string());
-    EXPECT_TRUE(Printed("refused: create (the ROM was refused)"));
-    EXPECT_TRUE(sent.empty());
-    EXPECT_TRUE(app.ui().MenuEnabled(menu::kCreate));
+    if (!platform::kWindowsBuild) {  // where the name of a file may hold a |
+        const auto odd = dir.path() / "Odd|Name.smc";
+        std::ofstream(odd) << "rom";
+        app.Execute("create Odd Game --rom " + odd.string());
+        EXPECT_TRUE(Printed("refused: create (the ROM was refused)"));
+        EXPECT_TRUE(sent.empty());
+        EXPECT_TRUE(app.ui().MenuEnabled(menu::kCreate));
+    }
 
     app.Execute("create Mario Kart --no-download");
     EXPECT_EQ(sent, std::vector<std::string>{"WALLVOICES #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"});

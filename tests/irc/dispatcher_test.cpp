@@ -1,8 +1,4 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <regex>
 
@@ -10,6 +6,7 @@
 #include "irc/Connection.h"
 #include "lobby/Lobby.h"
 #include "support/IrcHarness.h"
+#include "support/LoopbackPort.h"
 
 using namespace khub;
 using khub::test::IrcHarness;
@@ -608,17 +605,15 @@ TEST(DispatchOwnAddress, WhoisNamesTheAddressUserHostHid) {
 TEST(DispatchOwnAddress, WithoutWhoisAddressTheConnectionsOwnIsTakenElseThePlayerIsTold) {
     IrcHarness h;
     h.Registered("Alice");
-    int udp = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(9);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(connect(udp, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
-    h.program->conn.ircSocket = udp;
+    SocketHandle link[2];
+    test::LoopbackSocketPair(link);
+    h.program->conn.ircSocket = link[0];
     h.Recv(":srv 302 Alice :Alice=+u@56nzgkrnwzude.irc");
     h.Recv(":srv 311 Alice Alice u 56nzgkrnwzude.irc * :KHubUser");
     h.Recv(":srv 318 Alice Alice :End of /WHOIS list.");
-    close(udp);
+    h.program->conn.ircSocket = kInvalidSocket;
+    CloseSocket(link[0]);
+    CloseSocket(link[1]);
     EXPECT_EQ(h.program->ownIpText, "127.0.0.1");
     EXPECT_TRUE(h.LogHas("may not reach"));
     EXPECT_TRUE(h.ui.Boxes().empty());

@@ -2,8 +2,6 @@
 // ROM folders for the catalogue's tests: random contents, files of any size that share one
 // CRC, and folders whose files are known by their place in the listing.
 
-#include <dirent.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -24,15 +22,12 @@ inline std::string WithSharedCrc(std::string content) {
     return content;
 }
 
-// Names in the order the file system lists them, "." and ".." left out.
+// Names in the order the file system lists them.
 inline std::vector<std::string> ListingOrder(const std::filesystem::path& folder) {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (dirent* e = ::readdir(dir)) {
-            std::string name = e->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        ::closedir(dir);
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+        names.push_back(e.path().filename().string());
     }
     return names;
 }

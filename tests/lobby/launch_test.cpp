@@ -1,11 +1,15 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "LobbyHarness.h"
+#include "lobby/EmulatorCommand.h"
 #include "platform/Process.h"
+#include "platform/System.h"
 
 namespace khub::lobby {
 namespace {
@@ -15,31 +19,88 @@ using khub::testing::ReadFile;
 using khub::testing::WriteFile;
 using V = std::vector<std::string>;
 
-TEST(LaunchTest, ArgumentVectors) {
-    // The ROM path is one argument, blanks and all; the host has no sixth argument.
-    EXPECT_EQ(EmulatorArguments("/e/VOLTAW", "T", 'C', "Player1", "/roms/my roms", "game.smc",
-                                "10.0.0.5"),
-              (V{"/e/VOLTAW", "/TCLQ2", "Player1", "/roms/my roms/game.smc", "10.0.0.5"}));
-    EXPECT_EQ(EmulatorArguments("/e/VOLTAW", "U", 'S', "Host", "/roms/", "game.smc", ""),
-              (V{"/e/VOLTAW", "/USLQ2", "Host", "/roms/game.smc"}));
+TEST(LaunchTest, CommandLines) {
+    // The ROM path is one argument, blanks and quotes and all; the host has no peer argument.
+    // A Windows emulator on another system runs through the launcher and gets the ROM by the
+    // name wine gives it.
+    struct Row {
+        const char* name;
+        EmulatorRequest request;
+        bool windowsBuild;
+        V argv;
+    };
+    const Row rows[] = {
+        {"client",
+         {"/e/VOLTAW", "wine", "T", 'C', "Player1", "/roms/my roms", "game.smc", "10.0.0.5"},
+         false,
+         {"/e/VOLTAW", "/TCLQ2", "Player1", "/roms/my roms/game.smc", "10.0.0.5"}},
+        {"host, folder with its slash",
+         {"/e/VOLTAW", "wine", "U", 'S', "Host", "/roms/", "game.smc", ""},
+         false,
+         {"/e/VOLTAW", "/USLQ2", "Host", "/roms/game.smc"}},
+        {"exe through wine",
+         {"/opt/My Emu/VoltaW.Exe", "wine", "T", 'C', "Player1", "/home/p/my roms",
+          "a \"b\" (J).smc", "10.0.0.5"},
+         false,
+         {"wine", "/opt/My Emu/VoltaW.Exe", "/TCLQ2", "Player1",
+          "Z:\\home\\p\\my roms\\a \"b\" (J).smc", "10.0.0.5"}},
+        {"exe, relative folder",
+         {"/e/VOLTAW.EXE", "/usr/bin/wine64", "U", 'S', "Host", "roms/", "g.smc", ""},
+         false,
+         {"/usr/bin/wine64", "/e/VOLTAW.EXE", "/USLQ2", "Host", "roms\\g.smc"}},
+        {"exe, no launcher",
+         {"/e/VOLTAW.EXE", "", "U", 'S', "Host", "/roms", "g.smc", ""},
+         false,
+         {"/e/VOLTAW.EXE", "/USLQ2", "Host", "/roms/g.smc"}},
+        {"not an exe",
+         {"/e/voltaw-exe", "wine", "U", 'S', "Host", "/roms", "g.smc", ""},
+         false,
+         {"/e/voltaw-exe", "/USLQ2", "Host", "/roms/g.smc"}},
+        {"Windows build",
+         {"C:\\Emu\\VOLTAW.EXE", "wine", "T", 'C', "Player1", "C:\\My ROMs", "g.smc", "10.0.0.5"},
+         true,
+         {"C:\\Emu\\VOLTAW.EXE", "/TCLQ2", "Player1", "C:\\My ROMs\\g.smc", "10.0.0.5"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EmulatorCommand command = BuildEmulatorCommand(row.request, row.windowsBuild);
+        EXPECT_EQ(command.argv, row.argv);
+        EXPECT_EQ(command.program, row.argv[0]);
+        EXPECT_EQ(command.throughLauncher, row.argv[0] != row.request.programPath);
+    }
+    EmulatorCommand wine = BuildEmulatorCommand(rows[2].request, false);
+    EXPECT_EQ(ShownCommandLine(wine),
+              "wine /opt/My Emu/VoltaW.Exe /TCLQ2 Player1 \"Z:\\home\\p\\my roms\\a \"b\" "
+              "(J).smc\" 10.0.0.5");
 }
 
-TEST(LaunchTest, TheProgramGetsItsArgumentsAsTheyStandInTheRomFolder) {
-    LobbyHarness h;
-    h.program.links.process = nullptr;  // the real one
-    auto script = h.dir.path() / "emu.sh";
+// A shell script that writes its working folder to <script>.cwd and its arguments, one a
+// line, to <script>.args; returns the path of the latter, which appears once it is whole.
+std::filesystem::path WriteRecorder(const std::filesystem::path& script) {
     WriteFile(script,
               "#!/bin/sh\npwd > \"$0.cwd\"\nprintf '%s\\n' \"$@\" > \"$0.tmp\"\n"
               "mv \"$0.tmp\" \"$0.args\"\n");
-    ::chmod(script.c_str(), 0755);
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    return script.string() + ".args";
+}
+
+std::string WaitAndRead(const std::filesystem::path& file) {
+    for (int i = 0; i < 500 && !std::filesystem::exists(file); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return ReadFile(file);
+}
+
+TEST(LaunchTest, TheProgramGetsItsArgumentsAsTheyStandInTheRomFolder) {
+    if (platform::kWindowsBuild) GTEST_SKIP() << "starts a shell script";
+    LobbyHarness h;
+    h.program.links.process = nullptr;  // the real one
+    auto script = h.dir.path() / "emu.sh";
+    auto args = WriteRecorder(script);
     CIni(h.program.settingsFilePath).SetString("options", "programpath", script.string());
     h.program.conn.ownNick = "Me;rm";
     ASSERT_TRUE(LaunchEmulator(h.program, 'C', "a \"b\" $(c).smc", "10.0.0.5"));
-    auto args = h.dir.path() / "emu.sh.args";
-    for (int i = 0; i < 500 && !std::filesystem::exists(args); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_EQ(ReadFile(args),
+    EXPECT_EQ(WaitAndRead(args),
               "/UCLQ2\nMe;rm\n" + (h.romDir / "a \"b\" $(c).smc").string() + "\n10.0.0.5\n");
     EXPECT_EQ(ReadFile(h.dir.path() / "emu.sh.cwd"), h.romDir.string() + "\n");
 
@@ -49,6 +110,63 @@ TEST(LaunchTest, TheProgramGetsItsArgumentsAsTheyStandInTheRomFolder) {
     ASSERT_EQ(h.ui.Boxes().size(), 1u);
     EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Error);
 }
+
+#ifndef _WIN32
+// Sets PATH for one test and puts the old value back.
+class ScopedPath {
+  public:
+    explicit ScopedPath(const std::string& value) {
+        const char* old = std::getenv("PATH");
+        if (old) old_ = old;
+        ::setenv("PATH", value.c_str(), 1);
+    }
+    ~ScopedPath() { ::setenv("PATH", old_.c_str(), 1); }
+
+  private:
+    std::string old_;
+};
+
+TEST(LaunchTest, AWindowsEmulatorStartsThroughTheWineOnPath) {
+    LobbyHarness h;
+    h.program.links.process = nullptr;
+    auto bin = h.dir.path() / "bin";
+    std::filesystem::create_directories(bin);
+    auto args = WriteRecorder(bin / "wine");
+    auto emulator = h.dir.path() / "Emu Dir" / "VOLTAW.EXE";
+    std::filesystem::create_directories(emulator.parent_path());
+    WriteFile(emulator, "MZ");  // wine needs no execute bit
+    CIni(h.program.settingsFilePath).SetString("options", "programpath", emulator.string());
+    {
+        ScopedPath path(bin.string() + ":/usr/bin:/bin");
+        ASSERT_TRUE(LaunchEmulator(h.program, 'C', "Pokémon \"J\".smc", "10.0.0.5"));
+    }
+    std::string romPath = (h.romDir / "Pokémon \"J\".smc").string();
+    std::replace(romPath.begin(), romPath.end(), '/', '\\');
+    EXPECT_EQ(WaitAndRead(args), emulator.string() + "\n/UCLQ2\nMe\nZ:" + romPath + "\n10.0.0.5\n");
+    EXPECT_EQ(ReadFile(bin / "wine.cwd"), h.romDir.string() + "\n");
+
+    // Without wine the player learns what to install; wine would not say that the Windows
+    // program is missing, so the lobby does.
+    {
+        ScopedPath path(h.romDir.string());
+        EXPECT_FALSE(LaunchEmulator(h.program, 'S', "x.smc", ""));
+        ASSERT_EQ(h.ui.Boxes().size(), 1u);
+        EXPECT_THAT(h.ui.Boxes()[0].first, ::testing::HasSubstr("apt-get install wine"));
+        EXPECT_THAT(h.ui.Boxes()[0].first,
+                    ::testing::HasSubstr("\"launcher\" in section [options]"));
+    }
+    std::filesystem::remove(args);
+    std::filesystem::remove(emulator);
+    {
+        ScopedPath path(bin.string());
+        EXPECT_FALSE(LaunchEmulator(h.program, 'S', "x.smc", ""));
+    }
+    ASSERT_EQ(h.ui.Boxes().size(), 2u);
+    EXPECT_THAT(h.ui.Boxes()[1].first,
+                ::testing::HasSubstr("could not be started: the file does not exist."));
+    EXPECT_FALSE(std::filesystem::exists(args));
+}
+#endif  // wine starts Windows programs on other systems
 
 }  // namespace
 }  // namespace khub::lobby

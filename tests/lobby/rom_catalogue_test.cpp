@@ -6,6 +6,7 @@
 
 #include "RomFolderFixture.h"
 #include "lobby/RomCatalogue.h"
+#include "platform/System.h"
 
 namespace khub::rom {
 namespace {
@@ -23,10 +24,12 @@ TEST(CrcTest, KnownValuesAndChaining) {
     EXPECT_EQ(CrcTextOfFile((dir.path() / "digits").string()), "CBF43926");
     EXPECT_EQ(CrcTextOfFile((dir.path() / "missing").string()), "");
     EXPECT_EQ(CrcTextOfFile(dir.path().string()), "");  // a folder cannot be read
+#ifndef _WIN32  // FIFOs and devices in the file system are POSIX's
     // Neither a FIFO without a writer nor an endless device holds the caller up.
     ASSERT_EQ(::mkfifo((dir.path() / "fifo").c_str(), 0644), 0);
     EXPECT_EQ(CrcTextOfFile((dir.path() / "fifo").string()), "");
     EXPECT_EQ(CrcTextOfFile("/dev/zero"), "");
+#endif
 
     // Both fast CRCs (the build's own, and the portable one that builds without ISA-L use)
     // agree with the byte loop on odd lengths, alignments and in pieces, and a file of more
@@ -105,8 +108,7 @@ TEST(RomFolderTest, CacheAnswersAgainButNeverForAChangedFile) {
 
     // Same size, new content and a new time: read again, the old CRC no longer matches.
     WriteFile(roms / "f3", RandomBytes(1000, 99));
-    struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 6789}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, (roms / "f3").c_str(), times, 0), 0);
+    fs::last_write_time(roms / "f3", fs::file_time_type(std::chrono::seconds(12345)));
     EXPECT_EQ(FindRomByCrc(roms.string(), f3, warm, {}), std::nullopt);
     EXPECT_EQ(warm.FilesRead(), 1u);
 }
@@ -135,9 +137,14 @@ TEST(RomFolderTest, FolderGoneOrNoFolderIsReported) {
     auto missing =
         CheckWantedRom((dir.path() / "nope").string(), "X.smc", "CBF43926", cache, {}, nullptr);
     EXPECT_FALSE(missing.found);
-    EXPECT_EQ(missing.folderError, std::strerror(ENOENT));
     WriteFile(dir.path() / "file", "not a folder");
     auto file = CheckWantedRom((dir.path() / "file").string(), "X", "CBF43926", cache, {}, nullptr);
+    if (platform::kWindowsBuild) {  // in the system's own words, which vary by version
+        EXPECT_NE(missing.folderError, "");
+        EXPECT_NE(file.folderError, "");
+        return;  // and a folder whose files are open cannot be removed
+    }
+    EXPECT_EQ(missing.folderError, std::strerror(ENOENT));
     EXPECT_EQ(file.folderError, std::strerror(ENOTDIR));
 
     fs::path roms = dir.path() / "roms";

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "LobbyHarness.h"
+#include "platform/System.h"
 
 namespace khub::lobby {
 namespace {
@@ -43,21 +44,25 @@ TEST_F(SettingErrorsTest, EmulatorThatIsMissing) {
     EXPECT_FALSE(LaunchEmulator(h.program, 'S', "x.smc", ""));
     EXPECT_EQ(OnlyBox(), "ERROR: The emulator \"" + path +
                              "\" could not be started: the file does not exist." + ProgramHint());
-    EXPECT_TRUE(h.Logged("The emulator could not be started: No such file or directory\r\n"));
+    if (!platform::kWindowsBuild) {  // Windows words it by its version
+        EXPECT_TRUE(h.Logged("The emulator could not be started: No such file or directory\r\n"));
+    }
 }
 
 TEST_F(SettingErrorsTest, EmulatorThatIsNotExecutableOrAFolder) {
-    const auto file = h.dir.path() / "VOLTAW.EXE";
+#ifndef _WIN32  // Windows runs any file the system knows how to start; there is no mode bit
+    const auto file = h.dir.path() / "VOLTAW";
     WriteFile(file, "#!/bin/sh\n");
-    ::chmod(file.c_str(), 0644);
+    std::filesystem::permissions(
+        file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     Set("programpath", file.string());
     EXPECT_FALSE(LaunchEmulator(h.program, 'S', "x.smc", ""));
     // Not even root may run a file that has no execute bit at all.
     EXPECT_EQ(OnlyBox(), "ERROR: The emulator \"" + file.string() +
                              "\" could not be started: the file is not executable." +
                              ProgramHint());
-
     h.ui.Clear();
+#endif
     Set("programpath", h.romDir.string());
     EXPECT_FALSE(LaunchEmulator(h.program, 'S', "x.smc", ""));
     EXPECT_EQ(OnlyBox(), "ERROR: The emulator \"" + h.romDir.string() +
@@ -68,7 +73,7 @@ TEST_F(SettingErrorsTest, EmulatorThatIsNotExecutableOrAFolder) {
 TEST_F(SettingErrorsTest, RomFolderThatIsMissingWhenTheEmulatorStarts) {
     const auto emulator = h.dir.path() / "emu.sh";
     WriteFile(emulator, "#!/bin/sh\n");
-    ::chmod(emulator.c_str(), 0755);
+    std::filesystem::permissions(emulator, std::filesystem::perms::owner_all);
     Set("programpath", emulator.string());
     const std::string folder = (h.dir.path() / "gone").string();
     Set("rompath", folder);

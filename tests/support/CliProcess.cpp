@@ -24,7 +24,7 @@ CliProcess::Ini CliProcess::PlayerSettings(const std::string& playername, int po
 }
 
 std::string CliProcess::settingsPath() const {
-    return profile_ / "K-Hub I/K-Hub.ini";
+    return settingsFile_;
 }
 
 CliProcess::CliProcess(const Ini& settings, std::vector<std::string> args, std::string program) {
@@ -37,13 +37,29 @@ CliProcess::CliProcess(const Ini& settings, std::vector<std::string> args, std::
         std::filesystem::create_directories(profile_.path() / "roms");
         ini["options"]["rompath"] = profile_ / "roms";
     }
+    WriteSettings(ini);
+    Start(std::move(program), std::move(args));
+}
+
+CliProcess::CliProcess(const Ini& settings, const WindowsCopy& windows) {
+    std::filesystem::path copy = profile_.path() / "k-hub-cli.exe";
+    std::filesystem::copy_file(windows.exe, copy);
+    settingsFile_ = profile_ / "K-Hub.ini";
+    WriteSettings(settings);
+    Start(windows.wineRun, {copy.string()});
+}
+
+void CliProcess::WriteSettings(const Ini& settings) const {
     std::ostringstream text;
-    for (const auto& [section, keys] : ini) {
+    for (const auto& [section, keys] : settings) {
         text << "[" << section << "]\r\n";
         for (const auto& [key, value] : keys) text << key << "=" << value << "\r\n";
     }
-    profile_.Write("K-Hub I/K-Hub.ini", text.str());
+    std::filesystem::create_directories(std::filesystem::path(settingsFile_).parent_path());
+    WriteFileBytes(settingsFile_, text.str());
+}
 
+void CliProcess::Start(std::string program, std::vector<std::string> args) {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
@@ -94,7 +110,9 @@ void CliProcess::ReadLoop(int fd, bool isStdout) {
         pending.append(chunk, static_cast<std::size_t>(n));
         std::size_t lf;
         while ((lf = pending.find('\n')) != std::string::npos) {
-            lines_.push_back(pending.substr(0, lf));
+            // A Windows program's text output ends its lines with CR LF.
+            std::size_t end = lf > 0 && pending[lf - 1] == '\r' ? lf - 1 : lf;
+            lines_.push_back(pending.substr(0, end));
             pending.erase(0, lf + 1);
         }
         changed_.notify_all();

@@ -36,6 +36,14 @@ class CliProcess {
     // Writes the settings file into a fresh XDG_CONFIG_HOME and starts the program.
     explicit CliProcess(const Ini& settings, std::vector<std::string> args = {},
                         std::string program = KHUB_CLI_PATH);
+
+    // The Windows program instead, run by wineRun (scripts/wine-run.sh): a copy of exe in
+    // the profile with the settings file beside it, where a copy with administrator rights
+    // keeps it (and wine gives them to every program). Paths in settings are for Windows.
+    struct WindowsCopy {
+        std::string exe, wineRun;
+    };
+    CliProcess(const Ini& settings, const WindowsCopy& windows);
     ~CliProcess();
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
@@ -66,9 +74,12 @@ class CliProcess {
     pid_t pid() const { return pid_; }
 
   private:
+    void WriteSettings(const Ini& settings) const;
+    void Start(std::string program, std::vector<std::string> args);
     void ReadLoop(int fd, bool isStdout);
 
     TempDir profile_{"khub-cli"};
+    std::string settingsFile_ = profile_ / "K-Hub I/K-Hub.ini";
     pid_t pid_ = -1;
     int stdin_ = -1;
     std::thread outReader_, errReader_;

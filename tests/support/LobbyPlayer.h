@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "lobby/EmulatorCommand.h"
 #include "support/CliProcess.h"
 #include "support/TempDir.h"
 
@@ -46,6 +47,11 @@ struct FakeEmulator {
                            "mv \"$d/argv.tmp\" \"$d/argv\"\n");
         ::chmod(script.c_str(), 0755);
     }
+    // The Windows stand-in of a Windows build instead (a copy of exe): it writes the same
+    // files, with the arguments as Windows split them.
+    explicit FakeEmulator(const std::string& windowsExe) : script(dir / "VOLTAW.EXE") {
+        fs::copy_file(windowsExe, script);
+    }
     bool Ran() const { return fs::exists(dir.path() / "argv"); }
     // Waits for the script of a launch that was already logged.
     bool WaitRan(std::chrono::milliseconds timeout = 10s) const {
@@ -61,6 +67,11 @@ struct FakeEmulator {
     std::string script;
 };
 
+// The Windows programs of a Windows build (scripts/build-windows.sh) and what runs them.
+struct WindowsPrograms {
+    std::string cliExe, emulatorExe, wineRun;
+};
+
 struct Player {
     Player(const std::string& nick, int port, const CliProcess::Ini& extra = {})
         : nick(nick),
@@ -68,6 +79,30 @@ struct Player {
                                          Merge(extra, {{"options",
                                                         {{"programpath", emulator.script},
                                                          {"rompath", roms.path().string()}}}}))) {}
+    // A player whose emulator is the Windows stand-in: on Linux started through wine, or by
+    // k-hub-cli.exe itself when windowsCli (under wine, so its paths are wine's Z:\...).
+    Player(const std::string& nick, int port, const WindowsPrograms& windows, bool windowsCli,
+           const CliProcess::Ini& extra = {})
+        : nick(nick),
+          windowsCli(windowsCli),
+          emulator(windows.emulatorExe),
+          cli(windowsCli
+                  ? CliProcess(CliProcess::PlayerSettings(
+                                   nick, port,
+                                   Merge(extra, {{"options",
+                                                  {{"programpath", WinePath(emulator.script)},
+                                                   {"rompath", WinePath(roms.path().string())}}}})),
+                               CliProcess::WindowsCopy{windows.cliExe, windows.wineRun})
+                  : CliProcess(CliProcess::PlayerSettings(
+                        nick, port,
+                        Merge(extra, {{"options",
+                                       {{"programpath", emulator.script},
+                                        {"rompath", roms.path().string()},
+                                        {"launcher", windows.wineRun}}}})))) {}
+    // A file of the ROM folder as this player's program names it.
+    std::string RomPath(const std::string& file) const {
+        return windowsCli ? WinePath(roms.File(file)) : roms.File(file);
+    }
     static CliProcess::Ini Merge(CliProcess::Ini a, const CliProcess::Ini& b) {
         for (const auto& [section, keys] : b) {
             for (const auto& [key, value] : keys) a[section].emplace(key, value);
@@ -98,6 +133,7 @@ struct Player {
     }
 
     std::string nick;
+    bool windowsCli = false;
     TempDir roms{"khub-roms"};
     FakeEmulator emulator;
     CliProcess cli;
@@ -107,5 +143,6 @@ struct Player {
 
 using lobby_player::FakeEmulator;
 using lobby_player::Player;
+using lobby_player::WindowsPrograms;
 
 }  // namespace khub::test

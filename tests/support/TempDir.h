@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -16,9 +17,17 @@ class TempDir {
     TempDir() : TempDir("khub-test") {}
     // tag names the folder ("<tag>-XXXXXX"), which helps when one is left behind.
     explicit TempDir(const std::string& tag) {
-        std::string pattern = (std::filesystem::temp_directory_path() / (tag + "-XXXXXX")).string();
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
+        // As mkdtemp does, which not every system has: a new folder under a random name.
+        static constexpr char kLetters[] =
+            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = tag + "-";
+            for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+            path_ = std::filesystem::temp_directory_path() / name;
+            if (std::filesystem::create_directory(path_)) return;
+        }
+        throw std::runtime_error("no new temporary folder");
     }
     ~TempDir() {
         std::error_code ec;

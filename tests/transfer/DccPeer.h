@@ -3,12 +3,6 @@
 // file, recording Ui and manual loop; what one sends to the IRC server is read back from
 // a socket pair and handed to the other as the dispatcher would.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -52,7 +46,7 @@ class DccPeer {
         std::ofstream(Dir() / "K-Hub.ini")
             << "[options]\nrompath=" << (Dir() / "roms").string() << "\nstartport=" << port
             << "\nendport=" << port << "\n";
-        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, irc_);
+        khub::test::LoopbackSocketPair(irc_);
         program_ = std::make_unique<Program>(ui_, loop_, (Dir() / "K-Hub.ini").string());
         program_->conn.ircSocket = irc_[0];
         program_->conn.ownNick = nick_;
@@ -62,8 +56,8 @@ class DccPeer {
     }
     ~DccPeer() {
         program_.reset();
-        ::close(irc_[0]);
-        ::close(irc_[1]);
+        CloseSocket(irc_[0]);
+        CloseSocket(irc_[1]);
     }
 
     Program& program() { return *program_; }
@@ -77,9 +71,9 @@ class DccPeer {
     std::vector<std::string> TakeSent() {
         char buf[4096];
         for (;;) {
-            pollfd p{irc_[1], POLLIN, 0};
-            if (::poll(&p, 1, 0) != 1) break;
-            ssize_t n = ::read(irc_[1], buf, sizeof buf);
+            SocketPoll p{irc_[1], kPollRead};
+            if (PollSockets({&p, 1}, 0) != 1) break;
+            long n = ReceiveSome(irc_[1], buf, sizeof buf);
             if (n <= 0) break;
             pending_.append(buf, static_cast<std::size_t>(n));
         }
@@ -126,7 +120,7 @@ class DccPeer {
   private:
     std::string nick_;
     khub::test::TempDir dir_;
-    int irc_[2] = {-1, -1};
+    SocketHandle irc_[2] = {kInvalidSocket, kInvalidSocket};
     RecordingUi ui_;
     ManualEventLoop loop_;
     std::unique_ptr<Program> program_;
@@ -196,27 +190,21 @@ class RawPeer {
     ~RawPeer() {
         stop_ = true;
         if (thread_.joinable()) thread_.join();
-        if (listenFd_ >= 0) ::close(listenFd_);
+        CloseSocket(listenFd_);
     }
 
     // Listens on a free loopback port; returns it.
     int Listen() {
-        listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(listenFd_, 1);
-        socklen_t len = sizeof addr;
-        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-        return ntohs(addr.sin_port);
+        int port = 0;
+        listenFd_ = khub::test::ListenOnLoopback(&port, 1);
+        return port;
     }
 
     // Stop-and-wait sender of data[from..], stopping after stopAfter bytes (whole when -1).
     void Send(std::string data, std::size_t from, long stopAfter, AtStop atStop) {
         thread_ = std::thread([this, data = std::move(data), from, stopAfter, atStop] {
-            int fd = AcceptOne();
-            if (fd < 0) return;
+            SocketHandle fd = AcceptOne();
+            if (fd == kInvalidSocket) return;
             SendFrom(fd, data, from, stopAfter, atStop);
         });
     }
@@ -225,8 +213,8 @@ class RawPeer {
     // apart, and sends from its position, or from 0 without one.
     void SendAfterResumeWindow(std::string data) {
         thread_ = std::thread([this, data = std::move(data)] {
-            int fd = AcceptOne();
-            if (fd < 0) return;
+            SocketHandle fd = AcceptOne();
+            if (fd == kInvalidSocket) return;
             for (int i = 0; i < 6 && !resumeRequested_ && !stop_; ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(500));
             }
@@ -244,30 +232,23 @@ class RawPeer {
     // the from bytes it holds; stops reading after stopAfter bytes (never when -1).
     void Receive(int port, std::size_t size, long stopAfter, AtStop atStop, std::size_t from = 0) {
         thread_ = std::thread([this, port, size, stopAfter, atStop, from] {
-            int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in addr{};
-            addr.sin_family = AF_INET;
-            addr.sin_port = htons(static_cast<std::uint16_t>(port));
-            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-                ::close(fd);
-                return;
-            }
+            SocketHandle fd = khub::test::ConnectToLoopback(port);
+            if (fd == kInvalidSocket) return;
             connected_ = true;
             std::size_t total = from;
             char buf[1024];
             while (total < size && !stop_ &&
                    (stopAfter < 0 || total - from < static_cast<std::size_t>(stopAfter))) {
-                pollfd p{fd, POLLIN, 0};
-                if (::poll(&p, 1, 20) != 1) continue;
-                ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+                SocketPoll p{fd, kPollRead};
+                if (PollSockets({&p, 1}, 20) != 1) continue;
+                long n = ReceiveSome(fd, buf, sizeof buf);
                 if (n <= 0) break;
                 received_.append(buf, static_cast<std::size_t>(n));
                 total += static_cast<std::size_t>(n);
                 receivedCount_ = total;
                 unsigned char ack[4];
                 EncodeAck(total, ack);
-                ::send(fd, ack, 4, MSG_NOSIGNAL);
+                SendSome(fd, ack, 4);
             }
             End(fd, atStop);
         });
@@ -284,13 +265,13 @@ class RawPeer {
     bool Connected() const { return connected_; }
 
   private:
-    void SendFrom(int fd, const std::string& data, std::size_t from, long stopAfter,
+    void SendFrom(SocketHandle fd, const std::string& data, std::size_t from, long stopAfter,
                   AtStop atStop) {
         std::size_t pos = from;
         std::size_t end = stopAfter < 0 ? data.size() : std::min(data.size(), from + stopAfter);
         while (pos < end && !stop_) {
             std::size_t n = std::min<std::size_t>(1024, end - pos);
-            if (::send(fd, data.data() + pos, n, MSG_NOSIGNAL) != static_cast<ssize_t>(n)) break;
+            if (SendSome(fd, data.data() + pos, n) != static_cast<long>(n)) break;
             pos += n;
             unsigned char ack[4];
             if (!ReadExactly(fd, ack, 4)) break;
@@ -304,35 +285,35 @@ class RawPeer {
         sent_ = pos - from;
         End(fd, atStop);
     }
-    void End(int fd, AtStop atStop) {
+    void End(SocketHandle fd, AtStop atStop) {
         if (atStop == AtStop::Stall) {
             while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         if (atStop == AtStop::Reset) {
-            linger abort{1, 0};
-            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            khub::test::ResetAndClose(fd);
+        } else {
+            CloseSocket(fd);
         }
-        ::close(fd);
     }
 
-    int AcceptOne() {
+    SocketHandle AcceptOne() {
         while (!stop_) {
-            pollfd p{listenFd_, POLLIN, 0};
-            if (::poll(&p, 1, 20) == 1) return ::accept(listenFd_, nullptr, nullptr);
+            SocketPoll p{listenFd_, kPollRead};
+            if (PollSockets({&p, 1}, 20) == 1) return AcceptConnection(listenFd_);
         }
-        return -1;
+        return kInvalidSocket;
     }
-    static bool ReadExactly(int fd, unsigned char* out, std::size_t n) {
+    static bool ReadExactly(SocketHandle fd, unsigned char* out, std::size_t n) {
         std::size_t got = 0;
         while (got < n) {
-            ssize_t r = ::recv(fd, out + got, n - got, 0);
+            long r = ReceiveSome(fd, out + got, n - got);
             if (r <= 0) return false;
             got += static_cast<std::size_t>(r);
         }
         return true;
     }
 
-    int listenFd_ = -1;
+    SocketHandle listenFd_ = kInvalidSocket;
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<std::size_t> sent_{0};

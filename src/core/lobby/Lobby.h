@@ -46,12 +46,6 @@ std::string GameNameOfRomFile(const std::string& file);
 void ShowAnnouncement(Program& program, const std::string& header, const std::string& text);
 
 // --- emulator ---
-// The argument vector: program, "/<letter><role>LQ2", nick, ROM path, and the peer
-// address when there is one.
-std::vector<std::string> EmulatorArguments(const std::string& programPath,
-                                           const std::string& protocol, char role,
-                                           const std::string& nick, const std::string& romFolder,
-                                           const std::string& romFile, const std::string& peer);
 // "protocol" of the settings: "U" or "T", anything else counts as "U".
 std::string ReadNetplayProtocol(Program& program);
 // When folder (the "rompath" setting) is not an existing folder: a log line and a box that

@@ -5,6 +5,7 @@
 #include "RomCatalogue.h"
 #include "app/ColorText.h"
 #include "app/Program.h"
+#include "lobby/EmulatorCommand.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/Utf8Path.h"
@@ -174,16 +175,6 @@ void ShowAnnouncement(Program& program, const std::string& header, const std::st
     program.ui.ShowMessage(AnnouncementText(header, text), BoxIcon::Information);
 }
 
-std::vector<std::string> EmulatorArguments(const std::string& programPath,
-                                           const std::string& protocol, char role,
-                                           const std::string& nick, const std::string& romFolder,
-                                           const std::string& romFile, const std::string& peer) {
-    std::vector<std::string> argv{programPath, "/" + protocol + role + "LQ2", nick,
-                                  rom::JoinPath(romFolder, romFile)};
-    if (!peer.empty()) argv.push_back(peer);
-    return argv;
-}
-
 std::string ReadNetplayProtocol(Program& program) {
     std::string letter = program.Settings().GetStringCut("options", "protocol", 2, "U");
     return letter == "T" ? "T" : "U";
@@ -198,13 +189,13 @@ bool IsFolder(const std::string& path) {
 }
 
 // Why the emulator program cannot run, in words a person can act on; empty when nothing
-// about the file itself is wrong.
-std::string EmulatorFileProblem(const std::string& path) {
+// about the file itself is wrong. A program started by a launcher needs no execute bit.
+std::string EmulatorFileProblem(const std::string& path, bool startedItself) {
     if (path.empty()) return "no emulator program is set";
     auto info = platform::StatPath(path);
     if (!info) return "the file does not exist";
     if (info->directory) return "it is a folder, not a program";
-    if (!platform::MayExecute(path)) return "the file is not executable";
+    if (startedItself && !platform::MayExecute(path)) return "the file is not executable";
     return {};
 }
 
@@ -227,19 +218,27 @@ bool LaunchEmulator(Program& program, char role, const std::string& romFile,
     CIni settings = program.Settings();
     std::string programPath = settings.GetStringCut("options", "programpath", 1024);
     std::string romFolder = settings.GetStringCut("options", "rompath", 1024);
-    std::vector<std::string> argv = EmulatorArguments(
-        programPath, program.netplayProtocol, role, program.conn.ownNick, romFolder, romFile, peer);
-    std::string shown = argv[1] + " " + argv[2] + " \"" + argv[3] + "\"";
-    if (argv.size() > 4) shown += " " + argv[4];
-    program.log.DebugLog("%s %s\r\n", programPath.c_str(), shown.c_str());
+    EmulatorCommand command = BuildEmulatorCommand(
+        {programPath, settings.GetString(keys::kLauncher), program.netplayProtocol, role,
+         program.conn.ownNick, romFolder, romFile, peer});
+    program.log.DebugLog("%s\r\n", ShownCommandLine(command).c_str());
+    if (!ResolveLauncher(command)) {
+        program.log.DebugLog(KHUB_COLORED(4, "The emulator could not be started: no %s.\r\n"),
+                             command.program.c_str());
+        program.ui.ShowMessage(MissingLauncherText(command, program.settingsFilePath),
+                               BoxIcon::Error);
+        return false;
+    }
     Process& process = program.links.process ? *program.links.process : SystemProcess();
-    std::string error;
-    if (!process.Spawn(programPath, argv, romFolder, &error)) {
+    // wine would tell of a missing Windows program only on its own error output.
+    bool startedItself = !command.throughLauncher;
+    std::string error = startedItself ? "" : EmulatorFileProblem(programPath, false);
+    if (!error.empty() || !process.Spawn(command.program, command.argv, romFolder, &error)) {
         program.log.DebugLog(KHUB_COLORED(4, "The emulator could not be started: %s\r\n"),
                              error.c_str());
         // The system's reason names neither the setting nor, for a missing working folder,
         // the right culprit.
-        std::string problem = EmulatorFileProblem(programPath);
+        std::string problem = EmulatorFileProblem(programPath, startedItself);
         if (!problem.empty()) {
             program.ui.ShowMessage(
                 "ERROR: The emulator \"" + programPath + "\" could not be started: " + problem +

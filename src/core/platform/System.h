@@ -6,6 +6,13 @@
 
 namespace khub::platform {
 
+// Built for Windows: the few rules that differ by system ask this.
+#ifdef _WIN32
+inline constexpr bool kWindowsBuild = true;
+#else
+inline constexpr bool kWindowsBuild = false;
+#endif
+
 // A full disk, a file-size limit or a peer gone mid-write must fail the call so the caller
 // can say so; on POSIX systems their signals would end the program instead. Front ends
 // call this first thing.

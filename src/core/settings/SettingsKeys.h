@@ -56,6 +56,9 @@ inline constexpr SettingKey kIgnoreList{"options", "ignorelist", Number, "", 0, 
 // The IRC server and port; not in the Options dialog.
 inline constexpr SettingKey kServer{"options", "server", Text, kDefaultServer, 0, 256, false};
 inline constexpr SettingKey kPort{"options", "port", Number, "", kDefaultPort, 0, false};
+// What starts a Windows emulator (a "programpath" ending in .exe) on another system; empty:
+// the emulator is started directly.
+inline constexpr SettingKey kLauncher{"options", "launcher", Text, "wine", 0, 1024, false};
 
 // Section "host"
 inline constexpr SettingKey kOwnIp{"host", "IP", Text, "", 0, 16, false};
@@ -85,6 +88,7 @@ inline constexpr std::array kAllSettingKeys = {
     keys::kProtocol,        keys::kBlacklist,
     keys::kWhitelist,       keys::kIgnoreList,
     keys::kServer,          keys::kPort,
+    keys::kLauncher,
     keys::kOwnIp,           keys::kPlaySound,
     keys::kSoundFile,       keys::kPlayTextSound,
     keys::kTextSoundFile,   keys::kGameName,

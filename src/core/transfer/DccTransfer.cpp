@@ -167,7 +167,7 @@ void SendWorker(Program& program, SendJob job) {
         return;
     }
     std::FILE* file = platform::OpenStream(job.path, "rb");
-    if (!file || !platform::SeekStream(file, *start)) {
+    if (!file || !platform::SeekStream(file, static_cast<std::int64_t>(*start))) {
         if (file) std::fclose(file);
         CloseSocket(socket);
         post([&program] {
@@ -429,12 +429,12 @@ void SendMatch(Program& program, const char* answer) {
 void SettleCompleteFile(Program& program, const ReceiveEndInfo& info) {
     const std::string& wanted = program.client.wantedRomCrc;
     if (!wanted.empty() && info.crc == wanted) {
-        std::string why;
-        if (IntoPartial(info) && !platform::RenameReplacing(info.partialPath, info.path, &why)) {
+        std::string error;
+        if (IntoPartial(info) && !platform::RenameReplacing(info.partialPath, info.path, &error)) {
             ShowError(program,
                       FormatText("ERROR: The received ROM could not be renamed to %s "
                                  "(%s). It was kept as %s.",
-                                 info.path.c_str(), why.c_str(), info.partialPath.c_str()));
+                                 info.path.c_str(), error.c_str(), info.partialPath.c_str()));
             return;
         }
         program.log.DebugLog("Finished.\r\n");
@@ -607,7 +607,7 @@ void OfferRomByDcc(Program& program, const std::string& nick) {
         program.log.DebugLog("ERROR: Cant open file for sending.\r\n");
         return;
     }
-    // The open stream's size, not ftell's: long is 32 bits on Windows.
+    // ftell's long holds no size past 2 GiB on Windows.
     auto info = platform::StatStream(file);
     std::int64_t size = info ? info->size : -1;
     std::fclose(file);
@@ -761,11 +761,10 @@ void HandleDccSend(Program& program, const std::string& nick, const std::string&
     t.gate = std::make_shared<StartGate>();
     program.log.DebugLog("Opened socket.\r\n");
 
-    ReceiveJob job{offer.ipText,   offer.port,
-                   t.recvFilePath, rom::JoinPath(folder, PartialFileName(*name)),
-                   offer.size,     client.wantedRomCrc,
-                   t.timings,      t.cancel,
-                   t.gate};
+    ReceiveJob job{
+        offer.ipText, offer.port,          t.recvFilePath, folder + "/" + PartialFileName(*name),
+        offer.size,   client.wantedRomCrc, t.timings,      t.cancel,
+        t.gate};
     t.worker = std::thread(ReceiveWorker, std::ref(program), std::move(job));
 }
 
