@@ -1,5 +1,6 @@
 // khub-win-probe.exe: looks at the windows of another program from outside, as a person
-// would, for the desktop program's tests under wine. Windows are found by their exact title.
+// would, for the desktop program's tests under wine. Windows are found by their exact title,
+// or by its beginning when TITLE ends in '*'.
 //   wait TITLE [SECONDS]     exit 0 once a visible window has that title, 1 after SECONDS
 //   gone TITLE [SECONDS]     exit 0 once no visible window has that title
 //   columns TITLE            the column titles of the window's list view, one a line
@@ -7,8 +8,9 @@
 //   command TITLE ID         posts the command ID to the window, as its menu item does
 //   close TITLE              posts a close request
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,7 +44,11 @@ HWND Find(const std::wstring& title) {
             auto* s = reinterpret_cast<Search*>(param);
             wchar_t text[512] = {};
             GetWindowTextW(window, text, 512);
-            if (IsWindowVisible(window) && s->title == text) {
+            const std::wstring& t = s->title;
+            const bool prefix = !t.empty() && t.back() == L'*';
+            const bool match = prefix ? std::wstring(text).starts_with(t.substr(0, t.size() - 1))
+                                      : t == text;
+            if (IsWindowVisible(window) && match) {
                 s->found = window;
                 return FALSE;
             }

@@ -11,7 +11,7 @@ CDebugDlg::CDebugDlg(Program& program) : CDialog(IDD_DEBUG, nullptr), program_(p
 
 bool CDebugDlg::OnInitDialog() {
     SendMessageW(Hwnd(), DM_SETDEFID, IDC_DEBUG_SEND, 0);
-    SetPaneFontSize(Control(IDC_DEBUG_LOG), 10);
+    SetPaneFontSize(Control(IDC_DEBUG_LOG), 12);
     SetAnchor(IDC_DEBUG_LOG, kGrowX | kGrowY);
     SetAnchor(IDC_DEBUG_EDIT, kMoveY | kGrowX);
     SetAnchor(IDC_DEBUG_SEND, kMoveX | kMoveY);

@@ -212,6 +212,14 @@ LRESULT CFrame::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_NOTIFY:
             return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        case WM_DPICHANGED: {
+            // Moved to a screen of another density: the size the system suggests for it.
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                         suggested->right - suggested->left, suggested->bottom - suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        }
         case WM_CLOSE:
             if (!destroyed_) {
                 destroyed_ = true;
