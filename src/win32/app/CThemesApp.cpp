@@ -60,7 +60,8 @@ bool CThemesApp::InitInstance() {
                 break;
         }
     });
-    if (!frame_->Create(IDR_MAINFRAME, IDI_KHUB)) {
+    SetProgramIcon(IDI_KHUB);
+    if (!frame_->Create(IDR_MAINFRAME)) {
         ShowStartupBox("ERROR: Failed to create Frame window", MB_ICONERROR);
         return false;
     }

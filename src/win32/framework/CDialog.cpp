@@ -170,6 +170,12 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
 INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG: {
+            if (const CWinApp* app = CWinApp::Instance()) {
+                if (HICON icon = app->ProgramIcon(false))
+                    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+                if (HICON icon = app->ProgramIcon(true))
+                    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+            }
             RECT client;
             GetClientRect(hwnd_, &client);
             startClient_ = {client.right, client.bottom};

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "CWinApp.h"
 #include "platform/Text.h"
 
 namespace khub::win32 {
@@ -31,16 +32,16 @@ CFrame::~CFrame() {
     }
 }
 
-bool CFrame::Create(int menuId, int iconId) {
+bool CFrame::Create(int menuId) {
     HINSTANCE module = GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = module;
-    wc.hIcon = LoadIconW(module, MAKEINTRESOURCEW(iconId));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), 0));
+    if (const CWinApp* app = CWinApp::Instance()) {
+        wc.hIcon = app->ProgramIcon(false);
+        wc.hIconSm = app->ProgramIcon(true);
+    }
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = kClassName;

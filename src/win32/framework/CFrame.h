@@ -16,9 +16,10 @@ class CFrame {
     CFrame(const CFrame&) = delete;
     CFrame& operator=(const CFrame&) = delete;
 
-    // Builds the window with its menu and icon: OnCreate, CreateView, the saved placement,
-    // then shows it and runs OnInitialUpdate. False when the window could not be made.
-    bool Create(int menuId, int iconId);
+    // Builds the window with its menu and the program's icon: OnCreate, CreateView, the
+    // saved placement, then shows it and runs OnInitialUpdate. False when the window could
+    // not be made.
+    bool Create(int menuId);
 
     // The placement lives under HKEY_CURRENT_USER\Software\<key>\Frame Settings.
     void LoadRegistrySettings(const std::wstring& key) { registryKey_ = key; }

@@ -14,6 +14,16 @@ CWinApp::~CWinApp() {
     if (instance_ == this) instance_ = nullptr;
 }
 
+void CWinApp::SetProgramIcon(int iconId) {
+    auto load = [this, iconId](int metricX, int metricY) {
+        return static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
+                                             GetSystemMetrics(metricX), GetSystemMetrics(metricY),
+                                             LR_DEFAULTCOLOR | LR_SHARED));
+    };
+    largeIcon_ = load(SM_CXICON, SM_CYICON);
+    smallIcon_ = load(SM_CXSMICON, SM_CYSMICON);
+}
+
 void CWinApp::SetAccelerators(HWND frame, HACCEL table) {
     accelFrame_ = frame;
     accelerators_ = table;

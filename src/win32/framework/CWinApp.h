@@ -23,6 +23,9 @@ class CWinApp {
 
     static CWinApp* Instance() { return instance_; }
     HINSTANCE ResourceHandle() const { return module_; }
+    // The icon every window of the program shows (null: the system's).
+    void SetProgramIcon(int iconId);
+    HICON ProgramIcon(bool small) const { return small ? smallIcon_ : largeIcon_; }
 
   protected:
     // Decides whether the program runs; false ends it with exit code -1.
@@ -35,6 +38,8 @@ class CWinApp {
     HINSTANCE module_;
     HWND accelFrame_ = nullptr;
     HACCEL accelerators_ = nullptr;
+    HICON largeIcon_ = nullptr;
+    HICON smallIcon_ = nullptr;
 };
 
 }  // namespace khub::win32
