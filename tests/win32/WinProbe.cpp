@@ -8,9 +8,8 @@
 //   command TITLE ID         posts the command ID to the window, as its menu item does
 //   close TITLE              posts a close request
 
-#include <windows.h>
-
 #include <commctrl.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -46,8 +45,8 @@ HWND Find(const std::wstring& title) {
             GetWindowTextW(window, text, 512);
             const std::wstring& t = s->title;
             const bool prefix = !t.empty() && t.back() == L'*';
-            const bool match = prefix ? std::wstring(text).starts_with(t.substr(0, t.size() - 1))
-                                      : t == text;
+            const bool match =
+                prefix ? std::wstring(text).starts_with(t.substr(0, t.size() - 1)) : t == text;
             if (IsWindowVisible(window) && match) {
                 s->found = window;
                 return FALSE;
@@ -113,13 +112,26 @@ int PrintColumns(HWND window) {
     return 1;
 }
 
+// One line per control: line breaks in its text are shown as \n.
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (const char c : text) {
+        if (c == '\n') {
+            line += "\\n";
+        } else if (c != '\r') {
+            line += c;
+        }
+    }
+    return line;
+}
+
 int PrintControls(HWND window) {
     for (HWND child : Children(window)) {
         wchar_t cls[64] = {};
         GetClassNameW(child, cls, 64);
         std::printf("%d\t%s\t%d\t%d\t%s\n", GetDlgCtrlID(child), Narrow(cls).c_str(),
                     IsWindowEnabled(child) ? 1 : 0, IsWindowVisible(child) ? 1 : 0,
-                    Narrow(Text(child)).c_str());
+                    OneLine(Narrow(Text(child))).c_str());
     }
     return 0;
 }

@@ -126,9 +126,9 @@ shot "Create Game" create-game
 closes "Create Game"
 
 probe command "$main" 205 >/dev/null  # the Host Game window, as Create's OK opens it
-opens "Host Game*"
-shot "$(xdotool getwindowname "$(xdotool search --onlyvisible --name '^Host Game' | head -1)")" host-game
-closes "Host Game*"
+opens "Host Game"
+shot "Host Game" host-game
+closes "Host Game"
 
 probe command "$main" 204 >/dev/null  # the File Transfer window, as a transfer opens it
 opens "File Transfer"

@@ -7,7 +7,8 @@
 
 namespace khub::win32 {
 
-CDebugDlg::CDebugDlg(Program& program) : CDialog(IDD_DEBUG, nullptr), program_(program) {}
+CDebugDlg::CDebugDlg(Program& program, std::vector<std::vector<ColorStretch>> backlog)
+    : CDialog(IDD_DEBUG, nullptr), program_(program), backlog_(std::move(backlog)) {}
 
 bool CDebugDlg::OnInitDialog() {
     SendMessageW(Hwnd(), DM_SETDEFID, IDC_DEBUG_SEND, 0);
@@ -16,12 +17,10 @@ bool CDebugDlg::OnInitDialog() {
     SetAnchor(IDC_DEBUG_EDIT, kMoveY | kGrowX);
     SetAnchor(IDC_DEBUG_SEND, kMoveX | kMoveY);
     FocusWhenEnabled(IDC_DEBUG_EDIT);
-    return true;
-}
-
-void CDebugDlg::ShowBacklog(const std::vector<std::vector<ColorStretch>>& lines) {
     HWND pane = Control(IDC_DEBUG_LOG);
-    for (const auto& line : lines) AppendColored(pane, line);
+    for (const auto& line : backlog_) AppendColored(pane, line);
+    backlog_.clear();
+    return true;
 }
 
 bool CDebugDlg::OnCommand(int id, int code) {

@@ -15,9 +15,8 @@ namespace khub::win32 {
 
 class CDebugDlg : public CDialog {
   public:
-    explicit CDebugDlg(Program& program);
-    // What the log said before the window opened.
-    void ShowBacklog(const std::vector<std::vector<ColorStretch>>& lines);
+    // backlog: what the log said before the window opened.
+    CDebugDlg(Program& program, std::vector<std::vector<ColorStretch>> backlog);
 
   protected:
     bool OnInitDialog() override;
@@ -29,6 +28,7 @@ class CDebugDlg : public CDialog {
     void SendLine();
 
     Program& program_;
+    std::vector<std::vector<ColorStretch>> backlog_;  // until the pane shows it
 };
 
 }  // namespace khub::win32

@@ -186,7 +186,7 @@ std::unique_ptr<CDialog> CMainFrame::MakeWindow(WindowId window, bool* modal) {
             *modal = true;
             return std::make_unique<CAboutDlg>(program_, Hwnd());
         case WindowId::Debug: {
-            auto debug = std::make_unique<CDebugDlg>(program_);
+            auto debug = std::make_unique<CDebugDlg>(program_, ui_.DebugBacklog());
             program_.windows.debug = true;
             debug->SetClosedHandler([this] { program_.windows.debug = false; });
             return debug;
@@ -224,7 +224,6 @@ void CMainFrame::OpenWindow(WindowId window) {
     } else {
         shown->DoModeless();
     }
-    if (window == WindowId::Debug) static_cast<CDebugDlg*>(shown)->ShowBacklog(ui_.DebugBacklog());
 }
 
 void CMainFrame::CloseWindow(WindowId window) {
