@@ -110,20 +110,21 @@ LRESULT CMainFrame::OnNotify(const NMHDR& header) {
 }
 
 void CMainFrame::KeyStep(char letter) {
-    if (keys_.Step(letter)) view_.SetBackgroundBitmap(SecretBackground());
+    if (!keys_.Step(letter)) return;
+    view_.SetBackgroundBitmap(SecretBackground(GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                                               GetSystemMetrics(SM_CYVIRTUALSCREEN)));
 }
 
-HBITMAP CMainFrame::SecretBackground() {
+HBITMAP CMainFrame::SecretBackground(int width, int height) {
     // A tile of little controller buttons in the four face-button colours.
     constexpr int kTile = 64;
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
     HBITMAP tile = CreateCompatibleBitmap(screen, kTile, kTile);
-    ReleaseDC(nullptr, screen);
     HGDIOBJ old = SelectObject(dc, tile);
-    const RECT all{0, 0, kTile, kTile};
+    const RECT tileRect{0, 0, kTile, kTile};
     HBRUSH ground = CreateSolidBrush(RGB(232, 232, 240));
-    FillRect(dc, &all, ground);
+    FillRect(dc, &tileRect, ground);
     DeleteObject(ground);
     const COLORREF colors[] = {RGB(102, 233, 102), RGB(102, 102, 255), RGB(255, 102, 102),
                                RGB(255, 255, 102)};
@@ -136,9 +137,18 @@ HBITMAP CMainFrame::SecretBackground() {
         SelectObject(dc, previous);
         DeleteObject(brush);
     }
+    // The tile repeated over the whole picture.
+    HBITMAP picture = CreateCompatibleBitmap(screen, width, height);
+    SelectObject(dc, picture);
+    HBRUSH pattern = CreatePatternBrush(tile);
+    const RECT all{0, 0, width, height};
+    FillRect(dc, &all, pattern);
+    DeleteObject(pattern);
     SelectObject(dc, old);
+    DeleteObject(tile);
     DeleteDC(dc);
-    return tile;
+    ReleaseDC(nullptr, screen);
+    return picture;
 }
 
 void CMainFrame::OnListNotify(bool doubleClick) {

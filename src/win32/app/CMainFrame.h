@@ -27,8 +27,9 @@ class CMainFrame : public CFrame, public WindowHost {
     // Runs once the window shows and the message loop runs (start-up decides here what
     // happens first).
     void SetStartupHook(std::function<void()> hook) { startup_ = std::move(hook); }
-    // The picture the key sequence puts behind the game list.
-    static HBITMAP SecretBackground();
+    // The picture the key sequence puts behind the game list: a small tile repeated over
+    // width x height (list views that draw a picture once still show it everywhere).
+    static HBITMAP SecretBackground(int width, int height);
 
     // WindowHost
     void SetMainTitle(const std::string& title) override;

@@ -45,6 +45,7 @@ void CViewList::ApplyAppearance() {
     }
     // The background colour or picture shows through behind every row.
     ListView_SetTextBkColor(Hwnd(), CLR_NONE);
+    InvalidateRect(Hwnd(), nullptr, TRUE);
 }
 
 void CViewList::SetBackgroundBitmap(HBITMAP tile) {
