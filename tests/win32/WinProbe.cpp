@@ -4,12 +4,14 @@
 //   wait TITLE [SECONDS]     exit 0 once a visible window has that title, 1 after SECONDS
 //   gone TITLE [SECONDS]     exit 0 once no visible window has that title
 //   columns TITLE            the column titles of the window's list view, one a line
+//   rows TITLE               the rows of the window's list view, cells separated by tabs
 //   controls TITLE           each child control: id, class, enabled, visible, text
 //   command TITLE ID         posts the command ID to the window, as its menu item does
 //   close TITLE              posts a close request
 
-#include <commctrl.h>
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -58,9 +60,10 @@ HWND Find(const std::wstring& title) {
 }
 
 bool WaitFor(const std::wstring& title, double seconds, bool present) {
-    for (double waited = 0; waited <= seconds; waited += 0.1) {
+    // Often, so that a window shown only briefly (a fast transfer's) is seen.
+    for (double waited = 0; waited <= seconds; waited += 0.01) {
         if ((Find(title) != nullptr) == present) return true;
-        Sleep(100);
+        Sleep(10);
     }
     return false;
 }
@@ -77,39 +80,94 @@ std::vector<HWND> Children(HWND parent) {
     return children;
 }
 
-// Header texts live in the other process: ask there, with a buffer made there.
-int PrintColumns(HWND window) {
+HWND FindListView(HWND window) {
     for (HWND child : Children(window)) {
         wchar_t cls[64] = {};
         GetClassNameW(child, cls, 64);
-        if (lstrcmpW(cls, WC_LISTVIEWW) != 0) continue;
-        HWND header = reinterpret_cast<HWND>(SendMessageW(child, LVM_GETHEADER, 0, 0));
-        const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
-        DWORD pid = 0;
-        GetWindowThreadProcessId(child, &pid);
-        HANDLE process =
-            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-        if (!process) return 1;
-        constexpr SIZE_T kText = 256;
-        auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr,
-                                                         sizeof(HDITEMW) + kText * sizeof(wchar_t),
-                                                         MEM_COMMIT, PAGE_READWRITE));
-        for (int i = 0; i < count; ++i) {
-            HDITEMW item{};
-            item.mask = HDI_TEXT;
-            item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(HDITEMW));
-            item.cchTextMax = kText;
-            WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
-            SendMessageW(header, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(remote));
-            wchar_t text[kText] = {};
-            ReadProcessMemory(process, remote + sizeof(HDITEMW), text, sizeof text - 2, nullptr);
-            std::printf("%s\n", Narrow(text).c_str());
-        }
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-        CloseHandle(process);
-        return 0;
+        if (lstrcmpW(cls, WC_LISTVIEWW) == 0) return child;
     }
-    return 1;
+    return nullptr;
+}
+
+// A list view keeps its texts in its own process: they are asked for there, with a
+// structure and a text buffer made in that process's memory.
+class RemoteText {
+  public:
+    explicit RemoteText(HWND control) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(control, &pid);
+        process_ =
+            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (process_) {
+            memory_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, kHead + sizeof text_,
+                                                        MEM_COMMIT, PAGE_READWRITE));
+        }
+    }
+    ~RemoteText() {
+        if (memory_) VirtualFreeEx(process_, memory_, 0, MEM_RELEASE);
+        if (process_) CloseHandle(process_);
+    }
+    bool ok() const { return memory_ != nullptr; }
+    wchar_t* RemoteBuffer() const { return reinterpret_cast<wchar_t*>(memory_ + kHead); }
+    static constexpr int kChars = 256;
+
+    // Sends message with the structure (whose text pointer is RemoteBuffer) and reads the text.
+    template <class Struct>
+    std::string Ask(HWND control, UINT message, WPARAM wParam, const Struct& item) {
+        static_assert(sizeof(Struct) <= kHead);
+        WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
+        SendMessageW(control, message, wParam, reinterpret_cast<LPARAM>(memory_));
+        text_[0] = L'\0';
+        ReadProcessMemory(process_, memory_ + kHead, text_, sizeof text_ - sizeof(wchar_t),
+                          nullptr);
+        return Narrow(text_);
+    }
+
+  private:
+    static constexpr SIZE_T kHead = 256;  // room for the structure
+    HANDLE process_ = nullptr;
+    char* memory_ = nullptr;
+    wchar_t text_[kChars + 1] = {};
+};
+
+int PrintColumns(HWND window) {
+    HWND list = FindListView(window);
+    if (!list) return 1;
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    RemoteText remote(header);
+    if (!remote.ok()) return 1;
+    const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        HDITEMW item{};
+        item.mask = HDI_TEXT;
+        item.pszText = remote.RemoteBuffer();
+        item.cchTextMax = RemoteText::kChars;
+        std::printf("%s\n", remote.Ask(header, HDM_GETITEMW, i, item).c_str());
+    }
+    return 0;
+}
+
+// One line per row, its cells separated by tabs.
+int PrintRows(HWND window) {
+    HWND list = FindListView(window);
+    if (!list) return 1;
+    RemoteText remote(list);
+    if (!remote.ok()) return 1;
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            LVITEMW item{};
+            item.iSubItem = column;
+            item.pszText = remote.RemoteBuffer();
+            item.cchTextMax = RemoteText::kChars;
+            std::printf("%s%s", column ? "\t" : "",
+                        remote.Ask(list, LVM_GETITEMTEXTW, row, item).c_str());
+        }
+        std::printf("\n");
+    }
+    return 0;
 }
 
 // One line per control: line breaks in its text are shown as \n.
@@ -140,8 +198,9 @@ int PrintControls(HWND window) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(stderr,
-                     "usage: khub-win-probe wait|gone|columns|controls|command|close TITLE ...\n");
+        std::fprintf(
+            stderr,
+            "usage: khub-win-probe wait|gone|columns|rows|controls|command|close TITLE ...\n");
         return 2;
     }
     const std::wstring verb = argv[1];
@@ -155,6 +214,7 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     if (verb == L"columns") return PrintColumns(window);
+    if (verb == L"rows") return PrintRows(window);
     if (verb == L"controls") return PrintControls(window);
     if (verb == L"command" && argc > 3) {
         return PostMessageW(window, WM_COMMAND, MAKEWPARAM(_wtoi(argv[3]), 0), 0) ? 0 : 1;
