@@ -5,6 +5,7 @@
 //   gone TITLE [SECONDS]     exit 0 once no visible window has that title
 //   columns TITLE            the column titles of the window's list view, one a line
 //   rows TITLE               the rows of the window's list view, cells separated by tabs
+//   rowpoint TITLE ROW       the screen point "x y" in the middle of a row's first cell
 //   controls TITLE           each child control: id, class, enabled, visible, text
 //   command TITLE ID         posts the command ID to the window, as its menu item does
 //   close TITLE              posts a close request
@@ -111,12 +112,14 @@ class RemoteText {
     wchar_t* RemoteBuffer() const { return reinterpret_cast<wchar_t*>(memory_ + kHead); }
     static constexpr int kChars = 256;
 
-    // Sends message with the structure (whose text pointer is RemoteBuffer) and reads the text.
+    // Sends message with the structure (whose text pointer is RemoteBuffer) and reads the
+    // structure back into item and the text.
     template <class Struct>
-    std::string Ask(HWND control, UINT message, WPARAM wParam, const Struct& item) {
+    std::string Ask(HWND control, UINT message, WPARAM wParam, Struct& item) {
         static_assert(sizeof(Struct) <= kHead);
         WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
         SendMessageW(control, message, wParam, reinterpret_cast<LPARAM>(memory_));
+        ReadProcessMemory(process_, memory_, &item, sizeof item, nullptr);
         text_[0] = L'\0';
         ReadProcessMemory(process_, memory_ + kHead, text_, sizeof text_ - sizeof(wchar_t),
                           nullptr);
@@ -170,6 +173,20 @@ int PrintRows(HWND window) {
     return 0;
 }
 
+// Where a person clicks on a row: the middle of its first cell, in screen coordinates.
+int PrintRowPoint(HWND window, int row) {
+    HWND list = FindListView(window);
+    if (!list) return 1;
+    RemoteText remote(list);
+    if (!remote.ok()) return 1;
+    RECT cell{LVIR_LABEL, 0, 0, 0};
+    remote.Ask(list, LVM_GETITEMRECT, row, cell);
+    POINT middle{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+    ClientToScreen(list, &middle);
+    std::printf("%ld %ld\n", static_cast<long>(middle.x), static_cast<long>(middle.y));
+    return 0;
+}
+
 // One line per control: line breaks in its text are shown as \n.
 std::string OneLine(const std::string& text) {
     std::string line;
@@ -215,6 +232,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (verb == L"columns") return PrintColumns(window);
     if (verb == L"rows") return PrintRows(window);
+    if (verb == L"rowpoint" && argc > 3) return PrintRowPoint(window, _wtoi(argv[3]));
     if (verb == L"controls") return PrintControls(window);
     if (verb == L"command" && argc > 3) {
         return PostMessageW(window, WM_COMMAND, MAKEWPARAM(_wtoi(argv[3]), 0), 0) ? 0 : 1;

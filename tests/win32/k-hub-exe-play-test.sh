@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # k-hub.exe under wine joins a game on a real lobby: ircd-ircu on loopback with a native
-# k-hub-cli host (the demo lobby, k-hub-demo). The player selects the game and joins with
-# Ctrl+J, presses Download, sees the File Transfer window, gets the ROM byte for byte, and
+# k-hub-cli host (the demo lobby, k-hub-demo). The player joins the listed game with a
+# double click, presses Download, sees the File Transfer window, gets the ROM byte for byte, and
 # the host's start makes k-hub.exe start its emulator (a stand-in that records how).
 #   k-hub-exe-play-test.sh K-HUB.EXE KHUB-WIN-PROBE.EXE FAKE-EMULATOR.EXE K-HUB-DEMO
 set -euo pipefail
@@ -47,14 +47,16 @@ done
 probe rows "$main" | grep -q "^K-Hub Demo Game	DemoHost	1/2$" || fail "the game is not listed: $(probe rows "$main")"
 shot "$main" game-list
 
-# The row selected from the keyboard, then Join by its accelerator.
-keys_in "$main" Down
-sleep 0.5
-keys_in "$main" ctrl+j
+# A double click on the row joins.
+xdotool windowactivate --sync "$(xwindow "$main")" >/dev/null 2>&1 || true
+read -r x y < <(probe rowpoint "$main" 0)
+xdotool mousemove "$x" "$y" click --repeat 2 --delay 120 1
 opens "Join Game*" 20
 join=$(xdotool search --onlyvisible --name '^Join Game' getwindowname %@ | head -1)
-for _ in $(seq 300); do [ "$(control "$join" 306 | cut -c1)" = 1 ] && break; sleep 0.1; done
-[ "$(control "$join" 306 | cut -c1)" = 1 ] || fail "Download stayed disabled: $(probe controls "$join")"
+# Accepted (the chat line takes text) and the ROM is missing here (Download is offered).
+ready() { [ "$(control "$join" 303 | cut -c1)$(control "$join" 306 | cut -c1)" = 11 ]; }
+for _ in $(seq 300); do ready && break; sleep 0.1; done
+ready || fail "not accepted, or no Download: $(probe controls "$join")"
 shot "$join" join-game
 
 # The window of a fast transfer may show only briefly: watched from before the click.
@@ -67,9 +69,9 @@ for _ in $(seq 300); do [ -f "$work/emulator/argv" ] && break; sleep 0.1; done
 [ -f "$work/emulator/argv" ] || fail "the emulator was not started: $(probe controls "$join")"
 [ "$(stat -c %s "$rom")" = 524288 ] || fail "the ROM arrived with $(stat -c %s "$rom") bytes"
 cmp -s "$rom" "$work/emulator/rom" || fail "the emulator's ROM is not the downloaded one"
-tr -d '\r' <"$work/emulator/argv" | grep -qx '127.0.0.1' ||
+tr -d '\r' <"$work/emulator/argv" | grep -Fqx '127.0.0.1' ||
     fail "the emulator was not given the host's address: $(cat "$work/emulator/argv")"
-tr -d '\r' <"$work/emulator/cwd" | grep -qix "$(windows_path "$work/roms")" ||
+tr -d '\r' <"$work/emulator/cwd" | grep -Fqix "$(windows_path "$work/roms")" ||
     fail "the emulator did not start in the ROM folder: $(cat "$work/emulator/cwd")"
 
 keys_in "$main" ctrl+x

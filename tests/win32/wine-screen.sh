@@ -57,7 +57,11 @@ fail() {
     import -window root "$artifacts/k-hub-win32-failure.png" 2>/dev/null || true
     exit 1
 }
-xwindow() { xdotool search --onlyvisible --name "^$1\$" | head -1; }
+xwindow() {  # the X window with exactly this title
+    local pattern
+    pattern=$(printf '%s' "$1" | sed 's/[][\\.*^$(){}+?|]/\\&/g')
+    xdotool search --onlyvisible --name "^$pattern\$" | head -1
+}
 shot() {  # TITLE NAME
     sleep 0.5  # the last paint
     import -frame -window "$(xwindow "$1")" "$artifacts/k-hub-win32-$2.png"
