@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
@@ -10,12 +9,10 @@
 #include "CliApp.h"
 #include "app/Startup.h"
 #include "platform/SingleInstance.h"
+#include "platform/System.h"
 
 int main(int argc, char** argv) {
-    // A full disk (or a file-size limit) must fail the write so the transfer can say so,
-    // and a peer gone mid-write must fail the send: neither may end the program.
-    std::signal(SIGXFSZ, SIG_IGN);
-    std::signal(SIGPIPE, SIG_IGN);
+    khub::platform::IgnoreWriteFailureSignals();
     bool help = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -32,14 +29,15 @@ int main(int argc, char** argv) {
     }
 
     if (help) {
-        khub::SettingsLocation where = khub::LocateSettingsFile(khub::ProcessEnvironment(), false);
+        khub::SettingsLocation where =
+            khub::SystemSettingsLocation(khub::ProcessEnvironment(), false);
         std::ostringstream quiet;
         khub::CliApp app(quiet, where.filePath);
         std::cout << app.HelpText();
         return 0;
     }
 
-    khub::SettingsLocation where = khub::LocateSettingsFile(khub::ProcessEnvironment());
+    khub::SettingsLocation where = khub::SystemSettingsLocation(khub::ProcessEnvironment());
     std::string lockPath = khub::LockFilePathFor(where.filePath);
     khub::SingleInstance guard = khub::SingleInstance::Acquire(lockPath);
     switch (guard.state()) {

@@ -1,9 +1,9 @@
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "app/CThemesApp.h"
+#include "platform/System.h"
 
 namespace {
 
@@ -22,10 +22,7 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A full disk (or a file-size limit) must fail the write so the transfer can say so,
-    // and a peer gone mid-write must fail the send: neither may end the program.
-    std::signal(SIGXFSZ, SIG_IGN);
-    std::signal(SIGPIPE, SIG_IGN);
+    khub::platform::IgnoreWriteFailureSignals();
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("k-hub %s\n", KHUB_VERSION);

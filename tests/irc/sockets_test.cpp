@@ -1,10 +1,6 @@
 #include "platform/Sockets.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "app/Log.h"
 #include "platform/ManualEventLoop.h"
@@ -27,8 +23,9 @@ class SocketsTest : public ::testing::Test {
 
 TEST_F(SocketsTest, ConnectsToALoopbackServer) {
     test::FakeServer server;
-    int fd = ConnectWithTimeout(log, "localhost", static_cast<std::uint16_t>(server.port()), 5);
-    ASSERT_GE(fd, 0);
+    SocketHandle fd =
+        ConnectWithTimeout(log, "localhost", static_cast<std::uint16_t>(server.port()), 5);
+    ASSERT_NE(fd, kInvalidSocket);
     EXPECT_EQ(Log().front(), "Address resolved: 127.0.0.1\r\n");
     EXPECT_EQ(Log().back(), "Connected!\r\n");
     ASSERT_TRUE(server.Accept());
@@ -38,28 +35,30 @@ TEST_F(SocketsTest, ConnectsToALoopbackServer) {
 }
 
 TEST_F(SocketsTest, UnknownHostFailsAtOnceWithoutALine) {
-    EXPECT_EQ(ConnectWithTimeout(log, "no-such-host.invalid", 6667, 5), -1);
+    EXPECT_EQ(ConnectWithTimeout(log, "no-such-host.invalid", 6667, 5), kInvalidSocket);
     EXPECT_TRUE(Log().empty());
 }
 
 TEST_F(SocketsTest, RefusedPortFailsAndTheNextCallWorksAgain) {
     test::FakeServer server;
     int port = test::FreeLoopbackPort();
-    EXPECT_EQ(ConnectWithTimeout(log, "127.0.0.1", static_cast<std::uint16_t>(port), 5), -1);
+    EXPECT_EQ(ConnectWithTimeout(log, "127.0.0.1", static_cast<std::uint16_t>(port), 5),
+              kInvalidSocket);
     Lines lines = Log();
     EXPECT_TRUE(
         lines.back() == "Select error.\r\n" ||
         (lines.size() >= 2 && lines[lines.size() - 2] == "Failed to connect to server.\r\n"))
         << lines.back();
-    int fd = ConnectWithTimeout(log, "127.0.0.1", static_cast<std::uint16_t>(server.port()), 5);
-    EXPECT_GE(fd, 0);
+    SocketHandle fd =
+        ConnectWithTimeout(log, "127.0.0.1", static_cast<std::uint16_t>(server.port()), 5);
+    EXPECT_NE(fd, kInvalidSocket);
     CloseSocket(fd);
 }
 
 TEST_F(SocketsTest, ListensOnAFreePort) {
     int port = test::FreeLoopbackPort();
-    int fd = ListenOnPort(log, port);
-    ASSERT_GE(fd, 0);
+    SocketHandle fd = ListenOnPort(log, port);
+    ASSERT_NE(fd, kInvalidSocket);
     EXPECT_TRUE(test::WaitUntilListening(port, 1000));
     CloseSocket(fd);
 }
@@ -67,9 +66,9 @@ TEST_F(SocketsTest, ListensOnAFreePort) {
 TEST_F(SocketsTest, APortInUseIsTriedFiveTimesASecondApartWithoutBlocking) {
     test::FakeServer holder;  // keeps the port bound
     ManualEventLoop loop;
-    int result = 0;
+    SocketHandle result = 0;
     bool done = false;
-    ListenOnPortAsync(loop, log, holder.port(), [&](int fd) {
+    ListenOnPortAsync(loop, log, holder.port(), [&](SocketHandle fd) {
         result = fd;
         done = true;
     });
@@ -78,7 +77,7 @@ TEST_F(SocketsTest, APortInUseIsTriedFiveTimesASecondApartWithoutBlocking) {
     EXPECT_FALSE(done);
     loop.AdvanceBy(1ms);
     ASSERT_TRUE(done);
-    EXPECT_EQ(result, -1);
+    EXPECT_EQ(result, kInvalidSocket);
     EXPECT_EQ(Log(), Lines{"Could not bind socket\r\n"});
 }
 
@@ -86,12 +85,12 @@ TEST_F(SocketsTest, APortThatFreesUpWhileRetryingIsTaken) {
     auto holder = std::make_unique<test::FakeServer>();
     int port = holder->port();
     ManualEventLoop loop;
-    int result = -2;
-    ListenOnPortAsync(loop, log, port, [&](int fd) { result = fd; });
+    SocketHandle result = kInvalidSocket;
+    ListenOnPortAsync(loop, log, port, [&](SocketHandle fd) { result = fd; });
     loop.AdvanceBy(1s);
     holder.reset();
     loop.AdvanceBy(1s);
-    EXPECT_GE(result, 0);
+    EXPECT_NE(result, kInvalidSocket);
     CloseSocket(result);
 }
 

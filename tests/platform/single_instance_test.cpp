@@ -1,11 +1,28 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "platform/SingleInstance.h"
 #include "support/TempDir.h"
 
 using khub::SingleInstance;
 using State = khub::SingleInstance::State;
+
+#ifdef _WIN32
+
+// The named mutex is one per session, whatever lock path is given.
+TEST(SingleInstance, TheNamedMutexAdmitsOneHolderAtATime) {
+    {
+        SingleInstance first = SingleInstance::Acquire("");
+        ASSERT_EQ(first.state(), State::Acquired) << first.error();
+        EXPECT_EQ(SingleInstance::Acquire("elsewhere").state(), State::AlreadyRunning);
+        SingleInstance moved = std::move(first);
+        EXPECT_EQ(SingleInstance::Acquire("").state(), State::AlreadyRunning);
+    }
+    EXPECT_EQ(SingleInstance::Acquire("").state(), State::Acquired);
+}
+
+#else
+
+#include <unistd.h>
 
 TEST(SingleInstance, OneHolderAtATimeAndFreeAgainWhenItGoes) {
     khub::test::TempDir dir;
@@ -38,3 +55,5 @@ TEST(SingleInstance, NoPlaceForTheLockFileIsUnavailableNotRunning) {
     EXPECT_EQ(guard.state(), State::Unavailable);
     EXPECT_FALSE(guard.error().empty());
 }
+
+#endif

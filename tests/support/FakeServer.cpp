@@ -1,33 +1,14 @@
 #include "support/FakeServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <stdexcept>
 #include <thread>
 
 #include "platform/ManualEventLoop.h"
+#include "support/LoopbackPort.h"
 
 namespace khub::test {
 
 FakeServer::FakeServer() {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    int on = 1;
-    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        listen(listener_, 4) != 0) {
-        throw std::runtime_error("fake server cannot listen");
-    }
-    socklen_t length = sizeof a;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length);
-    port_ = ntohs(a.sin_port);
+    listener_ = ListenOnLoopback(&port_);
 }
 
 FakeServer::~FakeServer() {
@@ -36,25 +17,24 @@ FakeServer::~FakeServer() {
 }
 
 bool FakeServer::Accept(std::chrono::milliseconds timeout) {
-    pollfd p{listener_, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(timeout.count())) <= 0) return false;
-    client_ = accept(listener_, nullptr, nullptr);
-    int on = 1;
-    setsockopt(client_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    SocketPoll waiting{listener_, kPollRead, 0};
+    if (PollSockets({&waiting, 1}, static_cast<int>(timeout.count())) <= 0) return false;
+    client_ = AcceptConnection(listener_);
+    SetNoDelay(client_);
     received_.clear();
-    return client_ >= 0;
+    return client_ != kInvalidSocket;
 }
 
 void FakeServer::Send(const std::string& bytes) {
-    if (client_ >= 0) send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (client_ != kInvalidSocket) SendSome(client_, bytes.data(), bytes.size());
 }
 
 bool FakeServer::ReadSome(int waitMs) {
-    if (client_ < 0) return false;
-    pollfd p{client_, POLLIN, 0};
-    if (poll(&p, 1, waitMs) <= 0) return false;
+    if (client_ == kInvalidSocket) return false;
+    SocketPoll waiting{client_, kPollRead, 0};
+    if (PollSockets({&waiting, 1}, waitMs) <= 0) return false;
     char chunk[4096];
-    ssize_t n = recv(client_, chunk, sizeof chunk, 0);
+    long n = ReceiveSome(client_, chunk, sizeof chunk);
     if (n <= 0) return false;
     received_.append(chunk, static_cast<std::size_t>(n));
     return true;
@@ -76,13 +56,13 @@ std::string FakeServer::Received() {
 }
 
 void FakeServer::CloseClient() {
-    if (client_ >= 0) close(client_);
-    client_ = -1;
+    CloseSocket(client_);
+    client_ = kInvalidSocket;
 }
 
 void FakeServer::StopListening() {
-    if (listener_ >= 0) close(listener_);
-    listener_ = -1;
+    CloseSocket(listener_);
+    listener_ = kInvalidSocket;
 }
 
 bool RunUntil(ManualEventLoop& loop, const std::function<bool()>& done,

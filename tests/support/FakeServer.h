@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/Net.h"
+
 namespace khub {
 class ManualEventLoop;
 }
@@ -37,8 +39,8 @@ class FakeServer {
   private:
     bool ReadSome(int waitMs);
 
-    int listener_ = -1;
-    int client_ = -1;
+    SocketHandle listener_ = kInvalidSocket;
+    SocketHandle client_ = kInvalidSocket;
     int port_ = 0;
     std::string received_;
 };

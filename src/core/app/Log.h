@@ -8,7 +8,10 @@
 
 namespace khub {
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+// mingw's C++ library formats with its own C99 printf (%zu, %lld), not the system's.
+#define KHUB_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__)
 #define KHUB_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define KHUB_PRINTF(fmt, args)

@@ -1,42 +1,30 @@
 #include "Startup.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
-#ifndef _WIN32
-#include <pwd.h>
-#include <unistd.h>
-#endif
-
 #include "app/Program.h"
+#include "platform/System.h"
+#include "platform/Utf8Path.h"
 #include "settings/SettingsKeys.h"
 
 namespace khub {
 
 EnvLookup ProcessEnvironment() {
-    return [](const char* name) -> std::optional<std::string> {
-        const char* v = std::getenv(name);
-        if (!v) return std::nullopt;
-        return std::string(v);
-    };
+    return [](const char* name) { return platform::EnvironmentVariable(name); };
 }
 
 namespace {
 
-// The home folder from the user database, for a process started without HOME.
-std::optional<std::string> HomeFromPasswd() {
-#ifndef _WIN32
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::string buf(size > 0 ? static_cast<std::size_t>(size) : 16384, '\0');
-    passwd pw{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found &&
-        found->pw_dir && *found->pw_dir) {
-        return std::string(found->pw_dir);
+// Makes the folder the settings file goes in, unless it is there already.
+void CreateSettingsFolder(SettingsLocation& where) {
+    namespace fs = std::filesystem;
+    fs::path folder = PathFromUtf8(where.filePath).parent_path();
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec || !fs::is_directory(folder, ec)) {
+        where.folderError = ec ? ec.message() : "not a folder";
     }
-#endif
-    return std::nullopt;
 }
 
 }  // namespace
@@ -46,14 +34,14 @@ SettingsLocation LocateSettingsFile(const EnvLookup& env, bool createFolder) {
     SettingsLocation where;
     fs::path base;
     auto xdg = env("XDG_CONFIG_HOME");
-    if (xdg && !xdg->empty() && fs::path(*xdg).is_absolute()) {
-        base = *xdg;
+    if (xdg && !xdg->empty() && PathFromUtf8(*xdg).is_absolute()) {
+        base = PathFromUtf8(*xdg);
         where.howFound = "Program keeps its settings under XDG_CONFIG_HOME.\r\n";
     } else {
         auto home = env("HOME");
-        if (!home || home->empty()) home = HomeFromPasswd();
+        if (!home || home->empty()) home = platform::HomeFolderOfUser();
         if (home && !home->empty()) {
-            base = fs::path(*home) / ".config";
+            base = PathFromUtf8(*home) / ".config";
             where.howFound =
                 "Program keeps its settings under ~/.config (XDG_CONFIG_HOME not set).\r\n";
         } else {
@@ -63,15 +51,8 @@ SettingsLocation LocateSettingsFile(const EnvLookup& env, bool createFolder) {
                 "Program found no home folder; settings are kept in the current folder.\r\n";
         }
     }
-    fs::path folder = base / kSettingsFolderName;
-    where.filePath = (folder / kSettingsFileName).string();
-
-    if (!createFolder) return where;
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec || !fs::is_directory(folder, ec)) {
-        where.folderError = ec ? ec.message() : "not a folder";
-    }
+    where.filePath = Utf8FromPath(base / PathFromUtf8(kSettingsFolderName) / kSettingsFileName);
+    if (createFolder) CreateSettingsFolder(where);
     return where;
 }
 
@@ -90,6 +71,19 @@ SettingsLocation WindowsSettingsLocation(bool vistaOrHigher, bool elevated,
             "Program is NOT running on Vista or higher, and/or has Administrator rights.\r\n";
     }
     return where;
+}
+
+SettingsLocation SystemSettingsLocation(const EnvLookup& env, bool createFolder) {
+#ifdef _WIN32
+    SettingsLocation where =
+        WindowsSettingsLocation(platform::IsVistaOrHigher(), platform::IsElevated(),
+                                env("APPDATA").value_or(""), platform::ProgramFolder());
+    // The per-user folder is made here: without it no setting could ever be saved.
+    if (createFolder) CreateSettingsFolder(where);
+    return where;
+#else
+    return LocateSettingsFile(env, createFolder);
+#endif
 }
 
 const char* StartupActionName(StartupAction action) {
@@ -114,7 +108,7 @@ StartupAction RunStartup(Program& program, const SettingsLocation& location) {
     CIni ini = program.Settings();
     program.log.DebugLog("Settings ini set to: \"%s\".\r\n", program.settingsFilePath.c_str());
     if (!location.folderError.empty()) {
-        std::string folder = std::filesystem::path(location.filePath).parent_path().string();
+        std::string folder = Utf8FromPath(PathFromUtf8(location.filePath).parent_path());
         program.log.DebugLog(
             "\x03"
             "4ERROR: Could not create the settings folder \"%s\": %s.\r\n",

@@ -36,6 +36,10 @@ SettingsLocation LocateSettingsFile(const EnvLookup& env, bool createFolder = tr
 SettingsLocation WindowsSettingsLocation(bool vistaOrHigher, bool elevated,
                                          const std::string& appData, const std::string& programDir);
 
+// Where this system keeps the file: LocateSettingsFile on POSIX systems, the Windows rule
+// with what Windows reports on Windows (its folder made when createFolder is set).
+SettingsLocation SystemSettingsLocation(const EnvLookup& env, bool createFolder = true);
+
 enum class StartupAction {
     OpenOptions,       // a required setting is missing: the Options dialog, no connection
     Connect,           // connectonstartup is set: start the connection

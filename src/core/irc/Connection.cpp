@@ -1,11 +1,6 @@
 #include "Connection.h"
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -34,6 +29,8 @@ constexpr auto kRegistrationWaitMin = 150ms;
 constexpr auto kRegistrationWaitMax = 5000ms;
 // After our QUIT the server closes the link; one that doesn't is cut off after this.
 constexpr auto kDisconnectGrace = 3s;
+// How long the reader waits for bytes before it looks whether the link was shut down.
+constexpr int kReadSliceMs = 200;
 
 constexpr const char* kFarewells[5] = {
     "QUIT :<-- RAGE QUIT!\r\n",
@@ -60,7 +57,7 @@ void OpenOptions(Program& p) {
 }
 
 // Forgets the current link: its lines and results still in flight are dropped on arrival.
-void DropLink(Program& p, int how) {
+void DropLink(Program& p, ShutdownHow how) {
     ++p.conn.generation;
     p.loop.Cancel(p.conn.registrationTimer);
     p.conn.registrationTimer = 0;
@@ -74,12 +71,12 @@ void DropLink(Program& p, int how) {
         link->inbox.Close();
         {
             std::lock_guard lock(p.conn.sendMutex);
-            if (p.conn.ircSocket == link->fd) p.conn.ircSocket = -1;
+            if (p.conn.ircSocket == link->socket) p.conn.ircSocket = kInvalidSocket;
         }
         link->Shutdown(how);
-        if (how == SHUT_WR) {
+        if (how == ShutdownHow::Send) {
             p.conn.disconnectTimer =
-                p.loop.PostDelayed(kDisconnectGrace, [link] { link->Shutdown(SHUT_RDWR); });
+                p.loop.PostDelayed(kDisconnectGrace, [link] { link->Shutdown(ShutdownHow::Both); });
         }
     }
 }
@@ -138,8 +135,15 @@ void ReceiveThread(Program* program, std::shared_ptr<IrcLink> link) {
     char buffer[16384];
     long result;
     for (;;) {
-        result = recv(link->fd, buffer, sizeof buffer, 0);
-        if (result < 0 && errno == EINTR) continue;
+        SocketPoll waiting{link->socket, kPollRead, 0};
+        int ready = PollSockets({&waiting, 1}, kReadSliceMs);
+        if (ready == 0 || (ready < 0 && IsInterrupted(LastSocketError()))) {
+            if (!link->ReadingStopped()) continue;
+            result = 0;
+            break;
+        }
+        result = ReceiveSome(link->socket, buffer, sizeof buffer);
+        if (result < 0 && IsInterrupted(LastSocketError())) continue;
         if (generation == p.conn.generation)
             p.conn.lastReceiveResult = result < 0 ? -1 : static_cast<int>(result);
         if (result <= 0) break;
@@ -159,21 +163,21 @@ void ReceiveThread(Program* program, std::shared_ptr<IrcLink> link) {
     HandOver(program, link, std::move(end));
     {
         std::lock_guard lock(p.conn.sendMutex);
-        if (p.conn.ircSocket == link->fd) p.conn.ircSocket = -1;
+        if (p.conn.ircSocket == link->socket) p.conn.ircSocket = kInvalidSocket;
         link->Close();
     }
     link->receiveEnded = true;
 }
 
 // unresolvedHost: the server name when the last attempt failed because it has no address.
-void OnConnectResult(Program& p, std::uint64_t generation, int fd,
+void OnConnectResult(Program& p, std::uint64_t generation, SocketHandle socket,
                      const std::string& unresolvedHost, std::chrono::milliseconds connectTook) {
     if (generation != p.conn.generation) {  // given up on meanwhile
-        CloseSocket(fd);
+        CloseSocket(socket);
         return;
     }
     p.conn.connecting = false;
-    if (fd < 0) {
+    if (socket == kInvalidSocket) {
         p.log.DebugLog("ERROR 1: Socket could not connect.\r\n");
         if (!unresolvedHost.empty()) {
             p.log.DebugLog(KHUB_COLORED(4, "The server name \"%s\" could not be resolved.\r\n"),
@@ -193,12 +197,11 @@ void OnConnectResult(Program& p, std::uint64_t generation, int fd,
     p.log.DebugLog("Connecting to server. Please wait...\r\n");
     // Our lines are whole commands, written once each: holding one back until the server
     // acknowledges the last (Nagle) would delay a command by the server's delayed ACK.
-    int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    auto link = std::make_shared<IrcLink>(fd, generation, p.conn.inboxCapacity);
+    SetNoDelay(socket);
+    auto link = std::make_shared<IrcLink>(socket, generation, p.conn.inboxCapacity);
     {
         std::lock_guard lock(p.conn.sendMutex);
-        p.conn.ircSocket = fd;
+        p.conn.ircSocket = socket;
     }
     p.conn.link = link;
     p.conn.links.push_back(link);
@@ -224,7 +227,7 @@ void OnConnectResult(Program& p, std::uint64_t generation, int fd,
 
 void ConnectThread(Program* program, std::uint64_t generation, ServerAddress server, int retries) {
     Program& p = *program;
-    int fd = kInvalidSocket;
+    SocketHandle socket = kInvalidSocket;
     bool unresolved = false;
     auto connectTook = 0ms;
     for (int attempt = 1; attempt <= retries && !p.conn.stopping; ++attempt) {
@@ -234,36 +237,38 @@ void ConnectThread(Program* program, std::uint64_t generation, ServerAddress ser
             SetTitle(*program, "connecting. (Attempt: #" + std::to_string(attempt) + ")");
         });
         auto began = std::chrono::steady_clock::now();
-        fd = ConnectWithTimeout(p.log, server.host, server.port, kConnectTimeoutSeconds,
-                                &p.conn.stopping, &unresolved);
+        socket = ConnectWithTimeout(p.log, server.host, server.port, kConnectTimeoutSeconds,
+                                    &p.conn.stopping, &unresolved);
         connectTook = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - began);
-        if (fd >= 0) break;
+        if (socket != kInvalidSocket) break;
         for (auto waited = 0ms; attempt < retries && waited < kRetryPause && !p.conn.stopping;
              waited += 50ms) {
             std::this_thread::sleep_for(50ms);
         }
     }
     if (p.conn.stopping) {
-        CloseSocket(fd);
+        CloseSocket(socket);
         return;
     }
-    std::string unresolvedHost = fd < 0 && unresolved ? server.host : std::string();
-    p.loop.Post([program, generation, fd, unresolvedHost, connectTook] {
-        OnConnectResult(*program, generation, fd, unresolvedHost, connectTook);
+    std::string unresolvedHost =
+        socket == kInvalidSocket && unresolved ? server.host : std::string();
+    p.loop.Post([program, generation, socket, unresolvedHost, connectTook] {
+        OnConnectResult(*program, generation, socket, unresolvedHost, connectTook);
     });
 }
 
 }  // namespace
 
-void IrcLink::Shutdown(int how) {
+void IrcLink::Shutdown(ShutdownHow how) {
     std::lock_guard lock(mutex_);
-    if (!closed_) ::shutdown(fd, how);
+    if (how != ShutdownHow::Send) readingStopped_ = true;
+    if (!closed_) ShutdownSocket(socket, how);
 }
 
 void IrcLink::Close() {
     std::lock_guard lock(mutex_);
-    if (!closed_) CloseSocket(fd);
+    if (!closed_) CloseSocket(socket);
     closed_ = true;
 }
 
@@ -286,7 +291,7 @@ void ConnectionState::StopThreads() {
         auto& last = links.back();
         for (int i = 0; i < 100 && !last->receiveEnded; ++i) std::this_thread::sleep_for(10ms);
     }
-    for (auto& l : links) l->Shutdown(SHUT_RDWR);
+    for (auto& l : links) l->Shutdown(ShutdownHow::Both);
     for (auto& t : threads) {
         if (t.joinable()) t.join();
     }
@@ -334,8 +339,8 @@ long SendIrcLine(Program& p, std::string_view line) {
         if (p.conn.sendOverride) {
             result = p.conn.sendOverride(line);
         } else {
-            int fd = p.conn.ircSocket;
-            result = fd < 0 ? -1 : SendAll(fd, line.data(), line.size());
+            SocketHandle socket = p.conn.ircSocket;
+            result = socket == kInvalidSocket ? -1 : SendAll(socket, line.data(), line.size());
         }
     }
     if (result < 1) ReportSocketFailure(p);
@@ -420,7 +425,7 @@ void Disconnect(Program& p) {
         std::string_view quit = "QUIT :\r\n";
         if (p.conn.sendOverride) {
             p.conn.sendOverride(quit);
-        } else if (p.conn.ircSocket >= 0) {
+        } else if (p.conn.ircSocket != kInvalidSocket) {
             SendAll(p.conn.ircSocket, quit.data(), quit.size());
         }
     }
@@ -432,7 +437,7 @@ void Disconnect(Program& p) {
     p.users.Clear();
     p.conn.receiveLoopActive = false;
     lobby::CancelGameWindows(p);
-    DropLink(p, SHUT_WR);
+    DropLink(p, ShutdownHow::Send);
 }
 
 void ResetConnection(Program& p) {
@@ -445,13 +450,13 @@ void ResetConnection(Program& p) {
     SetConnectItem(p, "&Connect", true);
     p.ui.SetMenuItem(menu::kCreate, "", false);
     p.ui.SetMenuItem(menu::kJoin, "", false);
-    DropLink(p, SHUT_RDWR);
+    DropLink(p, ShutdownHow::Both);
 }
 
 void RunExitSequence(Program& p) {
     SendIrcLine(p, kFarewells[RandomInRange(1, 5) - 1]);
     p.conn.receiveLoopActive = false;
-    DropLink(p, SHUT_WR);
+    DropLink(p, ShutdownHow::Send);
 }
 
 void SetConnectItem(Program& p, const char* text, bool enabled) {

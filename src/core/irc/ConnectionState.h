@@ -14,21 +14,25 @@
 
 #include "irc/LineInbox.h"
 #include "platform/EventLoop.h"
+#include "platform/Net.h"
 
 namespace khub {
 
 // One connected socket, shared by the lobby thread (which may shut it down) and the
 // receive thread (which alone closes it, once it has stopped reading).
 struct IrcLink {
-    IrcLink(int fd, std::uint64_t generation,
+    IrcLink(SocketHandle socket, std::uint64_t generation,
             std::size_t inboxCapacity = LineInbox::kDefaultCapacity)
-        : fd(fd), generation(generation), inbox(inboxCapacity) {}
-    // Wakes the reader (SHUT_RD / SHUT_RDWR) or ends our half (SHUT_WR). Harmless once closed.
-    void Shutdown(int how);
+        : socket(socket), generation(generation), inbox(inboxCapacity) {}
+    // Wakes the reader (Receive / Both) or ends our half (Send). Harmless once closed.
+    void Shutdown(ShutdownHow how);
     void Close();
     bool Closed();
+    // Shutdown ended the receive side; on systems where that does not wake a blocked read,
+    // the reader's poll limit finds it here.
+    bool ReadingStopped() const { return readingStopped_.load(); }
 
-    const int fd;
+    const SocketHandle socket;
     const std::uint64_t generation;
     std::atomic<bool> receiveEnded{false};
     // Lines read and not yet handled; closed when the link is let go.
@@ -37,6 +41,7 @@ struct IrcLink {
   private:
     std::mutex mutex_;
     bool closed_ = false;
+    std::atomic<bool> readingStopped_{false};
 };
 
 struct ConnectionState {
@@ -46,7 +51,7 @@ struct ConnectionState {
     // Stops the connect and receive threads and closes the socket.
     ~ConnectionState();
 
-    std::atomic<int> ircSocket{-1};
+    std::atomic<SocketHandle> ircSocket{kInvalidSocket};
     std::atomic<int> lastReceiveResult{0};
     std::atomic<bool> receiveLoopActive{false};
     std::atomic<bool> receiveThreadRunning{false};  // read as "connected"

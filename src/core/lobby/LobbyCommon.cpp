@@ -1,6 +1,3 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdarg>
 
 #include "Lobby.h"
@@ -8,7 +5,9 @@
 #include "RomCatalogue.h"
 #include "app/ColorText.h"
 #include "app/Program.h"
+#include "platform/Files.h"
 #include "platform/Process.h"
+#include "platform/Utf8Path.h"
 #include "settings/SettingHints.h"
 
 namespace khub {
@@ -45,7 +44,7 @@ int UserLevel(Program& program, const std::string& nick) {
 }
 
 std::optional<std::string> ChosenRomFile(Program& program, const std::string& path) {
-    std::size_t sep = path.find_last_of('/');
+    std::size_t sep = path.find_last_of(kPathSeparators);
     std::string file = sep == std::string::npos ? path : path.substr(sep + 1);
     if (file.size() > 199) file.resize(199);
     if (IsSendableRomFileName(file)) return file;
@@ -180,9 +179,7 @@ std::vector<std::string> EmulatorArguments(const std::string& programPath,
                                            const std::string& nick, const std::string& romFolder,
                                            const std::string& romFile, const std::string& peer) {
     std::vector<std::string> argv{programPath, "/" + protocol + role + "LQ2", nick,
-                                  romFolder.empty()         ? romFile
-                                  : romFolder.back() == '/' ? romFolder + romFile
-                                                            : romFolder + "/" + romFile};
+                                  rom::JoinPath(romFolder, romFile)};
     if (!peer.empty()) argv.push_back(peer);
     return argv;
 }
@@ -195,18 +192,19 @@ std::string ReadNetplayProtocol(Program& program) {
 namespace {
 
 bool IsFolder(const std::string& path) {
-    struct stat st;
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (path.empty()) return false;
+    auto info = platform::StatPath(path);
+    return info && info->directory;
 }
 
 // Why the emulator program cannot run, in words a person can act on; empty when nothing
 // about the file itself is wrong.
 std::string EmulatorFileProblem(const std::string& path) {
-    struct stat st;
     if (path.empty()) return "no emulator program is set";
-    if (::stat(path.c_str(), &st) != 0) return "the file does not exist";
-    if (S_ISDIR(st.st_mode)) return "it is a folder, not a program";
-    if (::access(path.c_str(), X_OK) != 0) return "the file is not executable";
+    auto info = platform::StatPath(path);
+    if (!info) return "the file does not exist";
+    if (info->directory) return "it is a folder, not a program";
+    if (!platform::MayExecute(path)) return "the file is not executable";
     return {};
 }
 

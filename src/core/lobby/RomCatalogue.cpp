@@ -1,14 +1,11 @@
 #include "RomCatalogue.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <memory>
+#include <sstream>
+
+#include "platform/Files.h"
+#include "platform/Utf8Path.h"
 
 namespace khub::rom {
 
@@ -18,40 +15,33 @@ namespace {
 // when the CRC reads it back.
 constexpr std::size_t kReadBlock = 256 << 10;
 
-bool StatFile(const std::string& path, struct stat& st) {
-    return ::stat(path.c_str(), &st) == 0;
+FileStamp StampFrom(const platform::FileInfo& info) {
+    return FileStamp{info.size, info.mtimeNs};
 }
 
-FileStamp StampFrom(const struct stat& st) {
-    return FileStamp{std::int64_t(st.st_size),
-                     std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
-
-struct FdCloser {
-    int fd;
-    ~FdCloser() { ::close(fd); }
+struct StreamCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
 }  // namespace
 
 std::optional<FileStamp> StampOf(const std::string& path) {
-    struct stat st;
-    if (!StatFile(path, st) || !S_ISREG(st.st_mode)) return std::nullopt;
-    return StampFrom(st);
+    auto info = platform::StatPath(path);
+    if (!info || !info->regular) return std::nullopt;
+    return StampFrom(*info);
 }
 
 FileRead ReadFileCrc(const std::string& path, const std::atomic<bool>* cancel,
                      const std::atomic<bool>* stop) {
     FileRead result;
-    // Without O_NONBLOCK a FIFO put in a file's place would hold the open until a writer came.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return result;
-    FdCloser closer{fd};
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return result;
+    std::unique_ptr<std::FILE, StreamCloser> file(platform::OpenPlainStream(path));
+    if (!file) return result;
+    auto info = platform::StatStream(file.get());
+    if (!info) return result;
+    // The blocks are large: the stream's own buffer would only copy them once more.
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
     result.opened = true;
-    result.stamp = StampFrom(st);
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    result.stamp = StampFrom(*info);
     static thread_local std::unique_ptr<unsigned char[]> buffer(new unsigned char[kReadBlock]);
     auto raised = [](const std::atomic<bool>* flag) {
         return flag && flag->load(std::memory_order_relaxed);
@@ -62,16 +52,18 @@ FileRead ReadFileCrc(const std::string& path, const std::atomic<bool>* cancel,
             result.stopped = true;
             return result;
         }
-        ssize_t got = ::read(fd, buffer.get(), kReadBlock);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) std::fputs("error reading file\n", stderr);
-        if (got <= 0) {
-            // A read error of a file that held still stays an error: nothing to read again.
-            result.steady = ::fstat(fd, &st) == 0 && StampFrom(st) == result.stamp;
-            if (got == 0) result.crc = crc;
-            return result;
+        std::size_t got = std::fread(buffer.get(), 1, kReadBlock, file.get());
+        if (got > 0) {
+            crc = Crc32(crc, buffer.get(), got);
+            continue;
         }
-        crc = Crc32(crc, buffer.get(), static_cast<std::size_t>(got));
+        bool failed = std::ferror(file.get()) != 0;
+        if (failed) std::fputs("error reading file\n", stderr);
+        // A read error of a file that held still stays an error: nothing to read again.
+        auto now = platform::StatStream(file.get());
+        result.steady = now && StampFrom(*now) == result.stamp;
+        if (!failed) result.crc = crc;
+        return result;
     }
 }
 
@@ -85,27 +77,27 @@ std::string CrcTextOfFile(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
+    return platform::PathExists(path);
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
-    if (folder.back() == '/') return folder + name;
-    return folder + "/" + name;
+    if (kPathSeparators.find(folder.back()) != std::string_view::npos) return folder + name;
+    return folder + kPathSeparator + name;
 }
 
 std::string CrcCachePathFor(const std::string& settingsFilePath) {
     if (settingsFilePath.empty()) return {};
-    std::size_t slash = settingsFilePath.find_last_of('/');
+    std::size_t slash = settingsFilePath.find_last_of(kPathSeparators);
     std::string dir = slash == std::string::npos ? "." : settingsFilePath.substr(0, slash);
     return JoinPath(dir, "K-Hub-romcrc.cache");
 }
 
 bool CrcCache::Load() {
     if (path_.empty()) return false;
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) return false;
+    auto content = platform::ReadWholeFile(path_);
+    if (!content) return false;
+    std::istringstream in(*content);
     std::string line;
     while (std::getline(in, line)) {
         // crc \t size \t mtime-ns \t path
@@ -128,27 +120,13 @@ bool CrcCache::Load() {
 
 bool CrcCache::Save() const {
     if (path_.empty()) return false;
-    static std::atomic<unsigned> counter{0};
-    std::string temp =
-        path_ + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1));
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        for (const auto& [path, e] : entries_) {
-            if (path.find('\n') != std::string::npos) continue;
-            out << e.crc << '\t' << e.stamp.size << '\t' << e.stamp.mtimeNs << '\t' << path << '\n';
-        }
-        if (!out.flush()) {
-            ::unlink(temp.c_str());
-            return false;
-        }
+    std::ostringstream out;
+    for (const auto& [path, e] : entries_) {
+        if (path.find('\n') != std::string::npos) continue;
+        out << e.crc << '\t' << e.stamp.size << '\t' << e.stamp.mtimeNs << '\t' << path << '\n';
     }
-    // The cache file is ours alone; replacing it whole keeps a reader from seeing half.
-    if (::rename(temp.c_str(), path_.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    // Replacing it whole keeps a reader from seeing half.
+    return platform::ReplaceFileContent(path_, out.str());
 }
 
 std::string CrcCache::CrcTextOf(const std::string& path, const std::atomic<bool>* cancel) {
@@ -185,7 +163,7 @@ void CrcCache::Prune(const std::string& folder, const std::map<std::string, bool
     for (auto it = entries_.begin(); it != entries_.end();) {
         const std::string& p = it->first;
         bool inFolder = p.compare(0, prefix.size(), prefix) == 0 &&
-                        p.find('/', prefix.size()) == std::string::npos;
+                        p.find_first_of(kPathSeparators, prefix.size()) == std::string::npos;
         if (inFolder && !keep.count(p.substr(prefix.size()))) {
             it = entries_.erase(it);
         } else {
@@ -210,26 +188,6 @@ WantedRom CheckWantedRom(const std::string& folder, const std::string& wantedFil
         if (*name != wantedFile) result.localRomFile = *name;
     }
     return result;
-}
-
-bool RenameNoReplace(const std::string& from, const std::string& to, std::string* error) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    int err = errno;
-    if (err == EINVAL || err == ENOSYS || err == ENOTSUP) {
-        // File systems without the flag: a second name, then the old one goes. link()
-        // refuses an existing target just as the flag does.
-        if (::link(from.c_str(), to.c_str()) == 0) {
-            if (::unlink(from.c_str()) == 0) return true;
-            err = errno;
-            ::unlink(to.c_str());
-        } else {
-            err = errno;
-        }
-    }
-    if (error) *error = std::strerror(err);
-    return false;
 }
 
 }  // namespace khub::rom

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "Crc32.h"
+#include "platform/Files.h"
 
 namespace khub::rom {
 
@@ -113,8 +114,6 @@ WantedRom CheckWantedRom(const std::string& folder, const std::string& wantedFil
                          const ScanCallbacks& callbacks,
                          const std::function<void(const std::string&)>& log);
 
-// Renames from to to, but never over an existing file. False and a reason otherwise; both
-// files are then where they were.
-bool RenameNoReplace(const std::string& from, const std::string& to, std::string* error);
+using platform::RenameNoReplace;
 
 }  // namespace khub::rom

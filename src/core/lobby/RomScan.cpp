@@ -3,9 +3,6 @@
 // a little ahead of the scan, and the scan takes a read made ahead only when the file is
 // still what was read, reading it again at its turn otherwise.
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -16,6 +13,7 @@
 #include <vector>
 
 #include "RomCatalogue.h"
+#include "platform/Files.h"
 
 namespace khub::rom {
 
@@ -29,44 +27,30 @@ constexpr int kReaders = 2;
 // is read past a match or a cancel.
 constexpr std::size_t kReadAhead = 8;
 
-struct DirCloser {
-    void operator()(DIR* d) const {
-        if (d) closedir(d);
-    }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
 struct ListedEntry {
     std::string name;
+    bool hidden = false;
     std::string path;
     std::optional<FileStamp> stamp;  // set for a plain file, as seen while listing
     bool readAhead = false;          // no CRC was known for it: a reader reads it early
 };
 
-// Every entry of the folder, "." and ".." included, in the file system's order; the error
-// number when the folder cannot be listed.
-std::optional<std::vector<ListedEntry>> ListFolder(const std::string& folder, int& error) {
-    DirHandle dir(::opendir(folder.c_str()));
-    if (!dir) {
-        error = errno;
-        return std::nullopt;
-    }
+// Every entry of the folder, "." and ".." included where the system lists them, in the file
+// system's order; why, when the folder cannot be listed.
+std::optional<std::vector<ListedEntry>> ListFolder(const std::string& folder, std::string* error) {
+    auto listed = platform::ListFolder(folder, error);
+    if (!listed) return std::nullopt;
     std::vector<ListedEntry> entries;
-    for (;;) {
-        errno = 0;
-        dirent* e = ::readdir(dir.get());
-        if (!e) break;
+    entries.reserve(listed->size());
+    for (platform::FolderEntry& e : *listed) {
         ListedEntry entry;
-        entry.name = e->d_name;
+        entry.name = std::move(e.name);
+        entry.hidden = e.hidden;
         if (entry.name != "." && entry.name != "..") {
             entry.path = JoinPath(folder, entry.name);
             entry.stamp = StampOf(entry.path);
         }
         entries.push_back(std::move(entry));
-    }
-    if (errno != 0) {
-        error = errno;
-        return std::nullopt;
     }
     return entries;
 }
@@ -74,7 +58,7 @@ std::optional<std::vector<ListedEntry>> ListFolder(const std::string& folder, in
 int CountVisibleFiles(const std::vector<ListedEntry>& entries) {
     int count = 0;
     for (const ListedEntry& e : entries) {
-        if (e.stamp && e.name[0] != '.') ++count;
+        if (e.stamp && !e.hidden) ++count;
     }
     return count;
 }
@@ -177,21 +161,15 @@ std::string CrcTextAtTurn(const std::string& path, const FileStamp& stamp,
 }  // namespace
 
 int CountRomDirFiles(const std::string& folder) {
-    int error = 0;
-    auto entries = ListFolder(folder, error);
+    auto entries = ListFolder(folder, nullptr);
     return entries ? CountVisibleFiles(*entries) : -1;
 }
 
 std::optional<std::string> FindRomByCrc(const std::string& folder, const std::string& wantedCrc,
                                         CrcCache& cache, const ScanCallbacks& cb,
                                         std::string* folderError) {
-    auto fail = [&](int err) {
-        if (folderError) *folderError = std::strerror(err);
-        return std::nullopt;
-    };
-    int listError = 0;
-    auto listed = ListFolder(folder, listError);
-    if (!listed) return fail(listError);
+    auto listed = ListFolder(folder, folderError);
+    if (!listed) return std::nullopt;
     std::vector<ListedEntry>& entries = *listed;
     int count = CountVisibleFiles(entries);
     bool anyToRead = false;
@@ -239,9 +217,12 @@ std::optional<std::string> FindRomByCrc(const std::string& folder, const std::st
     readAhead.reset();
     finish();
     // A folder removed or replaced while it was listed just ends the listing early.
-    struct stat st;
-    if (::stat(folder.c_str(), &st) != 0) return fail(errno);
-    if (!S_ISDIR(st.st_mode)) return fail(ENOTDIR);
+    auto info = platform::StatPath(folder, folderError);
+    if (!info) return std::nullopt;
+    if (!info->directory) {
+        if (folderError) *folderError = std::strerror(ENOTDIR);
+        return std::nullopt;
+    }
     if (complete) cache.Prune(folder, seen);
     return std::nullopt;
 }

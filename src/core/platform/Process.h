@@ -16,7 +16,12 @@ class Process {
                        const std::string& workingDir, std::string* error) = 0;
 };
 
-// posix_spawn; children are reaped in the background so none is left as a zombie.
+// posix_spawn, children reaped in the background so none is left as a zombie; on Windows
+// CreateProcessW with argv quoted into the one command line a Windows program gets.
 Process& SystemProcess();
+
+// The system's side of SystemProcess, for a program path that is not empty.
+bool SpawnDetached(const std::string& program, const std::vector<std::string>& argv,
+                   const std::string& workingDir, std::string* error);
 
 }  // namespace khub

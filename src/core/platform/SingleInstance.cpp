@@ -1,59 +1,17 @@
 #include "SingleInstance.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <utility>
+
+#include "Utf8Path.h"
 
 namespace khub {
 
 std::string LockFilePathFor(const std::string& settingsFilePath) {
-    return (std::filesystem::path(settingsFilePath).parent_path() / kLockFileName).string();
-}
-
-SingleInstance SingleInstance::Acquire(const std::string& lockPath) {
-    SingleInstance guard;
-    // O_CLOEXEC: an emulator started by this copy must not inherit the lock and keep the
-    // next copy from starting after this one ended.
-    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0 && errno == EACCES) fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        guard.error_ = std::strerror(errno);
-        return guard;
-    }
-    int rc;
-    do {
-        rc = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        if (errno == EWOULDBLOCK) {
-            guard.state_ = State::AlreadyRunning;
-            char buf[32] = {};
-            ssize_t n = ::pread(fd, buf, sizeof buf - 1, 0);
-            if (n > 0) guard.otherPid_ = std::strtol(buf, nullptr, 10);
-        } else {
-            guard.error_ = std::strerror(errno);
-        }
-        ::close(fd);
-        return guard;
-    }
-    guard.fd_ = fd;
-    guard.state_ = State::Acquired;
-    // The holder's pid, for a message that says which process to look at.
-    std::string pid = std::to_string(::getpid()) + "\n";
-    if (::ftruncate(fd, 0) == 0) {
-        [[maybe_unused]] ssize_t w = ::pwrite(fd, pid.data(), pid.size(), 0);
-    }
-    return guard;
+    return Utf8FromPath(PathFromUtf8(settingsFilePath).parent_path() / kLockFileName);
 }
 
 SingleInstance::SingleInstance(SingleInstance&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
+    : handle_(std::exchange(other.handle_, std::nullopt)),
       state_(other.state_),
       error_(std::move(other.error_)),
       otherPid_(other.otherPid_) {}
@@ -61,7 +19,7 @@ SingleInstance::SingleInstance(SingleInstance&& other) noexcept
 SingleInstance& SingleInstance::operator=(SingleInstance&& other) noexcept {
     if (this != &other) {
         Release();
-        fd_ = std::exchange(other.fd_, -1);
+        handle_ = std::exchange(other.handle_, std::nullopt);
         state_ = other.state_;
         error_ = std::move(other.error_);
         otherPid_ = other.otherPid_;
@@ -71,13 +29,6 @@ SingleInstance& SingleInstance::operator=(SingleInstance&& other) noexcept {
 
 SingleInstance::~SingleInstance() {
     Release();
-}
-
-void SingleInstance::Release() {
-    // Closing the descriptor drops the lock. The file stays: removing it would let a third
-    // copy lock a fresh file while a second still holds the old one.
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
 }
 
 }  // namespace khub

@@ -1,17 +1,6 @@
 #include "Sockets.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
-#include <cstring>
+#include <algorithm>
 #include <memory>
 #include <thread>
 
@@ -22,168 +11,153 @@ namespace khub {
 
 namespace {
 
-bool SetNonBlocking(Logger& log, int fd, bool on) {
-    int flags = fcntl(fd, F_GETFL, 0);
-    if (flags < 0 || fcntl(fd, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) != 0) {
-        log.DebugLog("ioctlsocket failed with error: %ld\r\n", static_cast<long>(errno));
-        return false;
-    }
-    return true;
-}
+using namespace std::chrono_literals;
 
-// Resolves host to its first IPv4 address; empty when it has none.
-std::string ResolveIpv4(const std::string& host) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return {};
-    std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> guard(found, freeaddrinfo);
-    char text[INET_ADDRSTRLEN] = {};
-    auto* address = reinterpret_cast<sockaddr_in*>(found->ai_addr);
-    if (!inet_ntop(AF_INET, &address->sin_addr, text, sizeof text)) return {};
-    return text;
-}
-
-int BindAndListen(Logger& log, int port, bool lastTry, bool& bindFailed) {
-    bindFailed = false;
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-    if (fd < 0) return kInvalidSocket;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        bindFailed = true;
-        if (lastTry) log.DebugLog("Could not bind socket\r\n");
-        return kInvalidSocket;
-    }
-    if (listen(fd, 1) != 0) {
-        log.DebugLog("Listen failed with error: %ld\r\n", static_cast<long>(errno));
-        close(fd);
-        return kInvalidSocket;
-    }
-    return fd;
-}
-
+// Waited in short slices so that a closing program need not wait the whole timeout.
+constexpr auto kConnectSlice = 100ms;
 constexpr int kBindAttempts = 5;
 
-}  // namespace
+void SetBlocking(Logger* log, SocketHandle socket, bool blocking) {
+    if (!SetNonBlocking(socket, !blocking) && log) {
+        log->DebugLog("ioctlsocket failed with error: %ld\r\n",
+                      static_cast<long>(LastSocketError()));
+    }
+}
 
-int ConnectWithTimeout(Logger& log, const std::string& host, std::uint16_t port, int timeoutSeconds,
-                       const std::atomic<bool>* cancel, bool* unresolved) {
-    std::string dotted = ResolveIpv4(host);
-    if (unresolved) *unresolved = dotted.empty();
-    if (dotted.empty()) return kInvalidSocket;
-    log.DebugLog("Address resolved: %s\r\n", dotted.c_str());
-
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-    if (fd < 0) return kInvalidSocket;
-    SetNonBlocking(log, fd, true);
-
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    inet_pton(AF_INET, dotted.c_str(), &address.sin_addr);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        log.DebugLog("Connected!\r\n");
-    } else if (errno != EINPROGRESS) {
-        int error = errno;
-        log.DebugLog("Failed to connect to server.\r\n");
-        log.DebugLog("Error: %i\r\n", error);
-        close(fd);
+// A connection to a dotted address in blocking mode, or kInvalidSocket; logs to log when
+// there is one.
+SocketHandle Connect(Logger* log, const std::string& address, std::uint16_t port,
+                     std::chrono::milliseconds timeout, const std::atomic<bool>* cancel) {
+    SocketHandle socket = OpenTcpSocket();
+    if (socket == kInvalidSocket) return kInvalidSocket;
+    SetBlocking(log, socket, false);
+    auto fail = [socket] {
+        CloseSocket(socket);
         return kInvalidSocket;
+    };
+    int error = StartConnect(socket, address, port);
+    if (error == 0) {
+        if (log) log->DebugLog("Connected!\r\n");
+    } else if (!IsConnectPending(error)) {
+        if (log) {
+            log->DebugLog("Failed to connect to server.\r\n");
+            log->DebugLog("Error: %i\r\n", error);
+        }
+        return fail();
     } else {
-        log.DebugLog("Attempting to connect.\r\n");
-        // Waited in short slices so that a closing program need not wait the whole timeout.
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+        if (log) log->DebugLog("Attempting to connect.\r\n");
+        auto deadline = std::chrono::steady_clock::now() + timeout;
         for (;;) {
-            if (cancel && cancel->load()) {
-                close(fd);
-                return kInvalidSocket;
-            }
+            if (cancel && cancel->load()) return fail();
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) {
-                log.DebugLog("Connect Timeout (%i Sec).\r\n", timeoutSeconds);
-                close(fd);
-                return kInvalidSocket;
+                if (log) {
+                    log->DebugLog(
+                        "Connect Timeout (%i Sec).\r\n",
+                        static_cast<int>(
+                            std::chrono::duration_cast<std::chrono::seconds>(timeout).count()));
+                }
+                return fail();
             }
-            pollfd p{fd, POLLOUT, 0};
-            int ready = poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
-            if (ready < 0 && errno == EINTR) continue;
-            if (ready == 0) continue;
-            int error = 0;
-            socklen_t length = sizeof error;
-            if (ready < 0 || getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 ||
-                error != 0 || (p.revents & (POLLERR | POLLHUP))) {
-                log.DebugLog("Select error.\r\n");
-                close(fd);
-                return kInvalidSocket;
+            ConnectWait wait =
+                WaitForConnect(socket, static_cast<int>(std::min(left, kConnectSlice).count()));
+            if (wait == ConnectWait::Pending) continue;
+            if (wait == ConnectWait::Failed) {
+                if (log) log->DebugLog("Select error.\r\n");
+                return fail();
             }
-            log.DebugLog("Connected!\r\n");
+            if (log) log->DebugLog("Connected!\r\n");
             break;
         }
     }
-    SetNonBlocking(log, fd, false);
-    return fd;
+    SetBlocking(log, socket, true);
+    return socket;
 }
 
-int ListenOnPort(Logger& log, int port) {
-    for (int attempt = 1; attempt <= kBindAttempts; ++attempt) {
-        bool bindFailed = false;
-        int fd = BindAndListen(log, port, attempt == kBindAttempts, bindFailed);
-        if (fd >= 0 || !bindFailed) return fd;
-        if (attempt < kBindAttempts) std::this_thread::sleep_for(std::chrono::seconds(1));
+SocketHandle BindAndListen(Logger* log, const std::string& address, int port, bool lastTry,
+                           bool& bindFailed) {
+    bindFailed = false;
+    SocketHandle socket = OpenTcpSocket();
+    if (socket == kInvalidSocket) return kInvalidSocket;
+    if (port < 0 || port > 65535 ||
+        !BindForListening(socket, address, static_cast<std::uint16_t>(port))) {
+        CloseSocket(socket);
+        bindFailed = true;
+        if (lastTry && log) log->DebugLog("Could not bind socket\r\n");
+        return kInvalidSocket;
     }
-    return kInvalidSocket;
+    if (!StartListening(socket, 1)) {
+        if (log) {
+            log->DebugLog("Listen failed with error: %ld\r\n",
+                          static_cast<long>(LastSocketError()));
+        }
+        CloseSocket(socket);
+        return kInvalidSocket;
+    }
+    return socket;
 }
 
-namespace {
 void TryListen(EventLoop& loop, Logger& log, int port, int attempt,
-               std::shared_ptr<std::function<void(int)>> done) {
+               std::shared_ptr<std::function<void(SocketHandle)>> done) {
     bool bindFailed = false;
-    int fd = BindAndListen(log, port, attempt == kBindAttempts, bindFailed);
-    if (fd >= 0 || !bindFailed || attempt == kBindAttempts) {
-        (*done)(fd);
+    SocketHandle socket = BindAndListen(&log, {}, port, attempt == kBindAttempts, bindFailed);
+    if (socket != kInvalidSocket || !bindFailed || attempt == kBindAttempts) {
+        (*done)(socket);
         return;
     }
     loop.PostDelayed(std::chrono::seconds(1), [&loop, &log, port, attempt, done] {
         TryListen(loop, log, port, attempt + 1, done);
     });
 }
+
 }  // namespace
 
-void ListenOnPortAsync(EventLoop& loop, Logger& log, int port, std::function<void(int)> done) {
-    TryListen(loop, log, port, 1, std::make_shared<std::function<void(int)>>(std::move(done)));
+SocketHandle ConnectWithTimeout(Logger& log, const std::string& host, std::uint16_t port,
+                                int timeoutSeconds, const std::atomic<bool>* cancel,
+                                bool* unresolved) {
+    std::string dotted = ResolveIpv4(host);
+    if (unresolved) *unresolved = dotted.empty();
+    if (dotted.empty()) return kInvalidSocket;
+    log.DebugLog("Address resolved: %s\r\n", dotted.c_str());
+    return Connect(&log, dotted, port, std::chrono::seconds(timeoutSeconds), cancel);
 }
 
-long SendAll(int socket, const char* bytes, std::size_t length) {
+SocketHandle ConnectIpv4(const std::string& address, std::uint16_t port,
+                         std::chrono::milliseconds timeout) {
+    return Connect(nullptr, address, port, timeout, nullptr);
+}
+
+SocketHandle ListenOnPort(Logger& log, int port) {
+    for (int attempt = 1; attempt <= kBindAttempts; ++attempt) {
+        bool bindFailed = false;
+        SocketHandle socket = BindAndListen(&log, {}, port, attempt == kBindAttempts, bindFailed);
+        if (socket != kInvalidSocket || !bindFailed) return socket;
+        if (attempt < kBindAttempts) std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    return kInvalidSocket;
+}
+
+void ListenOnPortAsync(EventLoop& loop, Logger& log, int port,
+                       std::function<void(SocketHandle)> done) {
+    TryListen(loop, log, port, 1,
+              std::make_shared<std::function<void(SocketHandle)>>(std::move(done)));
+}
+
+SocketHandle ListenIpv4(const std::string& address, std::uint16_t port) {
+    bool bindFailed = false;
+    return BindAndListen(nullptr, address, port, false, bindFailed);
+}
+
+long SendAll(SocketHandle socket, const char* bytes, std::size_t length) {
     std::size_t sent = 0;
     while (sent < length) {
-        ssize_t n = send(socket, bytes + sent, length - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return sent > 0 ? static_cast<long>(sent) : static_cast<long>(n);
+        long n = SendSome(socket, bytes + sent, length - sent);
+        if (n < 0 && IsInterrupted(LastSocketError())) continue;
+        if (n <= 0) return sent > 0 ? static_cast<long>(sent) : n;
         sent += static_cast<std::size_t>(n);
     }
     return static_cast<long>(sent);
-}
-
-void CloseSocket(int socket) {
-    if (socket >= 0) close(socket);
-}
-
-std::string LocalIpv4Address(int socket) {
-    sockaddr_storage local{};
-    socklen_t length = sizeof local;
-    if (socket < 0 || getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
-        local.ss_family != AF_INET) {
-        return {};
-    }
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* v4 = reinterpret_cast<const sockaddr_in*>(&local);
-    return inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text) ? text : std::string();
 }
 
 }  // namespace khub

@@ -1,17 +1,12 @@
 #include "IniFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
+
+#include "platform/Files.h"
+#include "platform/Utf8Path.h"
 
 namespace khub::ini {
 
@@ -89,82 +84,12 @@ std::mutex& LockFor(const std::string& path) {
     static std::mutex registryMutex;
     static std::map<std::string, std::unique_ptr<std::mutex>> locks;
     std::error_code ec;
-    std::filesystem::path normal = std::filesystem::weakly_canonical(path, ec);
-    std::string name = ec ? path : normal.string();
+    std::filesystem::path normal = std::filesystem::weakly_canonical(PathFromUtf8(path), ec);
+    std::string name = ec ? path : Utf8FromPath(normal);
     std::lock_guard guard(registryMutex);
     auto& slot = locks[name];
     if (!slot) slot = std::make_unique<std::mutex>();
     return *slot;
-}
-
-// The whole file, or nullopt with the reason in error (ENOENT: there is no file).
-std::optional<std::string> ReadWholeFile(const std::string& path, int& error) {
-    error = 0;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        error = errno;
-        return std::nullopt;
-    }
-    std::string content;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) content.append(buf, n);
-    bool failed = std::ferror(f) != 0;
-    if (failed) error = errno ? errno : EIO;
-    std::fclose(f);
-    if (failed) return std::nullopt;
-    return content;
-}
-
-// The file a write must replace: the target of a symbolic link rather than the link, so a
-// settings file linked from elsewhere stays linked.
-std::string WriteTarget(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved)) return resolved;
-    return path;
-}
-
-// Writes beside the file and renames over it, so a failed write leaves the old file.
-bool ReplaceFile(const std::string& path, const std::string& content) {
-    std::string target = WriteTarget(path);
-    struct stat st {};
-    bool exists = ::stat(target.c_str(), &st) == 0;
-    // A file made read-only stays as it is, although the rename could replace it; a file
-    // without any write permission counts as read-only for root too.
-    if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) return false;
-    std::string temp = target + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    // The replacement keeps the old file's owner (where we may give it away) and permissions.
-    bool keptOwner = !exists || ::fchown(fd, st.st_uid, st.st_gid) == 0 || errno == EPERM;
-    if (!keptOwner || ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) != 0) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < content.size()) {
-        ssize_t w = ::write(fd, content.data() + done, content.size() - done);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) {
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return false;
-        }
-        done += static_cast<std::size_t>(w);
-    }
-    if (::fsync(fd) != 0) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (::close(fd) != 0 || ::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
 }
 
 bool Storable(std::string_view s) {
@@ -253,8 +178,7 @@ std::optional<std::string> WithValue(std::string_view content, std::string_view 
 std::optional<std::string> Read(const std::string& path, std::string_view section,
                                 std::string_view key) {
     std::lock_guard guard(LockFor(path));
-    int error = 0;
-    auto content = ReadWholeFile(path, error);
+    auto content = platform::ReadWholeFile(path);
     if (!content) return std::nullopt;
     return Lookup(*content, section, key);
 }
@@ -263,16 +187,16 @@ bool Write(const std::string& path, std::string_view section, std::string_view k
            std::string_view value) {
     std::lock_guard guard(LockFor(path));
     std::string content;
-    int error = 0;
-    if (auto existing = ReadWholeFile(path, error)) {
+    bool missing = false;
+    if (auto existing = platform::ReadWholeFile(path, &missing)) {
         content = std::move(*existing);
-    } else if (error != ENOENT) {
+    } else if (!missing) {
         return false;  // there is a file we cannot read: never replace it blindly
     }
     auto updated = WithValue(content, section, key, value);
     if (!updated) return false;
     if (*updated == content) return true;
-    return ReplaceFile(path, *updated);
+    return platform::ReplaceFileContent(path, *updated);
 }
 
 }  // namespace khub::ini

@@ -1,9 +1,5 @@
 #include "DccIo.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-
-#include <cerrno>
 #include <vector>
 
 #include "DccMessages.h"
@@ -18,19 +14,51 @@ using Clock = std::chrono::steady_clock;
 // A receiver that closes with our bytes still unread resets the connection: it left, the
 // same as one that closes cleanly.
 SendEnd SendFailure(int error) {
-    return error == ECONNRESET || error == EPIPE ? SendEnd::PeerClosed : SendEnd::SocketError;
+    return IsConnectionGone(error) ? SendEnd::PeerClosed : SendEnd::SocketError;
+}
+
+// Nothing to read or write this time, or a signal came: try again.
+bool IsRetry(int error) {
+    return IsWouldBlock(error) || IsInterrupted(error);
+}
+
+// The ready events of socket after up to kPollMs; 0 when none, -1 on failure.
+int PollOne(SocketHandle socket, short wanted, short& ready) {
+    SocketPoll entry{socket, wanted, 0};
+    int count = PollSockets({&entry, 1}, kPollMs);
+    ready = entry.ready;
+    return count;
+}
+
+// The whole of a few bytes on a non-blocking socket; false when it fails or is cancelled.
+bool SendWhole(SocketHandle socket, const unsigned char* bytes, std::size_t length,
+               const DccCancel& cancel) {
+    while (length > 0 && !cancel.Cancelled()) {
+        long n = SendSome(socket, bytes, length);
+        if (n > 0) {
+            bytes += n;
+            length -= static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n == 0 || !IsRetry(LastSocketError())) return false;
+        short ready = 0;
+        if (PollOne(socket, kPollWrite, ready) < 0 && !IsInterrupted(LastSocketError())) {
+            return false;
+        }
+    }
+    return length == 0;
 }
 }  // namespace
 
 void DccCancel::Cancel() {
     cancelled_ = true;
-    int fd = fd_.load();
-    if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    SocketHandle socket = socket_.load();
+    if (socket != kInvalidSocket) ShutdownSocket(socket, ShutdownHow::Both);
 }
 
-void DccCancel::SetSocket(int fd) {
-    fd_ = fd;
-    if (cancelled_) ::shutdown(fd, SHUT_RDWR);
+void DccCancel::SetSocket(SocketHandle socket) {
+    socket_ = socket;
+    if (cancelled_) ShutdownSocket(socket, ShutdownHow::Both);
 }
 
 void StartGate::Open(std::uint64_t position) {
@@ -54,9 +82,10 @@ std::optional<std::uint64_t> StartGate::Wait(const DccCancel& cancel) {
     return position_;
 }
 
-SendResult RunSendLoop(int fd, std::FILE* file, std::uint64_t start, std::uint64_t size,
-                       const DccLoopOptions& options, const DccCancel& cancel,
+SendResult RunSendLoop(SocketHandle socket, std::FILE* file, std::uint64_t start,
+                       std::uint64_t size, const DccLoopOptions& options, const DccCancel& cancel,
                        const std::function<void(std::uint64_t)>& onProgress) {
+    SetNonBlocking(socket, true);
     AckReader acks(start);
     std::uint64_t sent = start;
     std::vector<unsigned char> block(options.blockBytes);
@@ -77,18 +106,21 @@ SendResult RunSendLoop(int fd, std::FILE* file, std::uint64_t start, std::uint64
             if (blockLength == 0) return {SendEnd::FileError, acks.Acked()};
             haveData = true;
         }
-        pollfd p{fd, static_cast<short>(POLLIN | (haveData ? POLLOUT : 0)), 0};
-        int ready = ::poll(&p, 1, kPollMs);
-        if (ready < 0 && errno != EINTR) return {SendEnd::SocketError, acks.Acked()};
+        short events = 0;
+        int ready =
+            PollOne(socket, static_cast<short>(kPollRead | (haveData ? kPollWrite : 0)), events);
+        if (ready < 0 && !IsInterrupted(LastSocketError())) {
+            return {SendEnd::SocketError, acks.Acked()};
+        }
         if (ready <= 0) {
             if (Clock::now() - lastProgress > idleLimit) return {SendEnd::TimedOut, acks.Acked()};
             continue;
         }
         if (cancel.Cancelled()) return {SendEnd::Cancelled, acks.Acked()};
-        if (p.revents & (POLLIN | POLLHUP | POLLERR)) {
-            ssize_t n = ::recv(fd, ackBytes, sizeof ackBytes, MSG_DONTWAIT);
-            if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                return {SendFailure(errno), acks.Acked()};
+        if (events & (kPollRead | kPollHangUp | kPollError)) {
+            long n = ReceiveSome(socket, ackBytes, sizeof ackBytes);
+            if (n < 0 && !IsRetry(LastSocketError())) {
+                return {SendFailure(LastSocketError()), acks.Acked()};
             }
             if (n == 0) return {SendEnd::PeerClosed, acks.Acked()};
             if (n > 0) {
@@ -103,11 +135,10 @@ SendResult RunSendLoop(int fd, std::FILE* file, std::uint64_t start, std::uint64
                 }
             }
         }
-        if (haveData && (p.revents & POLLOUT)) {
-            ssize_t n = ::send(fd, block.data() + blockOffset, blockLength - blockOffset,
-                               MSG_DONTWAIT | MSG_NOSIGNAL);
-            if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                return {SendFailure(errno), acks.Acked()};
+        if (haveData && (events & kPollWrite)) {
+            long n = SendSome(socket, block.data() + blockOffset, blockLength - blockOffset);
+            if (n < 0 && !IsRetry(LastSocketError())) {
+                return {SendFailure(LastSocketError()), acks.Acked()};
             }
             if (n > 0) {
                 blockOffset += static_cast<std::size_t>(n);
@@ -119,10 +150,12 @@ SendResult RunSendLoop(int fd, std::FILE* file, std::uint64_t start, std::uint64
     return {SendEnd::Finished, acks.Acked()};
 }
 
-ReceiveResult RunReceiveLoop(int fd, std::FILE* file, std::uint64_t start, std::uint64_t size,
-                             const DccLoopOptions& options, const DccCancel& cancel,
+ReceiveResult RunReceiveLoop(SocketHandle socket, std::FILE* file, std::uint64_t start,
+                             std::uint64_t size, const DccLoopOptions& options,
+                             const DccCancel& cancel,
                              const std::function<void(std::uint64_t)>& onProgress,
                              const std::function<void()>& onIdle) {
+    SetNonBlocking(socket, true);
     std::uint64_t received = start;
     std::vector<unsigned char> block(options.blockBytes);
     auto idleSince = Clock::now();
@@ -130,9 +163,11 @@ ReceiveResult RunReceiveLoop(int fd, std::FILE* file, std::uint64_t start, std::
 
     while (received < size) {
         if (cancel.Cancelled()) return {ReceiveEnd::Cancelled, received};
-        pollfd p{fd, POLLIN, 0};
-        int ready = ::poll(&p, 1, kPollMs);
-        if (ready < 0 && errno != EINTR) return {ReceiveEnd::SocketError, received};
+        short events = 0;
+        int ready = PollOne(socket, kPollRead, events);
+        if (ready < 0 && !IsInterrupted(LastSocketError())) {
+            return {ReceiveEnd::SocketError, received};
+        }
         if (ready <= 0) {
             if (Clock::now() - idleSince >= options.idlePeriod) {
                 onIdle();
@@ -145,9 +180,9 @@ ReceiveResult RunReceiveLoop(int fd, std::FILE* file, std::uint64_t start, std::
         // Never more than the offer announced: the rest of a file is not ours to write.
         std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), size - received));
-        ssize_t n = ::recv(fd, block.data(), want, MSG_DONTWAIT);
+        long n = ReceiveSome(socket, block.data(), want);
         if (n < 0) {
-            if (errno == EAGAIN || errno == EINTR) continue;
+            if (IsRetry(LastSocketError())) continue;
             return {ReceiveEnd::SocketError, received};
         }
         if (n == 0) {
@@ -164,7 +199,7 @@ ReceiveResult RunReceiveLoop(int fd, std::FILE* file, std::uint64_t start, std::
         unsigned char ack[4];
         EncodeAck(received, ack);
         // A failed acknowledgement shows up as a failed read next round.
-        (void)::send(fd, ack, sizeof ack, MSG_NOSIGNAL);
+        (void)SendWhole(socket, ack, sizeof ack, cancel);
         onProgress(received);
     }
     return {ReceiveEnd::Complete, received};

@@ -1,7 +1,8 @@
 #pragma once
 // The byte-moving halves of a transfer, free of program state: a sender that keeps a
 // window of unacknowledged bytes in flight and a receiver that acknowledges every read.
-// Both poll with short limits, so a cancel (or a shutdown of the socket) ends them at once.
+// Both poll with short limits, so a cancel (or a shutdown of the socket) ends them at once;
+// they switch the socket to non-blocking mode.
 
 #include <atomic>
 #include <chrono>
@@ -12,6 +13,8 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/Net.h"
+
 namespace khub::transfer {
 
 // Shared by the lobby thread, which may cancel, and the I/O thread, which polls.
@@ -20,11 +23,11 @@ class DccCancel {
     void Cancel();
     bool Cancelled() const { return cancelled_.load(); }
     // The socket to shut down on cancel; set by the I/O thread once it has one.
-    void SetSocket(int fd);
+    void SetSocket(SocketHandle socket);
 
   private:
     std::atomic<bool> cancelled_{false};
-    std::atomic<int> fd_{-1};
+    std::atomic<SocketHandle> socket_{kInvalidSocket};
 };
 
 // Where an I/O thread waits, connected, until the lobby thread says where to start (after
@@ -57,10 +60,10 @@ struct SendResult {
     SendEnd end = SendEnd::Finished;
     std::uint64_t acked = 0;  // receiver's acknowledged total
 };
-// Sends file from start up to size on fd; done when the acknowledgements reach size.
+// Sends file from start up to size on socket; done when the acknowledgements reach size.
 // onProgress gets the acknowledged total whenever it grows.
-SendResult RunSendLoop(int fd, std::FILE* file, std::uint64_t start, std::uint64_t size,
-                       const DccLoopOptions& options, const DccCancel& cancel,
+SendResult RunSendLoop(SocketHandle socket, std::FILE* file, std::uint64_t start,
+                       std::uint64_t size, const DccLoopOptions& options, const DccCancel& cancel,
                        const std::function<void(std::uint64_t)>& onProgress);
 
 enum class ReceiveEnd { Complete, SocketError, PeerClosed, Cancelled, TimedOut, FileError };
@@ -71,8 +74,9 @@ struct ReceiveResult {
 // Receives into file (positioned at start) until size; acknowledges the running total
 // after every read. Never writes past size. onIdle is called for every idle period and
 // once when the sender closes the connection.
-ReceiveResult RunReceiveLoop(int fd, std::FILE* file, std::uint64_t start, std::uint64_t size,
-                             const DccLoopOptions& options, const DccCancel& cancel,
+ReceiveResult RunReceiveLoop(SocketHandle socket, std::FILE* file, std::uint64_t start,
+                             std::uint64_t size, const DccLoopOptions& options,
+                             const DccCancel& cancel,
                              const std::function<void(std::uint64_t)>& onProgress,
                              const std::function<void()>& onIdle);
 

@@ -2,9 +2,6 @@
 // window and the end of a transfer. The I/O threads started here only move bytes; every
 // log line, box and window change they cause is posted back to the lobby thread.
 
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,7 +9,6 @@
 
 #include "DccHooks.h"
 #include "DccMessages.h"
-#include "DccSocket.h"
 #include "PartialDownload.h"
 #include "Transfer.h"
 #include "TransferProgress.h"
@@ -20,6 +16,7 @@
 #include "irc/Connection.h"
 #include "lobby/Lobby.h"
 #include "lobby/RomCatalogue.h"
+#include "platform/Sockets.h"
 
 namespace khub::transfer {
 
@@ -127,7 +124,7 @@ void OnSendNotAccepted(Program& program) {
 }
 
 struct SendJob {
-    int listenFd;
+    SocketHandle listener;
     std::string path;
     std::int64_t size;
     DccTimings timings;
@@ -141,38 +138,38 @@ void SendWorker(Program& program, SendJob job) {
     auto post = [&](auto f) { PostToLobby(loop, alive, std::move(f)); };
 
     // Wait for the receiver in short slices, so a cancel is seen.
-    int fd = -1;
+    SocketHandle socket = kInvalidSocket;
     auto deadline = std::chrono::steady_clock::now() + job.timings.acceptTimeout;
     while (!job.cancel->Cancelled() && std::chrono::steady_clock::now() < deadline) {
-        pollfd p{job.listenFd, POLLIN, 0};
-        if (::poll(&p, 1, 50) == 1) {
-            fd = ::accept4(job.listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        SocketPoll waiting{job.listener, kPollRead, 0};
+        if (PollSockets({&waiting, 1}, 50) == 1) {
+            socket = AcceptConnection(job.listener);
             break;
         }
     }
-    DccClose(job.listenFd);
+    CloseSocket(job.listener);
     if (job.cancel->Cancelled()) {
-        DccClose(fd);
+        CloseSocket(socket);
         post([&program] { EndSend(program, SendEnd::Cancelled, 0); });
         return;
     }
-    if (fd < 0) {
+    if (socket == kInvalidSocket) {
         post([&program] { OnSendNotAccepted(program); });
         return;
     }
-    job.cancel->SetSocket(fd);
+    job.cancel->SetSocket(socket);
     post([&program] { OnSendAccepted(program); });
 
     auto start = job.gate->Wait(*job.cancel);
     if (!start) {
-        DccClose(fd);
+        CloseSocket(socket);
         post([&program] { EndSend(program, SendEnd::Cancelled, 0); });
         return;
     }
     std::FILE* file = std::fopen(job.path.c_str(), "rb");
     if (!file || std::fseek(file, static_cast<long>(*start), SEEK_SET) != 0) {
         if (file) std::fclose(file);
-        DccClose(fd);
+        CloseSocket(socket);
         post([&program] {
             ShowError(program, "ERROR: Can not open file for sending.");
             EndSend(program, SendEnd::Cancelled, 0);
@@ -181,10 +178,10 @@ void SendWorker(Program& program, SendJob job) {
     }
     ProgressPoster progress(program, job.size);
     progress(*start);
-    SendResult result = RunSendLoop(fd, file, *start, static_cast<std::uint64_t>(job.size),
+    SendResult result = RunSendLoop(socket, file, *start, static_cast<std::uint64_t>(job.size),
                                     job.timings.loop, *job.cancel, std::ref(progress));
     std::fclose(file);
-    DccClose(fd);
+    CloseSocket(socket);
     post([&program, result] { EndSend(program, result.end, result.acked); });
 }
 
@@ -365,8 +362,9 @@ void ReceiveWorker(Program& program, ReceiveJob job) {
     }
     post([&program, plan = info.plan] { OnReceivePlanned(program, plan); });
 
-    int fd = DccConnect(job.ip, job.port, job.timings.connectTimeout);
-    if (fd < 0) {
+    SocketHandle socket =
+        ConnectIpv4(job.ip, static_cast<std::uint16_t>(job.port), job.timings.connectTimeout);
+    if (socket == kInvalidSocket) {
         std::fclose(file);
         post([&program, info] {
             SettlePartial(program, info);
@@ -376,13 +374,13 @@ void ReceiveWorker(Program& program, ReceiveJob job) {
         });
         return;
     }
-    job.cancel->SetSocket(fd);
+    job.cancel->SetSocket(socket);
     post([&program] { OnReceiveConnected(program); });
 
     auto start = job.gate->Wait(*job.cancel);
     if (!start) {
         std::fclose(file);
-        DccClose(fd);
+        CloseSocket(socket);
         info.stop = job.cancel->Cancelled() ? ReceiveStop::TimedOut : ReceiveStop::ResumeFailed;
         post([&program, info] { EndReceive(program, info); });
         return;
@@ -392,10 +390,10 @@ void ReceiveWorker(Program& program, ReceiveJob job) {
     progress(*start);
     auto onIdle = [&] { post([&program] { program.log.DebugLog("Timeout.\r\n"); }); };
     ReceiveResult result =
-        RunReceiveLoop(fd, file, *start, static_cast<std::uint64_t>(job.size), job.timings.loop,
+        RunReceiveLoop(socket, file, *start, static_cast<std::uint64_t>(job.size), job.timings.loop,
                        *job.cancel, std::ref(progress), onIdle);
     bool closed = std::fclose(file) == 0;
-    DccClose(fd);
+    CloseSocket(socket);
     switch (result.end) {
         case ReceiveEnd::Complete:
             info.stop = closed ? ReceiveStop::Complete : ReceiveStop::FileError;
@@ -626,13 +624,14 @@ void OfferRomByDcc(Program& program, const std::string& nick) {
     std::mt19937 random(seed());
     int span = endPort - startPort + 1;
     int first = static_cast<int>(random() % static_cast<unsigned>(span));
-    int listenFd = -1, port = 0;
-    for (int k = 0; k < span && listenFd < 0; ++k) {
+    SocketHandle listener = kInvalidSocket;
+    int port = 0;
+    for (int k = 0; k < span && listener == kInvalidSocket; ++k) {
         port = startPort + (first + k) % span;
-        listenFd = DccListen(t.timings.listenAddress, port);
+        listener = ListenIpv4(t.timings.listenAddress, static_cast<std::uint16_t>(port));
     }
     program.log.DebugLog("Port = %i\r\n", port);
-    if (listenFd < 0) {
+    if (listener == kInvalidSocket) {
         ShowError(program, "ERROR 4: Socket could not connect.");
         return;
     }
@@ -655,7 +654,7 @@ void OfferRomByDcc(Program& program, const std::string& nick) {
     SendDccLine(program, offerLine);
     program.log.DebugLog("Ready to send %s to %s.\r\n", name->c_str(), nick.c_str());
 
-    SendJob job{listenFd, path, size, t.timings, t.cancel, t.gate};
+    SendJob job{listener, path, size, t.timings, t.cancel, t.gate};
     t.worker = std::thread(SendWorker, std::ref(program), std::move(job));
 }
 

@@ -1,14 +1,11 @@
 #include "PartialDownload.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "lobby/RomCatalogue.h"
+#include "platform/Files.h"
 
 namespace khub::transfer {
 
@@ -21,17 +18,10 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr std::size_t kBlock = 256 * 1024;
 
-// Opens path for reading only when it is a plain file. Whatever else may sit under a ROM's
-// name is no ROM and must not hold the download up: a FIFO would keep the open waiting for
-// a writer, a device may never end.
+// Whatever else than a plain file sits under a ROM's name is no ROM and must not hold the
+// download up.
 File OpenPlainFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return nullptr;
-    struct stat st {};
-    std::FILE* file = nullptr;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) file = ::fdopen(fd, "rb");
-    if (!file) ::close(fd);
-    return File(file);
+    return File(platform::OpenPlainStream(path));
 }
 
 // True when the whole of prefix's content begins whole's content.
@@ -65,9 +55,8 @@ bool CopyInto(const std::string& from, std::FILE* to) {
 }  // namespace
 
 std::int64_t FileSizeOf(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return -1;
-    return static_cast<std::int64_t>(st.st_size);
+    auto info = platform::StatPath(path);
+    return info ? info->size : -1;
 }
 
 FolderLook LookAtFolder(const std::string& path, const std::string& partialPath,
@@ -93,16 +82,16 @@ std::FILE* OpenReceiveTarget(const ReceivePlan& plan, const std::string& path,
             file = OpenPlainFile(path);
             break;
         case ReceiveStart::Fresh:
-            file.reset(std::fopen(partialPath.c_str(), "wb"));
+            file.reset(platform::OpenStream(partialPath, "wb"));
             break;
         case ReceiveStart::ContinuePartial:
-            file.reset(std::fopen(partialPath.c_str(), "r+b"));
+            file.reset(platform::OpenStream(partialPath, "r+b"));
             break;
         case ReceiveStart::CopyExisting:
-            file.reset(std::fopen(partialPath.c_str(), "w+b"));
+            file.reset(platform::OpenStream(partialPath, "w+b"));
             if (file && !CopyInto(path, file.get())) {
                 file.reset();
-                std::remove(partialPath.c_str());  // a cut copy is nobody's download
+                platform::RemoveFile(partialPath);  // a cut copy is nobody's download
                 return nullptr;
             }
             break;
@@ -110,7 +99,7 @@ std::FILE* OpenReceiveTarget(const ReceivePlan& plan, const std::string& path,
         case ReceiveStart::OtherContent:
             return nullptr;
     }
-    if (!file || std::fseek(file.get(), static_cast<long>(plan.position), SEEK_SET) != 0) {
+    if (!file || !platform::SeekStream(file.get(), static_cast<std::int64_t>(plan.position))) {
         return nullptr;
     }
     return file.release();

@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "CMainFrame.h"
-#include "irc/Connection.h"
 #include "app/Program.h"
 #include "app/Startup.h"
 #include "irc/Connection.h"
@@ -26,7 +25,7 @@ CThemesApp::~CThemesApp() {
 }
 
 bool CThemesApp::InitInstance() {
-    const SettingsLocation where = LocateSettingsFile(ProcessEnvironment());
+    const SettingsLocation where = SystemSettingsLocation(ProcessEnvironment());
     const std::string lockPath = LockFilePathFor(where.filePath);
     guard_ = std::make_unique<SingleInstance>(SingleInstance::Acquire(lockPath));
     switch (guard_->state()) {

@@ -1,0 +1,90 @@
+// The platform's file calls with names that are not ASCII: on Windows every one of them
+// must reach the system as UTF-16, or these names turn into question marks.
+
+#include "platform/Files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "lobby/RomCatalogue.h"
+#include "platform/Utf8Path.h"
+#include "settings/IniFile.h"
+#include "support/TempDir.h"
+
+namespace khub {
+namespace {
+
+void WriteUtf8Named(const std::string& path, const std::string& bytes) {
+    std::FILE* f = platform::OpenStream(path, "wb");
+    ASSERT_NE(f, nullptr) << path;
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    std::fclose(f);
+}
+
+TEST(PlatformFiles, NonAsciiNamesEndToEnd) {
+    test::TempDir dir;
+    const std::string folder = rom::JoinPath(Utf8FromPath(dir.path()), "Игры ゲーム");
+    ASSERT_TRUE(std::filesystem::create_directory(PathFromUtf8(folder)));
+    const std::string name = "Pokémon Stadium (J).smc";
+    const std::string rom = rom::JoinPath(folder, name);
+    WriteUtf8Named(rom, "123456789");
+
+    auto listed = platform::ListFolder(folder);
+    ASSERT_TRUE(listed);
+    int found = 0;
+    for (const auto& e : *listed) found += e.name == name;
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(rom::CountRomDirFiles(folder), 1);
+    auto info = platform::StatPath(rom);
+    ASSERT_TRUE(info);
+    EXPECT_TRUE(info->regular);
+    EXPECT_EQ(info->size, 9);
+    EXPECT_EQ(rom::CrcTextOfFile(rom), "CBF43926");
+    rom::CrcCache cache;
+    EXPECT_EQ(rom::FindRomByCrc(folder, "CBF43926", cache, {}), name);
+
+    // The host's name for the same ROM, and back; a taken name is never replaced.
+    const std::string hosts = rom::JoinPath(folder, "ポケモンスタジアム.smc");
+    std::string error;
+    ASSERT_TRUE(platform::RenameNoReplace(rom, hosts, &error)) << error;
+    EXPECT_FALSE(platform::PathExists(rom));
+    WriteUtf8Named(rom, "other");
+    EXPECT_FALSE(platform::RenameNoReplace(hosts, rom, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(platform::ReadWholeFile(rom), "other");
+    EXPECT_EQ(platform::ReadWholeFile(hosts), "123456789");
+
+    // Settings kept under a user folder with such letters.
+    const std::string ini = rom::JoinPath(folder, "K-Hub.ini");
+    ASSERT_TRUE(ini::Write(ini, "options", "rompath", folder));
+    ASSERT_TRUE(ini::Write(ini, "options", "playername", "Zoë"));
+    EXPECT_EQ(ini::Read(ini, "options", "rompath"), folder);
+    EXPECT_EQ(ini::Read(ini, "options", "playername"), "Zoë");
+}
+
+TEST(PlatformFiles, ReplaceLeavesNoTemporaryFileAndNeverTakesAFoldersPlace) {
+    test::TempDir dir;
+    const std::string path = Utf8FromPath(dir.path() / "K-Hub.ini");
+    bool missing = false;
+    EXPECT_EQ(platform::ReadWholeFile(path, &missing), std::nullopt);
+    EXPECT_TRUE(missing);
+    ASSERT_TRUE(platform::ReplaceFileContent(path, "a=1\n"));
+    ASSERT_TRUE(platform::ReplaceFileContent(path, "a=2\n"));
+    EXPECT_EQ(platform::ReadWholeFile(path, &missing), "a=2\n");
+    EXPECT_FALSE(missing);
+    // Nothing but the file itself is left in the folder.
+    auto listed = platform::ListFolder(Utf8FromPath(dir.path()));
+    ASSERT_TRUE(listed);
+    for (const auto& e : *listed) {
+        EXPECT_TRUE(e.name == "." || e.name == ".." || e.name == "K-Hub.ini") << e.name;
+    }
+    // A folder in the file's place is no file: it stays, and the read says it is there.
+    const std::string folder = Utf8FromPath(dir.path() / "sub");
+    std::filesystem::create_directory(PathFromUtf8(folder));
+    EXPECT_FALSE(platform::ReplaceFileContent(folder, "x"));
+    EXPECT_TRUE(platform::StatPath(folder)->directory);
+}
+
+}  // namespace
+}  // namespace khub
