@@ -37,7 +37,7 @@ CThemesApp::~CThemesApp() {
 }
 
 bool CThemesApp::InitInstance() {
-    const SettingsLocation where = LocateSettingsFile(ProcessEnvironment());
+    const SettingsLocation where = SystemSettingsLocation(ProcessEnvironment());
     const std::string lockPath = LockFilePathFor(where.filePath);
     guard_ = std::make_unique<SingleInstance>(SingleInstance::Acquire(lockPath));
     // A second copy ends at once and leaves the running one undisturbed.

@@ -64,7 +64,7 @@ std::string CDialog::ControlText(int id) const {
 }
 
 void CDialog::SetControlText(int id, const std::string& text) {
-    if (HWND control = Control(id)) SetWindowTextW(control, Wide(text).c_str());
+    if (HWND control = Control(id)) SetWindowTextW(control, ShownText(text).c_str());
 }
 
 bool CDialog::IsChecked(int id) const {

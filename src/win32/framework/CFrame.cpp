@@ -65,7 +65,7 @@ bool CFrame::Create(int menuId) {
 }
 
 void CFrame::SetTitle(const std::string& title) {
-    SetWindowTextW(hwnd_, Wide(title).c_str());
+    SetWindowTextW(hwnd_, ShownText(title).c_str());
 }
 
 void CFrame::SetMenuItemText(int id, const std::string& text) {
@@ -73,7 +73,7 @@ void CFrame::SetMenuItemText(int id, const std::string& text) {
     if (!menu) return;
     wchar_t old[256] = {};
     GetMenuStringW(menu, static_cast<UINT>(id), old, 256, MF_BYCOMMAND);
-    std::wstring full = Wide(text);
+    std::wstring full = ShownText(text);
     if (const wchar_t* tab = wcschr(old, L'\t')) full += tab;
     MENUITEMINFOW info{};
     info.cbSize = sizeof info;

@@ -29,7 +29,7 @@ void CListView::SetColumns(const std::vector<std::string>& titles, int width) {
     while (ListView_DeleteColumn(hwnd_, 0)) {
     }
     for (std::size_t i = 0; i < titles.size(); ++i) {
-        std::wstring title = Wide(titles[i]);
+        std::wstring title = ShownText(titles[i]);
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         column.fmt = LVCFMT_LEFT;
@@ -42,7 +42,7 @@ void CListView::SetColumns(const std::vector<std::string>& titles, int width) {
 void CListView::SetRowCells(int index, const GameRow& row) {
     const std::string* cells[] = {&row.gameName, &row.host, &row.players};
     for (int column = 0; column < 3; ++column) {
-        std::wstring text = Wide(*cells[column]);
+        std::wstring text = ShownText(*cells[column]);
         LVITEMW item{};
         item.iSubItem = column;
         item.pszText = text.data();
@@ -55,7 +55,7 @@ void CListView::InsertRow(int index, const GameRow& row) {
     LVITEMW item{};
     item.mask = LVIF_TEXT;
     item.iItem = index;
-    std::wstring name = Wide(row.gameName);
+    std::wstring name = ShownText(row.gameName);
     item.pszText = name.data();
     SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     SetRowCells(index, row);

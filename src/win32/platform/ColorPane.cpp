@@ -37,7 +37,7 @@ void AppendColored(HWND pane, const std::vector<ColorStretch>& stretches) {
     if (!pane) return;
     SendMessageW(pane, WM_SETREDRAW, FALSE, 0);
     for (const ColorStretch& s : stretches) {
-        std::wstring text = Wide(s.text);
+        std::wstring text = ShownText(s.text);
         // Lines end in CR LF; the pane wants one paragraph break per line.
         std::erase(text, L'\r');
         SelectEnd(pane);
@@ -56,7 +56,7 @@ void AppendColored(HWND pane, const std::vector<ColorStretch>& stretches) {
 }
 
 void SetPaneText(HWND pane, const std::string& text) {
-    if (pane) SetWindowTextW(pane, Wide(text).c_str());
+    if (pane) SetWindowTextW(pane, ShownText(text).c_str());
 }
 
 void SetPaneFontSize(HWND pane, int points) {

@@ -59,7 +59,7 @@ void Win32Ui::CloseWindow(WindowId window) {
 
 void Win32Ui::SetWindowTitle(WindowId window, const std::string& title) {
     OnGuiThread([this, window, title] {
-        if (CDialog* dialog = Dialog(window)) SetWindowTextW(dialog->Hwnd(), Wide(title).c_str());
+        if (CDialog* dialog = Dialog(window)) SetWindowTextW(dialog->Hwnd(), ShownText(title).c_str());
     });
 }
 
@@ -72,7 +72,7 @@ void Win32Ui::EnableControl(WindowId window, int controlId, bool enabled) {
 void Win32Ui::SetControlText(WindowId window, int controlId, const std::string& text) {
     OnGuiThread([this, window, controlId, text] {
         if (HWND control = FindControl(window, controlId))
-            SetWindowTextW(control, Wide(text).c_str());
+            SetWindowTextW(control, ShownText(text).c_str());
     });
 }
 
@@ -126,7 +126,7 @@ void Win32Ui::ShowMessage(const std::string& text, BoxIcon icon) {
         HWND owner = host_ ? host_->MainWindow() : nullptr;
         if (owner && !IsWindowEnabled(owner)) owner = GetLastActivePopup(owner);
         // Shown and left: the lobby goes on while the box waits for its OK.
-        std::thread([owner, message = Wide(text), style] {
+        std::thread([owner, message = ShownText(text), style] {
             MessageBoxW(owner, message.c_str(), Wide(kProgramTitle).c_str(), style);
         }).detach();
     });
