@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # k-hub.exe under wine on a virtual screen: the main window with its title and columns,
 # each window opened from its accelerator or menu command, a greyed item's accelerator
-# doing nothing, typing reaching the core, and Exit ending the program. Screenshots of
+# doing nothing, typing reaching the core, Exit ending the program, and the window's place
+# kept for the next start. Screenshots of
 # every window go to $KHUB_BUILD_DIR/artifacts (look at them).
 #   k-hub-exe-test.sh K-HUB.EXE KHUB-WIN-PROBE.EXE
 set -euo pipefail
@@ -71,6 +72,18 @@ opens "File Transfer"
 shot "File Transfer" file-transfer
 closes "File Transfer"
 
+# Moved and resized, the window comes back there at the next start.
+xdotool windowmove --sync "$(xwindow "$main")" 200 150
+xdotool windowsize --sync "$(xwindow "$main")" 520 360
+sleep 0.5
+placed=$(xdotool getwindowgeometry "$(xwindow "$main")" | tail -2 | tr -s ' ')
+keys_in "$main" ctrl+x
+ends
+start_program
+opens "$main" 60
+sleep 0.5
+again=$(xdotool getwindowgeometry "$(xwindow "$main")" | tail -2 | tr -s ' ')
+[ "$again" = "$placed" ] || fail "placed at $placed, came back at $again"
 keys_in "$main" ctrl+x
 ends
 echo "${0##*/}: passed; screenshots in $artifacts"
