@@ -1,6 +1,7 @@
 #include "MainCommands.h"
 
 #include "app/Program.h"
+#include "app/Startup.h"
 #include "irc/Connection.h"
 #include "lobby/Lobby.h"
 
@@ -40,6 +41,19 @@ bool RunMainCommand(Program& program, int id) {
             return true;
         default:
             return false;
+    }
+}
+
+void RunDesktopStartup(Program& program, const SettingsLocation& location) {
+    switch (RunStartup(program, location)) {
+        case StartupAction::OpenOptions:
+            program.ui.OpenWindow(WindowId::Options);
+            break;
+        case StartupAction::Connect:
+            StartConnect(program);
+            break;
+        case StartupAction::StayNotConnected:
+            break;
     }
 }
 

@@ -7,9 +7,12 @@
 #include <optional>
 #include <string>
 
+#include "platform/Ui.h"
+
 namespace khub {
 
 struct Program;
+struct SettingsLocation;
 
 // Accelerators without a menu item: the key sequence's letters and the debug window.
 namespace command {
@@ -21,6 +24,16 @@ inline constexpr int kDebugWindow = 1100;
 // Runs a main-window command (connect, options, create, join, rules, about, the File
 // Transfer and Host Game windows). False for ids the front end handles itself.
 bool RunMainCommand(Program& program, int id);
+
+// The start-up decision acted on, once the main window shows: Options opened, or the
+// connection started.
+void RunDesktopStartup(Program& program, const SettingsLocation& location);
+
+// The windows that close with the main window, in this order (the game windows' own Cancel
+// runs first), before the exit sequence.
+inline constexpr WindowId kWindowsClosedOnExit[] = {
+    WindowId::FileTransfer, WindowId::HostGame, WindowId::JoinGame, WindowId::CreateGame,
+    WindowId::Options,      WindowId::About,    WindowId::Debug};
 
 // The letter of a key-sequence command, nullopt for any other id.
 std::optional<char> KeySequenceLetter(int id);

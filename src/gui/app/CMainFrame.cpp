@@ -129,9 +129,7 @@ void CMainFrame::OnListNotify(bool doubleClick) {
 
 void CMainFrame::OnDestroy() {
     // Every window goes with the frame; the game windows' own Cancel runs first.
-    for (WindowId id :
-         {WindowId::FileTransfer, WindowId::HostGame, WindowId::JoinGame, WindowId::CreateGame,
-          WindowId::Options, WindowId::About, WindowId::Debug}) {
+    for (WindowId id : kWindowsClosedOnExit) {
         if (CDialog* window = Window(id)) window->close();
     }
     khub::RunExitSequence(program_);

@@ -4,9 +4,9 @@
 #include <objbase.h>
 
 #include "CMainFrame.h"
+#include "app/MainCommands.h"
 #include "app/Program.h"
 #include "app/Startup.h"
-#include "irc/Connection.h"
 #include "platform/ColorPane.h"
 #include "platform/SingleInstance.h"
 #include "platform/Text.h"
@@ -48,18 +48,7 @@ bool CThemesApp::InitInstance() {
     }
     program_ = std::make_unique<Program>(ui_, loop_, where.filePath);
     frame_ = std::make_unique<CMainFrame>(*program_, ui_);
-    frame_->SetStartupHook([this, where] {
-        switch (RunStartup(*program_, where)) {
-            case StartupAction::OpenOptions:
-                frame_->OpenWindow(WindowId::Options);
-                break;
-            case StartupAction::Connect:
-                StartConnect(*program_);
-                break;
-            case StartupAction::StayNotConnected:
-                break;
-        }
-    });
+    frame_->SetStartupHook([this, where] { RunDesktopStartup(*program_, where); });
     SetProgramIcon(IDI_KHUB);
     if (!frame_->Create(IDR_MAINFRAME)) {
         ShowStartupBox("ERROR: Failed to create Frame window", MB_ICONERROR);
