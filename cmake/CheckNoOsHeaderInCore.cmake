@@ -11,8 +11,6 @@ set(os_headers
     "ifaddrs\\.h" "termios\\.h" "pthread\\.h" "dlfcn\\.h" "sched\\.h" "semaphore\\.h")
 list(JOIN os_headers "|" os_header_pattern)
 
-# TEMPORARY, branch "files" only: the files the "net" branch takes off the system in
-# parallel. The lead empties this list when both branches are merged.
 set(offenders "")
 foreach(f IN LISTS core_files)
     file(RELATIVE_PATH rel "${CORE_DIR}" "${f}")

@@ -49,7 +49,7 @@ bool RemoveFile(const std::string& path);
 // files are then where they were.
 bool RenameNoReplace(const std::string& from, const std::string& to, std::string* error);
 // Renames from to to, replacing a file already there (a finished download over the old copy).
-bool RenameReplacing(const std::string& from, const std::string& to);
+bool RenameReplacing(const std::string& from, const std::string& to, std::string* error = nullptr);
 // Gives path the new content all at once: written beside it and moved over it, so a reader
 // sees the old file or the new one and a failed write leaves the old one. A file made
 // read-only is left alone (false). A linked path replaces the link's target.

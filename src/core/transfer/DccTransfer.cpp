@@ -2,7 +2,6 @@
 // window and the end of a transfer. The I/O threads started here only move bytes; every
 // log line, box and window change they cause is posted back to the lobby thread.
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -16,6 +15,7 @@
 #include "irc/Connection.h"
 #include "lobby/Lobby.h"
 #include "lobby/RomCatalogue.h"
+#include "platform/Files.h"
 #include "platform/Sockets.h"
 
 namespace khub::transfer {
@@ -166,8 +166,8 @@ void SendWorker(Program& program, SendJob job) {
         post([&program] { EndSend(program, SendEnd::Cancelled, 0); });
         return;
     }
-    std::FILE* file = std::fopen(job.path.c_str(), "rb");
-    if (!file || std::fseek(file, static_cast<long>(*start), SEEK_SET) != 0) {
+    std::FILE* file = platform::OpenStream(job.path, "rb");
+    if (!file || !platform::SeekStream(file, *start)) {
         if (file) std::fclose(file);
         CloseSocket(socket);
         post([&program] {
@@ -318,7 +318,7 @@ void SettlePartial(Program& program, const ReceiveEndInfo& info) {
     if (size < 0) return;
     if (size == 0) {
         program.log.DebugLog("Deleteing empty file.\r\n");
-        std::remove(info.partialPath.c_str());
+        platform::RemoveFile(info.partialPath);
         return;
     }
     program.log.DebugLog("Kept the partial download %s (%lld bytes) for the next attempt.\r\n",
@@ -429,11 +429,12 @@ void SendMatch(Program& program, const char* answer) {
 void SettleCompleteFile(Program& program, const ReceiveEndInfo& info) {
     const std::string& wanted = program.client.wantedRomCrc;
     if (!wanted.empty() && info.crc == wanted) {
-        if (IntoPartial(info) && std::rename(info.partialPath.c_str(), info.path.c_str()) != 0) {
-            ShowError(program, FormatText("ERROR: The received ROM could not be renamed to %s "
-                                          "(%s). It was kept as %s.",
-                                          info.path.c_str(), std::strerror(errno),
-                                          info.partialPath.c_str()));
+        std::string why;
+        if (IntoPartial(info) && !platform::RenameReplacing(info.partialPath, info.path, &why)) {
+            ShowError(program,
+                      FormatText("ERROR: The received ROM could not be renamed to %s "
+                                 "(%s). It was kept as %s.",
+                                 info.path.c_str(), why.c_str(), info.partialPath.c_str()));
             return;
         }
         program.log.DebugLog("Finished.\r\n");
@@ -441,7 +442,7 @@ void SettleCompleteFile(Program& program, const ReceiveEndInfo& info) {
         SendMatch(program, "YES");
         return;
     }
-    if (IntoPartial(info)) std::remove(info.partialPath.c_str());
+    if (IntoPartial(info)) platform::RemoveFile(info.partialPath);
     const char* crc = info.crc.empty() ? "(unreadable)" : info.crc.c_str();
     if (info.existingFile) {
         ShowError(program, FormatText("ERROR: %s is in the way: it is not a part of the host's "
@@ -578,7 +579,7 @@ void OfferRomByDcc(Program& program, const std::string& nick) {
         program.log.DebugLog("ERROR: No ROM has been chosen; nothing to send.\r\n");
         return;
     }
-    std::string path = RomFolder(program) + "/" + *name;
+    std::string path = rom::JoinPath(RomFolder(program), *name);
 
     CIni ini = program.Settings();
     int startPort = ini.GetInt("options", "startport", 4000);
@@ -601,13 +602,14 @@ void OfferRomByDcc(Program& program, const std::string& nick) {
         return;
     }
 
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = platform::OpenStream(path, "rb");
     if (!file) {
         program.log.DebugLog("ERROR: Cant open file for sending.\r\n");
         return;
     }
-    std::int64_t size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    // The open stream's size, not ftell's: long is 32 bits on Windows.
+    auto info = platform::StatStream(file);
+    std::int64_t size = info ? info->size : -1;
     std::fclose(file);
     if (size < 0) {
         program.log.DebugLog("ERROR: Cant open file for sending.\r\n");
@@ -743,7 +745,7 @@ void HandleDccSend(Program& program, const std::string& nick, const std::string&
     }
 
     t.recvFileName = offer.fileName;
-    t.recvFilePath = folder + "/" + *name;
+    t.recvFilePath = rom::JoinPath(folder, *name);
     t.recvPeerIp = offer.ipText;
     t.recvPeerPort = offer.port;
     t.recvFileSize = offer.size;
@@ -759,10 +761,11 @@ void HandleDccSend(Program& program, const std::string& nick, const std::string&
     t.gate = std::make_shared<StartGate>();
     program.log.DebugLog("Opened socket.\r\n");
 
-    ReceiveJob job{
-        offer.ipText, offer.port,          t.recvFilePath, folder + "/" + PartialFileName(*name),
-        offer.size,   client.wantedRomCrc, t.timings,      t.cancel,
-        t.gate};
+    ReceiveJob job{offer.ipText,   offer.port,
+                   t.recvFilePath, rom::JoinPath(folder, PartialFileName(*name)),
+                   offer.size,     client.wantedRomCrc,
+                   t.timings,      t.cancel,
+                   t.gate};
     t.worker = std::thread(ReceiveWorker, std::ref(program), std::move(job));
 }
 

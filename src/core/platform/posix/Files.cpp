@@ -143,8 +143,10 @@ bool RenameNoReplace(const std::string& from, const std::string& to, std::string
     return false;
 }
 
-bool RenameReplacing(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0;
+bool RenameReplacing(const std::string& from, const std::string& to, std::string* error) {
+    if (::rename(from.c_str(), to.c_str()) == 0) return true;
+    if (error) *error = std::strerror(errno);
+    return false;
 }
 
 bool ReplaceFileContent(const std::string& path, const std::string& content) {

@@ -123,9 +123,13 @@ bool RenameNoReplace(const std::string& from, const std::string& to, std::string
     return false;
 }
 
-bool RenameReplacing(const std::string& from, const std::string& to) {
-    return ::MoveFileExW(win32::Wide(from).c_str(), win32::Wide(to).c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+bool RenameReplacing(const std::string& from, const std::string& to, std::string* error) {
+    if (::MoveFileExW(win32::Wide(from).c_str(), win32::Wide(to).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+        return true;
+    }
+    if (error) *error = win32::ErrorText(::GetLastError());
+    return false;
 }
 
 bool ReplaceFileContent(const std::string& path, const std::string& content) {
