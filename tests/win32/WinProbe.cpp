@@ -2,6 +2,8 @@
 // would, for the desktop program's tests under wine. Windows are found by their exact title,
 // or by its beginning when TITLE ends in '*'.
 //   wait TITLE [SECONDS]     exit 0 once a visible window has that title, 1 after SECONDS
+//   watch TITLE [SECONDS]    as wait, saying "watching" once it looks (for a window that
+//                            may show only briefly after the next step)
 //   gone TITLE [SECONDS]     exit 0 once no visible window has that title
 //   columns TITLE            the column titles of the window's list view, one a line
 //   rows TITLE               the rows of the window's list view, cells separated by tabs
@@ -224,6 +226,11 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring title = argv[2];
     const double seconds = argc > 3 ? _wtof(argv[3]) : 20.0;
     if (verb == L"wait") return WaitFor(title, seconds, true) ? 0 : 1;
+    if (verb == L"watch") {
+        std::printf("watching\n");
+        std::fflush(stdout);
+        return WaitFor(title, seconds, true) ? 0 : 1;
+    }
     if (verb == L"gone") return WaitFor(title, seconds, false) ? 0 : 1;
     HWND window = Find(title);
     if (!window) {

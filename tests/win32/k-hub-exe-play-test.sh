@@ -40,7 +40,7 @@ start_program
 opens "K-Hub I - *" 60
 main=""
 for _ in $(seq 300); do
-    main=$(xdotool search --onlyvisible --name '^K-Hub I - ' getwindowname %@ 2>/dev/null | head -1)
+    main=$(xdotool search --onlyvisible --name '^K-Hub I - ' getwindowname %@ 2>/dev/null | head -1) || true
     [ -n "$main" ] && probe rows "$main" | grep -q "^K-Hub Demo Game	DemoHost	1/2$" && break
     sleep 0.1
 done
@@ -49,10 +49,10 @@ shot "$main" game-list
 
 # A double click on the row joins.
 xdotool windowactivate --sync "$(xwindow "$main")" >/dev/null 2>&1 || true
-read -r x y < <(probe rowpoint "$main" 0)
+read -r x y < <(probe rowpoint "$main" 0) || fail "the row has no place on the screen"
 xdotool mousemove "$x" "$y" click --repeat 2 --delay 120 1
 opens "Join Game*" 20
-join=$(xdotool search --onlyvisible --name '^Join Game' getwindowname %@ | head -1)
+join=$(xdotool search --onlyvisible --name '^Join Game' getwindowname %@ | head -1) || fail "no Join Game window"
 # Accepted (the chat line takes text) and the ROM is missing here (Download is offered).
 ready() { [ "$(control "$join" 303 | cut -c1)$(control "$join" 306 | cut -c1)" = 11 ]; }
 for _ in $(seq 300); do ready && break; sleep 0.1; done
@@ -60,8 +60,9 @@ ready || fail "not accepted, or no Download: $(probe controls "$join")"
 shot "$join" join-game
 
 # The window of a fast transfer may show only briefly: watched from before the click.
-probe wait "File Transfer" 60 >"$work/transfer-seen" &
+"$wine" "$probe_exe" watch "File Transfer" 60 >"$work/transfer-watch" 2>/dev/null &
 watcher=$!
+for _ in $(seq 100); do grep -q watching "$work/transfer-watch" && break; sleep 0.1; done
 probe command "$join" 306 >/dev/null
 wait "$watcher" || fail "the File Transfer window did not show"
 rom="$work/roms/K-Hub Demo Quest.smc"

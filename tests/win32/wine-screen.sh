@@ -17,6 +17,8 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# A step that fails outside fail() still says where.
+trap 'echo "${0##*/}: line $LINENO failed" >&2' ERR
 
 # A screen of its own, and a window manager for focus and frames.
 exec 3>"$work/display"
@@ -82,8 +84,8 @@ closes() {  # TITLE
 control() {  # TITLE ID -> "enabled visible text"
     probe controls "$1" | awk -F'\t' -v id="$2" '$1 == id { print $3, $4, $5 }'
 }
-ends() {  # the program ends with exit code 0 within 10 s
-    for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+ends() {  # the program ends with exit code 0 within 30 s (a loaded machine is slow)
+    for _ in $(seq 300); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
     ! kill -0 "$program" 2>/dev/null || fail "k-hub.exe did not end"
     wait "$program" || fail "k-hub.exe ended with exit code $?"
 }
