@@ -25,8 +25,7 @@ CThemesApp::CThemesApp() {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
         ShowStartupBox("Failed to initialize the COM libraries!", MB_ICONEXCLAMATION);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS |
-                                                       ICC_BAR_CLASSES | ICC_LINK_CLASS |
-                                                       ICC_STANDARD_CLASSES};
+                                                       ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 }
 
