@@ -71,6 +71,35 @@ bool WaitFor(const std::wstring& title, double seconds, bool present) {
     return false;
 }
 
+// Hears of every window shown on the desktop as it happens, so that one shown for a moment
+// only is not missed between two looks; looks as well, for a window shown before.
+std::wstring g_watched;
+bool g_seen = false;
+
+void CALLBACK OnShow(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD) {
+    if (object != OBJID_WINDOW || !window) return;
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    if (g_watched == text) g_seen = true;
+}
+
+bool Watch(const std::wstring& title, double seconds) {
+    g_watched = title;
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, OnShow, 0,
+                                         0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+    std::printf("watching\n");
+    std::fflush(stdout);
+    const DWORD end = GetTickCount() + static_cast<DWORD>(seconds * 1000);
+    while (!g_seen && GetTickCount() < end) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        if (Find(title)) g_seen = true;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    if (hook) UnhookWinEvent(hook);
+    return g_seen;
+}
+
 std::vector<HWND> Children(HWND parent) {
     std::vector<HWND> children;
     EnumChildWindows(
@@ -226,11 +255,7 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring title = argv[2];
     const double seconds = argc > 3 ? _wtof(argv[3]) : 20.0;
     if (verb == L"wait") return WaitFor(title, seconds, true) ? 0 : 1;
-    if (verb == L"watch") {
-        std::printf("watching\n");
-        std::fflush(stdout);
-        return WaitFor(title, seconds, true) ? 0 : 1;
-    }
+    if (verb == L"watch") return Watch(title, seconds) ? 0 : 1;
     if (verb == L"gone") return WaitFor(title, seconds, false) ? 0 : 1;
     HWND window = Find(title);
     if (!window) {

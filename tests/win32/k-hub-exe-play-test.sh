@@ -48,7 +48,7 @@ probe rows "$main" | grep -q "^K-Hub Demo Game	DemoHost	1/2$" || fail "the game 
 shot "$main" game-list
 
 # A double click on the row joins.
-xdotool windowactivate --sync "$(xwindow "$main")" >/dev/null 2>&1 || true
+activate "$main"
 read -r x y < <(probe rowpoint "$main" 0) || fail "the row has no place on the screen"
 xdotool mousemove "$x" "$y" click --repeat 2 --delay 120 1
 opens "Join Game*" 20

@@ -55,7 +55,7 @@ closes "Debug output"
 probe command "$main" 202 >/dev/null
 opens "Create Game"
 [ "$(control "Create Game" 1 | cut -c1)" = 0 ] || fail "OK enabled without a name"
-xdotool windowactivate --sync "$(xwindow "Create Game")" >/dev/null 2>&1 || true
+activate "Create Game"
 xdotool type --delay 20 "Super Mario World"
 sleep 0.5
 [ "$(control "Create Game" 1 | cut -c1)" = 1 ] || fail "typing a name did not enable OK"

@@ -68,10 +68,19 @@ shot() {  # TITLE NAME
     sleep 0.5  # the last paint
     import -frame -window "$(xwindow "$1")" "$artifacts/k-hub-win32-$2.png"
 }
+activate() {  # TITLE: that window in front with the keyboard focus, or fail
+    local window
+    window=$(xwindow "$1")
+    for _ in $(seq 20); do
+        xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+        [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] && return 0
+        sleep 0.2
+    done
+    fail "\"$1\" did not come to the front"
+}
 keys_in() {  # TITLE KEYS...: keys pressed in that window
-    local title=$1
+    activate "$1"
     shift
-    xdotool windowactivate --sync "$(xwindow "$title")" >/dev/null 2>&1 || true
     xdotool key --clearmodifiers "$@"
 }
 opens() {  # TITLE [SECONDS]
