@@ -52,7 +52,8 @@ activate "$main"
 read -r x y < <(probe rowpoint "$main" 0) || fail "the row has no place on the screen"
 xdotool mousemove "$x" "$y" click --repeat 2 --delay 120 1
 opens "Join Game*" 20
-join=$(xdotool search --onlyvisible --name '^Join Game' getwindowname %@ | head -1) || fail "no Join Game window"
+join=$(xdotool search --onlyvisible --name '^Join Game' getwindowname %@ 2>/dev/null | head -1) ||
+    fail "no Join Game window"
 # Accepted (the chat line takes text) and the ROM is missing here (Download is offered).
 ready() { [ "$(control "$join" 303 | cut -c1)$(control "$join" 306 | cut -c1)" = 11 ]; }
 for _ in $(seq 300); do ready && break; sleep 0.1; done
