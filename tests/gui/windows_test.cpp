@@ -13,6 +13,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CDebugDlg.h"
 #include "app/ColorText.h"
+#include "app/MainCommands.h"
 #include "app/ProgramIcon.h"
 #include "lobby/CCreateGameDlg.h"
 #include "platform/ColorPane.h"
@@ -317,8 +318,8 @@ TEST_F(WindowsTest, AboutBoxLinksAndButtonsOpenTheirAddresses) {
     frame_->SendCommand(menu::kAbout);
     CDialog* about = Open(WindowId::About);
     ASSERT_NE(about, nullptr);
-    const std::vector<std::string> addresses = {CAboutDlg::kSiteUrl, CAboutDlg::kMirrorUrl,
-                                                "https://forum.example/", CAboutDlg::kEmulatorUrl};
+    const std::vector<std::string> addresses = {about::kSiteUrl, about::kMirrorUrl,
+                                                "https://forum.example/", about::kEmulatorUrl};
     for (int id = 500; id <= 503; ++id) {
         auto* button = about->ControlAs<QPushButton>(id);
         ASSERT_NE(button, nullptr);

@@ -16,6 +16,10 @@ struct Program;
 
 namespace khub::lobby {
 
+// What the windows' typing lines take: a game name, a chat line.
+inline constexpr int kGameNameLimit = 129;
+inline constexpr int kChatLineLimit = 450;
+
 // --- shared helpers ---
 // Hands a line to the server connection; false when it could not be sent.
 bool SendLine(Program& program, const std::string& line);

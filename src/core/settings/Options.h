@@ -23,6 +23,9 @@ struct OptionsValues {
 };
 
 inline constexpr std::size_t kOptionsNameLimit = 30;
+// What the dialog says: the folder browser's title, the box for a refused name.
+inline constexpr const char* kRomFolderBrowseTitle = "Select you SNES ROM directory.";
+inline constexpr const char* kInvalidPlayerNameText = "ERROR: Invalid Player Name";
 inline constexpr std::size_t kOptionsPathLimit = 1024;
 
 OptionsValues LoadOptions(const Program& program);

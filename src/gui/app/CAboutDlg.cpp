@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "app/MainCommands.h"
 #include "app/Program.h"
 #include "platform/Text.h"
 
@@ -15,22 +16,15 @@ namespace khub::gui {
 CAboutDlg::CAboutDlg(Program& program, QWidget* owner) : CDialog(owner), program_(program) {
     setWindowTitle(QStringLiteral("About K-Hub I"));
     auto* column = new QVBoxLayout(this);
-    // The version comes from the build, as for k-hub-cli --version.
-    for (const char* line :
-         {"K-Hub I v" KHUB_VERSION, "Written by the K-Hub I team", "Contact: team@k-hub.net"}) {
+    for (const char* line : about::kLines) {
         auto* label = new QLabel(QString::fromLatin1(line));
         label->setAlignment(Qt::AlignHCenter);
         column->addWidget(label);
     }
     auto* rows = new QGridLayout;
-    const std::pair<int, QString> links[] = {
-        {kSite, QString::fromLatin1(kSiteUrl)},
-        {kMirror, QString::fromLatin1(kMirrorUrl)},
-        {kForum, QStringLiteral("Official K-Hub Forums")},
-        {kEmulatorSite, QString::fromLatin1(kEmulatorUrl)},
-    };
     int row = 0;
-    for (const auto& [id, text] : links) {
+    for (const int id : {about::kSite, about::kMirror, about::kForum, about::kEmulatorSite}) {
+        const QString text = QString::fromLatin1(about::Label(id));
         // A small "open" button, as before, and the address itself as a link.
         auto* button = new QPushButton;
         button->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
@@ -43,7 +37,7 @@ CAboutDlg::CAboutDlg(Program& program, QWidget* owner) : CDialog(owner), program
         label->setTextFormat(Qt::RichText);
         label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
         label->setCursor(Qt::PointingHandCursor);
-        connect(label, &QLabel::linkActivated, this, [this, id = id] { OnCommand(id); });
+        connect(label, &QLabel::linkActivated, this, [this, id] { OnCommand(id); });
         rows->addWidget(button, row, 0);
         rows->addWidget(label, row, 1);
         AddControl(id, button);
@@ -62,22 +56,7 @@ CAboutDlg::CAboutDlg(Program& program, QWidget* owner) : CDialog(owner), program
 }
 
 bool CAboutDlg::OnCommand(int id) {
-    switch (id) {
-        case kSite:
-            program_.ui.OpenAddress(kSiteUrl);
-            return true;
-        case kMirror:
-            program_.ui.OpenAddress(kMirrorUrl);
-            return true;
-        case kForum:
-            program_.ui.OpenAddress(program_.forumUrl);
-            return true;
-        case kEmulatorSite:
-            program_.ui.OpenAddress(kEmulatorUrl);
-            return true;
-        default:
-            return false;
-    }
+    return about::OpenAddress(program_, id);
 }
 
 }  // namespace khub::gui

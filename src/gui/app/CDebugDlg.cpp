@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/MainCommands.h"
 #include "app/Program.h"
-#include "irc/Connection.h"
 #include "platform/ColorPane.h"
 #include "platform/Text.h"
 
@@ -53,13 +53,7 @@ void CDebugDlg::OnOK() {
 
 void CDebugDlg::SendLine() {
     auto* edit = ControlAs<QLineEdit>(kEdit);
-    std::string line = FromQt(edit->text());
-    // One line: whatever a paste put after a line break is not sent.
-    if (const std::size_t end = line.find_first_of("\r\n"); end != std::string::npos)
-        line.resize(end);
-    if (line.empty()) return;
-    khub::SendIrcLine(program_, line + "\r\n");
-    edit->clear();
+    if (khub::SendDebugLine(program_, FromQt(edit->text()))) edit->clear();
 }
 
 void CDebugDlg::OnCancel() {

@@ -7,6 +7,7 @@
 #include "CAboutDlg.h"
 #include "CDebugDlg.h"
 #include "ProgramIcon.h"
+#include "app/MainCommands.h"
 #include "app/Program.h"
 #include "framework/GuiThread.h"
 #include "irc/Connection.h"
@@ -67,13 +68,13 @@ std::vector<std::pair<QKeyCombination, int>> CMainFrame::AcceleratorTable() {
         {Qt::CTRL | Qt::Key_H, menu::kCreate},
         {Qt::CTRL | Qt::Key_J, menu::kJoin},
         {Qt::CTRL | Qt::Key_A, menu::kAbout},
-        {Qt::SHIFT | Qt::Key_E, kKeyE},
-        {Qt::SHIFT | Qt::Key_A, kKeyA},
-        {Qt::SHIFT | Qt::Key_S, kKeyS},
-        {Qt::SHIFT | Qt::Key_T, kKeyT},
-        {Qt::SHIFT | Qt::Key_R, kKeyR},
-        {Qt::SHIFT | Qt::Key_G, kKeyG},
-        {Qt::CTRL | Qt::SHIFT | Qt::Key_D, kDebugWindow},
+        {Qt::SHIFT | Qt::Key_E, command::kKeyE},
+        {Qt::SHIFT | Qt::Key_A, command::kKeyA},
+        {Qt::SHIFT | Qt::Key_S, command::kKeyS},
+        {Qt::SHIFT | Qt::Key_T, command::kKeyT},
+        {Qt::SHIFT | Qt::Key_R, command::kKeyR},
+        {Qt::SHIFT | Qt::Key_G, command::kKeyG},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_D, command::kDebugWindow},
     };
 }
 
@@ -85,63 +86,20 @@ void CMainFrame::OnInitialUpdate() {
     if (startup_) CallWhenOnScreen(startup_);
 }
 
-bool CMainFrame::GameWindowOpen() const {
-    return program_.windows.host || program_.windows.client;
-}
-
 bool CMainFrame::OnCommand(int id) {
-    switch (id) {
-        case menu::kExit:
-            close();
-            return true;
-        case menu::kAbout:
-            OpenWindow(WindowId::About);
-            return true;
-        case menu::kRules:
-            program_.ui.OpenAddress(program_.rulesUrl);
-            return true;
-        case menu::kConnect:
-            khub::ToggleConnection(program_);
-            return true;
-        case menu::kOptions:
-            OpenWindow(WindowId::Options);
-            return true;
-        case menu::kCreate:
-            if (!GameWindowOpen()) lobby::OpenCreateGame(program_);
-            return true;
-        case menu::kJoin:
-            if (!GameWindowOpen()) lobby::JoinAction(program_);
-            return true;
-        case menu::kOpenTransfer:
-            OpenWindow(WindowId::FileTransfer);
-            return true;
-        case menu::kOpenHost:
-            if (!GameWindowOpen()) OpenWindow(WindowId::HostGame);
-            return true;
-        case kKeyE:
-            KeyStep('E');
-            return true;
-        case kKeyA:
-            KeyStep('A');
-            return true;
-        case kKeyS:
-            KeyStep('S');
-            return true;
-        case kKeyT:
-            KeyStep('T');
-            return true;
-        case kKeyR:
-            KeyStep('R');
-            return true;
-        case kKeyG:
-            KeyStep('G');
-            return true;
-        case kDebugWindow:
-            OpenWindow(WindowId::Debug);
-            return true;
-        default:
-            return false;
+    if (id == menu::kExit) {
+        close();
+        return true;
     }
+    if (id == command::kDebugWindow) {
+        OpenWindow(WindowId::Debug);
+        return true;
+    }
+    if (const std::optional<char> letter = KeySequenceLetter(id)) {
+        KeyStep(*letter);
+        return true;
+    }
+    return RunMainCommand(program_, id);
 }
 
 void CMainFrame::KeyStep(char letter) {
@@ -171,9 +129,7 @@ void CMainFrame::OnListNotify(bool doubleClick) {
 
 void CMainFrame::OnDestroy() {
     // Every window goes with the frame; the game windows' own Cancel runs first.
-    for (WindowId id :
-         {WindowId::FileTransfer, WindowId::HostGame, WindowId::JoinGame, WindowId::CreateGame,
-          WindowId::Options, WindowId::About, WindowId::Debug}) {
+    for (WindowId id : kWindowsClosedOnExit) {
         if (CDialog* window = Window(id)) window->close();
     }
     khub::RunExitSequence(program_);

@@ -6,7 +6,7 @@
 #include <functional>
 #include <map>
 
-#include "KeySequence.h"
+#include "app/MainCommands.h"
 #include "framework/CFrame.h"
 #include "platform/QtUi.h"
 
@@ -22,11 +22,6 @@ class CDialog;
 class CMainFrame : public CFrame, public WindowHost {
     Q_OBJECT
   public:
-    // Command ids of the key sequence and of the debug window (no menu item).
-    static constexpr int kKeyE = 1000, kKeyA = 1001, kKeyS = 1002, kKeyT = 1003, kKeyR = 1004,
-                         kKeyG = 1005;
-    static constexpr int kDebugWindow = 1100;
-
     CMainFrame(Program& program, QtUi& ui);
     ~CMainFrame() override;
 
@@ -56,7 +51,6 @@ class CMainFrame : public CFrame, public WindowHost {
   private:
     void OnListNotify(bool doubleClick);
     void KeyStep(char letter);
-    bool GameWindowOpen() const;
 
     Program& program_;
     QtUi& ui_;

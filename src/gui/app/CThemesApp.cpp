@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "CMainFrame.h"
+#include "app/MainCommands.h"
 #include "app/Program.h"
 #include "app/Startup.h"
 #include "irc/Connection.h"
@@ -50,18 +51,7 @@ bool CThemesApp::InitInstance() {
     std::vector<Accelerator> table;
     for (const auto& [keys, id] : CMainFrame::AcceleratorTable()) table.push_back({keys, id});
     SetAccelerators(frame_.get(), std::move(table));
-    frame_->SetStartupHook([this, where] {
-        switch (RunStartup(*program_, where)) {
-            case StartupAction::OpenOptions:
-                frame_->OpenWindow(WindowId::Options);
-                break;
-            case StartupAction::Connect:
-                StartConnect(*program_);
-                break;
-            case StartupAction::StayNotConnected:
-                break;
-        }
-    });
+    frame_->SetStartupHook([this, where] { RunDesktopStartup(*program_, where); });
     frame_->Create();
     return true;
 }

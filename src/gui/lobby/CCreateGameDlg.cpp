@@ -21,7 +21,7 @@ CCreateGameDlg::CCreateGameDlg(Program& program, QWidget* owner)
     setWindowTitle(QStringLiteral("Create Game"));
     auto* label = new QLabel(QStringLiteral("Game &name:"));
     auto* name = new QLineEdit;
-    name->setMaxLength(kNameLimit);
+    name->setMaxLength(lobby::kGameNameLimit);
     label->setBuddy(name);
     auto* browse = new QPushButton(QStringLiteral("..."));
     browse->setAutoDefault(false);

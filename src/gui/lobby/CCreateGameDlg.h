@@ -14,7 +14,6 @@ class CCreateGameDlg : public CDialog {
   public:
     static constexpr int kBrowse = 321;
     static constexpr int kDisallowDownload = 322;
-    static constexpr int kNameLimit = 129;
 
     CCreateGameDlg(Program& program, QWidget* owner);
 

@@ -19,7 +19,7 @@ CHostGameDlg::CHostGameDlg(Program& program) : CDialog(nullptr), program_(progra
     setWindowTitle(QStringLiteral("Host Game"));
     auto* log = new ColorPane;
     auto* chat = new QLineEdit;
-    chat->setMaxLength(kChatLimit);
+    chat->setMaxLength(lobby::kChatLineLimit);
     auto* select = new QPushButton(QStringLiteral("S&elect"));
     auto* start = new QPushButton(QStringLiteral("&Start"));
     start->setEnabled(false);

@@ -12,7 +12,6 @@ namespace khub::gui {
 class CHostGameDlg : public CDialog {
     Q_OBJECT
   public:
-    static constexpr int kChatLimit = 450;
     explicit CHostGameDlg(Program& program);
 
   protected:

@@ -19,7 +19,7 @@ CJoinGameDlg::CJoinGameDlg(Program& program) : CDialog(nullptr), program_(progra
     setWindowTitle(QStringLiteral("Join Game"));
     auto* log = new ColorPane;
     auto* chat = new QLineEdit;
-    chat->setMaxLength(kChatLimit);
+    chat->setMaxLength(lobby::kChatLineLimit);
     chat->setEnabled(false);
     auto* scan = new QProgressBar;
     scan->setRange(0, 100);

@@ -13,7 +13,6 @@ namespace khub::gui {
 class CJoinGameDlg : public CDialog {
     Q_OBJECT
   public:
-    static constexpr int kChatLimit = 450;
     explicit CJoinGameDlg(Program& program);
 
   protected:

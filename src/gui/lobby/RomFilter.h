@@ -1,13 +1,15 @@
 #pragma once
 // The chooser filter for ROM images.
 
+#include "lobby/RomPatterns.h"
 #include "platform/Choosers.h"
 
 namespace khub::gui {
 
 inline QList<FileFilter> RomFileFilters() {
-    return {{QStringLiteral("Super Nintendo Games"),
-             {"*.smc", "*.sfc", "*.swc", "*.fig", "*.058", "*.078", "*.1", "*.usa", "*.jap"}}};
+    QStringList patterns;
+    for (const char* pattern : kRomFilterPatterns) patterns << QString::fromLatin1(pattern);
+    return {{QString::fromLatin1(kRomFilterDescription), patterns}};
 }
 
 }  // namespace khub::gui

@@ -149,7 +149,7 @@ bool COptionsDlg::OnCommand(int id) {
             return true;
         case kRomFolderBrowse:
             PutChosenPath(kRomFolder,
-                          BrowseForFolder(this, QStringLiteral("Select you SNES ROM directory.")));
+                          BrowseForFolder(this, QString::fromLatin1(kRomFolderBrowseTitle)));
             return true;
         case kJoinSoundBrowse:
             PutChosenPath(kJoinSoundFile, ChooseFile(this, wave));
@@ -173,7 +173,7 @@ void COptionsDlg::OnOK() {
     v.playTextSound = ControlAs<QCheckBox>(kTextSound)->isChecked();
     v.textSoundFile = FromQt(ControlAs<QLineEdit>(kTextSoundFile)->text());
     if (!SaveOptions(program_, v)) {
-        program_.ui.ShowMessage("ERROR: Invalid Player Name", BoxIcon::Error);
+        program_.ui.ShowMessage(kInvalidPlayerNameText, BoxIcon::Error);
         return;
     }
     EndDialog(Accepted);
