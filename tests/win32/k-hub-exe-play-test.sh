@@ -76,6 +76,8 @@ tr -d '\r' <"$work/emulator/argv" | grep -Fqx '127.0.0.1' ||
 tr -d '\r' <"$work/emulator/cwd" | grep -Fqix "$(windows_path "$work/roms")" ||
     fail "the emulator did not start in the ROM folder: $(cat "$work/emulator/cwd")"
 
-keys_in "$main" ctrl+x
+# Closed by its close box: the exit keys are the other test's, and a key lost by the
+# X server under load must not fail a download test.
+probe close "$main" >/dev/null
 ends
 echo "${0##*/}: passed; screenshots in $artifacts"
