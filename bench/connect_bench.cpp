@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "support/CliProcess.h"
-#include "support/IrcuServer.h"
+#include "ircu/IrcuServer.h"
 #include "support/PackagedIrcd.h"
 
 namespace {

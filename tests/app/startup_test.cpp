@@ -9,7 +9,7 @@
 #include "app/Program.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 using khub::LocateSettingsFile;
 using khub::SettingsLocation;

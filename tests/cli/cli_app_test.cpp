@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "CliApp.h"
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 using khub::CliApp;
 using khub::StartupAction;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 extern char** environ;
 

@@ -8,7 +8,7 @@
 #include <regex>
 
 #include "support/LobbyServerTest.h"
-#include "support/LoopbackPort.h"
+#include "ircu/LoopbackPort.h"
 #include "support/RandomBytes.h"
 
 namespace khub::test {

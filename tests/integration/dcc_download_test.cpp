@@ -7,9 +7,9 @@
 #include <filesystem>
 
 #include "support/IrcuChannelTest.h"
-#include "support/LoopbackPort.h"
+#include "ircu/LoopbackPort.h"
 #include "support/RandomBytes.h"
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 using namespace std::chrono_literals;
 using khub::test::CliProcess;

@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "support/ChildProcess.h"
-#include "support/IrcuServer.h"
-#include "support/TempDir.h"
+#include "ircu/IrcuServer.h"
+#include "ircu/TempDir.h"
 
 namespace khub::test {
 namespace {

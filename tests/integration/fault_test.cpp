@@ -17,7 +17,7 @@
 
 #include "lobby/RomCatalogue.h"
 #include "support/FakeDccSender.h"
-#include "support/LoopbackPort.h"
+#include "ircu/LoopbackPort.h"
 #include "support/VictimChecks.h"
 #include "support/VictimCopy.h"
 

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "support/LobbyServerTest.h"
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 namespace khub::test {
 namespace {

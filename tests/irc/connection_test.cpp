@@ -14,8 +14,8 @@
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
 #include "support/FakeServer.h"
-#include "support/LoopbackPort.h"
-#include "support/TempDir.h"
+#include "ircu/LoopbackPort.h"
+#include "ircu/TempDir.h"
 
 using namespace khub;
 using namespace std::chrono_literals;

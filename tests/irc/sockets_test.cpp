@@ -10,7 +10,7 @@
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
 #include "support/FakeServer.h"
-#include "support/LoopbackPort.h"
+#include "ircu/LoopbackPort.h"
 
 using namespace khub;
 using namespace std::chrono_literals;

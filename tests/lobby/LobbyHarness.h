@@ -19,7 +19,7 @@
 #include "platform/ManualEventLoop.h"
 #include "platform/Process.h"
 #include "platform/RecordingUi.h"
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 namespace khub::testing {
 

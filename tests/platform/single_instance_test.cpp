@@ -2,7 +2,7 @@
 #include <unistd.h>
 
 #include "platform/SingleInstance.h"
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 using khub::SingleInstance;
 using State = khub::SingleInstance::State;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "settings/SettingsKeys.h"
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 using khub::CIni;
 using khub::test::ReadFileBytes;

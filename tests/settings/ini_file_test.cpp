@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "settings/IniFile.h"
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 namespace ini = khub::ini;
 using khub::test::ReadFileBytes;

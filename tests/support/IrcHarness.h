@@ -16,7 +16,7 @@
 #include "app/Program.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 namespace khub::test {
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "support/CliProcess.h"
-#include "support/IrcTestClient.h"
-#include "support/IrcuServer.h"
+#include "ircu/IrcTestClient.h"
+#include "ircu/IrcuServer.h"
 
 namespace khub::test {
 

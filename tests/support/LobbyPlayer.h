@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "support/CliProcess.h"
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 namespace khub::test {
 

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "support/IrcTestClient.h"
-#include "support/IrcuServer.h"
+#include "ircu/IrcTestClient.h"
+#include "ircu/IrcuServer.h"
 #include "support/LobbyPlayer.h"
 #include "support/PackagedIrcd.h"
 

@@ -1,4 +1,4 @@
-#include "support/LoopbackPort.h"
+#include "ircu/LoopbackPort.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
