@@ -1,69 +1,100 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "ircu/TempDir.h"
-#include "support/CliProcess.h"
+#include "support/ChildProcess.h"
 
 namespace {
 
-using khub::test::CliProcess;
+using namespace std::chrono_literals;
+using khub::test::ChildProcess;
 using khub::test::TempDir;
 
-bool PrintsAnything(CliProcess& cli) {
-    return cli.WaitFor([](const std::string&) { return true; }).has_value();
-}
+// k-hub-cli on the settings folder home, with its error output among its lines.
+class Cli : public ChildProcess {
+  public:
+    Cli(const TempDir& home, std::vector<std::string> args = {})
+        : ChildProcess(Argv(std::move(args)), {{"XDG_CONFIG_HOME", home.path().string()}}) {}
+
+    bool Says(const std::string& text) {
+        return WaitForLine([&](const std::string& l) { return l.find(text) != std::string::npos; },
+                           20s)
+            .has_value();
+    }
+    // Everything it printed, once its output has ended.
+    std::string Text() {
+        WaitForLine([](const std::string&) { return false; }, 20s);
+        std::string all;
+        for (const auto& l : Lines()) all += l + "\n";
+        return all;
+    }
+    // The exit code once the program has ended, -1 when it has not.
+    int ExitCode() {
+        auto status = Wait(20s);
+        return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+    }
+
+  private:
+    static std::vector<std::string> Argv(std::vector<std::string> args) {
+        args.insert(args.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", KHUB_CLI_PATH});
+        return args;
+    }
+};
 
 TEST(SingleInstanceProcess, SecondCopyEndsAtOnceAndAKilledCopyDoesNotBlock) {
     TempDir home;
-    CliProcess first(home.path(), {});
-    ASSERT_TRUE(first.WaitForLine("title: K-Hub I - not connected")) << first.ErrorOutput();
+    Cli first(home);
+    ASSERT_TRUE(first.Says("title: K-Hub I - not connected")) << first.Text();
 
-    CliProcess second(home.path(), {});
-    EXPECT_FALSE(PrintsAnything(second));  // no title: it never started
-    EXPECT_NE(second.WaitForExit().value_or(0), 0);
-    EXPECT_NE(second.ErrorOutput().find("already running"), std::string::npos);
+    Cli second(home);
+    EXPECT_NE(second.ExitCode(), 0);
+    EXPECT_TRUE(second.Says("already running")) << second.Text();
+    EXPECT_FALSE(second.Says("title:"));  // it never started
 
     // The first copy is undisturbed.
-    first.Send("bogus");
-    EXPECT_TRUE(first.WaitForLine("refused: bogus (unknown command)")) << first.OutputText();
+    first.WriteLine("bogus");
+    EXPECT_TRUE(first.Says("refused: bogus (unknown command)")) << first.Text();
 
     // Another settings folder is another profile: it runs beside the first.
     TempDir otherHome;
-    CliProcess beside(otherHome.path(), {});
-    EXPECT_TRUE(beside.WaitForLine("title: K-Hub I - not connected"));
+    Cli beside(otherHome);
+    EXPECT_TRUE(beside.Says("title: K-Hub I - not connected"));
 
-    ::kill(first.pid(), SIGKILL);
-    ASSERT_TRUE(first.WaitForExit());
-    CliProcess third(home.path(), {});
-    EXPECT_TRUE(third.WaitForLine("title: K-Hub I - not connected")) << third.ErrorOutput();
+    first.Kill(SIGKILL);
+    ASSERT_TRUE(first.Wait(20s));
+    Cli third(home);
+    EXPECT_TRUE(third.Says("title: K-Hub I - not connected")) << third.Text();
     third.CloseInput();
-    EXPECT_EQ(third.WaitForExit(), 0);
+    EXPECT_EQ(third.ExitCode(), 0);
 }
 
 TEST(CliArguments, VersionHelpAndUnknown) {
     TempDir home;
     const std::string config = home.path().string();
 
-    CliProcess version(home.path(), {"--version"});
-    EXPECT_TRUE(version.WaitForLine(std::string("k-hub-cli ") + KHUB_VERSION));
-    EXPECT_EQ(version.WaitForExit(), 0);
+    Cli version(home, {"--version"});
+    EXPECT_EQ(version.ExitCode(), 0);
+    EXPECT_EQ(version.Text(), std::string("k-hub-cli ") + KHUB_VERSION + "\n");
 
-    CliProcess help(home.path(), {"--help"});
-    EXPECT_EQ(help.WaitForExit(), 0);
-    help.WaitFor([](const std::string&) { return false; });  // to the end of its output
-    const std::string text = help.OutputText();
+    Cli help(home, {"--help"});
+    EXPECT_EQ(help.ExitCode(), 0);
+    const std::string text = help.Text();
     EXPECT_TRUE(text.starts_with("Usage: k-hub-cli")) << text;
     EXPECT_NE(text.find("  quit "), std::string::npos);
     EXPECT_NE(text.find(config + "/K-Hub I/K-Hub.ini"), std::string::npos);
     EXPECT_NE(text.find(config + "/K-Hub I/K-Hub.lock"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(config + "/K-Hub I"));  // --help creates nothing
 
-    CliProcess wrong(home.path(), {"--frobnicate"});
-    EXPECT_FALSE(PrintsAnything(wrong));
-    EXPECT_EQ(wrong.WaitForExit(), 2);
-    EXPECT_NE(wrong.ErrorOutput().find("--frobnicate"), std::string::npos);
+    Cli wrong(home, {"--frobnicate"});
+    EXPECT_EQ(wrong.ExitCode(), 2);
+    EXPECT_TRUE(wrong.Says("--frobnicate"));
+    EXPECT_FALSE(wrong.Says("title:"));
 }
 
 }  // namespace

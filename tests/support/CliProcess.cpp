@@ -43,27 +43,19 @@ CliProcess::CliProcess(const Ini& settings, std::vector<std::string> args, std::
         for (const auto& [key, value] : keys) text << key << "=" << value << "\r\n";
     }
     profile_.Write("K-Hub I/K-Hub.ini", text.str());
-    Start(profile_.path().string(), std::move(args), program);
-}
 
-CliProcess::CliProcess(const std::filesystem::path& configHome, std::vector<std::string> args) {
-    Start(configHome.string(), std::move(args), KHUB_CLI_PATH);
-}
-
-void CliProcess::Start(const std::string& configHome, std::vector<std::string> args,
-                       const std::string& program) {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
-    std::string xdg = "XDG_CONFIG_HOME=" + configHome;
+    std::string xdg = "XDG_CONFIG_HOME=" + profile_.path().string();
     pid_ = fork();
     if (pid_ == 0) {
         dup2(in[0], 0);
         dup2(out[1], 1);
         dup2(err[1], 2);
         putenv(xdg.data());
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        std::vector<char*> argv{program.data()};
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         execv(program.c_str(), argv.data());
@@ -112,8 +104,6 @@ void CliProcess::ReadLoop(int fd, bool isStdout) {
     if (isStdout) {
         if (!pending.empty()) lines_.push_back(pending);
         outEnded_ = true;
-    } else {
-        errEnded_ = true;
     }
     changed_.notify_all();
 }
@@ -187,8 +177,7 @@ std::string CliProcess::OutputText() const {
 }
 
 std::string CliProcess::ErrorOutput() const {
-    std::unique_lock lock(mutex_);
-    if (exitCode_) changed_.wait_for(lock, kDefaultTimeout, [this] { return errEnded_; });
+    std::lock_guard lock(mutex_);
     return errors_;
 }
 

@@ -36,8 +36,6 @@ class CliProcess {
     // Writes the settings file into a fresh XDG_CONFIG_HOME and starts the program.
     explicit CliProcess(const Ini& settings, std::vector<std::string> args = {},
                         std::string program = KHUB_CLI_PATH);
-    // Starts the program on a settings folder as it stands, which other copies may share.
-    CliProcess(const std::filesystem::path& configHome, std::vector<std::string> args);
     ~CliProcess();
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
@@ -57,20 +55,17 @@ class CliProcess {
     std::optional<std::string> WaitForText(const std::string& text,
                                            std::chrono::milliseconds timeout = kDefaultTimeout);
 
-    // Waits for the program to end; its exit code (128 + the signal when killed), or
-    // nullopt on timeout.
+    // Waits for the program to end; its exit code, or nullopt on timeout.
     std::optional<int> WaitForExit(std::chrono::milliseconds timeout = kDefaultTimeout);
 
     std::vector<std::string> Output() const;
-    std::string OutputText() const;   // every line so far, for failure messages
-    std::string ErrorOutput() const;  // all of it once WaitForExit saw the end
+    std::string OutputText() const;  // every line so far, for failure messages
+    std::string ErrorOutput() const;
     const TempDir& profile() const { return profile_; }
     std::string settingsPath() const;
     pid_t pid() const { return pid_; }
 
   private:
-    void Start(const std::string& configHome, std::vector<std::string> args,
-               const std::string& program);
     void ReadLoop(int fd, bool isStdout);
 
     TempDir profile_{"khub-cli"};
@@ -78,10 +73,10 @@ class CliProcess {
     int stdin_ = -1;
     std::thread outReader_, errReader_;
     mutable std::mutex mutex_;
-    mutable std::condition_variable changed_;
+    std::condition_variable changed_;
     std::vector<std::string> lines_;
     std::string errors_;
-    bool outEnded_ = false, errEnded_ = false;
+    bool outEnded_ = false;
     std::size_t next_ = 0;
     std::optional<int> exitCode_;
 };
