@@ -106,6 +106,8 @@ TEST(DispatchRegistration, ErgoUserModeReplyStartsTheSequenceAtOnce) {
 TEST(DispatchRegistration, WelcomeTargetBecomesTheOwnNick) {
     IrcHarness h;
     h.Connected("AliceWithALongName");
+    h.Recv(":irc.test.local 001 * :Welcome");  // no target to take
+    EXPECT_EQ(h.program->conn.ownNick, "AliceWithALongName");
     h.Recv(":irc.test.local 001 AliceWithALong :Welcome");
     EXPECT_EQ(h.program->conn.ownNick, "AliceWithALong");
     h.Recv(":AliceWithALong!KHubUser@127.0.0.1 MODE AliceWithALong :+i");
