@@ -117,6 +117,13 @@ INSTANTIATE_TEST_SUITE_P(
         ColorCase{"HighBytesAfterACodeAreText", "\x03\xb2\xb3", {{C(1), "\xb2\xb3"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A code that showed the same colour as another would lose the difference it marks.
+TEST(ColorTable, EachCodeHasAColourOfItsOwn) {
+    std::set<int> colours;
+    for (const khub::Rgb& c : ColorTable()) colours.insert(c.r << 16 | c.g << 8 | c.b);
+    EXPECT_EQ(colours.size(), ColorTable().size());
+}
+
 TEST(CutFormattedText, KeepsTheLineEndAndNeverSplitsAUtf8Character) {
     std::string longLine(1500, 'a');
     longLine += "\r\n";
