@@ -186,8 +186,8 @@ class DispatchChannel : public ::testing::Test {
     void SetUp() override {
         h.Registered("Alice");
         h.Recv(":srv 353 Alice = #K-HubI :Alice +Bob Carol @Olga @ChanServ");
-        h.program->games.PutGameRow({"Bob's game", "Bob", "1/2"});
-        h.program->games.PutGameRow({"Olga's game", "Olga", "1/2"});
+        EXPECT_EQ(h.program->games.PutGameRow({"Bob's game", "Bob", "1/2"}), 0);
+        EXPECT_EQ(h.program->games.PutGameRow({"Olga's game", "Olga", "1/2"}), 1);
         h.ClearLog();
     }
     int Level(const std::string& nick) { return h.program->users.PeekLevel(nick); }

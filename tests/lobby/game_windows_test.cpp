@@ -56,6 +56,9 @@ TEST(CreateGameTest, NameRules) {
     EXPECT_TRUE(h.ui.IsOpen(WindowId::HostGame));
     EXPECT_EQ(h.ui.WindowTitle(WindowId::HostGame), "Host Game [abcd]");
     EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate));
+    HostCancel(h.program);  // once that game ends, Create opens again
+    OpenCreateGame(h.program);
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::CreateGame));
 }
 
 TEST(CreateGameTest, OkWaitsWhileAJoinedGameIsOpen) {
