@@ -13,8 +13,8 @@
 #include <map>
 #include <memory>
 
-#include "support/CliProcess.h"
 #include "ircu/IrcuServer.h"
+#include "support/CliProcess.h"
 #include "support/PackagedIrcd.h"
 
 namespace {

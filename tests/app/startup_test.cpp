@@ -7,9 +7,9 @@
 #include <string>
 
 #include "app/Program.h"
+#include "ircu/TempDir.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
-#include "ircu/TempDir.h"
 
 using khub::LocateSettingsFile;
 using khub::SettingsLocation;

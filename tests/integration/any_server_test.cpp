@@ -7,8 +7,8 @@
 
 #include <regex>
 
-#include "support/LobbyServerTest.h"
 #include "ircu/LoopbackPort.h"
+#include "support/LobbyServerTest.h"
 #include "support/RandomBytes.h"
 
 namespace khub::test {

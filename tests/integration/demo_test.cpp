@@ -11,9 +11,9 @@
 #include <fstream>
 #include <thread>
 
-#include "support/ChildProcess.h"
 #include "ircu/IrcuServer.h"
 #include "ircu/TempDir.h"
+#include "support/ChildProcess.h"
 
 namespace khub::test {
 namespace {

@@ -11,11 +11,11 @@
 #include <thread>
 
 #include "app/Program.h"
+#include "ircu/LoopbackPort.h"
+#include "ircu/TempDir.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
 #include "support/FakeServer.h"
-#include "ircu/LoopbackPort.h"
-#include "ircu/TempDir.h"
 
 using namespace khub;
 using namespace std::chrono_literals;

@@ -7,10 +7,10 @@
 #include <unistd.h>
 
 #include "app/Log.h"
+#include "ircu/LoopbackPort.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
 #include "support/FakeServer.h"
-#include "ircu/LoopbackPort.h"
 
 using namespace khub;
 using namespace std::chrono_literals;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "platform/SingleInstance.h"
 #include "ircu/TempDir.h"
+#include "platform/SingleInstance.h"
 
 using khub::SingleInstance;
 using State = khub::SingleInstance::State;

@@ -7,8 +7,8 @@
 #include <set>
 #include <string>
 
-#include "settings/SettingsKeys.h"
 #include "ircu/TempDir.h"
+#include "settings/SettingsKeys.h"
 
 using khub::CIni;
 using khub::test::ReadFileBytes;

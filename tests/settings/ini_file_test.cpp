@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "settings/IniFile.h"
 #include "ircu/TempDir.h"
+#include "settings/IniFile.h"
 
 namespace ini = khub::ini;
 using khub::test::ReadFileBytes;

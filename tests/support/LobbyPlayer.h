@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/CliProcess.h"
 #include "ircu/TempDir.h"
+#include "support/CliProcess.h"
 
 namespace khub::test {
 

@@ -19,12 +19,12 @@
 #include <vector>
 
 #include "app/Program.h"
+#include "ircu/LoopbackPort.h"
+#include "ircu/TempDir.h"
 #include "lobby/RomCatalogue.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
-#include "ircu/LoopbackPort.h"
 #include "support/RandomBytes.h"
-#include "ircu/TempDir.h"
 #include "transfer/DccHooks.h"
 #include "transfer/DccMessages.h"
 #include "transfer/Transfer.h"
