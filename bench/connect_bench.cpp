@@ -13,8 +13,8 @@
 #include <map>
 #include <memory>
 
+#include "ircu/IrcuServer.h"
 #include "support/CliProcess.h"
-#include "support/IrcuServer.h"
 #include "support/PackagedIrcd.h"
 
 namespace {

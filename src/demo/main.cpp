@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "DemoChild.h"
-#include "support/IrcTestClient.h"
-#include "support/IrcuServer.h"
-#include "support/TempDir.h"
+#include "ircu/IrcTestClient.h"
+#include "ircu/IrcuServer.h"
+#include "ircu/TempDir.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;

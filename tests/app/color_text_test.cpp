@@ -34,88 +34,95 @@ TEST_P(ColorStretchTest, SplitsAsThePanesShowIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, ColorStretchTest,
-    ::testing::Values(ColorCase{"JoinLineAllGreen",
-                                "\x03"
-                                "3<Bob> joins #K-HubI\r\n",
-                                {{C(3), "<Bob> joins #K-HubI\r\n"}}},
-                      ColorCase{"ModTagRedRestBlack",
-                                "\x03<\x03"
-                                "4[MOD]\x03 Al> hi\r\n",
-                                {{C(1), "<"}, {C(4), "[MOD]"}, {C(1), " Al> hi\r\n"}}},
-                      ColorCase{"BareCodesReturnToFirstCode",
-                                "\x03"
-                                "4<<\x03"
-                                "Al\x03"
-                                "4>>\x03 hi",
-                                {{C(4), "<<Al>> hi"}}},
-                      ColorCase{"TwoDigits",
-                                "\x03"
-                                "12word",
-                                {{C(12), "word"}}},
-                      ColorCase{"AtMostTwoDigits",
-                                "\x03"
-                                "123",
-                                {{C(12), "3"}}},
-                      ColorCase{"NinetyNineKeepsRed",
-                                "\x03"
-                                "4red\x03"
-                                "99more",
-                                {{C(4), "redmore"}}},
-                      ColorCase{"NinetyNineFirstIsBlack",
-                                "\x03"
-                                "99text",
-                                {{C(1), "text"}}},
-                      ColorCase{"BlackThenRed",
-                                "abc\x03"
-                                "4def",
-                                {{C(1), "abc"}, {C(4), "def"}}},
-                      ColorCase{"TrailingBareCodeDropped",
-                                "\x03"
-                                "4ab\x03",
-                                {{C(4), "ab"}}},
-                      ColorCase{"NoCodes", "plain", {{C(1), "plain"}}},
-                      ColorCase{"OutOfTableKeepsColour",
-                                "\x03"
-                                "4a\x03"
-                                "42b",
-                                {{C(4), "ab"}}},
-                      ColorCase{"BareAfterNinetyNineFirstIsBlack",
-                                "\x03"
-                                "99a\x03"
-                                "4b\x03"
-                                "c",
-                                {{C(1), "a"}, {C(4), "b"}, {C(1), "c"}}},
-                      ColorCase{"OtherControlBytesStay",
-                                "\x03"
-                                "4,2x\x02y",
-                                {{C(4), ",2x\x02y"}}},
-                      ColorCase{"OnlyACode", "\x03", {}},
-                      ColorCase{"TwoDigitBaseForBareCodes",
-                                "\x03"
-                                "12a\x03"
-                                "4b\x03"
-                                "c",
-                                {{C(12), "a"}, {C(4), "b"}, {C(12), "c"}}},
-                      ColorCase{"LeadingZeroDigit",
-                                "\x03"
-                                "04x\x03"
-                                "1y",
-                                {{C(4), "x"}, {C(1), "y"}}},
-                      ColorCase{"FirstCodeOutOfTableIsBlackAndSoAreBareCodes",
-                                "\x03"
-                                "42a\x03"
-                                "4b\x03"
-                                "c",
-                                {{C(1), "a"}, {C(4), "b"}, {C(1), "c"}}},
-                      ColorCase{"EmptyStretchesBetweenCodes",
-                                "\x03"
-                                "4\x03"
-                                "3\x03"
-                                "9x",
-                                {{C(9), "x"}}},
-                      ColorCase{
-                          "HighBytesAfterACodeAreText", "\x03\xb2\xb3", {{C(1), "\xb2\xb3"}}}),
+    ::testing::Values(
+        ColorCase{"JoinLineAllGreen",
+                  "\x03"
+                  "3<Bob> joins #K-HubI\r\n",
+                  {{C(3), "<Bob> joins #K-HubI\r\n"}}},
+        ColorCase{"ModTagRedRestBlack",
+                  "\x03<\x03"
+                  "4[MOD]\x03 Al> hi\r\n",
+                  {{{0, 0, 0}, "<"}, {{255, 0, 0}, "[MOD]"}, {{0, 0, 0}, " Al> hi\r\n"}}},
+        ColorCase{"BareCodesReturnToFirstCode",
+                  "\x03"
+                  "4<<\x03"
+                  "Al\x03"
+                  "4>>\x03 hi",
+                  {{C(4), "<<Al>> hi"}}},
+        ColorCase{"TwoDigits",
+                  "\x03"
+                  "12word",
+                  {{C(12), "word"}}},
+        ColorCase{"AtMostTwoDigits",
+                  "\x03"
+                  "123",
+                  {{C(12), "3"}}},
+        ColorCase{"NinetyNineKeepsRed",
+                  "\x03"
+                  "4red\x03"
+                  "99more",
+                  {{C(4), "redmore"}}},
+        ColorCase{"NinetyNineFirstIsBlack",
+                  "\x03"
+                  "99text",
+                  {{C(1), "text"}}},
+        ColorCase{"BlackThenRed",
+                  "abc\x03"
+                  "4def",
+                  {{C(1), "abc"}, {C(4), "def"}}},
+        ColorCase{"TrailingBareCodeDropped",
+                  "\x03"
+                  "4ab\x03",
+                  {{C(4), "ab"}}},
+        ColorCase{"NoCodes", "plain", {{C(1), "plain"}}},
+        ColorCase{"OutOfTableKeepsColour",
+                  "\x03"
+                  "4a\x03"
+                  "42b",
+                  {{C(4), "ab"}}},
+        ColorCase{"BareAfterNinetyNineFirstIsBlack",
+                  "\x03"
+                  "99a\x03"
+                  "4b\x03"
+                  "c",
+                  {{C(1), "a"}, {C(4), "b"}, {C(1), "c"}}},
+        ColorCase{"OtherControlBytesStay",
+                  "\x03"
+                  "4,2x\x02y",
+                  {{C(4), ",2x\x02y"}}},
+        ColorCase{"OnlyACode", "\x03", {}},
+        ColorCase{"TwoDigitBaseForBareCodes",
+                  "\x03"
+                  "12a\x03"
+                  "4b\x03"
+                  "c",
+                  {{C(12), "a"}, {C(4), "b"}, {C(12), "c"}}},
+        ColorCase{"LeadingZeroDigit",
+                  "\x03"
+                  "04x\x03"
+                  "1y",
+                  {{C(4), "x"}, {C(1), "y"}}},
+        ColorCase{"FirstCodeOutOfTableIsBlackAndSoAreBareCodes",
+                  "\x03"
+                  "42a\x03"
+                  "4b\x03"
+                  "c",
+                  {{C(1), "a"}, {C(4), "b"}, {C(1), "c"}}},
+        ColorCase{"EmptyStretchesBetweenCodes",
+                  "\x03"
+                  "4\x03"
+                  "3\x03"
+                  "9x",
+                  {{C(9), "x"}}},
+        ColorCase{"HighBytesAfterACodeAreText", "\x03\xb2\xb3", {{C(1), "\xb2\xb3"}}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A code that showed the same colour as another would lose the difference it marks.
+TEST(ColorTable, EachCodeHasAColourOfItsOwn) {
+    std::set<int> colours;
+    for (const khub::Rgb& c : ColorTable()) colours.insert(c.r << 16 | c.g << 8 | c.b);
+    EXPECT_EQ(colours.size(), ColorTable().size());
+}
 
 TEST(CutFormattedText, KeepsTheLineEndAndNeverSplitsAUtf8Character) {
     std::string longLine(1500, 'a');

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "app/Program.h"
+#include "ircu/TempDir.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
 #include "platform/System.h"
-#include "support/TempDir.h"
 
 using khub::LocateSettingsFile;
 using khub::SettingsLocation;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "CliApp.h"
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 namespace khub::testing {
 

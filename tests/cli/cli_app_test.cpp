@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "CliApp.h"
+#include "ircu/TempDir.h"
 #include "platform/System.h"
-#include "support/TempDir.h"
 
 using khub::CliApp;
 using khub::StartupAction;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 extern char** environ;
 

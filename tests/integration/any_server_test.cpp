@@ -7,8 +7,8 @@
 
 #include <regex>
 
+#include "ircu/LoopbackPort.h"
 #include "support/LobbyServerTest.h"
-#include "support/LoopbackPort.h"
 #include "support/RandomBytes.h"
 
 namespace khub::test {

@@ -11,9 +11,9 @@
 #include <fstream>
 #include <thread>
 
+#include "ircu/IrcuServer.h"
+#include "ircu/TempDir.h"
 #include "support/ChildProcess.h"
-#include "support/IrcuServer.h"
-#include "support/TempDir.h"
 
 namespace khub::test {
 namespace {

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "ircu/LoopbackPort.h"
 #include "lobby/RomCatalogue.h"
 #include "support/FakeDccSender.h"
-#include "support/LoopbackPort.h"
 #include "support/VictimChecks.h"
 #include "support/VictimCopy.h"
 

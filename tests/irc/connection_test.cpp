@@ -11,11 +11,11 @@
 #include <thread>
 
 #include "app/Program.h"
+#include "ircu/LoopbackPort.h"
+#include "ircu/TempDir.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
 #include "support/FakeServer.h"
-#include "support/LoopbackPort.h"
-#include "support/TempDir.h"
 
 using namespace khub;
 using namespace std::chrono_literals;
@@ -197,6 +197,7 @@ TEST_F(ConnectionTest, DisconnectSendsQuitAndIgnoresWhatStillArrives) {
     ToggleConnection(*program);
     EXPECT_EQ(server.ReadUntil("QUIT :\r\n"), "QUIT :\r\n");
     EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
+    EXPECT_FALSE(ui.MenuEnabled(menu::kJoin) || ui.MenuEnabled(menu::kCreate));
     EXPECT_FALSE(program->conn.receiveThreadRunning);
     server.Send("ERROR :Closing Link: Alice (Quit)\r\n");
     server.CloseClient();

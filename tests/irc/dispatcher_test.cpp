@@ -6,7 +6,7 @@
 #include "irc/Connection.h"
 #include "lobby/Lobby.h"
 #include "support/IrcHarness.h"
-#include "support/LoopbackPort.h"
+#include "ircu/LoopbackPort.h"
 
 using namespace khub;
 using khub::test::IrcHarness;
@@ -103,6 +103,8 @@ TEST(DispatchRegistration, ErgoUserModeReplyStartsTheSequenceAtOnce) {
 TEST(DispatchRegistration, WelcomeTargetBecomesTheOwnNick) {
     IrcHarness h;
     h.Connected("AliceWithALongName");
+    h.Recv(":irc.test.local 001 * :Welcome");  // no target to take
+    EXPECT_EQ(h.program->conn.ownNick, "AliceWithALongName");
     h.Recv(":irc.test.local 001 AliceWithALong :Welcome");
     EXPECT_EQ(h.program->conn.ownNick, "AliceWithALong");
     h.Recv(":AliceWithALong!KHubUser@127.0.0.1 MODE AliceWithALong :+i");
@@ -181,8 +183,8 @@ class DispatchChannel : public ::testing::Test {
     void SetUp() override {
         h.Registered("Alice");
         h.Recv(":srv 353 Alice = #K-HubI :Alice +Bob Carol @Olga @ChanServ");
-        h.program->games.PutGameRow({"Bob's game", "Bob", "1/2"});
-        h.program->games.PutGameRow({"Olga's game", "Olga", "1/2"});
+        EXPECT_EQ(h.program->games.PutGameRow({"Bob's game", "Bob", "1/2"}), 0);
+        EXPECT_EQ(h.program->games.PutGameRow({"Olga's game", "Olga", "1/2"}), 1);
         h.ClearLog();
     }
     int Level(const std::string& nick) { return h.program->users.PeekLevel(nick); }

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "app/Log.h"
+#include "ircu/LoopbackPort.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
 #include "support/FakeServer.h"
-#include "support/LoopbackPort.h"
 
 using namespace khub;
 using namespace std::chrono_literals;

@@ -14,12 +14,12 @@
 
 #include "app/Program.h"
 #include "irc/IrcLine.h"
+#include "ircu/TempDir.h"
 #include "lobby/Lobby.h"
 #include "lobby/LobbyHooks.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/Process.h"
 #include "platform/RecordingUi.h"
-#include "support/TempDir.h"
 
 namespace khub::testing {
 

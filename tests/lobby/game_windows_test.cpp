@@ -56,6 +56,9 @@ TEST(CreateGameTest, NameRules) {
     EXPECT_TRUE(h.ui.IsOpen(WindowId::HostGame));
     EXPECT_EQ(h.ui.WindowTitle(WindowId::HostGame), "Host Game [abcd]");
     EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate));
+    HostCancel(h.program);  // once that game ends, Create opens again
+    OpenCreateGame(h.program);
+    EXPECT_TRUE(h.ui.IsOpen(WindowId::CreateGame));
 }
 
 TEST(CreateGameTest, OkWaitsWhileAJoinedGameIsOpen) {
@@ -451,6 +454,52 @@ TEST(JoinGameTest, ASecondStartBeforeTheNamesCameBackRenamesAgain) {
     EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
     EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
     EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
+}
+
+// The start ends before our ROM has the host's name: the parked file comes back at once and
+// nothing is renamed or launched later.
+TEST(JoinGameTest, AStartEndedInItsFirstSecondRenamesAndLaunchesNothing) {
+    const std::pair<const char*, std::function<void(LobbyHarness&)>> ends[] = {
+        {"the host leaves", [](LobbyHarness& h) { h.Channel("Hoster", "K-Hub-3|DONE"); }},
+        {"kicked", [](LobbyHarness& h) { h.Private("Hoster", "K-Hub-3|KICK"); }},
+        {"window closed", [](LobbyHarness& h) { JoinCancel(h.program); }},
+    };
+    for (const auto& [name, end] : ends) {
+        SCOPED_TRACE(name);
+        LobbyHarness h;
+        JoinWithOurRomUnderAnotherName(h);
+        h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+        h.Advance(500);
+        end(h);
+        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+        h.Advance(40000);
+        EXPECT_TRUE(h.process.spawns.empty());
+        EXPECT_TRUE(h.ui.Boxes().empty());
+        EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
+        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+    }
+}
+
+// Quitting gives back names that are still lent out, and only those: once they came back,
+// the host's name is the other game's again, even when our own file has gone meanwhile.
+TEST(JoinGameTest, QuittingRestoresOnlyNamesStillLentOut) {
+    for (bool restoredBefore : {false, true}) {
+        SCOPED_TRACE(restoredBefore ? "restored before" : "lent out");
+        khub::test::TempDir roms;  // outlives the program
+        {
+            LobbyHarness h;
+            h.romDir = roms.path();
+            CIni(h.program.settingsFilePath).SetString("options", "rompath", roms.path().string());
+            JoinWithOurRomUnderAnotherName(h);
+            h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+            h.Advance(restoredBefore ? 40000 : 7000);
+            ASSERT_EQ(h.process.spawns.size(), 1u);
+            if (restoredBefore) std::filesystem::remove(roms.path() / "Mine.smc");
+        }
+        EXPECT_EQ(ReadFile(roms.path() / "Their.smc"), "a different game");
+        EXPECT_EQ(std::filesystem::exists(roms.path() / "Mine.smc"), !restoredBefore);
+        EXPECT_FALSE(std::filesystem::exists(roms.path() / "K-HUB_TEMPFILE"));
+    }
 }
 
 TEST(JoinGameTest, RenamesNeverDestroyAFile) {

@@ -10,7 +10,7 @@
 #include "lobby/RomCatalogue.h"
 #include "platform/Utf8Path.h"
 #include "settings/IniFile.h"
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 namespace khub {
 namespace {

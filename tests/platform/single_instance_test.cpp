@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ircu/TempDir.h"
 #include "platform/SingleInstance.h"
-#include "support/TempDir.h"
 
 using khub::SingleInstance;
 using State = khub::SingleInstance::State;

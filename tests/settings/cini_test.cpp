@@ -7,8 +7,8 @@
 #include <set>
 #include <string>
 
+#include "ircu/TempDir.h"
 #include "settings/SettingsKeys.h"
-#include "support/TempDir.h"
 
 using khub::CIni;
 using khub::test::ReadFileBytes;

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "ircu/TempDir.h"
 #include "settings/IniFile.h"
-#include "support/TempDir.h"
 
 namespace ini = khub::ini;
 using khub::test::ReadFileBytes;

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/TempDir.h"
+#include "ircu/TempDir.h"
 
 namespace khub::test {
 

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "support/LoopbackPort.h"
+#include "ircu/LoopbackPort.h"
 
 namespace khub::test {
 

@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "platform/ManualEventLoop.h"
-#include "support/LoopbackPort.h"
+#include "ircu/LoopbackPort.h"
 
 namespace khub::test {
 

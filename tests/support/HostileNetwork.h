@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "support/IrcTestClient.h"
-#include "support/IrcuServer.h"
+#include "ircu/IrcTestClient.h"
+#include "ircu/IrcuServer.h"
 #include "support/VictimCopy.h"
 
 namespace khub::test {

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "app/Program.h"
+#include "ircu/TempDir.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
-#include "support/TempDir.h"
 
 namespace khub::test {
 

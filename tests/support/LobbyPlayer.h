@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "ircu/TempDir.h"
 #include "lobby/EmulatorCommand.h"
 #include "support/CliProcess.h"
-#include "support/TempDir.h"
 
 namespace khub::test {
 

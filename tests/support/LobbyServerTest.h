@@ -1,16 +1,16 @@
 #pragma once
-// A test that runs on each IRC server the lobby plays on: ircd-ircu, ngircd, InspIRCd and
-// ircd-hybrid. The operator "Ivan" is in #K-HubI before any player, so each server makes
-// him its channel operator; he voices players (OPMODE as an IRC operator on ircu, MODE as
-// the channel's operator elsewhere).
+// A test that runs on a real IRC server, or on each one the lobby plays on: ircd-ircu, ngircd,
+// InspIRCd and ircd-hybrid. The operator "Ivan" is in #K-HubI before any player, so each server
+// makes him its channel operator; he voices players (OPMODE as an IRC operator on ircu, MODE as the
+// channel's operator elsewhere).
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
-#include "support/IrcTestClient.h"
-#include "support/IrcuServer.h"
+#include "ircu/IrcTestClient.h"
+#include "ircu/IrcuServer.h"
 #include "support/LobbyPlayer.h"
 #include "support/PackagedIrcd.h"
 
@@ -20,10 +20,11 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
   protected:
     // Skips the test when the server cannot be had here.
     void StartServer() { StartServer(GetParam()); }
-    void StartServer(IrcdKind kind, PackagedIrcd::Options options = PackagedIrcd::Options()) {
+    void StartServer(IrcdKind kind, PackagedIrcd::Options options = PackagedIrcd::Options(),
+                     IrcuServer::Options ircuOptions = {}) {
         kind_ = kind;
         if (kind == IrcdKind::Ircu) {
-            ircu_ = std::make_unique<IrcuServer>();
+            ircu_ = std::make_unique<IrcuServer>(std::move(ircuOptions));
             if (!ircu_->ok()) GTEST_SKIP() << ircu_->error();
             port_ = ircu_->port();
         } else {
@@ -46,6 +47,11 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
                                        : op.ChannelMode("#K-HubI", "+v", nick);
     }
     int port() const { return port_; }
+    IrcuServer& ircu() { return *ircu_; }
+
+    static void ExpectLine(CliProcess& cli, const std::string& text) {
+        EXPECT_TRUE(cli.WaitForLine(text)) << "no \"" << text << "\" in:\n" << cli.OutputText();
+    }
 
     // Connects the player and waits until it is in the lobby and has voice.
     void Enter(Player& p) {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "support/LoopbackPort.h"
+#include "ircu/LoopbackPort.h"
 
 #ifndef KHUB_IRCDS_DIR
 #error "KHUB_IRCDS_DIR must name the folder the servers are unpacked into"

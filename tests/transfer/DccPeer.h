@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "app/Program.h"
+#include "ircu/LoopbackPort.h"
+#include "ircu/TempDir.h"
 #include "lobby/RomCatalogue.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
-#include "support/LoopbackPort.h"
 #include "support/RandomBytes.h"
-#include "support/TempDir.h"
 #include "transfer/DccHooks.h"
 #include "transfer/DccMessages.h"
 #include "transfer/Transfer.h"

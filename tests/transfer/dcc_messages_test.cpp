@@ -60,6 +60,7 @@ TEST(DccMessages, OffersParseOrAreRefused) {
         {"negative size", "Host a 1 2 -5", nullptr},
         {"size past 2 GiB", "Host a 1 2 2147483648", nullptr},
         {"size with junk", "Host a 1 2 12x", nullptr},
+        {"size of more than 20 digits", "Host a 1 2 000000000000000000003", nullptr},
         {"empty quotes", "Host \"\" 1 2 3", nullptr},
         {"nothing", "", nullptr},
     };

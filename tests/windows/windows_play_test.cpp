@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "support/LobbyServerTest.h"
-#include "support/LoopbackPort.h"
+#include "ircu/LoopbackPort.h"
 #include "support/RandomBytes.h"
 
 namespace khub::test {

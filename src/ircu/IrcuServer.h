@@ -14,8 +14,8 @@
 
 #include <string>
 
-#include "support/ServerProcess.h"
-#include "support/TempDir.h"
+#include "ircu/ServerProcess.h"
+#include "ircu/TempDir.h"
 
 namespace khub::test {
 

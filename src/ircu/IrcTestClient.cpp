@@ -1,4 +1,4 @@
-#include "support/IrcTestClient.h"
+#include "ircu/IrcTestClient.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,4 +1,4 @@
-#include "support/ServerProcess.h"
+#include "ircu/ServerProcess.h"
 
 #include <fcntl.h>
 #include <pwd.h>

@@ -1,4 +1,4 @@
-#include "support/LoopbackPort.h"
+#include "ircu/LoopbackPort.h"
 
 #ifdef _WIN32
 #include <winsock2.h>

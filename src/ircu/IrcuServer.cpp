@@ -1,4 +1,4 @@
-#include "support/IrcuServer.h"
+#include "ircu/IrcuServer.h"
 
 #include <sys/stat.h>
 
@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/IrcTestClient.h"
-#include "support/LoopbackPort.h"
+#include "ircu/IrcTestClient.h"
+#include "ircu/LoopbackPort.h"
 
 #ifndef KHUB_IRCU_SHIM
 #error "KHUB_IRCU_SHIM must name the built rlimit shim"
