@@ -14,10 +14,14 @@ fi
 export WINEPREFIX="$prefix" WINEDEBUG=-all
 # No Mono or Gecko installer dialogs: the programs need neither.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
-if [ ! -f "$prefix/system.reg" ]; then
-    # Parallel first starts would each try to create it.
+if [ ! -f "$prefix/.khub-ready" ]; then
+    # Parallel first starts would each try to create it. The wine server that wineboot
+    # leaves running must not inherit the lock (-o), or every later first start would wait
+    # for that server to end; and the registry files it writes only when it ends are no
+    # sign of a finished prefix, so a mark of our own is.
     mkdir -p "$prefix"
-    flock "$prefix/.khub-init.lock" sh -c \
-        '[ -f "$WINEPREFIX/system.reg" ] || "$1" wineboot --init >/dev/null 2>&1' sh "$wine"
+    flock -o "$prefix/.khub-init.lock" sh -c \
+        '[ -f "$WINEPREFIX/.khub-ready" ] ||
+         { "$1" wineboot --init >/dev/null 2>&1 && touch "$WINEPREFIX/.khub-ready"; }' sh "$wine"
 fi
 exec "$wine" "$@"
