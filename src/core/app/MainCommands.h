@@ -58,7 +58,7 @@ inline constexpr const char* kMirrorUrl = "https://mirror.k-hub.net/";
 inline constexpr const char* kEmulatorUrl = "https://www.k-hub.net/volta/";
 inline constexpr const char* kForumLabel = "Official K-Hub Forums";
 // The version comes from the build, as for k-hub-cli --version.
-inline constexpr const char* kLines[] = {"K-Hub I v" KHUB_VERSION, "Written by the K-Hub I team",
+inline constexpr const char* kLines[] = {("K-Hub I v" KHUB_VERSION), "Written by the K-Hub I team",
                                          "Contact: team@k-hub.net"};
 // The label beside a button: its address, or the forum's name.
 const char* Label(int id);
