@@ -93,7 +93,7 @@ TEST_F(AnyServer, ALongNameOnANineCharacterServerGetsOneFittingFallback) {
     EXPECT_TRUE(std::regex_match(nick, std::regex("K-HubUse[1-9]|K-HubUs[1-9][0-9]"))) << nick;
     ASSERT_TRUE(anna.WaitForText("users online")) << anna.OutputText();
     std::string boxes;
-    for (const auto& line : anna.Output()) {
+    for (const auto& line : anna.Lines()) {
         if (line.rfind("box: ", 0) == 0) boxes += line + "\n";
     }
     EXPECT_EQ(boxes, "box: The chosen nickname was bad. Setting it to " + nick + " for now.\n");
