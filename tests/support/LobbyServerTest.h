@@ -2,19 +2,140 @@
 // A test that runs on a real IRC server, or on each one the lobby plays on: ircd-ircu, ngircd,
 // InspIRCd and ircd-hybrid. The operator "Ivan" is in #K-HubI before any player, so each server
 // makes him its channel operator; he voices players (OPMODE as an IRC operator on ircu, MODE as the
-// channel's operator elsewhere).
+// channel's operator elsewhere). The players are k-hub-cli copies with ROM folders of their own
+// and an emulator stand-in that writes down its arguments, its working folder and its ROM.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "ircu/IrcTestClient.h"
 #include "ircu/IrcuServer.h"
-#include "support/LobbyPlayer.h"
+#include "lobby/EmulatorCommand.h"
+#include "support/CliProcess.h"
 #include "support/PackagedIrcd.h"
 
 namespace khub::test {
+
+namespace lobby_server {
+using namespace std::chrono_literals;
+
+// The emulator stand-in; what it saw lands in its folder.
+struct FakeEmulator {
+    FakeEmulator() {
+        script = dir.Write("VOLTAW",
+                           "#!/bin/sh\n"
+                           "d=\"$(dirname \"$0\")\"\n"
+                           "pwd > \"$d/cwd.tmp\"\n"
+                           "cat \"$3\" > \"$d/rom.tmp\"\n"
+                           "printf '%s\\n' \"$0\" \"$@\" > \"$d/argv.tmp\"\n"
+                           "mv \"$d/cwd.tmp\" \"$d/cwd\"; mv \"$d/rom.tmp\" \"$d/rom\"\n"
+                           "mv \"$d/argv.tmp\" \"$d/argv\"\n");
+        ::chmod(script.c_str(), 0755);
+    }
+    // The Windows stand-in of a Windows build instead (a copy of exe): it writes the same
+    // files, with the arguments as Windows split them.
+    explicit FakeEmulator(const std::string& windowsExe) : script(dir / "VOLTAW.EXE") {
+        std::filesystem::copy_file(windowsExe, script);
+    }
+    // Waits for the script of a launch that was already logged.
+    bool WaitRan(std::chrono::milliseconds timeout = 10s) const {
+        auto end = std::chrono::steady_clock::now() + timeout;
+        while (!std::filesystem::exists(dir / "argv") && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(20ms);
+        return std::filesystem::exists(dir / "argv");
+    }
+    std::vector<std::string> Lines(const std::string& file) const {
+        std::ifstream in(dir / file);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    std::vector<std::string> Argv() const { return Lines("argv"); }
+    std::string Cwd() const { return Lines("cwd").at(0); }
+    std::string Rom() const { return ReadFileBytes(dir / "rom"); }
+
+    TempDir dir{"khub-emu"};
+    std::string script;
+};
+
+// The Windows programs of a Windows build (scripts/build-windows.sh) and what runs them.
+struct WindowsPrograms {
+    std::string cliExe, emulatorExe, wineRun;
+};
+
+struct Player {
+    Player(const std::string& nick, int port, const CliProcess::Ini& extra = {})
+        : nick(nick), cli(Settings(port, extra, emulator.script, roms.path().string())) {}
+    // A player whose emulator is the Windows stand-in: on Linux started through wine, or by
+    // k-hub-cli.exe itself when windowsCli (under wine, so its paths are wine's Z:\...).
+    Player(const std::string& nick, int port, const WindowsPrograms& windows, bool windowsCli,
+           const CliProcess::Ini& extra = {})
+        : nick(nick),
+          windowsCli(windowsCli),
+          emulator(windows.emulatorExe),
+          cli(windowsCli ? CliProcess(Settings(port, extra, WinePath(emulator.script),
+                                               WinePath(roms.path().string())),
+                                      CliProcess::WindowsCopy{windows.cliExe, windows.wineRun})
+                         : CliProcess(Settings(port, extra, emulator.script,
+                                               roms.path().string(), windows.wineRun))) {}
+    // A file of the ROM folder as this player's program names it.
+    std::string RomPath(const std::string& file) const {
+        return windowsCli ? WinePath(roms.File(file)) : roms.File(file);
+    }
+    // The game list as "name\thost\tplayers" rows.
+    std::vector<std::string> Games() {
+        cli.Send("games");
+        std::vector<std::string> rows;
+        while (auto line = cli.WaitFor([](const std::string& l) {
+            return l.starts_with("game: ") || l.starts_with("games: ");
+        })) {
+            if (line->starts_with("games: ")) break;
+            rows.push_back(line->substr(6));
+        }
+        return rows;
+    }
+    // Asks for the list until it holds row (the announcement travels through the server).
+    bool WaitForGame(const std::string& row, std::chrono::milliseconds timeout = 10s) {
+        auto end = std::chrono::steady_clock::now() + timeout;
+        do {
+            auto rows = Games();
+            if (std::find(rows.begin(), rows.end(), row) != rows.end()) return true;
+            std::this_thread::sleep_for(100ms);
+        } while (std::chrono::steady_clock::now() < end);
+        return false;
+    }
+
+    std::string nick;
+    bool windowsCli = false;
+    TempDir roms{"khub-roms"};
+    FakeEmulator emulator;
+    CliProcess cli;
+
+  private:
+    CliProcess::Ini Settings(int port, const CliProcess::Ini& extra, const std::string& program,
+                             const std::string& romFolder, const std::string& launcher = "") {
+        CliProcess::Ini ini = CliProcess::PlayerSettings(nick, port, extra);
+        ini["options"].emplace("programpath", program);
+        ini["options"].emplace("rompath", romFolder);
+        if (!launcher.empty()) ini["options"].emplace("launcher", launcher);
+        return ini;
+    }
+};
+
+}  // namespace lobby_server
+
+using lobby_server::FakeEmulator;
+using lobby_server::Player;
+using lobby_server::WindowsPrograms;
 
 class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
   protected:
@@ -57,7 +178,7 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
     void Enter(Player& p) {
         p.cli.Send("connect");
         ASSERT_TRUE(op.WaitFor([&](const std::string& l) {
-            return l.rfind(":" + p.nick + "!", 0) == 0 && l.find(" JOIN ") != std::string::npos;
+            return l.starts_with(":" + p.nick + "!") && l.find(" JOIN ") != std::string::npos;
         })) << p.cli.OutputText();
         ASSERT_TRUE(p.cli.WaitForText("users online")) << p.cli.OutputText();
         ASSERT_TRUE(Voice(p.nick));
