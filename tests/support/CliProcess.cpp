@@ -90,7 +90,10 @@ void CliProcess::Start(const Command& command) {
     close(in[0]);
     close(out[1]);
     stdin_ = in[1];
-    reader_ = std::thread([this, fd = out[0]] { ReadLoop(fd); });
+    reader_ = std::thread([this, fd = out[0]] {
+        output_.ReadToEnd(fd, false);
+        close(fd);
+    });
 }
 
 CliProcess::~CliProcess() {
@@ -100,32 +103,6 @@ CliProcess::~CliProcess() {
         WaitForExit(std::chrono::milliseconds(5000));
     }
     if (reader_.joinable()) reader_.join();
-}
-
-void CliProcess::ReadLoop(int fd) {
-    std::string pending;
-    char chunk[65536];
-    for (;;) {
-        ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        std::lock_guard lock(mutex_);
-        pending.append(chunk, static_cast<std::size_t>(n));
-        std::size_t start = 0, lf;
-        while ((lf = pending.find('\n', start)) != std::string::npos) {
-            // A Windows program's text output ends its lines with CR LF.
-            std::size_t end = lf > start && pending[lf - 1] == '\r' ? lf - 1 : lf;
-            lines_.push_back(pending.substr(start, end - start));
-            start = lf + 1;
-        }
-        pending.erase(0, start);
-        changed_.notify_all();
-    }
-    close(fd);
-    std::lock_guard lock(mutex_);
-    if (!pending.empty()) lines_.push_back(pending);
-    outEnded_ = true;
-    changed_.notify_all();
 }
 
 bool CliProcess::Send(const std::string& command) {
@@ -147,20 +124,7 @@ void CliProcess::CloseInput() {
 std::optional<std::string> CliProcess::WaitFor(const Predicate& match,
                                                std::chrono::milliseconds timeout,
                                                std::size_t from) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    std::unique_lock lock(mutex_);
-    std::size_t& next = from == kNext ? next_ : from;
-    for (;;) {
-        while (next < lines_.size()) {
-            const std::string& line = lines_[next++];
-            if (match(line)) return line;
-        }
-        if (outEnded_) return std::nullopt;
-        if (changed_.wait_until(lock, deadline) == std::cv_status::timeout &&
-            next == lines_.size()) {
-            return std::nullopt;
-        }
-    }
+    return output_.WaitFor(match, timeout, from == kNext ? next_ : from);
 }
 
 std::optional<std::string> CliProcess::WaitForLine(const std::string& text,
@@ -192,16 +156,6 @@ std::optional<int> CliProcess::WaitForExit(std::chrono::milliseconds timeout) {
 
 void CliProcess::Kill(int signal) {
     if (!exitCode_) kill(pid_, signal);
-}
-
-std::vector<std::string> CliProcess::Lines() const {
-    std::lock_guard lock(mutex_);
-    return lines_;
-}
-
-std::size_t CliProcess::LineCount() const {
-    std::lock_guard lock(mutex_);
-    return lines_.size();
 }
 
 std::string CliProcess::OutputText() const {

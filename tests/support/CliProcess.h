@@ -12,23 +12,21 @@
 #include <sys/types.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ircu/TempDir.h"
+#include "support/LineLog.h"
 
 namespace khub::test {
 
 class CliProcess {
   public:
     using Ini = std::map<std::string, std::map<std::string, std::string>>;
-    using Predicate = std::function<bool(const std::string& line)>;
+    using Predicate = LineLog::Predicate;
     static constexpr std::chrono::milliseconds kDefaultTimeout{15000};
     static constexpr std::size_t kNext = static_cast<std::size_t>(-1);
 
@@ -82,8 +80,8 @@ class CliProcess {
     bool Running() { return !WaitForExit(std::chrono::milliseconds(0)); }
     void Kill(int signal);
 
-    std::vector<std::string> Lines() const;
-    std::size_t LineCount() const;
+    std::vector<std::string> Lines() const { return output_.Lines(); }
+    std::size_t LineCount() const { return output_.Count(); }
     std::string OutputText() const;  // every line so far, for failure messages
     const TempDir& profile() const { return profile_; }
     pid_t pid() const { return pid_; }
@@ -93,17 +91,13 @@ class CliProcess {
   private:
     void WriteSettings(const Ini& settings) const;
     void Start(const Command& command);
-    void ReadLoop(int fd);
 
     TempDir profile_{"khub-cli"};
     std::string settingsFile_ = profile_ / "K-Hub I/K-Hub.ini";
     pid_t pid_ = -1;
     int stdin_ = -1;
     std::thread reader_;
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::string> lines_;
-    bool outEnded_ = false;
+    LineLog output_;
     std::size_t next_ = 0;
     std::optional<int> exitCode_;
 };

@@ -85,8 +85,8 @@ struct Player {
           cli(windowsCli ? CliProcess(Settings(port, extra, WinePath(emulator.script),
                                                WinePath(roms.path().string())),
                                       CliProcess::WindowsCopy{windows.cliExe, windows.wineRun})
-                         : CliProcess(Settings(port, extra, emulator.script,
-                                               roms.path().string(), windows.wineRun))) {}
+                         : CliProcess(Settings(port, extra, emulator.script, roms.path().string(),
+                                               windows.wineRun))) {}
     // A file of the ROM folder as this player's program names it.
     std::string RomPath(const std::string& file) const {
         return windowsCli ? WinePath(roms.File(file)) : roms.File(file);
