@@ -1,11 +1,8 @@
 // The lobby on each IRC server it plays on (ircd-ircu, ngircd, InspIRCd, ircd-hybrid): a
 // whole game between two k-hub-cli copies, from voice to the client's launch with a ROM it
-// downloaded; and the setups beyond the defaults that once kept players out: a server that
-// shows host names instead of addresses, and one that allows 9-character nicks.
+// downloaded.
 
 #include <gtest/gtest.h>
-
-#include <regex>
 
 #include "ircu/LoopbackPort.h"
 #include "support/LobbyServerTest.h"
@@ -61,43 +58,6 @@ INSTANTIATE_TEST_SUITE_P(Servers, AnyServer,
                          ::testing::Values(IrcdKind::Ircu, IrcdKind::Ngircd, IrcdKind::InspIrcd,
                                            IrcdKind::Hybrid),
                          IrcdCaseName);
-
-// ngircd with DNS on shows "~KHubUser@localhost" in USERHOST; its WHOIS has the address.
-TEST_F(AnyServer, HostNamesInsteadOfAddressesStillGiveTheOwnAddress) {
-    PackagedIrcd::Options hostNames;
-    hostNames.showHostNames = true;
-    StartServer(IrcdKind::Ngircd, hostNames);
-    Player alice("Alice", port());
-    Enter(alice);
-    bool hostName = false;
-    for (const auto& line : op.Lines()) {
-        hostName |= line.rfind(":Alice!~KHubUser@localhost JOIN", 0) == 0;
-    }
-    if (!hostName) GTEST_SKIP() << "ngircd found no name for 127.0.0.1 on this machine";
-    ASSERT_TRUE(alice.cli.WaitForLine("log: WHOIS: IPAddress set as \"127.0.0.1\"."))
-        << alice.cli.OutputText();
-    alice.cli.Send("create Test Game");
-    ASSERT_TRUE(alice.cli.WaitForLine("log: IP Address \t= 127.0.0.1")) << alice.cli.OutputText();
-    EXPECT_EQ(alice.cli.OutputText().find("box:"), std::string::npos) << alice.cli.OutputText();
-}
-
-// ngircd allows 9 characters; the name and the first fallback are refused as too long.
-TEST_F(AnyServer, ALongNameOnANineCharacterServerGetsOneFittingFallback) {
-    StartServer(IrcdKind::Ngircd);
-    CliProcess anna(CliProcess::PlayerSettings("Host_Anna_Long", port()));
-    anna.Send("connect");
-    auto joined =
-        op.WaitFor([](const std::string& l) { return l.find(" JOIN ") != std::string::npos; }, 20s);
-    ASSERT_TRUE(joined) << anna.OutputText();
-    const std::string nick = joined->substr(1, joined->find('!') - 1);
-    EXPECT_TRUE(std::regex_match(nick, std::regex("K-HubUse[1-9]|K-HubUs[1-9][0-9]"))) << nick;
-    ASSERT_TRUE(anna.WaitForText("users online")) << anna.OutputText();
-    std::string boxes;
-    for (const auto& line : anna.Lines()) {
-        if (line.rfind("box: ", 0) == 0) boxes += line + "\n";
-    }
-    EXPECT_EQ(boxes, "box: The chosen nickname was bad. Setting it to " + nick + " for now.\n");
-}
 
 }  // namespace
 }  // namespace khub::test

@@ -18,7 +18,7 @@ class IrcConnection : public khub::test::LobbyServerTest {};
 TEST_F(IrcConnection, ASessionFromConnectToTheEndOfInput) {
     IrcuServer::Options options;
     options.pingFrequencySeconds = 1;
-    StartServer(IrcdKind::Ircu, {}, options);
+    StartServer(IrcdKind::Ircu, options);
     CliProcess alice(CliProcess::PlayerSettings("Alice", port()));
     alice.Send("connect");
     for (const char* line :

@@ -141,15 +141,14 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
   protected:
     // Skips the test when the server cannot be had here.
     void StartServer() { StartServer(GetParam()); }
-    void StartServer(IrcdKind kind, PackagedIrcd::Options options = PackagedIrcd::Options(),
-                     IrcuServer::Options ircuOptions = {}) {
+    void StartServer(IrcdKind kind, IrcuServer::Options ircuOptions = {}) {
         kind_ = kind;
         if (kind == IrcdKind::Ircu) {
             ircu_ = std::make_unique<IrcuServer>(std::move(ircuOptions));
             if (!ircu_->ok()) GTEST_SKIP() << ircu_->error();
             port_ = ircu_->port();
         } else {
-            other_ = std::make_unique<PackagedIrcd>(kind, options);
+            other_ = std::make_unique<PackagedIrcd>(kind);
             if (other_->unavailable()) GTEST_SKIP() << other_->error();
             ASSERT_TRUE(other_->ok()) << other_->error();
             port_ = other_->port();
