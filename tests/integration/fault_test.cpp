@@ -19,20 +19,10 @@ using khub::transfer::testing::RawPeer;
 
 namespace {
 
-bool WaitSent(VictimCopy& v, const std::string& line, std::size_t from) {
-    return v.server.WaitForLine([&](const std::string& l) { return l == line; }, 30s, from)
-        .has_value();
-}
-
 // The copy joins Mallory's game and answers her ROM choice; Download is then enabled.
 void JoinMallorysGame(VictimCopy& v, const std::string& rom, const std::string& crc) {
-    v.Say("Mallory", "WALLVOICES #K-HubI :K-Hub-3|HOST|Evil Game");
-    ASSERT_TRUE(v.Probe().has_value());
+    ASSERT_TRUE(v.JoinGameOf("Mallory"));
     std::size_t from = v.server.LineCount();
-    v.cli.Send("join Mallory");
-    ASSERT_TRUE(WaitSent(v, "NOTICE Mallory :K-Hub-3|CLIENT", from));
-    v.Say("Mallory", "WALLVOICES #K-HubI :K-Hub-3|HOST|Evil Game|" + v.nick());
-    from = v.server.LineCount();
     v.Say("Mallory", "NOTICE " + v.nick() + " :K-Hub-3|GAME|" + rom + "|" + crc + "|0");
     // The ROM folder is searched on a worker: the answer, not the handling of the line,
     // says when Download is enabled.
@@ -45,7 +35,7 @@ void OfferZelda(VictimCopy& v, int port, std::size_t size) {
     JoinMallorysGame(v, "Zelda.smc", "0BADC0DE");
     std::size_t from = v.server.LineCount();
     v.cli.Send("download");
-    ASSERT_TRUE(WaitSent(v, "NOTICE Mallory :K-Hub-3|GET", from));
+    ASSERT_TRUE(v.Sends("NOTICE Mallory :K-Hub-3|GET", from));
     v.Say("Mallory", "PRIVMSG " + v.nick() + " :\x01" + "DCC SEND Zelda.smc 2130706433 " +
                          std::to_string(port) + " " + std::to_string(size) + "\x01");
 }
@@ -161,7 +151,7 @@ TEST(RomFolderFault, ScanReportsItAndTheCopyGoesOn) {
         auto before = v.Files();
         std::size_t out = v.cli.LineCount(), from = v.server.LineCount();
         JoinMallorysGame(v, "Super Mario Kart.smc", "12345678");
-        EXPECT_TRUE(WaitSent(v, "NOTICE Mallory :K-Hub-3|MATCH|NO", from));
+        EXPECT_TRUE(v.Sends("NOTICE Mallory :K-Hub-3|MATCH|NO", from));
         EXPECT_TRUE(v.cli.WaitForLine(
             "chat: Cannot read the ROM folder \"" + v.roms().string() + "\"", 30s, out));
         ASSERT_TRUE(v.Probe().has_value());
@@ -173,7 +163,7 @@ TEST(RomFolderFault, ScanReportsItAndTheCopyGoesOn) {
         from = v.server.LineCount();
         v.Say("Mallory", "NOTICE " + v.nick() + " :K-Hub-3|GAME|Zelda.smc|" +
                              khub::rom::CrcTextOfFile((v.roms() / "Zelda.smc").string()) + "|0");
-        EXPECT_TRUE(WaitSent(v, "NOTICE Mallory :K-Hub-3|MATCH|YES", from));
+        EXPECT_TRUE(v.Sends("NOTICE Mallory :K-Hub-3|MATCH|YES", from));
         EXPECT_EQ(v.Quit(), 0) << "quit ends the copy by itself, with status 0";
     }
 }

@@ -65,17 +65,8 @@ std::string HybridConfig(int port) {
 }  // namespace
 
 std::string IrcdName(IrcdKind kind) {
-    switch (kind) {
-        case IrcdKind::Ircu:
-            return "ircu";
-        case IrcdKind::Ngircd:
-            return "ngircd";
-        case IrcdKind::InspIrcd:
-            return "InspIRCd";
-        case IrcdKind::Hybrid:
-            return "hybrid";
-    }
-    return "?";
+    static const char* const names[] = {"ircu", "ngircd", "InspIRCd", "hybrid"};
+    return names[static_cast<int>(kind)];
 }
 
 PackagedIrcd::PackagedIrcd(IrcdKind kind) : kind_(kind) {

@@ -38,6 +38,11 @@ class VictimCopy {
     // nick sends line ("NOTICE Victim :...", "WALLVOICES #K-HubI :...") as the server
     // delivers it.
     void Say(const std::string& nick, const std::string& line);
+    // Whether the copy sends exactly line (as the server's line from index from on).
+    bool Sends(const std::string& line, std::size_t from,
+               std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    // host announces a game, the copy joins it and is taken in.
+    bool JoinGameOf(const std::string& host);
     // Waits until the copy has handled what the server sent, then types a command and
     // waits for what it sends to reach the server. The time of both together.
     // Without sync, only the command's round trip (a benchmark of responsiveness).
