@@ -1,6 +1,5 @@
 // k-hub-cli against a real ircd-ircu: registration and the title as voice and op change, a
-// quiet connection that the server keeps pinging, the commands of a connected player, and
-// what ends a connection.
+// quiet connection that the server keeps pinging, and the commands of a connected player.
 
 #include <gtest/gtest.h>
 
@@ -52,29 +51,6 @@ TEST_F(IrcConnection, ASessionFromConnectToTheEndOfInput) {
     alice.CloseInput();  // end of input is quit
     EXPECT_EQ(alice.WaitForExit(), 0);
     EXPECT_EQ(alice.OutputText().find("box:"), std::string::npos) << alice.OutputText();
-}
-
-TEST_F(IrcConnection, ServerErrorLineAndServerShutDownBothReset) {
-    StartServer(IrcdKind::Ircu);
-    CliProcess alice(CliProcess::PlayerSettings("Alice", port()));
-    // The connection was reset, and then the player was told why (box).
-    auto expectReset = [&](const std::string& box) {
-        ExpectLine(alice, "title: K-Hub I - not connected");
-        ExpectLine(alice, "box: " + box);
-        alice.Send("disconnect");
-        ExpectLine(alice, "refused: disconnect (not connected)");
-    };
-    alice.Send("connect");
-    ExpectLine(alice, "title: K-Hub I - 1 users online");
-    op.Send("KILL Alice :enough");
-    ExpectLine(alice, "log: ERROR: Server has closed the link.");
-    expectReset("ERROR: Server has closed the link.");
-
-    alice.Send("connect");
-    ExpectLine(alice, "title: K-Hub I - 1 users online");
-    ircu().Stop();  // closes every link without an ERROR line
-    expectReset("ERROR 3: Socket connection lost.");
-    EXPECT_EQ(alice.OutputText().find("box: ERROR 2"), std::string::npos);
 }
 
 }  // namespace

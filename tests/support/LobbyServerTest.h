@@ -19,6 +19,7 @@
 
 #include "ircu/IrcTestClient.h"
 #include "ircu/IrcuServer.h"
+#include "ircu/LoopbackPort.h"
 #include "lobby/EmulatorCommand.h"
 #include "support/CliProcess.h"
 #include "support/PackagedIrcd.h"
@@ -167,7 +168,11 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
                                        : op.ChannelMode("#K-HubI", "+v", nick);
     }
     int port() const { return port_; }
-    IrcuServer& ircu() { return *ircu_; }
+    // Settings for players who send files: a DCC port range of one free port.
+    static CliProcess::Ini OneDccPort() {
+        std::string port = std::to_string(FreeLoopbackPort());
+        return {{"options", {{"startport", port}, {"endport", port}}}};
+    }
 
     static void ExpectLine(CliProcess& cli, const std::string& text) {
         EXPECT_TRUE(cli.WaitForLine(text)) << "no \"" << text << "\" in:\n" << cli.OutputText();
@@ -182,6 +187,36 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
         ASSERT_TRUE(p.cli.WaitForText("users online")) << p.cli.OutputText();
         ASSERT_TRUE(Voice(p.nick));
         ASSERT_TRUE(p.cli.WaitForText("+v " + p.nick)) << p.cli.OutputText();
+    }
+
+    // The host opens game on rom (bytes, which the client lacks), the client joins it from
+    // the list, they greet each other with hello, and the client downloads the ROM.
+    void JoinAndDownload(Player& host, Player& client, const std::string& game,
+                         const std::string& rom, const std::string& bytes,
+                         const std::string& hello) {
+        host.roms.Write(rom, bytes);
+        host.cli.Send("create " + game + " --rom " + host.RomPath(rom));
+        ASSERT_TRUE(host.cli.WaitForLine("window: open host")) << host.cli.OutputText();
+        ASSERT_TRUE(client.WaitForGame(game + "\t" + host.nick + "\t1/2", std::chrono::seconds(20)))
+            << client.cli.OutputText();
+        client.cli.Send("join " + host.nick);
+        ASSERT_TRUE(client.cli.WaitForLine("window: open join")) << client.cli.OutputText();
+        ASSERT_TRUE(host.cli.WaitForLine("chat: " + client.nick + " has joined."))
+            << host.cli.OutputText();
+        ASSERT_TRUE(host.cli.WaitForLine("log: Match: NO")) << host.cli.OutputText();
+        ASSERT_TRUE(client.WaitForGame(game + "\t" + host.nick + "\t2/2"))
+            << client.cli.OutputText();
+        for (Player* p : {&host, &client}) {
+            Player& other = p == &host ? client : host;
+            p->cli.Send("say " + hello);
+            ASSERT_TRUE(other.cli.WaitForLine("chat: <" + p->nick + "> " + hello))
+                << other.cli.OutputText();
+        }
+        client.cli.Send("download");
+        ASSERT_TRUE(client.cli.WaitForLine("log: Finished.", std::chrono::seconds(60)))
+            << client.cli.OutputText();
+        EXPECT_TRUE(ReadFileBytes(client.roms.File(rom)) == bytes);
+        ASSERT_TRUE(host.cli.WaitForLine("log: Match: YES")) << host.cli.OutputText();
     }
 
     IrcTestClient op;

@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "support/LobbyServerTest.h"
-#include "ircu/LoopbackPort.h"
 #include "support/RandomBytes.h"
 
 namespace khub::test {
@@ -39,11 +38,11 @@ class WindowsPlay : public LobbyServerTest {
              std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(500ms)) {
             host.cli.Send("select " + host.RomPath(file));
             auto answer = host.cli.WaitFor([&](const std::string& l) {
-                return l.rfind("refused: select", 0) == 0 ||
+                return l.starts_with("refused: select") ||
                        l == "chat: The selected game is: " + file;
             });
             ASSERT_TRUE(answer) << host.cli.OutputText();
-            if (answer->rfind("refused", 0) != 0) return;
+            if (!answer->starts_with("refused")) return;
         }
         FAIL() << "Select stayed disabled:\n" << host.cli.OutputText();
     }
@@ -59,42 +58,18 @@ class WindowsPlay : public LobbyServerTest {
 };
 
 void WindowsPlay::Play(bool windowsHosts) {
-    const int dccPort = FreeLoopbackPort();
-    const CliProcess::Ini ports{
-        {"options",
-         {{"startport", std::to_string(dccPort)}, {"endport", std::to_string(dccPort)}}}};
-    Player host("Hoster", port(), kWindows, windowsHosts, ports);
-    Player client("Joiner", port(), kWindows, !windowsHosts, ports);
+    Player host("Hoster", port(), kWindows, windowsHosts, OneDccPort());
+    Player client("Joiner", port(), kWindows, !windowsHosts, OneDccPort());
     Enter(host);
     Enter(client);
-
     // The client lacks the first ROM and holds the second under a name of its own; the
     // names are not ASCII.
-    const std::string fetched = "Zelda no Densetsu (J) ü.smc";
-    const std::string played = "Pokémon Stadium (J).smc";
-    const std::string fetchedBytes = RandomBytes(1'500'000, 3);
-    const std::string playedBytes = RandomBytes(400'000, 5);
-    host.roms.Write(fetched, fetchedBytes);
+    const std::string played = "Pokémon Stadium (J).smc", playedBytes = RandomBytes(400'000, 5);
     host.roms.Write(played, playedBytes);
     client.roms.Write("Meine Kopie é.smc", playedBytes);
-
-    host.cli.Send("create Cross Play --rom " + host.RomPath(fetched));
-    ASSERT_TRUE(host.cli.WaitForLine("window: open host")) << host.cli.OutputText();
-    ASSERT_TRUE(client.WaitForGame("Cross Play\tHoster\t1/2", 20s))
-        << client.cli.OutputText();
-    client.cli.Send("join Hoster");
-    ASSERT_TRUE(client.cli.WaitForLine("window: open join")) << client.cli.OutputText();
-    ASSERT_TRUE(host.cli.WaitForLine("chat: Joiner has joined.")) << host.cli.OutputText();
-    ASSERT_TRUE(host.cli.WaitForLine("log: Match: NO")) << host.cli.OutputText();
-    host.cli.Send("say grüß dich");
-    ASSERT_TRUE(client.cli.WaitForLine("chat: <Hoster> grüß dich")) << client.cli.OutputText();
-    client.cli.Send("say hi");
-    ASSERT_TRUE(host.cli.WaitForLine("chat: <Joiner> hi")) << host.cli.OutputText();
-
-    client.cli.Send("download");
-    ASSERT_TRUE(client.cli.WaitForLine("log: Finished.", 60s)) << client.cli.OutputText();
-    EXPECT_TRUE(ReadFileBytes(client.roms.File(fetched)) == fetchedBytes);
-    ASSERT_TRUE(host.cli.WaitForLine("log: Match: YES")) << host.cli.OutputText();
+    JoinAndDownload(host, client, "Cross Play", "Zelda no Densetsu (J) ü.smc",
+                    RandomBytes(1'500'000, 3), "grüß dich");
+    if (HasFatalFailure()) return;
 
     SelectWhenEnabled(host, played);
     ASSERT_TRUE(client.cli.WaitForLine("chat: The selected game is: " + played))
