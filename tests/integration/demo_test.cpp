@@ -56,17 +56,7 @@ TEST(DemoTest, ShowsTheHostsGameAndLeavesNothingBehindHoweverItEnds) {
         CliProcess demo(
             CliProcess::Command{{std::string(KHUB_BUILD_DIR) + "/k-hub-demo", "--front-end=cli"},
                                 {{"TMPDIR", tmp.path().string()}}});
-        // Asks for the list until the demo host's game is in it.
-        bool listed = false;
-        for (auto end = std::chrono::steady_clock::now() + 30s;
-             !listed && demo.Running() && std::chrono::steady_clock::now() < end;) {
-            std::size_t from = demo.LineCount();
-            demo.Send("games");
-            demo.WaitForLine("games: ", 5s, from);
-            listed = demo.WaitForLine("game: K-Hub Demo Game\tDemoHost\t1/2", 0ms, 0).has_value();
-            if (!listed) std::this_thread::sleep_for(200ms);
-        }
-        ASSERT_TRUE(listed) << demo.OutputText();
+        ASSERT_TRUE(demo.WaitForGame("K-Hub Demo Game\tDemoHost\t1/2", 30s)) << demo.OutputText();
         // Server, host, newcomer and the guardian are up meanwhile, all under the folder.
         EXPECT_GE(ProcessesWithEnvironment(marker).size(), 4u);
 

@@ -140,6 +140,18 @@ std::optional<std::string> CliProcess::WaitForText(const std::string& text,
                    from);
 }
 
+bool CliProcess::WaitForGame(const std::string& row, std::chrono::milliseconds timeout) {
+    auto end = std::chrono::steady_clock::now() + timeout;
+    do {
+        std::size_t from = LineCount();
+        if (!Send("games") || !WaitForLine("games: ", kDefaultTimeout, from)) return false;
+        auto listed = [&](const std::string& l) { return l == "game: " + row; };
+        if (WaitFor(listed, std::chrono::milliseconds(0), from)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    } while (std::chrono::steady_clock::now() < end);
+    return false;
+}
+
 std::optional<int> CliProcess::WaitForExit(std::chrono::milliseconds timeout) {
     if (exitCode_ || pid_ <= 0) return exitCode_;
     auto deadline = std::chrono::steady_clock::now() + timeout;

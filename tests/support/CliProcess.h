@@ -74,6 +74,10 @@ class CliProcess {
                                            std::chrono::milliseconds timeout = kDefaultTimeout,
                                            std::size_t from = kNext);
 
+    // Asks for the game list until it holds row ("name\thost\tplayers"): an announcement
+    // takes its time through the server.
+    bool WaitForGame(const std::string& row, std::chrono::milliseconds timeout);
+
     // Waits for the program to end: its exit code (minus the signal that killed it), or
     // nullopt on timeout.
     std::optional<int> WaitForExit(std::chrono::milliseconds timeout = kDefaultTimeout);

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -92,29 +91,6 @@ struct Player {
     std::string RomPath(const std::string& file) const {
         return windowsCli ? WinePath(roms.File(file)) : roms.File(file);
     }
-    // The game list as "name\thost\tplayers" rows.
-    std::vector<std::string> Games() {
-        cli.Send("games");
-        std::vector<std::string> rows;
-        while (auto line = cli.WaitFor([](const std::string& l) {
-            return l.starts_with("game: ") || l.starts_with("games: ");
-        })) {
-            if (line->starts_with("games: ")) break;
-            rows.push_back(line->substr(6));
-        }
-        return rows;
-    }
-    // Asks for the list until it holds row (the announcement travels through the server).
-    bool WaitForGame(const std::string& row, std::chrono::milliseconds timeout = 10s) {
-        auto end = std::chrono::steady_clock::now() + timeout;
-        do {
-            auto rows = Games();
-            if (std::find(rows.begin(), rows.end(), row) != rows.end()) return true;
-            std::this_thread::sleep_for(100ms);
-        } while (std::chrono::steady_clock::now() < end);
-        return false;
-    }
-
     std::string nick;
     bool windowsCli = false;
     TempDir roms{"khub-roms"};
@@ -197,14 +173,16 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
         host.roms.Write(rom, bytes);
         host.cli.Send("create " + game + " --rom " + host.RomPath(rom));
         ASSERT_TRUE(host.cli.WaitForLine("window: open host")) << host.cli.OutputText();
-        ASSERT_TRUE(client.WaitForGame(game + "\t" + host.nick + "\t1/2", std::chrono::seconds(20)))
+        ASSERT_TRUE(
+            client.cli.WaitForGame(game + "\t" + host.nick + "\t1/2", std::chrono::seconds(20)))
             << client.cli.OutputText();
         client.cli.Send("join " + host.nick);
         ASSERT_TRUE(client.cli.WaitForLine("window: open join")) << client.cli.OutputText();
         ASSERT_TRUE(host.cli.WaitForLine("chat: " + client.nick + " has joined."))
             << host.cli.OutputText();
         ASSERT_TRUE(host.cli.WaitForLine("log: Match: NO")) << host.cli.OutputText();
-        ASSERT_TRUE(client.WaitForGame(game + "\t" + host.nick + "\t2/2"))
+        ASSERT_TRUE(
+            client.cli.WaitForGame(game + "\t" + host.nick + "\t2/2", std::chrono::seconds(10)))
             << client.cli.OutputText();
         for (Player* p : {&host, &client}) {
             Player& other = p == &host ? client : host;
