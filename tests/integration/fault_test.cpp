@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,62 +54,59 @@ void ExpectSameBesidesAPrefix(khub::test::FolderSnapshot after, khub::test::Fold
     EXPECT_EQ(after, before);
 }
 
-enum class Phase { Hosting, Joined, Transferring, Starting };
-
-class ServerDies : public ::testing::TestWithParam<Phase> {};
-
-TEST_P(ServerDies, CopyResetsKeepsFilesAndConnectsAgain) {
+// The server goes away in each phase of a game in turn; each time the copy resets, keeps
+// its files, and connects again.
+TEST(ServerDies, InEachPhaseTheCopyResetsKeepsItsFilesAndConnectsAgain) {
     VictimCopy v({"+Mallory", "@Oscar"});
-    RawPeer sender;  // listens, but never sends a byte
-    std::size_t out = v.cli.LineCount();
-    switch (GetParam()) {
-        case Phase::Hosting:
-            v.server.SendLine(":irc.test.local MODE #K-HubI +v " + v.nick());
-            ASSERT_TRUE(v.Probe().has_value());
-            v.cli.Send("create Test Game --rom " + (v.roms() / "F-Zero.sfc").string());
-            ASSERT_TRUE(v.cli.WaitForLine("window: open", 30s, out));
-            break;
-        case Phase::Transferring:
-            OfferZelda(v, sender.Listen(), 16384);
-            ASSERT_TRUE(v.cli.WaitForLine("window: open transfer", 30s, out));
-            break;
-        case Phase::Joined:
-        case Phase::Starting:
-            JoinMallorysGame(
-                v, "Super Mario Kart.smc",
-                khub::rom::CrcTextOfFile((v.roms() / "Super Mario Kart.smc").string()));
-            if (GetParam() == Phase::Joined) break;
-            v.Say("Mallory", "NOTICE " + v.nick() + " :K-Hub-3|START|127.0.0.2");
-            ASSERT_TRUE(v.Probe().has_value());  // the start's 6-second wait is running
-            break;
+    auto joinMarioKart = [](VictimCopy& v) {
+        JoinMallorysGame(v, "Super Mario Kart.smc",
+                         khub::rom::CrcTextOfFile((v.roms() / "Super Mario Kart.smc").string()));
+    };
+    const struct {
+        const char* name;
+        std::function<void(VictimCopy&, RawPeer&)> enter;
+    } phases[] = {
+        {"hosting",
+         [](VictimCopy& v, RawPeer&) {
+             v.server.SendLine(":irc.test.local MODE #K-HubI +v " + v.nick());
+             ASSERT_TRUE(v.Probe().has_value());
+             std::size_t out = v.cli.LineCount();
+             v.cli.Send("create Test Game --rom " + (v.roms() / "F-Zero.sfc").string());
+             ASSERT_TRUE(v.cli.WaitForLine("window: open host", 30s, out));
+         }},
+        {"joined", [&](VictimCopy& v, RawPeer&) { joinMarioKart(v); }},
+        {"transferring",  // the sender listens, but never sends a byte
+         [](VictimCopy& v, RawPeer& sender) {
+             std::size_t out = v.cli.LineCount();
+             OfferZelda(v, sender.Listen(), 16384);
+             ASSERT_TRUE(v.cli.WaitForLine("window: open transfer", 30s, out));
+         }},
+        {"starting",
+         [&](VictimCopy& v, RawPeer&) {
+             joinMarioKart(v);
+             v.Say("Mallory", "NOTICE " + v.nick() + " :K-Hub-3|START|127.0.0.2");
+             ASSERT_TRUE(v.Probe().has_value());  // the start's 6-second wait is running
+         }},
+    };
+    for (const auto& phase : phases) {
+        SCOPED_TRACE(phase.name);
+        RawPeer sender;
+        phase.enter(v, sender);
+        if (HasFatalFailure()) return;
+        auto before = v.Files();
+        std::size_t out = v.cli.LineCount();
+        v.server.Disconnect();
+        EXPECT_TRUE(v.cli.WaitForLine("title: K-Hub I - not connected", 30s, out));
+        EXPECT_TRUE(v.cli.WaitForLine("box: ERROR", 30s, out)) << "the player is not told";
+        EXPECT_TRUE(v.cli.WaitForLine("window: close", 30s, out)) << "the game window stays";
+        v.cli.Send("connect");
+        ASSERT_TRUE(v.server.AcceptAndRegister({"+Mallory"}, 30s));
+        ASSERT_TRUE(v.Probe().has_value());
+        ExpectSameBesidesAPrefix(v.Files(), before, "");  // nothing was sent
     }
-    auto before = v.Files();
-    out = v.cli.LineCount();
-    v.server.Disconnect();
-    EXPECT_TRUE(v.cli.WaitForLine("title: K-Hub I - not connected", 30s, out));
-    EXPECT_TRUE(v.cli.WaitForLine("box: ERROR", 30s, out)) << "the player is told the link is gone";
-    EXPECT_TRUE(v.cli.WaitForLine("window: close", 30s, out)) << "the game window closes";
-
-    // Connect again; the copy is back in the lobby and answers.
-    v.cli.Send("connect");
-    ASSERT_TRUE(v.server.AcceptAndRegister({"+Mallory"}, 30s));
-    ASSERT_TRUE(v.Probe().has_value());
-    ExpectSameBesidesAPrefix(v.Files(), before, "");  // nothing was sent
-    if (GetParam() == Phase::Starting) {
-        EXPECT_TRUE(v.Launches().empty()) << "a start cut off by the reset does not launch";
-    }
+    EXPECT_TRUE(v.Launches().empty()) << "a start cut off by the reset does not launch";
     EXPECT_EQ(v.Quit(), 0) << "quit ends the copy by itself, with status 0";
 }
-
-std::string PhaseName(const ::testing::TestParamInfo<Phase>& info) {
-    static const char* const names[] = {"Hosting", "Joined", "Transferring", "Starting"};
-    return names[static_cast<int>(info.param)];
-}
-
-INSTANTIATE_TEST_SUITE_P(EachPhase, ServerDies,
-                         ::testing::Values(Phase::Hosting, Phase::Joined, Phase::Transferring,
-                                           Phase::Starting),
-                         PhaseName);
 
 // The player is told, only a resumable prefix stays, and the copy lives on. A file-size
 // limit stands in for a full disk: writes past it fail with EFBIG.
