@@ -37,8 +37,8 @@ void OfferZelda(VictimCopy& v, int port, std::size_t size) {
     std::size_t from = v.server.LineCount();
     v.cli.Send("download");
     ASSERT_TRUE(v.Sends("NOTICE Mallory :K-Hub-3|GET", from));
-    v.Say("Mallory", "PRIVMSG " + v.nick() + " :\x01" + "DCC SEND Zelda.smc 2130706433 " +
-                         std::to_string(port) + " " + std::to_string(size) + "\x01");
+    v.Say("Mallory", "PRIVMSG " + v.nick() + " :\001DCC SEND Zelda.smc 2130706433 " +
+                         std::to_string(port) + " " + std::to_string(size) + "\001");
 }
 
 // A partial download may stay for a resume, holding only what was received.

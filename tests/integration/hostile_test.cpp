@@ -23,9 +23,7 @@ using khub::test::VictimCopy;
 namespace {
 
 std::string Dcc(const std::string& text) {
-    return "\x01"
-           "DCC " +
-           text + "\x01";
+    return "\001DCC " + text + "\001";
 }
 
 // Mallory, Carol and bot0 to bot999 are voiced, Eve and bot1000 to bot9999 are plain
@@ -36,22 +34,6 @@ std::vector<std::string> Members() {
         members.push_back((i < 1000 ? "+bot" : "bot") + std::to_string(i));
     return members;
 }
-
-class HostilePeer : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        v.server.SendLine(":irc.test.local MODE #K-HubI +v " + me);
-        ASSERT_TRUE(v.Probe());
-        before = v.Files();
-    }
-    void TearDown() override {
-        if (HasFailure()) std::fprintf(stderr, "copy:\n%s", v.cli.OutputText().c_str());
-    }
-
-    VictimCopy v{Members()};
-    const std::string me = v.nick();
-    khub::test::FolderSnapshot before;
-};
 
 // Each voiced bot hosts a game; the game list holds them all, once.
 void AThousandGames(VictimCopy& v) {
@@ -149,7 +131,11 @@ void HundredThousandLines(VictimCopy& v) {
     ASSERT_TRUE(v.server.Send(chunk));
 }
 
-TEST_F(HostilePeer, AttacksOfEveryKindLeaveTheCopyUnharmed) {
+TEST(HostilePeer, AttacksOfEveryKindLeaveTheCopyUnharmed) {
+    VictimCopy v(Members());
+    v.server.SendLine(":irc.test.local MODE #K-HubI +v " + v.nick());
+    ASSERT_TRUE(v.Probe());
+    const auto before = v.Files();
     const struct {
         const char* name;
         std::function<void(VictimCopy&)> attack;
@@ -163,7 +149,7 @@ TEST_F(HostilePeer, AttacksOfEveryKindLeaveTheCopyUnharmed) {
         SCOPED_TRACE(row.name);
         std::size_t from = v.server.LineCount();
         row.attack(v);
-        ASSERT_TRUE(v.Probe(60s)) << "the copy stopped answering";
+        ASSERT_TRUE(v.Probe(60s)) << "the copy stopped answering:\n" << v.cli.OutputText();
         // Not in anybody's game and offered nothing, the copy answers none of it.
         auto sent = v.server.Lines();
         for (std::size_t i = from; i < sent.size(); ++i) {
@@ -205,8 +191,9 @@ TEST(HostileHost, OutsideNamesAClosedPortAndBadStartsLeaveOneHonestLaunch) {
     v.cli.Send("download");
     ASSERT_TRUE(v.Probe());
     std::size_t out = v.cli.LineCount();
-    v.Say("Mallory", "PRIVMSG " + me + " :\x01" + "DCC SEND \"Zelda.smc\" 2130706433 " +
-                         std::to_string(khub::test::FreeLoopbackPort()) + " 4096\x01");
+    v.Say("Mallory", "PRIVMSG " + me + " :" +
+                         Dcc("SEND \"Zelda.smc\" 2130706433 " +
+                             std::to_string(khub::test::FreeLoopbackPort()) + " 4096"));
     EXPECT_TRUE(v.cli.WaitForLine("box: ERROR", 30s, out)) << v.cli.OutputText();
     EXPECT_EQ(v.Files(), before);
 

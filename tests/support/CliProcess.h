@@ -81,14 +81,11 @@ class CliProcess {
     // Waits for the program to end: its exit code (minus the signal that killed it), or
     // nullopt on timeout.
     std::optional<int> WaitForExit(std::chrono::milliseconds timeout = kDefaultTimeout);
-    bool Running() { return !WaitForExit(std::chrono::milliseconds(0)); }
     void Kill(int signal);
 
     std::vector<std::string> Lines() const { return output_.Lines(); }
     std::size_t LineCount() const { return output_.Count(); }
     std::string OutputText() const;  // every line so far, for failure messages
-    const TempDir& profile() const { return profile_; }
-    pid_t pid() const { return pid_; }
     // The peak resident memory so far in KiB (VmHWM), 0 when unknown.
     long PeakRssKib() const;
 
