@@ -25,9 +25,6 @@
 
 namespace khub::test {
 
-namespace lobby_server {
-using namespace std::chrono_literals;
-
 // The emulator stand-in; what it saw lands in its folder.
 struct FakeEmulator {
     FakeEmulator() {
@@ -47,10 +44,10 @@ struct FakeEmulator {
         std::filesystem::copy_file(windowsExe, script);
     }
     // Waits for the script of a launch that was already logged.
-    bool WaitRan(std::chrono::milliseconds timeout = 10s) const {
+    bool WaitRan(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
         auto end = std::chrono::steady_clock::now() + timeout;
         while (!std::filesystem::exists(dir / "argv") && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(20ms);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         return std::filesystem::exists(dir / "argv");
     }
     std::vector<std::string> Lines(const std::string& file) const {
@@ -107,12 +104,6 @@ struct Player {
         return ini;
     }
 };
-
-}  // namespace lobby_server
-
-using lobby_server::FakeEmulator;
-using lobby_server::Player;
-using lobby_server::WindowsPrograms;
 
 class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
   protected:
