@@ -47,13 +47,6 @@ class WindowsPlay : public LobbyServerTest {
         FAIL() << "Select stayed disabled:\n" << host.cli.OutputText();
     }
 
-    // What the emulator of player was started with, in its folder: the stand-in's argv
-    // after argv[0], which names the stand-in itself.
-    static std::vector<std::string> EmulatorArguments(const Player& player) {
-        auto argv = player.emulator.Argv();
-        return std::vector<std::string>(argv.begin() + 1, argv.end());
-    }
-
     void Play(bool windowsHosts);
 };
 
@@ -77,19 +70,17 @@ void WindowsPlay::Play(bool windowsHosts) {
     ASSERT_TRUE(host.cli.WaitForLine("log: Match: YES")) << host.cli.OutputText();
 
     host.cli.Send("start");
-    ASSERT_TRUE(host.emulator.WaitRan(20s)) << host.cli.OutputText();
-    EXPECT_EQ(EmulatorArguments(host),
-              (std::vector<std::string>{"/USLQ2", "Hoster", WinePath(host.roms.File(played))}));
-    EXPECT_EQ(host.emulator.Cwd(), WinePath(host.roms.path().string()));
-    EXPECT_TRUE(host.emulator.Rom() == playedBytes);
-
     // The client plays its own copy under the host's name.
-    ASSERT_TRUE(client.emulator.WaitRan(30s)) << client.cli.OutputText();
-    EXPECT_EQ(EmulatorArguments(client),
-              (std::vector<std::string>{"/UCLQ2", "Joiner", WinePath(client.roms.File(played)),
-                                        "127.0.0.1"}));
-    EXPECT_EQ(client.emulator.Cwd(), WinePath(client.roms.path().string()));
-    EXPECT_TRUE(client.emulator.Rom() == playedBytes);
+    for (Player* p : {&host, &client}) {
+        ASSERT_TRUE(p->emulator.WaitRan(30s)) << p->cli.OutputText();
+        std::vector<std::string> arguments{p == &host ? "/USLQ2" : "/UCLQ2", p->nick,
+                                           WinePath(p->roms.File(played))};
+        if (p == &client) arguments.push_back("127.0.0.1");
+        auto argv = p->emulator.Argv();  // argv[0] names the stand-in itself
+        EXPECT_EQ(std::vector<std::string>(argv.begin() + 1, argv.end()), arguments);
+        EXPECT_EQ(p->emulator.Cwd(), WinePath(p->roms.path().string()));
+        EXPECT_TRUE(p->emulator.Rom() == playedBytes);
+    }
 }
 
 TEST_F(WindowsPlay, WindowsHostsLinuxJoins) {
