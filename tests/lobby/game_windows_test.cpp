@@ -52,6 +52,10 @@ TEST(CreateGameTest, NameRules) {
     EXPECT_EQ(h.program.host.hostRomCrc, "CBF43926");
     EXPECT_TRUE(h.program.host.disableDownload);
     EXPECT_EQ(h.program.ownIpText, "192.168.1.9");
+    h.levels["Joe"] = 1;  // a client gets the ROM at once, with the download refused
+    h.Private("Joe", "K-Hub-3|CLIENT");
+    EXPECT_EQ(h.TakeSent(), (V{"WALLVOICES #K-HubI :K-Hub-3|HOST|abcd|Joe\r\n",
+                               "NOTICE Joe :K-Hub-3|GAME|my.game.sfc|CBF43926|1\r\n"}));
     EXPECT_FALSE(h.ui.IsOpen(WindowId::CreateGame));
     EXPECT_TRUE(h.ui.IsOpen(WindowId::HostGame));
     EXPECT_EQ(h.ui.WindowTitle(WindowId::HostGame), "Host Game [abcd]");
