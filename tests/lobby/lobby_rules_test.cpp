@@ -121,11 +121,8 @@ TEST_F(LobbyRulesTest, OnlyTheClientOfOurGameIsBelieved) {
     EXPECT_TRUE(h.sent.empty());
     h.Advance(1);
     EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"});
-}
 
-TEST_F(LobbyRulesTest, DelayedAnnouncementEndsWithTheWindow) {
-    h.levels["Joe"] = 1;
-    h.HostGame();
+    // The delayed announcement ends with the window.
     h.Private("Joe", "K-Hub-3|CLIENT");
     h.Private("Joe", "K-Hub-3|LEFT");
     HostCancel(h.program);
