@@ -116,6 +116,9 @@ TEST(Logger, LongFormattedTextIsCutNotDropped) {
     EXPECT_EQ(stretches[0][0].color, C(4));
     EXPECT_EQ(stretches[0][0].text.size(), 1023u - 2);  // the colour code's two bytes gone
     EXPECT_TRUE(stretches[0][0].text.ends_with("nnn\r\n"));
+    // A text of just the first buffer's size is formatted whole before the cut.
+    const std::string full = std::string(1022, 'a') + "\r\n";
+    EXPECT_EQ(khub::FormatText("%s", full.c_str()), std::string(1021, 'a') + "\r\n");
 }
 
 // "\x03" followed by a hex digit in one literal is one byte, not a colour code and its

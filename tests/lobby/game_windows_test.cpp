@@ -596,6 +596,15 @@ TEST_F(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
     h.sent.clear();
     runOnThread(jobs[2]);
     EXPECT_TRUE(h.sent.empty());
+
+    // Nor does a kicked client answer: the kick ends the scan.
+    h.JoinGame("Hoster");
+    h.Private("Hoster", "K-Hub-3|GAME|Wanted.smc|CBF43926|0");
+    h.Private("Hoster", "K-Hub-3|KICK");
+    ASSERT_EQ(jobs.size(), 4u);
+    runOnThread(jobs[3]);
+    EXPECT_TRUE(h.sent.empty());
+    EXPECT_EQ(h.program.client.localRomFile, "");
 }
 
 TEST_F(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeIt) {
