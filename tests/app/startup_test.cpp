@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 
 #include "app/Program.h"
 #include "ircu/TempDir.h"
@@ -130,34 +131,21 @@ TEST_F(Startup, TitleAddressesAndLogLinesInOrder) {
     EXPECT_TRUE(ui.Boxes().empty());
 }
 
-struct DecisionCase {
-    const char* name;
-    std::string file;
-    StartupAction expected;
-};
-
-class StartupDecision : public Startup, public ::testing::WithParamInterface<DecisionCase> {};
-
-TEST_P(StartupDecision, FromTheThreePathsAndConnectOnStartup) {
-    EXPECT_EQ(Run(GetParam().file), GetParam().expected);
+// From the three paths and "connect on startup".
+TEST_F(Startup, Decision) {
+    const std::tuple<const char*, std::string, StartupAction> rows[] = {
+        {"EmptyFile", "", StartupAction::OpenOptions},
+        {"RomPathMissingEvenWithConnect",
+         "[options]\nplayername=Player1\nprogrampath=/e\nconnectonstartup=1\n",
+         StartupAction::OpenOptions},
+        {"PlayerNameOnlyBlanks",
+         "[options]\nplayername=   \nprogrampath=/e\nrompath=/r\nconnectonstartup=1\n",
+         StartupAction::OpenOptions},
+        {"ProgramPathMissing", "[options]\nplayername=P\nrompath=/r\n", StartupAction::OpenOptions},
+        {"CompleteWithoutConnect", kComplete, StartupAction::StayNotConnected},
+        {"CompleteConnectYes", kComplete + "ConnectOnStartup=Yes\n", StartupAction::Connect}};
+    for (const auto& [name, file, expected] : rows) EXPECT_EQ(Run(file), expected) << name;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, StartupDecision,
-    ::testing::Values(
-        DecisionCase{"EmptyFile", "", StartupAction::OpenOptions},
-        DecisionCase{"RomPathMissingEvenWithConnect",
-                     "[options]\nplayername=Player1\nprogrampath=/e\nconnectonstartup=1\n",
-                     StartupAction::OpenOptions},
-        DecisionCase{"PlayerNameOnlyBlanks",
-                     "[options]\nplayername=   \nprogrampath=/e\nrompath=/r\nconnectonstartup=1\n",
-                     StartupAction::OpenOptions},
-        DecisionCase{"ProgramPathMissing", "[options]\nplayername=P\nrompath=/r\n",
-                     StartupAction::OpenOptions},
-        DecisionCase{"CompleteWithoutConnect", kComplete, StartupAction::StayNotConnected},
-        DecisionCase{"CompleteConnectYes", kComplete + "ConnectOnStartup=Yes\n",
-                     StartupAction::Connect}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Startup, PortDefaultsWrittenOnlyWhereTheyReadZero) {
     Run("");
