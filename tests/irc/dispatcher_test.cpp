@@ -4,9 +4,9 @@
 
 #include "app/ColorText.h"
 #include "irc/Connection.h"
+#include "ircu/LoopbackPort.h"
 #include "lobby/Lobby.h"
 #include "support/IrcHarness.h"
-#include "ircu/LoopbackPort.h"
 
 using namespace khub;
 using khub::test::IrcHarness;
@@ -486,18 +486,23 @@ TEST(DispatchChat, PartnerChatShowsTheModeratorTagInRedAndSoundsOnce) {
               std::string(bytes, sizeof bytes) + "Olga> hi\r\n");
 }
 
+// The offer reaches the transfer, which refuses its name before any connection is made.
 TEST(DispatchChat, DccSendIsTakenOnlyAfterWeAskedForTheRom) {
     IrcHarness h;
     h.Registered("Alice");
     const char* offer =
         ":Bob!u@h PRIVMSG Alice :\x01"
-        "DCC SEND game.smc 2130706433 4000 1024\x01";
+        "DCC SEND \"../\" 2130706433 4000 1024\x01";
     h.Recv(offer);
     EXPECT_EQ(h.Log(), Lines{});
     h.program->client.downloadRequested = true;
+    h.program->client.joinedHostNick = "Bob";
     h.Recv(offer);
     ASSERT_FALSE(h.Log().empty());
-    EXPECT_EQ(h.Log().front(), "Bob game.smc 2130706433 4000 1024\x01\r\n");
+    EXPECT_EQ(h.Log().front(), "Bob \"../\" 2130706433 4000 1024\x01\r\n");
+    ASSERT_EQ(h.ui.Boxes().size(), 1u);
+    EXPECT_NE(h.ui.Boxes()[0].first.find("not a plain file name"), std::string::npos);
+    EXPECT_FALSE(h.program->client.downloadRequested);
 }
 
 TEST(DispatchNotice, ChannelNoticesNobodyTookAreShownPrivateOnesAreNot) {
