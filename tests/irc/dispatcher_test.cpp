@@ -14,8 +14,6 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-// --- registration ---------------------------------------------------------------------
-
 TEST(DispatchRegistration, IdentNoticeSendsNickAndUserOnce) {
     // ircu addresses it to AUTH, hybrid to "*".
     for (const char* target : {"AUTH", "*"}) {
@@ -175,8 +173,6 @@ TEST(DispatchRegistration, AServerRefusingEveryNickIsGivenUp) {
     ASSERT_EQ(h.ui.Boxes().size(), 1u);
     EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Error);
 }
-
-// --- the channel: arrivals, levels, departures ------------------------------------------
 
 class DispatchChannel : public ::testing::Test {
   protected:
@@ -421,8 +417,6 @@ TEST_F(DispatchChannel, TopicNamesModeratorsWhoBecomeStaff) {
     EXPECT_EQ(h.program->users.moderatorNames, Lines{"Zoe"});
 }
 
-// --- chat -------------------------------------------------------------------------------
-
 TEST(DispatchChat, ChannelAndPrivateTextIsLoggedInItsForm) {
     IrcHarness h;
     h.Registered("Alice");
@@ -517,8 +511,6 @@ TEST(DispatchNotice, ChanServEntryNoticeSetsForumAndRules) {
     h.Recv(":Mallory!m@h NOTICE Alice :x Forum: http://evil.example");
     EXPECT_EQ(h.program->forumUrl, "http://f.example");
 }
-
-// --- own address ------------------------------------------------------------------------
 
 TEST(DispatchOwnAddress, FirstUsableReplyWins) {
     IrcHarness h;
@@ -625,8 +617,6 @@ TEST(DispatchOwnAddress, WithoutWhoisAddressTheConnectionsOwnIsTakenElseThePlaye
         << none.ui.Boxes()[0].first;
     EXPECT_EQ(none.ui.Boxes()[0].second, BoxIcon::Warning);
 }
-
-// --- everything else --------------------------------------------------------------------
 
 TEST(DispatchOther, UnhandledLinesAreLoggedRawAndUnparsableOnesDropped) {
     IrcHarness h;

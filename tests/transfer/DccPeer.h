@@ -239,7 +239,6 @@ class RawPeer {
         thread_ = std::thread([this, port, size, stopAfter, atStop, from] {
             SocketHandle fd = khub::test::ConnectToLoopback(port);
             if (fd == kInvalidSocket) return;
-            connected_ = true;
             std::size_t total = from;
             char buf[1024];
             while (total < size && !stop_ &&
@@ -267,7 +266,6 @@ class RawPeer {
     const std::string& Received() const { return received_; }
     std::size_t ReceivedCount() const { return receivedCount_; }
     bool AckMismatch() const { return ackMismatch_; }
-    bool Connected() const { return connected_; }
 
   private:
     void SendFrom(SocketHandle fd, const std::string& data, std::size_t from, long stopAfter,
@@ -324,7 +322,6 @@ class RawPeer {
     std::atomic<std::size_t> sent_{0};
     std::atomic<std::size_t> receivedCount_{0};
     std::atomic<bool> ackMismatch_{false};
-    std::atomic<bool> connected_{false};
     std::atomic<bool> resumeRequested_{false};
     std::atomic<std::size_t> resumePosition_{0};
     std::string received_;
