@@ -6,8 +6,11 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/time.h>
 #include <unistd.h>
+
 #endif
 
 #include "app/Log.h"
@@ -170,6 +173,16 @@ TEST(SocketConnectWait, APendingConnectIsReportedPending) {
     EXPECT_TRUE(IsConnectPending(StartConnect(pending, "127.0.0.1", port)));
     FillStackWithClosedDescriptors();
     EXPECT_EQ(WaitForConnect(pending, 0), ConnectWait::Pending);
+    {  // a signal that cuts the wait short is no failure of the connect
+        struct sigaction quiet {
+        }, earlier{};
+        quiet.sa_handler = [](int) {};
+        ::sigaction(SIGALRM, &quiet, &earlier);
+        itimerval in20ms{{0, 0}, {0, 20'000}};
+        ::setitimer(ITIMER_REAL, &in20ms, nullptr);
+        EXPECT_EQ(WaitForConnect(pending, 2000), ConnectWait::Pending);
+        ::sigaction(SIGALRM, &earlier, nullptr);
+    }
     SocketHandle timedOut = ConnectIpv4("127.0.0.1", port, 50ms);
     EXPECT_EQ(timedOut, kInvalidSocket);
     for (SocketHandle s : {queued, pending, timedOut, listener}) CloseSocket(s);
