@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "DccPeer.h"
+#include "platform/Sockets.h"
 #include "transfer/TransferProgress.h"
 
 namespace khub::transfer::testing {
@@ -321,6 +322,44 @@ TEST_F(DccPair, NoOfferWithoutAUsableSetup) {
         EXPECT_TRUE(alice_.TakeSent().empty());
         EXPECT_FALSE(alice_.program().transfer.transferInProgress);
     }
+}
+
+// Taken ports of the range are passed over wherever the random start falls; with every
+// one taken nothing is offered.
+TEST_F(DccPair, AnOfferListensOnAFreePortOfTheRange) {
+    Prepare(RandomBytes(100));
+    std::vector<SocketHandle> held;  // the first three of four free ports in a row
+    int base = 0;
+    for (int attempt = 0; attempt < 20 && held.size() < 3; ++attempt) {
+        for (SocketHandle s : held) CloseSocket(s);
+        held.clear();
+        base = FreeLoopbackPort();
+        for (int k = 0; k < 4; ++k) {
+            SocketHandle s = ListenIpv4("127.0.0.1", static_cast<std::uint16_t>(base + k));
+            if (s == kInvalidSocket) break;
+            if (k < 3)
+                held.push_back(s);
+            else
+                CloseSocket(s);
+        }
+    }
+    ASSERT_EQ(held.size(), 3u);
+    WriteFile(alice_.Dir() / "K-Hub.ini", "[options]\nrompath=" + (alice_.Dir() / "roms").string() +
+                                              "\nstartport=" + std::to_string(base) +
+                                              "\nendport=" + std::to_string(base + 3) + "\n");
+    for (int run = 0; run < 12; ++run) {
+        OfferRomByDcc(alice_.program(), "Bob");
+        auto sent = alice_.TakeSent();
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_TRUE(sent[0].ends_with(" " + std::to_string(base + 3) + " 100\x01")) << sent[0];
+        EndTransferWithGame(alice_.program());
+        ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
+    }
+    held.push_back(ListenIpv4("127.0.0.1", static_cast<std::uint16_t>(base + 3)));
+    OfferRomByDcc(alice_.program(), "Bob");
+    EXPECT_TRUE(alice_.TakeSent().empty());
+    EXPECT_TRUE(alice_.Logged("ERROR 4: Socket could not connect."));
+    for (SocketHandle s : held) CloseSocket(s);
 }
 
 TEST_F(DccPair, SilentSenderTimesOut) {
