@@ -174,15 +174,19 @@ TEST(DispatchRegistration, AServerRefusingEveryNickIsGivenUp) {
     EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Error);
 }
 
+// Alice in the lobby channel with Bob (voiced), Carol, Olga (an operator) and ChanServ;
+// Bob and Olga host games.
+void EnterChannel(IrcHarness& h) {
+    h.Registered("Alice");
+    h.Recv(":srv 353 Alice = #K-HubI :Alice +Bob Carol @Olga @ChanServ");
+    EXPECT_EQ(h.program->games.PutGameRow({"Bob's game", "Bob", "1/2"}), 0);
+    EXPECT_EQ(h.program->games.PutGameRow({"Olga's game", "Olga", "1/2"}), 1);
+    h.ClearLog();
+}
+
 class DispatchChannel : public ::testing::Test {
   protected:
-    void SetUp() override {
-        h.Registered("Alice");
-        h.Recv(":srv 353 Alice = #K-HubI :Alice +Bob Carol @Olga @ChanServ");
-        EXPECT_EQ(h.program->games.PutGameRow({"Bob's game", "Bob", "1/2"}), 0);
-        EXPECT_EQ(h.program->games.PutGameRow({"Olga's game", "Olga", "1/2"}), 1);
-        h.ClearLog();
-    }
+    void SetUp() override { EnterChannel(h); }
     int Level(const std::string& nick) { return h.program->users.PeekLevel(nick); }
     int Online() { return h.program->users.onlineUserCount(); }
     bool HasRow(const std::string& host) { return h.program->games.FindGameRow(host) >= 0; }
@@ -212,26 +216,12 @@ TEST_F(DispatchChannel, JoinAddsOthersAndOwnEchoEnablesTheConnectItem) {
     EXPECT_EQ(h.Log(), Lines{"<Dave> joins #elsewhere\r\n"});
 }
 
-TEST_F(DispatchChannel, VoiceCountsOnceAndOnlyForPlainMembers) {
-    h.Recv(":Olga!u@h MODE #K-HubI +v Carol");
-    EXPECT_EQ(Level("Carol"), 1);
-    EXPECT_EQ(Online(), 3);
-    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 3 users online");
-    EXPECT_TRUE(h.LogHas("UserCount: 3."));
-    EXPECT_TRUE(h.LogHas("<Olga> sets MODE CHANNEL :+v Carol"));
-    h.Recv(":Olga!u@h MODE #K-HubI +v Carol");
-    h.Recv(":Olga!u@h MODE #K-HubI +v Nobody");
-    h.Recv(":Olga!u@h MODE #K-HubI +v Olga");
-    EXPECT_EQ(Online(), 3);
-    EXPECT_EQ(Level("Olga"), 3);
-    EXPECT_EQ(h.TakeSent(), Lines{});
-}
-
 // InspIRCd sends the last argument as a trailing parameter; it is the same argument.
 TEST_F(DispatchChannel, ArgumentsMayComeAsTrailingParameters) {
     h.Recv(":Olga!u@h MODE #K-HubI +v :Carol");
     EXPECT_EQ(Level("Carol"), 1);
     EXPECT_TRUE(h.LogHas("<Olga> sets MODE CHANNEL :+v Carol"));
+    EXPECT_TRUE(h.LogHas("UserCount: 3."));
     h.Recv(":Olga!u@h MODE #K-HubI -v :Bob");
     EXPECT_EQ(Level("Bob"), 0);
     EXPECT_FALSE(HasRow("Bob"));
@@ -246,41 +236,55 @@ TEST_F(DispatchChannel, ArgumentsMayComeAsTrailingParameters) {
     EXPECT_EQ(Level("Dave"), -1);
 }
 
-TEST_F(DispatchChannel, DevoiceDropsTheRowAndOnlyAffectsVoicedUsers) {
-    h.Recv(":Olga!u@h MODE #K-HubI -v Olga");  // an operator stays one
-    EXPECT_EQ(Level("Olga"), 3);
-    EXPECT_TRUE(HasRow("Olga"));
-    h.Recv(":Olga!u@h MODE #K-HubI -v Bob");
-    EXPECT_EQ(Level("Bob"), 0);
-    EXPECT_EQ(Online(), 1);
-    EXPECT_FALSE(HasRow("Bob"));
-    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 1 users online");
-}
-
-TEST_F(DispatchChannel, OpAndDeopKeepTheCountTrue) {
-    h.Recv(":srv MODE #K-HubI +o Carol");  // server-set modes have a prefix without '!'
-    EXPECT_EQ(Level("Carol"), 3);
-    EXPECT_EQ(Online(), 3);
-    h.Recv(":srv MODE #K-HubI +o Bob");  // voiced already counted
-    EXPECT_EQ(Online(), 3);
-    h.Recv(":srv MODE #K-HubI -o Bob");
-    EXPECT_EQ(Level("Bob"), 0);
-    EXPECT_EQ(Online(), 2);
-    // Taking op from staff, or from someone absent, takes nobody off the count.
-    h.Recv(":srv MODE #K-HubI -o ChanServ");
-    h.Recv(":srv MODE #K-HubI -o Nobody");
-    EXPECT_EQ(Online(), 2);
-    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 2 users online");
-}
-
-TEST_F(DispatchChannel, CombinedModeWordsChangeNoLevel) {
-    h.Recv(":Olga!u@h MODE #K-HubI +vv Carol Bob");
-    h.Recv(":Olga!u@h MODE #K-HubI +o-v Carol Bob");
-    h.Recv(":Olga!u@h MODE #K-HubI +b *!*@bad");
-    h.Recv(":Olga!u@h MODE #K-HubI +m");
-    EXPECT_EQ(Level("Carol"), 0);
-    EXPECT_EQ(Level("Bob"), 1);
-    EXPECT_EQ(Online(), 2);
+// From the channel of SetUp (Bob voiced, Olga an operator: 2 online). A mode without a
+// prefix is Olga's; server-set modes have a prefix without '!'.
+TEST(DispatchModes, LevelsAndTheCountFollowVoiceAndOp) {
+    struct Row {
+        const char* name;
+        Lines modes;
+        std::vector<std::pair<const char*, int>> levels;
+        int online;
+        const char* games = nullptr;  // the hosts whose rows are left, when it matters
+    };
+    const Row rows[] = {
+        {"voice counts once and only for members",
+         {"+v Carol", "+v Carol", "+v Nobody", "+v Olga"},
+         {{"Carol", 1}, {"Olga", 3}},
+         3},
+        {"an operator stays one", {"-v Olga"}, {{"Olga", 3}}, 2, "Bob Olga"},
+        {"devoice drops the row", {"-v Bob"}, {{"Bob", 0}}, 1, "Olga"},
+        {"op a member", {":srv MODE #K-HubI +o Carol"}, {{"Carol", 3}}, 3},
+        {"op the voiced: counted already", {":srv MODE #K-HubI +o Bob"}, {{"Bob", 3}}, 2},
+        {"deop", {":srv MODE #K-HubI +o Bob", ":srv MODE #K-HubI -o Bob"}, {{"Bob", 0}}, 1},
+        {"deop of staff or of the absent",
+         {":srv MODE #K-HubI -o ChanServ", ":srv MODE #K-HubI -o Nobody"},
+         {},
+         2},
+        {"combined mode words change no level",
+         {"+vv Carol Bob", "+o-v Carol Bob", "+b *!*@bad", "+m"},
+         {{"Carol", 0}, {"Bob", 1}},
+         2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        IrcHarness h;
+        EnterChannel(h);
+        for (const auto& m : row.modes)
+            h.Recv(m.starts_with(":") ? m : ":Olga!u@h MODE #K-HubI " + m);
+        for (const auto& [nick, level] : row.levels)
+            EXPECT_EQ(h.program->users.PeekLevel(nick), level) << nick;
+        EXPECT_EQ(h.program->users.onlineUserCount(), row.online);
+        EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - " + std::to_string(row.online) + " users online");
+        std::string hosts;
+        for (const char* host : {"Bob", "Olga"}) {
+            if (h.program->games.FindGameRow(host) >= 0)
+                hosts += hosts.empty() ? host : std::string(" ") + host;
+        }
+        if (row.games) {
+            EXPECT_EQ(hosts, row.games);
+        }
+        EXPECT_EQ(h.TakeSent(), Lines{});
+    }
 }
 
 TEST_F(DispatchChannel, OwnVoiceAndOpDriveTheCreateItem) {
