@@ -49,6 +49,16 @@ class ConnectionTest : public ::testing::Test {
         RunUntil(loop, [&] { return server.Received().find(text) != std::string::npos; });
         return server.Received();
     }
+    // The program's reader, once it waits for room in the full inbox.
+    LineInbox& FullInbox() {
+        LineInbox& inbox = program->conn.link->inbox;
+        auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (!inbox.PusherWaiting() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(1ms);
+        }
+        EXPECT_TRUE(inbox.PusherWaiting());
+        return inbox;
+    }
     // Connects and waits until the program has its socket and reads from it.
     void Connect() {
         ToggleConnection(*program);
@@ -253,11 +263,7 @@ TEST_F(ConnectionTest, AFloodWaitsInTheSocketAndACommandGoesBetweenItsLines) {
     };
 
     // Nobody runs the lobby thread: the reader must come to a stop with little in hand.
-    LineInbox& inbox = program->conn.link->inbox;
-    auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!inbox.PusherWaiting() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(1ms);
-    }
+    LineInbox& inbox = FullInbox();
     ASSERT_TRUE(inbox.PusherWaiting());
     EXPECT_LT(inbox.PendingBytes(), flood.size() / 4);
 
@@ -286,12 +292,7 @@ TEST_F(ConnectionTest, EndingWhileTheReaderWaitsForRoomDoesNotHang) {
         server.Send(std::string(200000, 'x') + "\r\n" + std::string(20000, ':') +
                     std::string(20000, '\n'));
     });
-    LineInbox& inbox = program->conn.link->inbox;
-    auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!inbox.PusherWaiting() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(1ms);
-    }
-    EXPECT_TRUE(inbox.PusherWaiting());
+    FullInbox();
     program.reset();  // joins the reader
     sender.join();
 }
