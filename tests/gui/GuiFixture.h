@@ -1,6 +1,7 @@
 #pragma once
 // A main frame on the offscreen platform with a real Program behind it: the Qt Ui, and
-// the manual event loop so that timers move only when a test says so.
+// the manual event loop so that timers move only when a test says so. Lines for the
+// server are recorded instead of sent.
 
 #include <gtest/gtest.h>
 
@@ -21,9 +22,6 @@
 
 namespace khub::gui::test {
 
-// The temporary folder where QSettings keeps the window placement for this test run.
-QString PlacementFolder();
-
 class GuiTest : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -33,12 +31,20 @@ class GuiTest : public ::testing::Test {
     void MakeFrame();
     void DestroyFrame();
     std::string SettingsPath() const { return dir_.filePath("K-Hub.ini").toStdString(); }
-    CIni Settings() const { return program_->Settings(); }
-    // The open window of that id, or null.
+    // The open window of that id, or null; a control of it, or null.
     CDialog* Open(WindowId id) { return frame_ ? frame_->Window(id) : nullptr; }
-    // Message boxes shown so far (text), in order.
+    template <class T = QWidget>
+    T* C(WindowId w, int id) {
+        return Open(w) ? Open(w)->ControlAs<T>(id) : nullptr;
+    }
+    bool Enabled(WindowId w, int id) { return C(w, id) && C(w, id)->isEnabled(); }
+    // Keys pressed in the main window, with the focus there.
+    void FrameKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier);
+    // Message boxes shown so far (text), in order; the one on the screen.
     std::vector<std::string> Boxes() const { return boxes_; }
+    static QMessageBox* VisibleBox();
     void CloseBoxes();
+    bool SentStartingWith(const std::string& prefix) const;
     // Runs what the GUI thread has queued.
     static void Pump();
 
@@ -48,7 +54,7 @@ class GuiTest : public ::testing::Test {
     std::unique_ptr<Program> program_;
     std::unique_ptr<CWinApp> app_;
     std::unique_ptr<CMainFrame> frame_;
-    std::vector<std::string> boxes_, urls_;
+    std::vector<std::string> boxes_, urls_, sent_;
 };
 
 }  // namespace khub::gui::test

@@ -1,6 +1,8 @@
 // The game list's colours and picture from section "UI", as they end up on the screen.
+// How the texts read is the core's test; here each mode reaches the painted list.
 
 #include <QImage>
+#include <optional>
 
 #include "GuiFixture.h"
 #include "lobby/CViewList.h"
@@ -8,84 +10,44 @@
 namespace khub::gui::test {
 namespace {
 
-class AppearanceTest : public GuiTest {
-  protected:
-    void Put(const char* key, const char* value) {
-        CIni(SettingsPath()).SetString("UI", key, value);
-    }
-    // A pixel of the list's empty area, below every row, as drawn.
-    QColor Background() {
-        QWidget* viewport = frame_->ViewList().viewport();
-        const QImage image = viewport->grab().toImage();
-        return image.pixelColor(image.width() / 2, image.height() - 3);
-    }
-    QColor Text() { return frame_->ViewList().palette().color(QPalette::Text); }
-};
+class AppearanceTest : public GuiTest {};
 
-TEST_F(AppearanceTest, NoSettingsKeepTheSystemLook) {
-    MakeFrame();
-    const QPalette system = QApplication::palette(&frame_->ViewList());
-    EXPECT_EQ(Background(), system.color(QPalette::Base));
-    EXPECT_EQ(Text(), system.color(QPalette::Text));
-}
-
-TEST_F(AppearanceTest, ColourModeUsesTheColourText) {
-    struct Case {
-        const char* text;
-        QColor expected;
-    };
-    const Case cases[] = {
-        {"0,0,128", QColor(0, 0, 128)},
-        {"256,0,0", QColor(0, 0, 0)},  // only the low byte counts
-        {"300,1,2", QColor(44, 1, 2)},
-        {"12ab,3x,9", QColor(12, 3, 9)},  // leading digits of each part
-        // Read whole, 3000000000 would end in the byte 0; cut after 12 characters it is
-        // 30000000, which ends in 128.
-        {"1,2,3000000000", QColor(1, 2, 128)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        Put("GamelistBG", "1");
-        Put("GamelistBGColor", c.text);
-        MakeFrame();
-        EXPECT_EQ(Background(), c.expected);
-        DestroyFrame();
-    }
-}
-
-TEST_F(AppearanceTest, AColourTextWithTooFewPartsChangesNothing) {
-    Put("GamelistBG", "1");
-    Put("GamelistBGColor", "255,0");
-    Put("GamelistTextColor", "9");
-    MakeFrame();
-    const QPalette system = QApplication::palette(&frame_->ViewList());
-    EXPECT_EQ(Background(), system.color(QPalette::Base));
-    EXPECT_EQ(Text(), system.color(QPalette::Text));
-}
-
-TEST_F(AppearanceTest, TextColourAppliesInAnyModeAndOtherModesActAsSystem) {
-    Put("GamelistBG", "7");
-    Put("GamelistBGColor", "0,0,128");
-    Put("GamelistTextColor", "255,255,0");
-    MakeFrame();
-    EXPECT_EQ(Text(), QColor(255, 255, 0));
-    EXPECT_EQ(Background(), QApplication::palette(&frame_->ViewList()).color(QPalette::Base));
-}
-
-TEST_F(AppearanceTest, ImageModeTilesThePictureAndAMissingOneIsIgnored) {
+TEST_F(AppearanceTest, EachModeReachesThePaintedList) {
     QImage tile(4, 4, QImage::Format_RGB32);
     tile.fill(QColor(10, 200, 30));
-    const QString path = dir_.filePath("tile.png");
-    ASSERT_TRUE(tile.save(path));
-    Put("GamelistBG", "2");
-    Put("GamelistBGImage", path.toUtf8().constData());
-    MakeFrame();
-    EXPECT_EQ(Background(), QColor(10, 200, 30));
-    DestroyFrame();
-
-    Put("GamelistBGImage", dir_.filePath("missing.png").toUtf8().constData());
-    MakeFrame();
-    EXPECT_EQ(Background(), QApplication::palette(&frame_->ViewList()).color(QPalette::Base));
+    const std::string tilePath = dir_.filePath("tile.png").toStdString();
+    ASSERT_TRUE(tile.save(QString::fromStdString(tilePath)));
+    const std::string missing = dir_.filePath("missing.png").toStdString();
+    struct Row {
+        const char* name;
+        const char *mode, *color, *text, *image;
+        std::optional<QColor> background, textColor;  // none: the system's
+    } const rows[] = {
+        {"no settings", "", "", "", "", {}, {}},
+        {"colour", "1", "12ab,3x,9", "", "", QColor(12, 3, 9), {}},
+        {"too few parts", "1", "255,0", "9", "", {}, {}},
+        {"other modes act as system", "7", "0,0,128", "255,255,0", "", {}, QColor(255, 255, 0)},
+        {"tiled picture", "2", "", "", tilePath.c_str(), QColor(10, 200, 30), {}},
+        {"missing picture", "2", "", "", missing.c_str(), {}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        CIni ini(SettingsPath());
+        ini.SetString("UI", "GamelistBG", row.mode);
+        ini.SetString("UI", "GamelistBGColor", row.color);
+        ini.SetString("UI", "GamelistTextColor", row.text);
+        ini.SetString("UI", "GamelistBGImage", row.image);
+        MakeFrame();
+        CViewList& list = frame_->ViewList();
+        const QPalette system = QApplication::palette(&list);
+        // A pixel of the list's empty area, below every row, as drawn.
+        const QImage drawn = list.viewport()->grab().toImage();
+        EXPECT_EQ(drawn.pixelColor(drawn.width() / 2, drawn.height() - 3),
+                  row.background.value_or(system.color(QPalette::Base)));
+        EXPECT_EQ(list.palette().color(QPalette::Text),
+                  row.textColor.value_or(system.color(QPalette::Text)));
+        DestroyFrame();
+    }
 }
 
 }  // namespace

@@ -9,20 +9,19 @@
 #include <cstdlib>
 
 #include "GuiFixture.h"
+#include "irc/Connection.h"
 
 namespace khub::gui::test {
-
-namespace {
-QTemporaryDir* placementDir = nullptr;
-}
-
-QString PlacementFolder() {
-    return placementDir->path();
-}
 
 void GuiTest::SetUp() {
     ASSERT_TRUE(dir_.isValid());
     program_ = std::make_unique<Program>(ui_, loop_, SettingsPath());
+    ConnectIrcLinks(*program_);
+    program_->conn.ownNick = "Player1";
+    program_->conn.sendOverride = [this](std::string_view line) {
+        sent_.emplace_back(line);
+        return static_cast<long>(line.size());
+    };
     ui_.SetObserver([this](const char* what, const std::string& text) {
         if (std::string(what) == "box") boxes_.push_back(text);
         if (std::string(what) == "url") urls_.push_back(text);
@@ -55,11 +54,33 @@ void GuiTest::DestroyFrame() {
     Pump();
 }
 
+void GuiTest::FrameKey(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    frame_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
+    QTest::keyClick(frame_.get(), key, modifiers);
+    Pump();
+}
+
+QMessageBox* GuiTest::VisibleBox() {
+    QMessageBox* box = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+    }
+    return box;
+}
+
 void GuiTest::CloseBoxes() {
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (auto* box = qobject_cast<QMessageBox*>(w)) box->close();
     }
     Pump();
+}
+
+bool GuiTest::SentStartingWith(const std::string& prefix) const {
+    for (const std::string& l : sent_) {
+        if (l.rfind(prefix, 0) == 0) return true;
+    }
+    return false;
 }
 
 void GuiTest::Pump() {
@@ -77,7 +98,6 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     QTemporaryDir placement;
-    khub::gui::test::placementDir = &placement;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, placement.path());
     return RUN_ALL_TESTS();
 }

@@ -44,6 +44,7 @@ TEST_F(OptionsDialogTest, OpensWithTheStoredValuesAndLimits) {
     COptionsDlg* d = OpenOptions();
     ASSERT_NE(d, nullptr);
     EXPECT_TRUE(d->isModal());
+    EXPECT_TRUE(program_->windows.options);
     EXPECT_EQ(Field(d, COptionsDlg::kName)->text(), "PlayerWithAVeryLongNameOverThi");
     EXPECT_EQ(Field(d, COptionsDlg::kName)->maxLength(), 30);
     EXPECT_EQ(Field(d, COptionsDlg::kProgram)->maxLength(), 1024);
