@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -75,6 +76,10 @@ class GuiTest : public ::testing::Test {
         return Open(w) ? Open(w)->ControlAs<T>(id) : nullptr;
     }
     bool Enabled(WindowId w, int id) { return C(w, id) && C(w, id)->isEnabled(); }
+    void Click(WindowId w, int id) {
+        C<QAbstractButton>(w, id)->click();
+        Pump();
+    }
     // Keys pressed in the main window, with the focus there.
     void FrameKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
         frame_->activateWindow();

@@ -24,10 +24,6 @@ class LobbyWindowsTest : public GuiTest {
         SetChooseFileHook({});
         GuiTest::TearDown();
     }
-    void Click(W w, int id) {
-        C<QPushButton>(w, id)->click();
-        Pump();
-    }
     void ClickAt(QPoint at, bool twice) {
         QWidget* viewport = frame_->ViewList().viewport();
         if (twice) {

@@ -242,7 +242,7 @@ TEST_F(MainFrameTest, ExitEndsTheHostedGameAndThenSaysGoodbye) {
     ui_.SetMenuItem(menu::kCreate, "", true);
     frame_->SendCommand(menu::kCreate);
     Open(WindowId::CreateGame)->ControlAs<QLineEdit>(control::kCreateGameName)->setText("abcd");
-    Open(WindowId::CreateGame)->ControlAs<QPushButton>(CDialog::kIdOk)->click();
+    Click(WindowId::CreateGame, CDialog::kIdOk);
     ASSERT_NE(Open(WindowId::HostGame), nullptr);
 
     FrameKey(Qt::Key_X);

@@ -24,10 +24,6 @@ class OptionsDialogTest : public GuiTest {
     }
     QLineEdit* Field(int id) { return C<QLineEdit>(WindowId::Options, id); }
     QCheckBox* Box(int id) { return C<QCheckBox>(WindowId::Options, id); }
-    void Click(int id) {
-        C<QAbstractButton>(WindowId::Options, id)->click();
-        Pump();
-    }
     void TearDown() override {
         SetChooseFileHook({});
         SetBrowseFolderHook({});
@@ -76,7 +72,7 @@ TEST_F(OptionsDialogTest, NameRuleOnOk) {
         CIni(SettingsPath()).SetString("options", "rompath", "");
         Field(COptionsDlg::kName)->setText(name);
         Field(COptionsDlg::kRomFolder)->setText("/roms");
-        Click(CDialog::kIdOk);
+        Click(WindowId::Options, CDialog::kIdOk);
         const CIni ini(SettingsPath());
         EXPECT_EQ(ini.GetString("options", "rompath"), "/roms");
         EXPECT_EQ(ini.GetString("options", "playername"), "Before");
@@ -88,7 +84,7 @@ TEST_F(OptionsDialogTest, NameRuleOnOk) {
         boxes_.clear();
         if (!Open(WindowId::Options)) OpenOptions();
         Field(COptionsDlg::kName)->setText(name);
-        Click(CDialog::kIdOk);
+        Click(WindowId::Options, CDialog::kIdOk);
         EXPECT_EQ(CIni(SettingsPath()).GetString("options", "playername"), name);
         EXPECT_EQ(Open(WindowId::Options), nullptr);
         EXPECT_TRUE(Boxes().empty());
@@ -101,14 +97,14 @@ TEST_F(OptionsDialogTest, WhileConnectedTheNameIsFixedAndABadStoredNameKeepsTheD
     COptionsDlg* d = OpenOptions();
     ASSERT_NE(d, nullptr);
     EXPECT_FALSE(Field(COptionsDlg::kName)->isEnabled());
-    Click(CDialog::kIdOk);
+    Click(WindowId::Options, CDialog::kIdOk);
     EXPECT_NE(Open(WindowId::Options), nullptr);
     EXPECT_EQ(Boxes().size(), 1u);
     // The box must be answerable while the modal dialog is open: it belongs to the dialog.
     QMessageBox* box = d->findChild<QMessageBox*>();
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->isVisible());
-    Click(CDialog::kIdCancel);
+    Click(WindowId::Options, CDialog::kIdCancel);
     EXPECT_EQ(Open(WindowId::Options), nullptr);
 }
 
@@ -119,7 +115,7 @@ TEST_F(OptionsDialogTest, OkWritesTheBoxesAndTheirFilesAndCancelWritesNothing) {
     Field(COptionsDlg::kName)->setText("Player1");
     Field(COptionsDlg::kProgram)->setText("/x");
     Box(COptionsDlg::kConnectOnStartup)->click();
-    Click(CDialog::kIdCancel);
+    Click(WindowId::Options, CDialog::kIdCancel);
     const CIni ini(SettingsPath());
     for (const char* key : {"playername", "programpath", "connectonstartup"})
         EXPECT_EQ(ini.GetString("options", key, "none"), "none") << key;
@@ -132,7 +128,7 @@ TEST_F(OptionsDialogTest, OkWritesTheBoxesAndTheirFilesAndCancelWritesNothing) {
     Box(COptionsDlg::kTextSound)->click();
     EXPECT_TRUE(Field(COptionsDlg::kTextSoundFile)->isEnabled());
     program_->playJoinSound = true;
-    Click(CDialog::kIdOk);
+    Click(WindowId::Options, CDialog::kIdOk);
     EXPECT_EQ(ini.GetString("host", "playsound"), "0");
     EXPECT_EQ(ini.GetString("host", "playtextsound"), "1");
     EXPECT_EQ(ini.GetString("options", "connectonstartup"), "0");
@@ -154,22 +150,22 @@ TEST_F(OptionsDialogTest, ChoosersFillTheFieldsAndACancelledOneLeavesThem) {
         return QStringLiteral("/home/p/snes");
     });
     ASSERT_NE(OpenOptions(), nullptr);
-    Click(COptionsDlg::kProgramBrowse);
+    Click(WindowId::Options, COptionsDlg::kProgramBrowse);
     EXPECT_EQ(Field(COptionsDlg::kProgram)->text(), answer);
     ASSERT_FALSE(lastFilters.isEmpty());
     EXPECT_EQ(lastFilters[0].patterns, QStringList{"VOLTAW.EXE"});
-    Click(COptionsDlg::kRomFolderBrowse);
+    Click(WindowId::Options, COptionsDlg::kRomFolderBrowse);
     EXPECT_EQ(Field(COptionsDlg::kRomFolder)->text(), "/home/p/snes");
     EXPECT_EQ(folderTitle, "Select you SNES ROM directory.");
 
     Box(COptionsDlg::kJoinSound)->click();
     answer = "/s/ding.wav";
-    Click(COptionsDlg::kJoinSoundBrowse);
+    Click(WindowId::Options, COptionsDlg::kJoinSoundBrowse);
     EXPECT_EQ(Field(COptionsDlg::kJoinSoundFile)->text(), "/s/ding.wav");
     EXPECT_EQ(lastFilters[0].patterns, QStringList{"*.wav"});
 
     answer.clear();
-    Click(COptionsDlg::kJoinSoundBrowse);
+    Click(WindowId::Options, COptionsDlg::kJoinSoundBrowse);
     EXPECT_EQ(Field(COptionsDlg::kJoinSoundFile)->text(), "/s/ding.wav");
 }
 

@@ -249,26 +249,22 @@ TEST_F(WindowsTest, DebugWindowShowsWhatWasLoggedBeforeAndKeepsABoundedBacklog) 
 
 TEST_F(WindowsTest, TypicalPathsAndGameNamesShowWhole) {
     MakeFrame();
-    frame_->OpenWindow(W::Options);
-    const std::pair<int, const char*> rows[] = {
-        {COptionsDlg::kProgram, "/home/player/Games/SNES/Volta/VOLTAW.EXE"},
-        {COptionsDlg::kRomFolder, "/home/player/Games/SNES/ROMs/Favourites"},
-        {COptionsDlg::kJoinSoundFile, "/usr/share/sounds/freedesktop/join.wav"},
-        {control::kCreateGameName, "Super Mario World 2 - Yoshi's Island (U)"}};
-    for (const auto& [id, text] : rows) {
-        if (id == control::kCreateGameName) {
-            Open(W::Options)->CloseWithoutCancel();
-            Pump();
-            frame_->OpenWindow(W::CreateGame);
-        }
-        auto* field = (id == control::kCreateGameName ? Open(W::CreateGame) : Open(W::Options))
-                          ->ControlAs<QLineEdit>(id);
-        ASSERT_NE(field, nullptr) << text;
+    auto showsWhole = [](QLineEdit* field, const char* text) {
         field->setText(QString::fromLatin1(text));
         // The frame and the inner margins take a few pixels on each side.
-        EXPECT_GE(field->width() - 12, field->fontMetrics().horizontalAdvance(field->text()))
-            << text;
-    }
+        return field->width() - 12 >= field->fontMetrics().horizontalAdvance(field->text());
+    };
+    frame_->OpenWindow(W::Options);
+    EXPECT_TRUE(showsWhole(C<QLineEdit>(W::Options, COptionsDlg::kProgram),
+                           "/home/player/Games/SNES/Volta/VOLTAW.EXE"));
+    EXPECT_TRUE(showsWhole(C<QLineEdit>(W::Options, COptionsDlg::kRomFolder),
+                           "/home/player/Games/SNES/ROMs/Favourites"));
+    EXPECT_TRUE(showsWhole(C<QLineEdit>(W::Options, COptionsDlg::kJoinSoundFile),
+                           "/usr/share/sounds/freedesktop/join.wav"));
+    Open(W::Options)->CloseWithoutCancel();
+    frame_->OpenWindow(W::CreateGame);
+    EXPECT_TRUE(showsWhole(C<QLineEdit>(W::CreateGame, control::kCreateGameName),
+                           "Super Mario World 2 - Yoshi's Island (U)"));
 }
 
 TEST_F(WindowsTest, EveryWindowShowsTheProgramIcon) {
