@@ -102,8 +102,12 @@ TEST_F(WindowsTest, TheUiPortShowsInTheWindows) {
     ui_.ShowProgress(W::JoinGame, control::kJoinProgress, false);
     EXPECT_TRUE(bar->isHidden());
 
-    ui_.SetControlText(W::FileTransfer, control::kTransferDetail, "1.0 MB of 4.0 MB");
-    EXPECT_EQ(C<QLabel>(W::FileTransfer, control::kTransferDetail)->text(), "1.0 MB of 4.0 MB");
+    for (int label : {control::kTransferStatus, control::kTransferDetail}) {
+        ui_.SetControlText(W::FileTransfer, label, "Zelda.smc: 1.0 MB of 4.0 MB");
+        EXPECT_EQ(C<QLabel>(W::FileTransfer, label)->text(), "Zelda.smc: 1.0 MB of 4.0 MB");
+    }
+    ui_.SetProgress(W::FileTransfer, control::kTransferProgress, 57);
+    EXPECT_EQ(C<QProgressBar>(W::FileTransfer, control::kTransferProgress)->value(), 57);
 
     program_->log.AppendColoredText(W::HostGame, control::kHostChatLog,
                                     "\x03<\x03"
