@@ -13,6 +13,12 @@
 #include "platform/RecordingUi.h"
 #include "platform/System.h"
 
+#ifndef _WIN32
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 using khub::LocateSettingsFile;
 using khub::SettingsLocation;
 using khub::StartupAction;
@@ -67,6 +73,26 @@ TEST(SettingsLocation, WithoutHomeTheUserDatabaseNamesIt) {
     EXPECT_TRUE(fs::path(where.filePath).is_absolute()) << where.filePath;
     EXPECT_EQ(fs::path(where.filePath).filename(), "K-Hub.ini");
 }
+
+#ifndef _WIN32
+// Containers often run programs under a user id the password file does not know.
+TEST(SettingsLocation, AUserWithoutHomeOrEntryGetsTheCurrentFolder) {
+    if (::getuid() != 0) GTEST_SKIP() << "taking a user id without an entry needs root";
+    uid_t unknown = 54321;
+    while (::getpwuid(unknown)) ++unknown;
+    TempDir dir;
+    pid_t child = ::fork();
+    if (child == 0) {
+        if (::chdir(dir.path().c_str()) != 0 || ::setuid(unknown) != 0) ::_exit(2);
+        SettingsLocation where = LocateSettingsFile(Env({}), false);
+        ::_exit(where.filePath == dir.File("K-Hub I/K-Hub.ini") ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the look-up crashed";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+#endif
 
 TEST(SettingsLocation, AFolderThatCannotBeMadeIsReported) {
     if (khub::platform::kWindowsBuild)

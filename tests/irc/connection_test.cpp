@@ -165,6 +165,24 @@ TEST_F(ConnectionTest, ServerNameWithoutAnAddressNamesTheSettingToFix) {
     EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
 }
 
+// Without settings of its own the program goes to the lobby's server; a port out of range
+// is the default one, not a wrapped number.
+TEST(ServerFromSettings, TheLobbyServerUnlessTheSettingsNameAnother) {
+    khub::test::TempDir dir;
+    CIni settings(dir.File("K-Hub.ini"));
+    ServerAddress none = ServerFromSettings(settings);
+    EXPECT_EQ(none.host, "irc.k-hubi.net");
+    EXPECT_EQ(none.port, 6667);
+    settings.SetString("options", "server", "irc.example.org");
+    for (auto [port, expected] :
+         {std::pair{7000, 7000}, {65535, 65535}, {0, 6667}, {65536, 6667}}) {
+        settings.SetInt("options", "port", port);
+        ServerAddress given = ServerFromSettings(settings);
+        EXPECT_EQ(given.host, "irc.example.org");
+        EXPECT_EQ(given.port, expected) << port;
+    }
+}
+
 TEST_F(ConnectionTest, NickRuleBlanksBecomeUnderscoresAndOddLengthsAFallback) {
     server.StopListening();
     struct Case {

@@ -296,6 +296,16 @@ TEST_F(DispatchChannel, OwnVoiceAndOpDriveTheCreateItem) {
     }
 }
 
+// A voice is how the lobby admits a newcomer: the game we host is announced to them alone.
+TEST_F(DispatchChannel, ANewlyVoicedPlayerHearsOfTheGameWeHost) {
+    h.program->host.hostedGameName = "My Game";
+    h.program->windows.host = true;
+    h.Recv(":Olga!u@h MODE #K-HubI +v Carol");
+    EXPECT_EQ(h.TakeSent(), Lines{"NOTICE Carol :K-Hub-3|HOST|My Game\r\n"});
+    h.Recv(":Olga!u@h MODE #K-HubI +v Alice");
+    EXPECT_EQ(h.TakeSent(), Lines{});
+}
+
 TEST_F(DispatchChannel, UserModeOfSomeoneElseIsOnlyLogged) {
     h.Recv(":Bob!u@h MODE Bob :+i");
     EXPECT_EQ(h.Log(), Lines{"<Bob> sets MODE Bob :+i\r\n"});
