@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -18,104 +19,50 @@ namespace {
 khub::Rgb C(int i) {
     return ColorTable()[static_cast<std::size_t>(i)];
 }
+// '^' stands for the colour code byte, so that no digit after it reads as part of an escape.
+std::string Coded(std::string text) {
+    std::replace(text.begin(), text.end(), '^', '\x03');
+    return text;
+}
 }  // namespace
 
-struct ColorCase {
-    const char* name;
-    std::string text;
-    std::vector<ColorStretch> expected;
-};
-
-class ColorStretchTest : public ::testing::TestWithParam<ColorCase> {};
-
-TEST_P(ColorStretchTest, SplitsAsThePanesShowIt) {
-    EXPECT_EQ(ParseColorStretches(GetParam().text), GetParam().expected);
+TEST(ColorStretches, SplitAsThePanesShowIt) {
+    struct Row {
+        const char* name;
+        const char* text;
+        std::vector<ColorStretch> expected;
+    };
+    const khub::Rgb black{0, 0, 0}, red{255, 0, 0};
+    const Row rows[] = {
+        {"join line all green", "^3<Bob> joins #K-HubI\r\n", {{C(3), "<Bob> joins #K-HubI\r\n"}}},
+        {"mod tag red, rest black",
+         "^<^4[MOD]^ Al> hi\r\n",
+         {{black, "<"}, {red, "[MOD]"}, {black, " Al> hi\r\n"}}},
+        {"bare codes return to the first code", "^4<<^Al^4>>^ hi", {{C(4), "<<Al>> hi"}}},
+        {"two digits", "^12word", {{C(12), "word"}}},
+        {"at most two digits", "^123", {{C(12), "3"}}},
+        {"99 keeps red", "^4red^99more", {{C(4), "redmore"}}},
+        {"99 first is black", "^99text", {{C(1), "text"}}},
+        {"black then red", "abc^4def", {{C(1), "abc"}, {C(4), "def"}}},
+        {"trailing bare code dropped", "^4ab^", {{C(4), "ab"}}},
+        {"no codes", "plain", {{C(1), "plain"}}},
+        {"out of the table keeps the colour", "^4a^42b", {{C(4), "ab"}}},
+        {"bare after 99 first is black", "^99a^4b^c", {{C(1), "a"}, {C(4), "b"}, {C(1), "c"}}},
+        {"other control bytes stay", "^4,2x\x02y", {{C(4), ",2x\x02y"}}},
+        {"only a code", "^", {}},
+        {"two-digit base for bare codes", "^12a^4b^c", {{C(12), "a"}, {C(4), "b"}, {C(12), "c"}}},
+        {"leading zero digit", "^04x^1y", {{C(4), "x"}, {C(1), "y"}}},
+        {"first code out of the table: black, and so are bare codes",
+         "^42a^4b^c",
+         {{C(1), "a"}, {C(4), "b"}, {C(1), "c"}}},
+        {"empty stretches between codes", "^4^3^9x", {{C(9), "x"}}},
+        {"high bytes after a code are text", "^\xb2\xb3", {{C(1), "\xb2\xb3"}}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(ParseColorStretches(Coded(row.text)), row.expected) << row.name;
+    }
+    EXPECT_EQ(khub::StripColorCodes(Coded("^4<<^Al^12>> 5")), "<<Al>> 5");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, ColorStretchTest,
-    ::testing::Values(
-        ColorCase{"JoinLineAllGreen",
-                  "\x03"
-                  "3<Bob> joins #K-HubI\r\n",
-                  {{C(3), "<Bob> joins #K-HubI\r\n"}}},
-        ColorCase{"ModTagRedRestBlack",
-                  "\x03<\x03"
-                  "4[MOD]\x03 Al> hi\r\n",
-                  {{{0, 0, 0}, "<"}, {{255, 0, 0}, "[MOD]"}, {{0, 0, 0}, " Al> hi\r\n"}}},
-        ColorCase{"BareCodesReturnToFirstCode",
-                  "\x03"
-                  "4<<\x03"
-                  "Al\x03"
-                  "4>>\x03 hi",
-                  {{C(4), "<<Al>> hi"}}},
-        ColorCase{"TwoDigits",
-                  "\x03"
-                  "12word",
-                  {{C(12), "word"}}},
-        ColorCase{"AtMostTwoDigits",
-                  "\x03"
-                  "123",
-                  {{C(12), "3"}}},
-        ColorCase{"NinetyNineKeepsRed",
-                  "\x03"
-                  "4red\x03"
-                  "99more",
-                  {{C(4), "redmore"}}},
-        ColorCase{"NinetyNineFirstIsBlack",
-                  "\x03"
-                  "99text",
-                  {{C(1), "text"}}},
-        ColorCase{"BlackThenRed",
-                  "abc\x03"
-                  "4def",
-                  {{C(1), "abc"}, {C(4), "def"}}},
-        ColorCase{"TrailingBareCodeDropped",
-                  "\x03"
-                  "4ab\x03",
-                  {{C(4), "ab"}}},
-        ColorCase{"NoCodes", "plain", {{C(1), "plain"}}},
-        ColorCase{"OutOfTableKeepsColour",
-                  "\x03"
-                  "4a\x03"
-                  "42b",
-                  {{C(4), "ab"}}},
-        ColorCase{"BareAfterNinetyNineFirstIsBlack",
-                  "\x03"
-                  "99a\x03"
-                  "4b\x03"
-                  "c",
-                  {{C(1), "a"}, {C(4), "b"}, {C(1), "c"}}},
-        ColorCase{"OtherControlBytesStay",
-                  "\x03"
-                  "4,2x\x02y",
-                  {{C(4), ",2x\x02y"}}},
-        ColorCase{"OnlyACode", "\x03", {}},
-        ColorCase{"TwoDigitBaseForBareCodes",
-                  "\x03"
-                  "12a\x03"
-                  "4b\x03"
-                  "c",
-                  {{C(12), "a"}, {C(4), "b"}, {C(12), "c"}}},
-        ColorCase{"LeadingZeroDigit",
-                  "\x03"
-                  "04x\x03"
-                  "1y",
-                  {{C(4), "x"}, {C(1), "y"}}},
-        ColorCase{"FirstCodeOutOfTableIsBlackAndSoAreBareCodes",
-                  "\x03"
-                  "42a\x03"
-                  "4b\x03"
-                  "c",
-                  {{C(1), "a"}, {C(4), "b"}, {C(1), "c"}}},
-        ColorCase{"EmptyStretchesBetweenCodes",
-                  "\x03"
-                  "4\x03"
-                  "3\x03"
-                  "9x",
-                  {{C(9), "x"}}},
-        ColorCase{"HighBytesAfterACodeAreText", "\x03\xb2\xb3", {{C(1), "\xb2\xb3"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // A code that showed the same colour as another would lose the difference it marks.
 TEST(ColorTable, EachCodeHasAColourOfItsOwn) {
@@ -124,34 +71,19 @@ TEST(ColorTable, EachCodeHasAColourOfItsOwn) {
     EXPECT_EQ(colours.size(), ColorTable().size());
 }
 
+// 1023 bytes at most; the line end stays, and no UTF-8 character is split (the half é at
+// byte 1023 goes), while single-byte text whose byte 1023 looks like a continuation is cut there.
 TEST(CutFormattedText, KeepsTheLineEndAndNeverSplitsAUtf8Character) {
-    std::string longLine(1500, 'a');
-    longLine += "\r\n";
-    std::string cut = khub::CutFormattedText(longLine);
-    EXPECT_EQ(cut.size(), 1023u);
-    EXPECT_EQ(cut.substr(cut.size() - 2), "\r\n");
-
     std::string utf8(1020, 'x');
     for (int i = 0; i < 10; ++i) utf8 += "\xc3\xa9";
-    std::string cutUtf8 = khub::CutFormattedText(utf8);
-    EXPECT_LE(cutUtf8.size(), 1023u);
-    EXPECT_EQ(cutUtf8.size(), 1022u);  // the half é at byte 1023 goes
-}
-
-TEST(CutFormattedText, LimitIsExactly1023Bytes) {
-    EXPECT_EQ(khub::CutFormattedText(std::string(1023, 'a')).size(), 1023u);
-    EXPECT_EQ(khub::CutFormattedText(std::string(1024, 'a')).size(), 1023u);
-    // Single-byte text whose byte 1023 happens to look like a continuation byte.
-    std::string ansi(1100, '\xb0');
-    EXPECT_EQ(khub::CutFormattedText(ansi).size(), 1023u);
-}
-
-TEST(StripColorCodes, RemovesCodesAndTheirDigitsOnly) {
-    EXPECT_EQ(khub::StripColorCodes("\x03"
-                                    "4<<\x03"
-                                    "Al\x03"
-                                    "12>> 5"),
-              "<<Al>> 5");
+    const std::pair<std::string, std::size_t> rows[] = {{std::string(1023, 'a'), 1023},
+                                                        {std::string(1024, 'a'), 1023},
+                                                        {std::string(1100, '\xb0'), 1023},
+                                                        {utf8, 1022}};
+    for (const auto& [text, size] : rows) EXPECT_EQ(khub::CutFormattedText(text).size(), size);
+    std::string cut = khub::CutFormattedText(std::string(1500, 'a') + "\r\n");
+    EXPECT_EQ(cut.size(), 1023u);
+    EXPECT_EQ(cut.substr(cut.size() - 2), "\r\n");
 }
 
 TEST(Logger, DebugLogFromSeveralThreadsLosesNoLine) {
@@ -161,10 +93,7 @@ TEST(Logger, DebugLogFromSeveralThreadsLosesNoLine) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&log, t] {
             for (int i = 0; i < 250; ++i)
-                log.DebugLog(
-                    "\x03"
-                    "3thread %d line %d\r\n",
-                    t, i);
+                log.DebugLog(KHUB_COLORED(3, "thread %d line %d\r\n"), t, i);
         });
     }
     for (auto& th : threads) th.join();
@@ -180,15 +109,16 @@ TEST(Logger, LongFormattedTextIsCutNotDropped) {
     khub::Logger log(ui);
     std::string nick(5000, 'n');
     log.AppendColoredText(khub::WindowId::HostGame, khub::control::kHostChatLog,
-                          "\x03"
-                          "4<%s> %s\r\n",
-                          nick.c_str(), "hi");
+                          KHUB_COLORED(4, "<%s> %s\r\n"), nick.c_str(), "hi");
     auto stretches = ui.Stretches(khub::WindowId::HostGame, khub::control::kHostChatLog);
     ASSERT_EQ(stretches.size(), 1u);
     ASSERT_EQ(stretches[0].size(), 1u);
     EXPECT_EQ(stretches[0][0].color, C(4));
     EXPECT_EQ(stretches[0][0].text.size(), 1023u - 2);  // the colour code's two bytes gone
     EXPECT_TRUE(stretches[0][0].text.ends_with("nnn\r\n"));
+    // A text of just the first buffer's size is formatted whole before the cut.
+    const std::string full = std::string(1022, 'a') + "\r\n";
+    EXPECT_EQ(khub::FormatText("%s", full.c_str()), std::string(1021, 'a') + "\r\n");
 }
 
 // "\x03" followed by a hex digit in one literal is one byte, not a colour code and its

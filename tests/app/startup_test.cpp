@@ -5,12 +5,19 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 
 #include "app/Program.h"
 #include "ircu/TempDir.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
 #include "platform/System.h"
+
+#ifndef _WIN32
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 using khub::LocateSettingsFile;
 using khub::SettingsLocation;
@@ -66,6 +73,26 @@ TEST(SettingsLocation, WithoutHomeTheUserDatabaseNamesIt) {
     EXPECT_TRUE(fs::path(where.filePath).is_absolute()) << where.filePath;
     EXPECT_EQ(fs::path(where.filePath).filename(), "K-Hub.ini");
 }
+
+#ifndef _WIN32
+// Containers often run programs under a user id the password file does not know.
+TEST(SettingsLocation, AUserWithoutHomeOrEntryGetsTheCurrentFolder) {
+    if (::getuid() != 0) GTEST_SKIP() << "taking a user id without an entry needs root";
+    uid_t unknown = 54321;
+    while (::getpwuid(unknown)) ++unknown;
+    TempDir dir;
+    pid_t child = ::fork();
+    if (child == 0) {
+        if (::chdir(dir.path().c_str()) != 0 || ::setuid(unknown) != 0) ::_exit(2);
+        SettingsLocation where = LocateSettingsFile(Env({}), false);
+        ::_exit(where.filePath == dir.File("K-Hub I/K-Hub.ini") ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the look-up crashed";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+#endif
 
 TEST(SettingsLocation, AFolderThatCannotBeMadeIsReported) {
     if (khub::platform::kWindowsBuild)
@@ -130,34 +157,21 @@ TEST_F(Startup, TitleAddressesAndLogLinesInOrder) {
     EXPECT_TRUE(ui.Boxes().empty());
 }
 
-struct DecisionCase {
-    const char* name;
-    std::string file;
-    StartupAction expected;
-};
-
-class StartupDecision : public Startup, public ::testing::WithParamInterface<DecisionCase> {};
-
-TEST_P(StartupDecision, FromTheThreePathsAndConnectOnStartup) {
-    EXPECT_EQ(Run(GetParam().file), GetParam().expected);
+// From the three paths and "connect on startup".
+TEST_F(Startup, Decision) {
+    const std::tuple<const char*, std::string, StartupAction> rows[] = {
+        {"EmptyFile", "", StartupAction::OpenOptions},
+        {"RomPathMissingEvenWithConnect",
+         "[options]\nplayername=Player1\nprogrampath=/e\nconnectonstartup=1\n",
+         StartupAction::OpenOptions},
+        {"PlayerNameOnlyBlanks",
+         "[options]\nplayername=   \nprogrampath=/e\nrompath=/r\nconnectonstartup=1\n",
+         StartupAction::OpenOptions},
+        {"ProgramPathMissing", "[options]\nplayername=P\nrompath=/r\n", StartupAction::OpenOptions},
+        {"CompleteWithoutConnect", kComplete, StartupAction::StayNotConnected},
+        {"CompleteConnectYes", kComplete + "ConnectOnStartup=Yes\n", StartupAction::Connect}};
+    for (const auto& [name, file, expected] : rows) EXPECT_EQ(Run(file), expected) << name;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, StartupDecision,
-    ::testing::Values(
-        DecisionCase{"EmptyFile", "", StartupAction::OpenOptions},
-        DecisionCase{"RomPathMissingEvenWithConnect",
-                     "[options]\nplayername=Player1\nprogrampath=/e\nconnectonstartup=1\n",
-                     StartupAction::OpenOptions},
-        DecisionCase{"PlayerNameOnlyBlanks",
-                     "[options]\nplayername=   \nprogrampath=/e\nrompath=/r\nconnectonstartup=1\n",
-                     StartupAction::OpenOptions},
-        DecisionCase{"ProgramPathMissing", "[options]\nplayername=P\nrompath=/r\n",
-                     StartupAction::OpenOptions},
-        DecisionCase{"CompleteWithoutConnect", kComplete, StartupAction::StayNotConnected},
-        DecisionCase{"CompleteConnectYes", kComplete + "ConnectOnStartup=Yes\n",
-                     StartupAction::Connect}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Startup, PortDefaultsWrittenOnlyWhereTheyReadZero) {
     Run("");

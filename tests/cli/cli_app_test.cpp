@@ -1,42 +1,31 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "CliApp.h"
-#include "ircu/TempDir.h"
+#include "CliFixture.h"
 #include "platform/System.h"
 
 using khub::CliApp;
 using khub::StartupAction;
-using khub::test::TempDir;
 using khub::test::WriteFileBytes;
 
 namespace {
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 bool Contains(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-class CliAppTest : public ::testing::Test {
+class CliAppTest : public khub::testing::CliFixture {
   protected:
     std::vector<std::string> RunWith(const std::string& input) {
-        std::ostringstream out;
         std::istringstream in(input);
-        CliApp app(out, path);
         EXPECT_EQ(app.Run(in), 0);
-        return SplitLines(out.str());
+        return Output();
     }
 
-    TempDir dir;
     std::string path = dir.File("K-Hub.ini");
 };
 
@@ -52,40 +41,28 @@ TEST_F(CliAppTest, StartsNotConnectedAndRefusesUnknownCommandsUntilQuit) {
 }
 
 TEST_F(CliAppTest, AMessageBoxOfSeveralParagraphsIsOneLine) {
-    std::ostringstream out;
-    CliApp app(out, path);
     app.ui().ShowMessage("ERROR: It failed.\n\nChange \"x\".\r\n", khub::BoxIcon::Error);
-    EXPECT_EQ(SplitLines(out.str()).back(), "box: ERROR: It failed. Change \"x\".");
+    EXPECT_EQ(Output().back(), "box: ERROR: It failed. Change \"x\".");
 }
 
-TEST_F(CliAppTest, EndOfInputEndsLikeQuit) {
+TEST_F(CliAppTest, EndOfInputEndsLikeQuitAndMissingSettingsSayWhatToSet) {
     auto lines = RunWith("bogus");
     EXPECT_TRUE(Contains(lines, "refused: bogus (unknown command)"));
-}
-
-TEST_F(CliAppTest, MissingSettingsSayWhatToSet) {
-    auto lines = RunWith("");
-    bool hint = false;
-    for (const auto& l : lines) {
-        if (l.starts_with("log: Set playername, programpath and rompath") &&
-            l.find(path) != std::string::npos) {
-            hint = true;
-        }
-    }
-    EXPECT_TRUE(hint);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+        return l.starts_with("log: Set playername, programpath and rompath") &&
+               l.find(path) != std::string::npos;
+    }));
 }
 
 TEST_F(CliAppTest, StartActsOnTheDecision) {
-    std::ostringstream out;
+    std::ostringstream text;  // an app of its own, made after its settings were written
     WriteFileBytes(path, "[options]\nplayername=Player1\nprogrampath=/e\nrompath=/r\n");
-    CliApp app(out, path);
-    EXPECT_EQ(app.Start(), StartupAction::StayNotConnected);
-    EXPECT_EQ(out.str().find("log: Set playername"), std::string::npos);
+    CliApp configured(text, path);
+    EXPECT_EQ(configured.Start(), StartupAction::StayNotConnected);
+    EXPECT_EQ(text.str().find("log: Set playername"), std::string::npos);
 }
 
 TEST_F(CliAppTest, HelpListsTheCommandsAndTheFiles) {
-    std::ostringstream out;
-    CliApp app(out, path);
     app.AddCommand(
         "frobnicate", [](const std::string&) {}, "NAME  make NAME frobnicated");
     std::string help = app.HelpText();

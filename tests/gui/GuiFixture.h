@@ -1,13 +1,16 @@
 #pragma once
 // A main frame on the offscreen platform with a real Program behind it: the Qt Ui, and
-// the manual event loop so that timers move only when a test says so.
+// the manual event loop so that timers move only when a test says so. Lines for the
+// server are recorded instead of sent.
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,31 +19,95 @@
 #include "app/Program.h"
 #include "framework/CDialog.h"
 #include "framework/CWinApp.h"
+#include "irc/Connection.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/QtUi.h"
 
 namespace khub::gui::test {
 
-// The temporary folder where QSettings keeps the window placement for this test run.
-QString PlacementFolder();
-
 class GuiTest : public ::testing::Test {
   protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        program_ = std::make_unique<Program>(ui_, loop_, SettingsPath());
+        ConnectIrcLinks(*program_);
+        program_->conn.ownNick = "Player1";
+        program_->conn.sendOverride = [this](std::string_view line) {
+            sent_.emplace_back(line);
+            return static_cast<long>(line.size());
+        };
+        ui_.SetObserver([this](const char* what, const std::string& text) {
+            if (std::string(what) == "box") boxes_.push_back(text);
+            if (std::string(what) == "url") urls_.push_back(text);
+        });
+    }
+    void TearDown() override {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(w)) box->close();
+        }
+        DestroyFrame();
+        ui_.SetObserver(nullptr);
+        Pump();
+    }
 
     // Builds and shows the frame as the program does, with its accelerators.
-    void MakeFrame();
-    void DestroyFrame();
+    void MakeFrame() {
+        frame_ = std::make_unique<CMainFrame>(*program_, ui_);
+        app_ = std::make_unique<CWinApp>();
+        std::vector<CWinApp::Accelerator> table;
+        for (const auto& [keys, id] : CMainFrame::AcceleratorTable()) table.push_back({keys, id});
+        app_->SetAccelerators(frame_.get(), std::move(table));
+        frame_->Create();
+        frame_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
+    }
+    void DestroyFrame() {
+        if (!frame_) return;
+        frame_->close();
+        frame_.reset();
+        app_.reset();
+        Pump();
+    }
     std::string SettingsPath() const { return dir_.filePath("K-Hub.ini").toStdString(); }
-    CIni Settings() const { return program_->Settings(); }
-    // The open window of that id, or null.
+    // The open window of that id, or null; a control of it, or null.
     CDialog* Open(WindowId id) { return frame_ ? frame_->Window(id) : nullptr; }
-    // Message boxes shown so far (text), in order.
+    template <class T = QWidget>
+    T* C(WindowId w, int id) {
+        return Open(w) ? Open(w)->ControlAs<T>(id) : nullptr;
+    }
+    bool Enabled(WindowId w, int id) { return C(w, id) && C(w, id)->isEnabled(); }
+    void Click(WindowId w, int id) {
+        C<QAbstractButton>(w, id)->click();
+        Pump();
+    }
+    // Keys pressed in the main window, with the focus there.
+    void FrameKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+        frame_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
+        QTest::keyClick(frame_.get(), key, modifiers);
+        Pump();
+    }
+    // Message boxes shown so far (text), in order; the one on the screen.
     std::vector<std::string> Boxes() const { return boxes_; }
-    void CloseBoxes();
+    static QMessageBox* VisibleBox() {
+        QMessageBox* box = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+        }
+        return box;
+    }
+    bool SentStartingWith(const std::string& prefix) const {
+        return std::any_of(sent_.begin(), sent_.end(),
+                           [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    }
     // Runs what the GUI thread has queued.
-    static void Pump();
+    static void Pump() {
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCoreApplication::processEvents();
+        }
+    }
 
     QTemporaryDir dir_;
     QtUi ui_;
@@ -48,7 +115,7 @@ class GuiTest : public ::testing::Test {
     std::unique_ptr<Program> program_;
     std::unique_ptr<CWinApp> app_;
     std::unique_ptr<CMainFrame> frame_;
-    std::vector<std::string> boxes_, urls_;
+    std::vector<std::string> boxes_, urls_, sent_;
 };
 
 }  // namespace khub::gui::test

@@ -1,12 +1,14 @@
 #include <QAction>
-#include <QHeaderView>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSettings>
+#include <algorithm>
+#include <optional>
 
 #include "GuiFixture.h"
 #include "lobby/CViewList.h"
-#include "settings/COptionsDlg.h"
 
 namespace khub::gui::test {
 namespace {
@@ -15,21 +17,24 @@ QString ItemText(QAction* action) {
     return action->text().section('\t', 0, 0);
 }
 
-class MainFrameTest : public GuiTest {};
+class MainFrameTest : public GuiTest {
+  protected:
+    static QSettings Placement() {
+        return QSettings(QStringLiteral("K-Hub"), QStringLiteral("K-Hub I"));
+    }
+};
 
 TEST_F(MainFrameTest, StartsNotConnectedWithTheMenuAndTheThreeColumns) {
     MakeFrame();
     EXPECT_EQ(frame_->windowTitle(), "K-Hub I - not connected");
-
     struct Item {
         int id;
         const char* text;
         bool enabled;
-    };
-    const Item items[] = {{menu::kConnect, "&Connect", true}, {menu::kOptions, "&Options...", true},
-                          {menu::kExit, "E&xit", true},       {menu::kCreate, "&Create...", false},
-                          {menu::kJoin, "&Join", false},      {menu::kRules, "&Rules", true},
-                          {menu::kAbout, "&About", true}};
+    } const items[] = {{menu::kConnect, "&Connect", true}, {menu::kOptions, "&Options...", true},
+                       {menu::kExit, "E&xit", true},       {menu::kCreate, "&Create...", false},
+                       {menu::kJoin, "&Join", false},      {menu::kRules, "&Rules", true},
+                       {menu::kAbout, "&About", true}};
     for (const Item& item : items) {
         QAction* action = frame_->MenuItem(item.id);
         ASSERT_NE(action, nullptr) << item.id;
@@ -54,88 +59,59 @@ TEST_F(MainFrameTest, StartsNotConnectedWithTheMenuAndTheThreeColumns) {
     EXPECT_EQ(frame_->centralWidget(), &list);
 }
 
-TEST_F(MainFrameTest, TheCoreDrivesTitleAndMenuItemsFromAnyThread) {
-    MakeFrame();
-    std::thread worker([this] {
-        ui_.SetMainTitle("K-Hub I - connecting.");
-        ui_.SetMenuItem(menu::kConnect, "Dis&connect", false);
-        ui_.SetMenuItem(menu::kCreate, "", true);
-    });
-    worker.join();
-    // Queued, not done behind the GUI thread's back.
-    EXPECT_EQ(frame_->windowTitle(), "K-Hub I - not connected");
-    Pump();
-    EXPECT_EQ(frame_->windowTitle(), "K-Hub I - connecting.");
-    EXPECT_EQ(ItemText(frame_->MenuItem(menu::kConnect)), "Dis&connect");
-    EXPECT_FALSE(frame_->IsMenuItemEnabled(menu::kConnect));
-    EXPECT_EQ(ItemText(frame_->MenuItem(menu::kCreate)), "&Create...");  // empty text kept it
-    EXPECT_TRUE(frame_->IsMenuItemEnabled(menu::kCreate));
-}
-
-TEST_F(MainFrameTest, CtrlCWinsOverALineEditThatHasTheFocus) {
-    MakeFrame();
-    // A text field inside the main window, focused and holding a selection it could copy.
-    auto* field = new QLineEdit(frame_.get());
-    field->setText("selected text");
-    field->selectAll();
-    field->show();
-    field->setFocus();
-    ASSERT_TRUE(field->hasFocus());
-
-    // Without an emulator and ROM folder the connect command opens Options instead.
-    QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
-    Pump();
-    EXPECT_NE(Open(WindowId::Options), nullptr);
-}
-
-TEST_F(MainFrameTest, AnAcceleratorOfADisabledItemDoesNothing) {
-    MakeFrame();
-    QTest::keyClick(frame_.get(), Qt::Key_H, Qt::ControlModifier);  // Create, greyed
-    Pump();
-    EXPECT_EQ(Open(WindowId::CreateGame), nullptr);
-
-    ui_.SetMenuItem(menu::kCreate, "", true);
-    QTest::keyClick(frame_.get(), Qt::Key_H, Qt::ControlModifier);
-    Pump();
-    EXPECT_NE(Open(WindowId::CreateGame), nullptr);
-}
-
-TEST_F(MainFrameTest, CreateAndHostCommandsDoNothingWhileAGameWindowIsOpen) {
-    MakeFrame();
-    ui_.SetMenuItem(menu::kCreate, "", true);
-    program_->windows.host = true;
-    ui_.OpenWindow(WindowId::HostGame);
-    frame_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
-    QTest::keyClick(frame_.get(), Qt::Key_H, Qt::ControlModifier);
-    Pump();
-    EXPECT_EQ(Open(WindowId::CreateGame), nullptr);
-}
-
-TEST_F(MainFrameTest, OptionsAndAboutAcceleratorsOpenTheirDialogs) {
-    MakeFrame();
-    QTest::keyClick(frame_.get(), Qt::Key_A, Qt::ControlModifier);
-    Pump();
-    CDialog* about = Open(WindowId::About);
-    ASSERT_NE(about, nullptr);
-    EXPECT_EQ(about->windowTitle(), "About K-Hub I");
-    EXPECT_TRUE(about->isModal());
-    about->close();
-    Pump();
-    frame_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
-    QTest::keyClick(frame_.get(), Qt::Key_O, Qt::ControlModifier);
-    Pump();
-    EXPECT_NE(Open(WindowId::Options), nullptr);
-    EXPECT_TRUE(program_->windows.options);
+// Each row starts a fresh frame, prepares it and presses the keys in the main window.
+TEST_F(MainFrameTest, AcceleratorsOpenTheirWindowsOnlyWhenTheirItemMay) {
+    struct Row {
+        const char* name;
+        Qt::Key key;
+        std::function<void()> prepare;
+        WindowId opens;
+        bool opened;
+    } const rows[] = {
+        {"Ctrl+O opens Options", Qt::Key_O, {}, WindowId::Options, true},
+        {"Ctrl+H does nothing while Create is greyed", Qt::Key_H, {}, WindowId::CreateGame, false},
+        {"Ctrl+H opens Create Game", Qt::Key_H,
+         [this] { ui_.SetMenuItem(menu::kCreate, "", true); }, WindowId::CreateGame, true},
+        {"Ctrl+H does nothing while a game window is open", Qt::Key_H,
+         [this] {
+             ui_.SetMenuItem(menu::kCreate, "", true);
+             program_->windows.host = true;
+             ui_.OpenWindow(WindowId::HostGame);
+         },
+         WindowId::CreateGame, false},
+        // Without an emulator and ROM folder Connect opens Options instead; a focused
+        // text field holding a selection it could copy does not take the key.
+        {"Ctrl+C wins over a focused line edit", Qt::Key_C,
+         [this] {
+             auto* field = new QLineEdit(frame_.get());
+             field->setText("selected text");
+             field->selectAll();
+             field->show();
+             field->setFocus();
+         },
+         WindowId::Options, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        program_->windows = {};
+        MakeFrame();
+        if (row.prepare) row.prepare();
+        if (row.key == Qt::Key_C) {
+            QTest::keyClick(QApplication::focusWidget(), row.key, Qt::ControlModifier);
+            Pump();
+        } else {
+            FrameKey(row.key);
+        }
+        EXPECT_EQ(Open(row.opens) != nullptr, row.opened);
+        DestroyFrame();
+    }
 }
 
 TEST_F(MainFrameTest, TheKeySequenceSetsATiledPictureAndAWrongLetterStartsOver) {
     MakeFrame();
     auto typed = [this](const char* letters) {
-        for (const char* c = letters; *c; ++c) {
+        for (const char* c = letters; *c; ++c)
             QTest::keyClick(frame_.get(), Qt::Key(Qt::Key_A + (*c - 'A')), Qt::ShiftModifier);
-        }
     };
     auto hasPicture = [this] {
         return !frame_->ViewList().palette().brush(QPalette::Base).texture().isNull();
@@ -146,6 +122,46 @@ TEST_F(MainFrameTest, TheKeySequenceSetsATiledPictureAndAWrongLetterStartsOver) 
     EXPECT_FALSE(hasPicture());
     typed("EASTEREGG");
     EXPECT_TRUE(hasPicture());
+}
+
+// The list's colours and picture from section "UI", as drawn; how the texts read is the
+// core's test.
+TEST_F(MainFrameTest, EachAppearanceModeReachesThePaintedList) {
+    QImage tile(4, 4, QImage::Format_RGB32);
+    tile.fill(QColor(10, 200, 30));
+    const std::string tilePath = dir_.filePath("tile.png").toStdString();
+    ASSERT_TRUE(tile.save(QString::fromStdString(tilePath)));
+    const std::string missing = dir_.filePath("missing.png").toStdString();
+    struct Row {
+        const char* name;
+        const char *mode, *color, *text, *image;
+        std::optional<QColor> background, textColor;  // none: the system's
+    } const rows[] = {
+        {"no settings", "", "", "", "", {}, {}},
+        {"colour", "1", "12ab,3x,9", "", "", QColor(12, 3, 9), {}},
+        {"too few parts", "1", "255,0", "9", "", {}, {}},
+        {"other modes act as system", "7", "0,0,128", "255,255,0", "", {}, QColor(255, 255, 0)},
+        {"tiled picture", "2", "", "", tilePath.c_str(), QColor(10, 200, 30), {}},
+        {"missing picture", "2", "", "", missing.c_str(), {}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        CIni ini(SettingsPath());
+        ini.SetString("UI", "GamelistBG", row.mode);
+        ini.SetString("UI", "GamelistBGColor", row.color);
+        ini.SetString("UI", "GamelistTextColor", row.text);
+        ini.SetString("UI", "GamelistBGImage", row.image);
+        MakeFrame();
+        CViewList& list = frame_->ViewList();
+        const QPalette system = QApplication::palette(&list);
+        // A pixel of the list's empty area, below every row, as drawn.
+        const QImage drawn = list.viewport()->grab().toImage();
+        EXPECT_EQ(drawn.pixelColor(drawn.width() / 2, drawn.height() - 3),
+                  row.background.value_or(system.color(QPalette::Base)));
+        EXPECT_EQ(list.palette().color(QPalette::Text),
+                  row.textColor.value_or(system.color(QPalette::Text)));
+        DestroyFrame();
+    }
 }
 
 TEST_F(MainFrameTest, TheListMirrorsTheCoreRowsAndItsSelection) {
@@ -175,27 +191,23 @@ TEST_F(MainFrameTest, TheListMirrorsTheCoreRowsAndItsSelection) {
     EXPECT_EQ(games.SelectedIndex(), -1);
 }
 
-TEST_F(MainFrameTest, AClickOnEmptySpaceDropsTheSelection) {
+TEST_F(MainFrameTest, PlacementSurvivesARestartAndANonsenseOneIsIgnored) {
+    {
+        QSettings settings = Placement();
+        settings.beginGroup("Frame Settings");
+        for (const char* key : {"Top", "Left"}) settings.setValue(key, 10);
+        settings.setValue("Width", -5);
+        settings.setValue("Height", 0);
+    }
     MakeFrame();
-    program_->games.PutGameRow({"Zelda", "alice", "1/2"});
-    CViewList& view = frame_->ViewList();
-    const QRect first = view.visualRect(view.model()->index(0, 0));
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, first.center());
-    EXPECT_EQ(program_->games.SelectedIndex(), 0);
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
-                      QPoint(first.center().x(), first.bottom() + 40));
-    EXPECT_EQ(program_->games.SelectedIndex(), -1);
-}
-
-TEST_F(MainFrameTest, PlacementSurvivesARestart) {
-    QSettings(QStringLiteral("K-Hub"), QStringLiteral("K-Hub I")).remove("Frame Settings");
-    MakeFrame();
+    EXPECT_GT(frame_->width(), 0);
+    EXPECT_GT(frame_->height(), 0);
     frame_->move(123, 77);
     frame_->resize(517, 333);
     const QPoint pos = frame_->pos();
     DestroyFrame();
     {
-        QSettings settings(QStringLiteral("K-Hub"), QStringLiteral("K-Hub I"));
+        QSettings settings = Placement();
         settings.beginGroup("Frame Settings");
         EXPECT_EQ(settings.value("Width").toInt(), 517);
         EXPECT_EQ(settings.value("Height").toInt(), 333);
@@ -205,20 +217,44 @@ TEST_F(MainFrameTest, PlacementSurvivesARestart) {
     MakeFrame();
     EXPECT_EQ(frame_->size(), QSize(517, 333));
     EXPECT_EQ(frame_->pos(), pos);
+    Placement().remove("Frame Settings");
 }
 
-TEST_F(MainFrameTest, ANonsensePlacementIsIgnored) {
-    {
-        QSettings settings(QStringLiteral("K-Hub"), QStringLiteral("K-Hub I"));
-        settings.beginGroup("Frame Settings");
-        for (const char* key : {"Top", "Left"}) settings.setValue(key, 10);
-        settings.setValue("Width", -5);
-        settings.setValue("Height", 0);
-    }
+TEST_F(MainFrameTest, CtrlCDisconnectsAndTheMenuOffersConnectAgain) {
+    CIni ini(SettingsPath());
+    ini.SetString("options", "programpath", "/bin/true");
+    ini.SetString("options", "rompath", "/roms");
     MakeFrame();
-    EXPECT_GT(frame_->width(), 0);
-    EXPECT_GT(frame_->height(), 0);
-    QSettings(QStringLiteral("K-Hub"), QStringLiteral("K-Hub I")).remove("Frame Settings");
+    program_->conn.receiveThreadRunning = true;
+    ui_.SetMenuItem(menu::kConnect, "Dis&connect", true);
+    ui_.SetMenuItem(menu::kCreate, "", true);
+    ui_.SetMainTitle("K-Hub I - 3 users online");
+    FrameKey(Qt::Key_C);
+    EXPECT_EQ(frame_->windowTitle(), "K-Hub I - not connected");
+    EXPECT_EQ(ItemText(frame_->MenuItem(menu::kConnect)), "&Connect");
+    EXPECT_TRUE(frame_->IsMenuItemEnabled(menu::kConnect));
+    EXPECT_FALSE(frame_->IsMenuItemEnabled(menu::kCreate));
+    EXPECT_EQ(sent_, std::vector<std::string>{"QUIT :\r\n"});
+}
+
+TEST_F(MainFrameTest, ExitEndsTheHostedGameAndThenSaysGoodbye) {
+    MakeFrame();
+    ui_.SetMenuItem(menu::kCreate, "", true);
+    frame_->SendCommand(menu::kCreate);
+    Open(WindowId::CreateGame)->ControlAs<QLineEdit>(control::kCreateGameName)->setText("abcd");
+    Click(WindowId::CreateGame, CDialog::kIdOk);
+    ASSERT_NE(Open(WindowId::HostGame), nullptr);
+
+    FrameKey(Qt::Key_X);
+    EXPECT_FALSE(frame_->isVisible());
+    auto at = [this](const char* prefix) {
+        auto it = std::find_if(sent_.begin(), sent_.end(),
+                               [prefix](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+        return it - sent_.begin();
+    };
+    EXPECT_LT(at("WALLVOICES #K-HubI :K-Hub-3|DONE"), at("QUIT :"));
+    EXPECT_LT(at("QUIT :"), std::ssize(sent_));
+    EXPECT_TRUE(Boxes().empty());  // never connected: no "connection lost" on the way out
 }
 
 }  // namespace

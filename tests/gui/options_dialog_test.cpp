@@ -18,13 +18,12 @@ namespace {
 class OptionsDialogTest : public GuiTest {
   protected:
     COptionsDlg* OpenOptions() {
-        MakeFrame();
+        if (!frame_) MakeFrame();
         frame_->SendCommand(menu::kOptions);
         return qobject_cast<COptionsDlg*>(Open(WindowId::Options));
     }
-    static QLineEdit* Field(COptionsDlg* d, int id) { return d->ControlAs<QLineEdit>(id); }
-    static QCheckBox* Box(COptionsDlg* d, int id) { return d->ControlAs<QCheckBox>(id); }
-    static void ClickOk(COptionsDlg* d) { d->ControlAs<QPushButton>(CDialog::kIdOk)->click(); }
+    QLineEdit* Field(int id) { return C<QLineEdit>(WindowId::Options, id); }
+    QCheckBox* Box(int id) { return C<QCheckBox>(WindowId::Options, id); }
     void TearDown() override {
         SetChooseFileHook({});
         SetBrowseFolderHook({});
@@ -44,58 +43,51 @@ TEST_F(OptionsDialogTest, OpensWithTheStoredValuesAndLimits) {
     COptionsDlg* d = OpenOptions();
     ASSERT_NE(d, nullptr);
     EXPECT_TRUE(d->isModal());
-    EXPECT_EQ(Field(d, COptionsDlg::kName)->text(), "PlayerWithAVeryLongNameOverThi");
-    EXPECT_EQ(Field(d, COptionsDlg::kName)->maxLength(), 30);
-    EXPECT_EQ(Field(d, COptionsDlg::kProgram)->maxLength(), 1024);
-    EXPECT_EQ(Field(d, COptionsDlg::kProgram)->text(), "/opt/volta/voltaw");
-    EXPECT_EQ(Field(d, COptionsDlg::kRomFolder)->text(), "/home/p/roms");
-    EXPECT_TRUE(Box(d, COptionsDlg::kConnectOnStartup)->isChecked());
-    EXPECT_TRUE(Box(d, COptionsDlg::kJoinSound)->isChecked());
-    EXPECT_TRUE(Field(d, COptionsDlg::kJoinSoundFile)->isEnabled());
-    EXPECT_FALSE(Box(d, COptionsDlg::kTextSound)->isChecked());
-    EXPECT_FALSE(Field(d, COptionsDlg::kTextSoundFile)->isEnabled());
+    EXPECT_TRUE(program_->windows.options);
+    EXPECT_EQ(Field(COptionsDlg::kName)->text(), "PlayerWithAVeryLongNameOverThi");
+    EXPECT_EQ(Field(COptionsDlg::kName)->maxLength(), 30);
+    EXPECT_EQ(Field(COptionsDlg::kProgram)->maxLength(), 1024);
+    EXPECT_EQ(Field(COptionsDlg::kProgram)->text(), "/opt/volta/voltaw");
+    EXPECT_EQ(Field(COptionsDlg::kRomFolder)->text(), "/home/p/roms");
+    EXPECT_EQ(Field(COptionsDlg::kJoinSoundFile)->text(), "/s/join.wav");
+    EXPECT_EQ(Field(COptionsDlg::kTextSoundFile)->text(), "/s/text.wav");
+    EXPECT_TRUE(Box(COptionsDlg::kConnectOnStartup)->isChecked());
+    EXPECT_TRUE(Box(COptionsDlg::kJoinSound)->isChecked());
+    EXPECT_FALSE(Box(COptionsDlg::kTextSound)->isChecked());
+    // A sound's file and its browse button follow its box.
+    EXPECT_TRUE(Field(COptionsDlg::kJoinSoundFile)->isEnabled());
+    EXPECT_FALSE(Field(COptionsDlg::kTextSoundFile)->isEnabled());
     EXPECT_FALSE(d->Control(COptionsDlg::kTextSoundBrowse)->isEnabled());
-    EXPECT_EQ(Field(d, COptionsDlg::kTextSoundFile)->text(), "/s/text.wav");
-    EXPECT_TRUE(Field(d, COptionsDlg::kName)->isEnabled());
+    EXPECT_TRUE(Field(COptionsDlg::kName)->isEnabled());
 }
 
+// A refused name keeps the dialog open with a box and is not written; the other fields are.
 TEST_F(OptionsDialogTest, NameRuleOnOk) {
-    struct Case {
-        const char* name;
-        bool valid;
-    };
-    const Case cases[] = {
-        {"abcd", false},           {"abcde", true},
-        {"abcdefghijklmno", true}, {"abcdefghijklmnop", false},
-        {"with blank", false},     {"dot.ted", false},
-        {"hy-phen", false},        {"Under_score9", true},
-        {"quote\"d", false},       {"back`tick", false},
-        {"slash\\ed", false},      {"tilde~d", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        CIni(SettingsPath()).SetString("options", "playername", "Before");
+    CIni(SettingsPath()).SetString("options", "playername", "Before");
+    ASSERT_NE(OpenOptions(), nullptr);
+    for (const char* name : {"abcd", "abcdefghijklmnop", "with blank", "dot.ted", "hy-phen",
+                             "quote\"d", "back`tick", "slash\\ed", "tilde~d"}) {
+        SCOPED_TRACE(name);
         boxes_.clear();
-        COptionsDlg* d = OpenOptions();
-        ASSERT_NE(d, nullptr);
-        Field(d, COptionsDlg::kName)->setText(c.name);
-        Field(d, COptionsDlg::kRomFolder)->setText("/roms");
-        ClickOk(d);
-        Pump();
+        CIni(SettingsPath()).SetString("options", "rompath", "");
+        Field(COptionsDlg::kName)->setText(name);
+        Field(COptionsDlg::kRomFolder)->setText("/roms");
+        Click(WindowId::Options, CDialog::kIdOk);
         const CIni ini(SettingsPath());
-        // The other fields are written whether or not the name passed.
         EXPECT_EQ(ini.GetString("options", "rompath"), "/roms");
-        if (c.valid) {
-            EXPECT_EQ(ini.GetString("options", "playername"), c.name);
-            EXPECT_EQ(Open(WindowId::Options), nullptr);
-            EXPECT_TRUE(Boxes().empty());
-        } else {
-            EXPECT_EQ(ini.GetString("options", "playername"), "Before");
-            EXPECT_NE(Open(WindowId::Options), nullptr);
-            EXPECT_EQ(Boxes(), std::vector<std::string>{"ERROR: Invalid Player Name"});
-        }
-        CloseBoxes();
-        DestroyFrame();
+        EXPECT_EQ(ini.GetString("options", "playername"), "Before");
+        ASSERT_NE(Open(WindowId::Options), nullptr);
+        EXPECT_EQ(Boxes(), std::vector<std::string>{"ERROR: Invalid Player Name"});
+    }
+    for (const char* name : {"abcde", "abcdefghijklmno", "Under_score9"}) {
+        SCOPED_TRACE(name);
+        boxes_.clear();
+        if (!Open(WindowId::Options)) OpenOptions();
+        Field(COptionsDlg::kName)->setText(name);
+        Click(WindowId::Options, CDialog::kIdOk);
+        EXPECT_EQ(CIni(SettingsPath()).GetString("options", "playername"), name);
+        EXPECT_EQ(Open(WindowId::Options), nullptr);
+        EXPECT_TRUE(Boxes().empty());
     }
 }
 
@@ -104,53 +96,45 @@ TEST_F(OptionsDialogTest, WhileConnectedTheNameIsFixedAndABadStoredNameKeepsTheD
     program_->conn.receiveThreadRunning = true;
     COptionsDlg* d = OpenOptions();
     ASSERT_NE(d, nullptr);
-    EXPECT_FALSE(Field(d, COptionsDlg::kName)->isEnabled());
-    ClickOk(d);
-    Pump();
+    EXPECT_FALSE(Field(COptionsDlg::kName)->isEnabled());
+    Click(WindowId::Options, CDialog::kIdOk);
     EXPECT_NE(Open(WindowId::Options), nullptr);
     EXPECT_EQ(Boxes().size(), 1u);
     // The box must be answerable while the modal dialog is open: it belongs to the dialog.
     QMessageBox* box = d->findChild<QMessageBox*>();
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->isVisible());
-    d->ControlAs<QPushButton>(CDialog::kIdCancel)->click();
-    Pump();
+    Click(WindowId::Options, CDialog::kIdCancel);
     EXPECT_EQ(Open(WindowId::Options), nullptr);
 }
 
-TEST_F(OptionsDialogTest, ClearingASoundBoxDisablesItsFieldAndOkStillWritesTheFile) {
+TEST_F(OptionsDialogTest, OkWritesTheBoxesAndTheirFilesAndCancelWritesNothing) {
     CIni(SettingsPath()).SetString("host", "playsound", "1");
     CIni(SettingsPath()).SetString("host", "soundfile", "/s/join.wav");
-    COptionsDlg* d = OpenOptions();
-    ASSERT_NE(d, nullptr);
-    Field(d, COptionsDlg::kName)->setText("Player1");
-    Box(d, COptionsDlg::kJoinSound)->click();
-    EXPECT_FALSE(Field(d, COptionsDlg::kJoinSoundFile)->isEnabled());
-    EXPECT_FALSE(d->Control(COptionsDlg::kJoinSoundBrowse)->isEnabled());
-    Box(d, COptionsDlg::kTextSound)->click();
-    EXPECT_TRUE(Field(d, COptionsDlg::kTextSoundFile)->isEnabled());
-    program_->playJoinSound = true;
-    ClickOk(d);
+    ASSERT_NE(OpenOptions(), nullptr);
+    Field(COptionsDlg::kName)->setText("Player1");
+    Field(COptionsDlg::kProgram)->setText("/x");
+    Box(COptionsDlg::kConnectOnStartup)->click();
+    Click(WindowId::Options, CDialog::kIdCancel);
     const CIni ini(SettingsPath());
+    for (const char* key : {"playername", "programpath", "connectonstartup"})
+        EXPECT_EQ(ini.GetString("options", key, "none"), "none") << key;
+
+    OpenOptions();
+    Field(COptionsDlg::kName)->setText("Player1");
+    Box(COptionsDlg::kJoinSound)->click();
+    EXPECT_FALSE(Field(COptionsDlg::kJoinSoundFile)->isEnabled());
+    EXPECT_FALSE(C(WindowId::Options, COptionsDlg::kJoinSoundBrowse)->isEnabled());
+    Box(COptionsDlg::kTextSound)->click();
+    EXPECT_TRUE(Field(COptionsDlg::kTextSoundFile)->isEnabled());
+    program_->playJoinSound = true;
+    Click(WindowId::Options, CDialog::kIdOk);
     EXPECT_EQ(ini.GetString("host", "playsound"), "0");
     EXPECT_EQ(ini.GetString("host", "playtextsound"), "1");
     EXPECT_EQ(ini.GetString("options", "connectonstartup"), "0");
     EXPECT_EQ(ini.GetString("host", "soundfile"), "/s/join.wav");
     EXPECT_FALSE(program_->playJoinSound);
     EXPECT_TRUE(program_->playTextSound);
-}
-
-TEST_F(OptionsDialogTest, CancelWritesNothing) {
-    COptionsDlg* d = OpenOptions();
-    ASSERT_NE(d, nullptr);
-    Field(d, COptionsDlg::kName)->setText("Player1");
-    Field(d, COptionsDlg::kProgram)->setText("/x");
-    Box(d, COptionsDlg::kConnectOnStartup)->click();
-    d->ControlAs<QPushButton>(CDialog::kIdCancel)->click();
-    const CIni ini(SettingsPath());
-    EXPECT_EQ(ini.GetString("options", "playername", "none"), "none");
-    EXPECT_EQ(ini.GetString("options", "programpath", "none"), "none");
-    EXPECT_EQ(ini.GetString("options", "connectonstartup", "none"), "none");
 }
 
 TEST_F(OptionsDialogTest, ChoosersFillTheFieldsAndACancelledOneLeavesThem) {
@@ -165,25 +149,24 @@ TEST_F(OptionsDialogTest, ChoosersFillTheFieldsAndACancelledOneLeavesThem) {
         folderTitle = title;
         return QStringLiteral("/home/p/snes");
     });
-    COptionsDlg* d = OpenOptions();
-    ASSERT_NE(d, nullptr);
-    d->ControlAs<QPushButton>(COptionsDlg::kProgramBrowse)->click();
-    EXPECT_EQ(Field(d, COptionsDlg::kProgram)->text(), answer);
+    ASSERT_NE(OpenOptions(), nullptr);
+    Click(WindowId::Options, COptionsDlg::kProgramBrowse);
+    EXPECT_EQ(Field(COptionsDlg::kProgram)->text(), answer);
     ASSERT_FALSE(lastFilters.isEmpty());
     EXPECT_EQ(lastFilters[0].patterns, QStringList{"VOLTAW.EXE"});
-    d->ControlAs<QPushButton>(COptionsDlg::kRomFolderBrowse)->click();
-    EXPECT_EQ(Field(d, COptionsDlg::kRomFolder)->text(), "/home/p/snes");
+    Click(WindowId::Options, COptionsDlg::kRomFolderBrowse);
+    EXPECT_EQ(Field(COptionsDlg::kRomFolder)->text(), "/home/p/snes");
     EXPECT_EQ(folderTitle, "Select you SNES ROM directory.");
 
-    Box(d, COptionsDlg::kJoinSound)->click();
+    Box(COptionsDlg::kJoinSound)->click();
     answer = "/s/ding.wav";
-    d->ControlAs<QPushButton>(COptionsDlg::kJoinSoundBrowse)->click();
-    EXPECT_EQ(Field(d, COptionsDlg::kJoinSoundFile)->text(), "/s/ding.wav");
+    Click(WindowId::Options, COptionsDlg::kJoinSoundBrowse);
+    EXPECT_EQ(Field(COptionsDlg::kJoinSoundFile)->text(), "/s/ding.wav");
     EXPECT_EQ(lastFilters[0].patterns, QStringList{"*.wav"});
 
     answer.clear();
-    d->ControlAs<QPushButton>(COptionsDlg::kJoinSoundBrowse)->click();
-    EXPECT_EQ(Field(d, COptionsDlg::kJoinSoundFile)->text(), "/s/ding.wav");
+    Click(WindowId::Options, COptionsDlg::kJoinSoundBrowse);
+    EXPECT_EQ(Field(COptionsDlg::kJoinSoundFile)->text(), "/s/ding.wav");
 }
 
 // The real chooser: the filter reads as plain patterns and finds ROMs in any letter case.

@@ -1,9 +1,10 @@
-// The lobby windows as the core drives them through the Ui port, and what the player's
-// clicks hand back to the core.
+// The windows as the core drives them through the Ui port: the controls they start with,
+// what a key or a click hands back to the core, focus, icons and field widths.
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextBlock>
@@ -16,130 +17,103 @@
 #include "app/MainCommands.h"
 #include "app/ProgramIcon.h"
 #include "lobby/CCreateGameDlg.h"
-#include "platform/ColorPane.h"
 #include "settings/COptionsDlg.h"
 
 namespace khub::gui::test {
 namespace {
 
+using W = WindowId;
+
+// The colour of each character run in a pane, as (text, colour) pairs.
+std::vector<std::pair<QString, QColor>> Runs(QTextEdit* pane) {
+    std::vector<std::pair<QString, QColor>> runs;
+    for (QTextBlock b = pane->document()->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            runs.emplace_back(it.fragment().text(),
+                              it.fragment().charFormat().foreground().color());
+    }
+    return runs;
+}
+
 class WindowsTest : public GuiTest {
   protected:
-    template <class T>
-    T* C(WindowId w, int id) {
-        CDialog* d = Open(w);
-        return d ? d->ControlAs<T>(id) : nullptr;
-    }
-    bool Enabled(WindowId w, int id) {
-        QWidget* c = Open(w) ? Open(w)->Control(id) : nullptr;
-        return c && c->isEnabled();
-    }
-    // The colour of each character run in a pane, as (text, colour) pairs.
-    static std::vector<std::pair<QString, QColor>> Runs(QTextEdit* pane) {
-        std::vector<std::pair<QString, QColor>> runs;
-        for (QTextBlock b = pane->document()->begin(); b.isValid(); b = b.next()) {
-            for (auto it = b.begin(); !it.atEnd(); ++it) {
-                runs.emplace_back(it.fragment().text(),
-                                  it.fragment().charFormat().foreground().color());
-            }
-        }
-        return runs;
+    // Focus on the window, and whether the control now has the keyboard focus.
+    bool FocusOn(W w, int id) {
+        Open(w)->activateWindow();
+        return QTest::qWaitForWindowActive(Open(w)) && QApplication::focusWidget() == C(w, id);
     }
 };
 
-TEST_F(WindowsTest, HostGameStartsWithItsControlsAndFollowsTheCore) {
+TEST_F(WindowsTest, WindowsStartWithTheirControls) {
     MakeFrame();
-    ui_.OpenWindow(WindowId::HostGame);
-    CDialog* host = Open(WindowId::HostGame);
-    ASSERT_NE(host, nullptr);
-    EXPECT_EQ(host->parent(), nullptr);  // a window of its own, not owned by the frame
-    EXPECT_FALSE(host->isModal());
-    EXPECT_TRUE(Enabled(WindowId::HostGame, control::kSelect));
-    EXPECT_FALSE(Enabled(WindowId::HostGame, control::kStart));
-    EXPECT_FALSE(Enabled(WindowId::HostGame, control::kKick));
-    EXPECT_TRUE(Enabled(WindowId::HostGame, control::kSend));
-    EXPECT_TRUE(Enabled(WindowId::HostGame, control::kHostChatEdit));
-    EXPECT_EQ(C<QLineEdit>(WindowId::HostGame, control::kHostChatEdit)->maxLength(), 450);
-    host->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(host));
-    EXPECT_EQ(QApplication::focusWidget(), host->Control(control::kHostChatEdit));
-
-    ui_.SetWindowTitle(WindowId::HostGame, "Host Game [Zelda]");
-    ui_.EnableControl(WindowId::HostGame, control::kStart, true);
-    ui_.EnableControl(WindowId::HostGame, control::kSelect, false);
-    EXPECT_EQ(host->windowTitle(), "Host Game [Zelda]");
-    EXPECT_TRUE(Enabled(WindowId::HostGame, control::kStart));
-    EXPECT_FALSE(Enabled(WindowId::HostGame, control::kSelect));
-
-    // The core closes it after running its Cancel: the window goes, the core is not asked again.
-    program_->windows.host = true;
-    ui_.CloseWindow(WindowId::HostGame);
-    Pump();
-    EXPECT_EQ(Open(WindowId::HostGame), nullptr);
-    EXPECT_TRUE(program_->windows.host);
-}
-
-TEST_F(WindowsTest, ThePlayerClosingAGameWindowRunsItsCancel) {
-    MakeFrame();
-    program_->windows.host = true;
-    ui_.OpenWindow(WindowId::HostGame);
-    ASSERT_NE(Open(WindowId::HostGame), nullptr);
-    Open(WindowId::HostGame)->close();  // the close box
-    Pump();
-    EXPECT_EQ(Open(WindowId::HostGame), nullptr);
-    EXPECT_FALSE(program_->windows.host);
-
-    program_->windows.client = true;
-    ui_.OpenWindow(WindowId::JoinGame);
-    QTest::keyClick(Open(WindowId::JoinGame), Qt::Key_Escape);
-    Pump();
-    EXPECT_EQ(Open(WindowId::JoinGame), nullptr);
-    EXPECT_FALSE(program_->windows.client);
-}
-
-TEST_F(WindowsTest, JoinGameWaitsDisabledAndShowsTheScanAsAThinBar) {
-    MakeFrame();
-    program_->windows.client = true;
-    ui_.OpenWindow(WindowId::JoinGame);
-    ASSERT_NE(Open(WindowId::JoinGame), nullptr);
-    EXPECT_FALSE(Enabled(WindowId::JoinGame, control::kJoinChatEdit));
-    EXPECT_FALSE(Enabled(WindowId::JoinGame, control::kSend));
-    EXPECT_FALSE(Enabled(WindowId::JoinGame, control::kDownload));
-    EXPECT_TRUE(Enabled(WindowId::JoinGame, control::kCancel));
-    auto* bar = C<QProgressBar>(WindowId::JoinGame, control::kJoinProgress);
-    ASSERT_NE(bar, nullptr);
+    for (W w : {W::HostGame, W::JoinGame, W::CreateGame}) frame_->OpenWindow(w);
+    struct Row {
+        W window;
+        int control;
+        bool enabled;
+        int maxLength;  // of a line edit, else 0
+    } const rows[] = {
+        {W::HostGame, control::kSelect, true, 0},
+        {W::HostGame, control::kStart, false, 0},
+        {W::HostGame, control::kKick, false, 0},
+        {W::HostGame, control::kSend, true, 0},
+        {W::HostGame, control::kHostChatEdit, true, 450},
+        {W::JoinGame, control::kJoinChatEdit, false, 450},
+        {W::JoinGame, control::kSend, false, 0},
+        {W::JoinGame, control::kDownload, false, 0},
+        {W::JoinGame, control::kCancel, true, 0},
+        {W::CreateGame, control::kSend, false, 0},
+        {W::CreateGame, control::kCreateGameName, true, 129},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << WindowName(row.window) << " control " << row.control);
+        ASSERT_NE(C(row.window, row.control), nullptr);
+        EXPECT_EQ(Enabled(row.window, row.control), row.enabled);
+        if (row.maxLength) {
+            EXPECT_EQ(C<QLineEdit>(row.window, row.control)->maxLength(), row.maxLength);
+        }
+    }
+    EXPECT_FALSE(C<QCheckBox>(W::CreateGame, CCreateGameDlg::kDisallowDownload)->isChecked());
+    // Game windows stand on their own; Create Game belongs to the frame.
+    EXPECT_EQ(Open(W::HostGame)->parent(), nullptr);
+    EXPECT_FALSE(Open(W::HostGame)->isModal());
+    EXPECT_EQ(Open(W::CreateGame)->parent(), frame_.get());
+    auto* bar = C<QProgressBar>(W::JoinGame, control::kJoinProgress);
     EXPECT_TRUE(bar->isHidden());
-    EXPECT_LE(bar->height(), 8);
+    EXPECT_LE(bar->height(), 8);  // a thin bar under the chat
+    Open(W::CreateGame)->CloseWithoutCancel();
+    // The chat line has the keyboard focus, in the join window once it is enabled.
+    EXPECT_TRUE(FocusOn(W::HostGame, control::kHostChatEdit));
+    EXPECT_FALSE(FocusOn(W::JoinGame, control::kJoinChatEdit));
+    ui_.EnableControl(W::JoinGame, control::kJoinChatEdit, true);
+    EXPECT_EQ(QApplication::focusWidget(), C(W::JoinGame, control::kJoinChatEdit));
+}
 
-    ui_.ShowProgress(WindowId::JoinGame, control::kJoinProgress, true);
-    ui_.SetProgress(WindowId::JoinGame, control::kJoinProgress, 40);
+TEST_F(WindowsTest, TheUiPortShowsInTheWindows) {
+    MakeFrame();
+    for (W w : {W::HostGame, W::JoinGame, W::FileTransfer}) ui_.OpenWindow(w);
+    auto* bar = C<QProgressBar>(W::JoinGame, control::kJoinProgress);
+    ui_.ShowProgress(W::JoinGame, control::kJoinProgress, true);
+    ui_.SetProgress(W::JoinGame, control::kJoinProgress, 40);
     EXPECT_FALSE(bar->isHidden());
     EXPECT_EQ(bar->value(), 40);
-    ui_.SetProgress(WindowId::JoinGame, control::kJoinProgress, 250);  // never past the end
+    ui_.SetProgress(W::JoinGame, control::kJoinProgress, 250);  // never past the end
     EXPECT_EQ(bar->value(), 100);
-    ui_.ShowProgress(WindowId::JoinGame, control::kJoinProgress, false);
+    ui_.ShowProgress(W::JoinGame, control::kJoinProgress, false);
     EXPECT_TRUE(bar->isHidden());
 
-    // Accepted: the chat line opens with the keyboard focus, and Send follows its text.
-    Open(WindowId::JoinGame)->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Open(WindowId::JoinGame)));
-    ui_.EnableControl(WindowId::JoinGame, control::kJoinChatEdit, true);
-    auto* chat = C<QLineEdit>(WindowId::JoinGame, control::kJoinChatEdit);
-    EXPECT_EQ(QApplication::focusWidget(), chat);
-    QTest::keyClicks(chat, "hi");
-    EXPECT_TRUE(Enabled(WindowId::JoinGame, control::kSend));
-    chat->clear();
-    EXPECT_FALSE(Enabled(WindowId::JoinGame, control::kSend));
-}
+    for (int label : {control::kTransferStatus, control::kTransferDetail}) {
+        ui_.SetControlText(W::FileTransfer, label, "Zelda.smc: 1.0 MB of 4.0 MB");
+        EXPECT_EQ(C<QLabel>(W::FileTransfer, label)->text(), "Zelda.smc: 1.0 MB of 4.0 MB");
+    }
+    ui_.SetProgress(W::FileTransfer, control::kTransferProgress, 57);
+    EXPECT_EQ(C<QProgressBar>(W::FileTransfer, control::kTransferProgress)->value(), 57);
 
-TEST_F(WindowsTest, ChatPanesShowTheColourStretches) {
-    MakeFrame();
-    ui_.OpenWindow(WindowId::HostGame);
-    program_->log.AppendColoredText(WindowId::HostGame, control::kHostChatLog,
+    program_->log.AppendColoredText(W::HostGame, control::kHostChatLog,
                                     "\x03<\x03"
                                     "4[MOD]\x03 %s> %s\r\n",
                                     "op", "hello");
-    auto* pane = C<QTextEdit>(WindowId::HostGame, control::kHostChatLog);
-    ASSERT_NE(pane, nullptr);
+    auto* pane = C<QTextEdit>(W::HostGame, control::kHostChatLog);
     EXPECT_EQ(pane->toPlainText(), "<[MOD] op> hello\n");
     const auto runs = Runs(pane);
     ASSERT_EQ(runs.size(), 3u);
@@ -149,90 +123,36 @@ TEST_F(WindowsTest, ChatPanesShowTheColourStretches) {
     EXPECT_TRUE(pane->isReadOnly());
 }
 
-TEST_F(WindowsTest, FileTransferShowsNameProgressAndRateAndItsCloseBoxEndsTheTransfer) {
+// Queued to the GUI thread in call order, never done behind its back; a box does not block.
+TEST_F(WindowsTest, UiCallsFromAWorkerArriveInOrder) {
     MakeFrame();
-    program_->windows.transfer = true;
-    ui_.OpenWindow(WindowId::FileTransfer);
-    ASSERT_NE(Open(WindowId::FileTransfer), nullptr);
-    auto* bar = C<QProgressBar>(WindowId::FileTransfer, control::kTransferProgress);
-    EXPECT_EQ(bar->value(), 0);
-    EXPECT_EQ(bar->maximum(), 100);
-    ui_.SetControlText(WindowId::FileTransfer, control::kTransferStatus, "Zelda.smc");
-    ui_.SetProgress(WindowId::FileTransfer, control::kTransferProgress, 57);
-    ui_.SetControlText(WindowId::FileTransfer, control::kTransferDetail,
-                       "1.0 MB of 4.0 MB, 2.0 KB/s, 25 min 36 s left");
-    EXPECT_EQ(C<QLabel>(WindowId::FileTransfer, control::kTransferStatus)->text(), "Zelda.smc");
-    EXPECT_EQ(bar->value(), 57);
-    const QLabel* detail = C<QLabel>(WindowId::FileTransfer, control::kTransferDetail);
-    ASSERT_NE(detail, nullptr);
-    EXPECT_EQ(detail->text(), "1.0 MB of 4.0 MB, 2.0 KB/s, 25 min 36 s left");
-    // Enter does not close it; the close box does, through the transfer's own close.
-    QTest::keyClick(Open(WindowId::FileTransfer), Qt::Key_Return);
-    EXPECT_NE(Open(WindowId::FileTransfer), nullptr);
-    Open(WindowId::FileTransfer)->close();
-    Pump();
-    EXPECT_EQ(Open(WindowId::FileTransfer), nullptr);
-    EXPECT_FALSE(program_->windows.transfer);
-}
-
-TEST_F(WindowsTest, CreateGameOkFollowsTheNameField) {
-    MakeFrame();
-    ui_.SetMenuItem(menu::kCreate, "", true);
-    frame_->SendCommand(menu::kCreate);
-    ASSERT_NE(Open(WindowId::CreateGame), nullptr);
-    EXPECT_EQ(Open(WindowId::CreateGame)->parent(), frame_.get());
-    auto* name = C<QLineEdit>(WindowId::CreateGame, control::kCreateGameName);
-    EXPECT_EQ(name->maxLength(), 129);
-    EXPECT_FALSE(Enabled(WindowId::CreateGame, control::kSend));
-    QTest::keyClicks(name, "a");
-    EXPECT_TRUE(Enabled(WindowId::CreateGame, control::kSend));
-    QTest::keyClick(name, Qt::Key_Backspace);
-    EXPECT_FALSE(Enabled(WindowId::CreateGame, control::kSend));
-    // A name the core puts in (the "gamename" setting, a ROM's name) counts as typed.
-    ui_.SetControlText(WindowId::CreateGame, control::kCreateGameName, "Super Game (U)");
-    EXPECT_TRUE(Enabled(WindowId::CreateGame, control::kSend));
-    EXPECT_FALSE(
-        C<QCheckBox>(WindowId::CreateGame, CCreateGameDlg::kDisallowDownload)->isChecked());
-}
-
-TEST_F(WindowsTest, DebugWindowOpensWithCtrlShiftDAndShowsWhatWasLoggedBefore) {
-    MakeFrame();
-    program_->log.DebugLog(
-        "\x03"
-        "3<%s> joins %s\r\n",
-        "alice", "#K-HubI");
-    QTest::keyClick(frame_.get(), Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
-    Pump();
-    CDialog* debug = Open(WindowId::Debug);
-    ASSERT_NE(debug, nullptr);
-    EXPECT_EQ(debug->windowTitle(), "Debug output");
-    EXPECT_EQ(debug->parent(), nullptr);
-    auto* pane = debug->ControlAs<QTextEdit>(control::kDebugLog);
-    program_->log.DebugLog("second\r\n");
-    EXPECT_EQ(pane->toPlainText(), "<alice> joins #K-HubI\nsecond\n");
-    EXPECT_EQ(Runs(pane).front().second, QColor(0, 146, 0));
-}
-
-TEST_F(WindowsTest, TheDebugLogKeepsABoundedBacklogWhileClosed) {
-    for (std::size_t i = 0; i < QtUi::kDebugBacklog + 10; ++i)
-        program_->log.DebugLog("line %zu\r\n", i);
-    const auto backlog = ui_.DebugBacklog();
-    ASSERT_EQ(backlog.size(), QtUi::kDebugBacklog);
-    EXPECT_EQ(backlog.front().front().text, "line 10\r\n");
-}
-
-TEST_F(WindowsTest, MessageBoxesDoNotBlockAndNeverComeFromAWorker) {
-    MakeFrame();
-    std::thread worker(
-        [this] { ui_.ShowMessage("ERROR 2: Socket connection lost.", BoxIcon::Error); });
-    worker.join();
+    ui_.OpenWindow(W::HostGame);
+    std::thread([this] {
+        ui_.SetMainTitle("K-Hub I - connecting.");
+        ui_.SetMenuItem(menu::kConnect, "Dis&connect", false);
+        ui_.SetMenuItem(menu::kCreate, "", true);
+        for (int i = 0; i < 200; ++i)
+            ui_.AppendText(W::HostGame, control::kHostChatLog,
+                           ParseColorStretches(std::to_string(i) + "\n"));
+        ui_.EnableControl(W::HostGame, control::kKick, true);
+        ui_.ShowMessage("ERROR 2: Socket connection lost.", BoxIcon::Error);
+    }).join();
+    EXPECT_EQ(frame_->windowTitle(), "K-Hub I - not connected");
     EXPECT_TRUE(Boxes().empty());
-    Pump();  // the box was queued to the GUI thread
+    Pump();
+    EXPECT_EQ(frame_->windowTitle(), "K-Hub I - connecting.");
+    EXPECT_EQ(frame_->MenuItem(menu::kConnect)->text().section('\t', 0, 0), "Dis&connect");
+    EXPECT_FALSE(frame_->IsMenuItemEnabled(menu::kConnect));
+    EXPECT_EQ(frame_->MenuItem(menu::kCreate)->text().section('\t', 0, 0), "&Create...");
+    EXPECT_TRUE(frame_->IsMenuItemEnabled(menu::kCreate));
+    const QStringList lines = C<QTextEdit>(W::HostGame, control::kHostChatLog)
+                                  ->toPlainText()
+                                  .split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 200);
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(lines[i], QString::number(i));
+    EXPECT_TRUE(Enabled(W::HostGame, control::kKick));
     ASSERT_EQ(Boxes().size(), 1u);
-    QMessageBox* box = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
-    }
+    QMessageBox* box = VisibleBox();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->windowTitle(), "K-Hub I");
     EXPECT_EQ(box->text(), "ERROR 2: Socket connection lost.");
@@ -240,24 +160,95 @@ TEST_F(WindowsTest, MessageBoxesDoNotBlockAndNeverComeFromAWorker) {
     EXPECT_EQ(box->windowModality(), Qt::NonModal);
 }
 
-TEST_F(WindowsTest, UiCallsFromAWorkerArriveInOrder) {
+TEST_F(WindowsTest, ClosingAWindowRunsItsCancelUnlessTheCoreClosedIt) {
     MakeFrame();
-    ui_.OpenWindow(WindowId::HostGame);
-    std::thread worker([this] {
-        for (int i = 0; i < 200; ++i) {
-            ui_.AppendText(WindowId::HostGame, control::kHostChatLog,
-                           ParseColorStretches(std::to_string(i) + "\n"));
+    struct Row {
+        W window;
+        bool WindowsOpen::*open;
+        std::function<void(CDialog*)> close;
+    } const rows[] = {
+        {W::HostGame, &WindowsOpen::host, [](CDialog* d) { d->close(); }},
+        {W::JoinGame, &WindowsOpen::client, [](CDialog* d) { QTest::keyClick(d, Qt::Key_Escape); }},
+        {W::FileTransfer, &WindowsOpen::transfer, [](CDialog* d) { d->close(); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(WindowName(row.window));
+        program_->windows.*row.open = true;
+        ui_.OpenWindow(row.window);
+        if (row.window == W::FileTransfer) {
+            QTest::keyClick(Open(row.window), Qt::Key_Return);  // Enter does not close it
+            ASSERT_NE(Open(row.window), nullptr);
         }
-        ui_.EnableControl(WindowId::HostGame, control::kKick, true);
-    });
-    worker.join();
+        row.close(Open(row.window));
+        Pump();
+        EXPECT_EQ(Open(row.window), nullptr);
+        EXPECT_FALSE(program_->windows.*row.open);
+    }
+    // The core closes it after running its Cancel: the core is not asked again.
+    program_->windows.host = true;
+    ui_.OpenWindow(W::HostGame);
+    ui_.CloseWindow(W::HostGame);
     Pump();
-    const QStringList lines = C<QTextEdit>(WindowId::HostGame, control::kHostChatLog)
-                                  ->toPlainText()
-                                  .split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 200);
-    for (int i = 0; i < 200; ++i) ASSERT_EQ(lines[i], QString::number(i));
-    EXPECT_TRUE(Enabled(WindowId::HostGame, control::kKick));
+    EXPECT_EQ(Open(W::HostGame), nullptr);
+    EXPECT_TRUE(program_->windows.host);
+}
+
+TEST_F(WindowsTest, TypingReachesTheCore) {
+    MakeFrame();
+    frame_->OpenWindow(W::CreateGame);
+    QTest::keyClicks(C(W::CreateGame, control::kCreateGameName), "a");
+    EXPECT_TRUE(Enabled(W::CreateGame, control::kSend));
+    ui_.SetControlText(W::CreateGame, control::kCreateGameName, "");
+    EXPECT_FALSE(Enabled(W::CreateGame, control::kSend));
+    // A name the core puts in (the "gamename" setting, a ROM's name) counts as typed.
+    ui_.SetControlText(W::CreateGame, control::kCreateGameName, "Super Game (U)");
+    EXPECT_TRUE(Enabled(W::CreateGame, control::kSend));
+    Open(W::CreateGame)->CloseWithoutCancel();
+
+    program_->windows.client = true;
+    ui_.OpenWindow(W::JoinGame);
+    ui_.EnableControl(W::JoinGame, control::kJoinChatEdit, true);
+    QTest::keyClicks(C(W::JoinGame, control::kJoinChatEdit), "hi");
+    EXPECT_TRUE(Enabled(W::JoinGame, control::kSend));
+    C<QLineEdit>(W::JoinGame, control::kJoinChatEdit)->clear();
+    EXPECT_FALSE(Enabled(W::JoinGame, control::kSend));
+
+    // The debug window sends its line as typed, by button or Enter, and nothing when empty.
+    FrameKey(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    auto* edit = C<QLineEdit>(W::Debug, CDebugDlg::kEdit);
+    auto* send = C<QPushButton>(W::Debug, CDebugDlg::kSendButton);
+    ASSERT_NE(send, nullptr);
+    send->click();
+    EXPECT_TRUE(sent_.empty());
+    QTest::keyClicks(edit, "PRIVMSG #K-HubI :hi there");
+    send->click();
+    EXPECT_TRUE(edit->text().isEmpty());
+    QTest::keyClicks(edit, "PING x");
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(sent_, (std::vector<std::string>{"PRIVMSG #K-HubI :hi there\r\n", "PING x\r\n"}));
+}
+
+TEST_F(WindowsTest, DebugWindowShowsWhatWasLoggedBeforeAndKeepsABoundedBacklog) {
+    program_->log.DebugLog(
+        "\x03"
+        "3<%s> joins %s\r\n",
+        "alice", "#K-HubI");
+    MakeFrame();
+    FrameKey(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    CDialog* debug = Open(W::Debug);
+    ASSERT_NE(debug, nullptr);
+    EXPECT_EQ(debug->windowTitle(), "Debug output");
+    EXPECT_EQ(debug->parent(), nullptr);
+    auto* pane = debug->ControlAs<QTextEdit>(control::kDebugLog);
+    program_->log.DebugLog("second\r\n");
+    EXPECT_EQ(pane->toPlainText(), "<alice> joins #K-HubI\nsecond\n");
+    EXPECT_EQ(Runs(pane).front().second, QColor(0, 146, 0));
+
+    for (std::size_t i = 0; i < QtUi::kDebugBacklog + 10; ++i)
+        program_->log.DebugLog("line %zu\r\n", i);
+    const auto backlog = ui_.DebugBacklog();
+    ASSERT_EQ(backlog.size(), QtUi::kDebugBacklog);
+    EXPECT_EQ(backlog.front().front().text, "line 10\r\n");
 }
 
 TEST_F(WindowsTest, TypicalPathsAndGameNamesShowWhole) {
@@ -267,21 +258,16 @@ TEST_F(WindowsTest, TypicalPathsAndGameNamesShowWhole) {
         // The frame and the inner margins take a few pixels on each side.
         return field->width() - 12 >= field->fontMetrics().horizontalAdvance(field->text());
     };
-    frame_->OpenWindow(WindowId::Options);
-    CDialog* options = Open(WindowId::Options);
-    ASSERT_NE(options, nullptr);
-    EXPECT_TRUE(showsWhole(options->ControlAs<QLineEdit>(COptionsDlg::kProgram),
+    frame_->OpenWindow(W::Options);
+    EXPECT_TRUE(showsWhole(C<QLineEdit>(W::Options, COptionsDlg::kProgram),
                            "/home/player/Games/SNES/Volta/VOLTAW.EXE"));
-    EXPECT_TRUE(showsWhole(options->ControlAs<QLineEdit>(COptionsDlg::kRomFolder),
+    EXPECT_TRUE(showsWhole(C<QLineEdit>(W::Options, COptionsDlg::kRomFolder),
                            "/home/player/Games/SNES/ROMs/Favourites"));
-    EXPECT_TRUE(showsWhole(options->ControlAs<QLineEdit>(COptionsDlg::kJoinSoundFile),
+    EXPECT_TRUE(showsWhole(C<QLineEdit>(W::Options, COptionsDlg::kJoinSoundFile),
                            "/usr/share/sounds/freedesktop/join.wav"));
-    options->CloseWithoutCancel();
-    Pump();
-
-    frame_->OpenWindow(WindowId::CreateGame);
-    ASSERT_NE(Open(WindowId::CreateGame), nullptr);
-    EXPECT_TRUE(showsWhole(C<QLineEdit>(WindowId::CreateGame, control::kCreateGameName),
+    Open(W::Options)->CloseWithoutCancel();
+    frame_->OpenWindow(W::CreateGame);
+    EXPECT_TRUE(showsWhole(C<QLineEdit>(W::CreateGame, control::kCreateGameName),
                            "Super Mario World 2 - Yoshi's Island (U)"));
 }
 
@@ -294,9 +280,8 @@ TEST_F(WindowsTest, EveryWindowShowsTheProgramIcon) {
         return w && w->windowIcon().pixmap(32).toImage() == icon;
     };
     EXPECT_TRUE(showsIcon(frame_.get()));
-    for (WindowId id :
-         {WindowId::Options, WindowId::About, WindowId::CreateGame, WindowId::HostGame,
-          WindowId::JoinGame, WindowId::FileTransfer, WindowId::Debug}) {
+    for (W id : {W::Options, W::About, W::CreateGame, W::HostGame, W::JoinGame, W::FileTransfer,
+                 W::Debug}) {
         frame_->OpenWindow(id);
         EXPECT_TRUE(showsIcon(Open(id))) << WindowName(id);
         // The modal ones go again so that the next window can open.
@@ -305,40 +290,46 @@ TEST_F(WindowsTest, EveryWindowShowsTheProgramIcon) {
     }
     ui_.ShowMessage("Hello", BoxIcon::Information);
     Pump();
-    const QWidget* box = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (qobject_cast<QMessageBox*>(w) && w->isVisible()) box = w;
-    }
-    EXPECT_TRUE(showsIcon(box));
+    EXPECT_TRUE(showsIcon(VisibleBox()));
 }
 
-TEST_F(WindowsTest, AboutBoxLinksAndButtonsOpenTheirAddresses) {
+// The version is the one the terminal front end's --version prints; each address opens
+// from its button and from a click on its link.
+TEST_F(WindowsTest, AboutBoxShowsTheVersionAndOpensItsAddresses) {
+    QProcess cli;
+    cli.start(QStringLiteral(KHUB_CLI_PATH), {QStringLiteral("--version")});
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    const QString printed = QString::fromUtf8(cli.readAllStandardOutput()).trimmed();
+    ASSERT_TRUE(printed.startsWith("k-hub-cli ")) << printed.toStdString();
     MakeFrame();
     program_->forumUrl = "https://forum.example/";
-    frame_->SendCommand(menu::kAbout);
-    CDialog* about = Open(WindowId::About);
+    FrameKey(Qt::Key_A);
+    CDialog* about = Open(W::About);
     ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->windowTitle(), "About K-Hub I");
+    EXPECT_TRUE(about->isModal());
+    QStringList versions;
+    for (QLabel* l : about->findChildren<QLabel*>()) {
+        if (l->text().startsWith("K-Hub I v")) versions << l->text().mid(9);
+    }
+    EXPECT_EQ(versions, QStringList{printed.mid(10)});
+
     const std::vector<std::string> addresses = {about::kSiteUrl, about::kMirrorUrl,
                                                 "https://forum.example/", about::kEmulatorUrl};
-    for (int id = 500; id <= 503; ++id) {
+    for (int id = about::kSite; id <= about::kEmulatorSite; ++id) {
         auto* button = about->ControlAs<QPushButton>(id);
         ASSERT_NE(button, nullptr);
         EXPECT_FALSE(button->icon().isNull()) << id;  // not an empty box that looks checkable
         button->click();
-    }
-    Pump();
-    EXPECT_EQ(urls_, addresses);
-
-    // Each address is a link of its own: a click on its text opens it.
-    urls_.clear();
-    for (int id = 500; id <= 503; ++id) {
         auto* label = about->findChild<QLabel*>(QStringLiteral("link%1").arg(id));
         ASSERT_NE(label, nullptr) << id;
         const QPoint onText(label->fontMetrics().averageCharWidth() * 3, label->height() / 2);
         QTest::mouseClick(label, Qt::LeftButton, {}, onText);
     }
     Pump();
-    EXPECT_EQ(urls_, addresses);
+    std::vector<std::string> twice;
+    for (const std::string& a : addresses) twice.insert(twice.end(), {a, a});
+    EXPECT_EQ(urls_, twice);
 }
 
 }  // namespace

@@ -49,6 +49,16 @@ class ConnectionTest : public ::testing::Test {
         RunUntil(loop, [&] { return server.Received().find(text) != std::string::npos; });
         return server.Received();
     }
+    // The program's reader, once it waits for room in the full inbox.
+    LineInbox& FullInbox() {
+        LineInbox& inbox = program->conn.link->inbox;
+        auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (!inbox.PusherWaiting() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(1ms);
+        }
+        EXPECT_TRUE(inbox.PusherWaiting());
+        return inbox;
+    }
     // Connects and waits until the program has its socket and reads from it.
     void Connect() {
         ToggleConnection(*program);
@@ -155,6 +165,24 @@ TEST_F(ConnectionTest, ServerNameWithoutAnAddressNamesTheSettingToFix) {
     EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
 }
 
+// Without settings of its own the program goes to the lobby's server; a port out of range
+// is the default one, not a wrapped number.
+TEST(ServerFromSettings, TheLobbyServerUnlessTheSettingsNameAnother) {
+    khub::test::TempDir dir;
+    CIni settings(dir.File("K-Hub.ini"));
+    ServerAddress none = ServerFromSettings(settings);
+    EXPECT_EQ(none.host, "irc.k-hubi.net");
+    EXPECT_EQ(none.port, 6667);
+    settings.SetString("options", "server", "irc.example.org");
+    for (auto [port, expected] :
+         {std::pair{7000, 7000}, {65535, 65535}, {0, 6667}, {65536, 6667}}) {
+        settings.SetInt("options", "port", port);
+        ServerAddress given = ServerFromSettings(settings);
+        EXPECT_EQ(given.host, "irc.example.org");
+        EXPECT_EQ(given.port, expected) << port;
+    }
+}
+
 TEST_F(ConnectionTest, NickRuleBlanksBecomeUnderscoresAndOddLengthsAFallback) {
     server.StopListening();
     struct Case {
@@ -253,11 +281,7 @@ TEST_F(ConnectionTest, AFloodWaitsInTheSocketAndACommandGoesBetweenItsLines) {
     };
 
     // Nobody runs the lobby thread: the reader must come to a stop with little in hand.
-    LineInbox& inbox = program->conn.link->inbox;
-    auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!inbox.PusherWaiting() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(1ms);
-    }
+    LineInbox& inbox = FullInbox();
     ASSERT_TRUE(inbox.PusherWaiting());
     EXPECT_LT(inbox.PendingBytes(), flood.size() / 4);
 
@@ -286,12 +310,7 @@ TEST_F(ConnectionTest, EndingWhileTheReaderWaitsForRoomDoesNotHang) {
         server.Send(std::string(200000, 'x') + "\r\n" + std::string(20000, ':') +
                     std::string(20000, '\n'));
     });
-    LineInbox& inbox = program->conn.link->inbox;
-    auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!inbox.PusherWaiting() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(1ms);
-    }
-    EXPECT_TRUE(inbox.PusherWaiting());
+    FullInbox();
     program.reset();  // joins the reader
     sender.join();
 }

@@ -4,17 +4,15 @@
 
 #include "app/ColorText.h"
 #include "irc/Connection.h"
+#include "ircu/LoopbackPort.h"
 #include "lobby/Lobby.h"
 #include "support/IrcHarness.h"
-#include "ircu/LoopbackPort.h"
 
 using namespace khub;
 using khub::test::IrcHarness;
 using Lines = std::vector<std::string>;
 
 namespace {
-
-// --- registration ---------------------------------------------------------------------
 
 TEST(DispatchRegistration, IdentNoticeSendsNickAndUserOnce) {
     // ircu addresses it to AUTH, hybrid to "*".
@@ -176,17 +174,19 @@ TEST(DispatchRegistration, AServerRefusingEveryNickIsGivenUp) {
     EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Error);
 }
 
-// --- the channel: arrivals, levels, departures ------------------------------------------
+// Alice in the lobby channel with Bob (voiced), Carol, Olga (an operator) and ChanServ;
+// Bob and Olga host games.
+void EnterChannel(IrcHarness& h) {
+    h.Registered("Alice");
+    h.Recv(":srv 353 Alice = #K-HubI :Alice +Bob Carol @Olga @ChanServ");
+    EXPECT_EQ(h.program->games.PutGameRow({"Bob's game", "Bob", "1/2"}), 0);
+    EXPECT_EQ(h.program->games.PutGameRow({"Olga's game", "Olga", "1/2"}), 1);
+    h.ClearLog();
+}
 
 class DispatchChannel : public ::testing::Test {
   protected:
-    void SetUp() override {
-        h.Registered("Alice");
-        h.Recv(":srv 353 Alice = #K-HubI :Alice +Bob Carol @Olga @ChanServ");
-        EXPECT_EQ(h.program->games.PutGameRow({"Bob's game", "Bob", "1/2"}), 0);
-        EXPECT_EQ(h.program->games.PutGameRow({"Olga's game", "Olga", "1/2"}), 1);
-        h.ClearLog();
-    }
+    void SetUp() override { EnterChannel(h); }
     int Level(const std::string& nick) { return h.program->users.PeekLevel(nick); }
     int Online() { return h.program->users.onlineUserCount(); }
     bool HasRow(const std::string& host) { return h.program->games.FindGameRow(host) >= 0; }
@@ -216,26 +216,12 @@ TEST_F(DispatchChannel, JoinAddsOthersAndOwnEchoEnablesTheConnectItem) {
     EXPECT_EQ(h.Log(), Lines{"<Dave> joins #elsewhere\r\n"});
 }
 
-TEST_F(DispatchChannel, VoiceCountsOnceAndOnlyForPlainMembers) {
-    h.Recv(":Olga!u@h MODE #K-HubI +v Carol");
-    EXPECT_EQ(Level("Carol"), 1);
-    EXPECT_EQ(Online(), 3);
-    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 3 users online");
-    EXPECT_TRUE(h.LogHas("UserCount: 3."));
-    EXPECT_TRUE(h.LogHas("<Olga> sets MODE CHANNEL :+v Carol"));
-    h.Recv(":Olga!u@h MODE #K-HubI +v Carol");
-    h.Recv(":Olga!u@h MODE #K-HubI +v Nobody");
-    h.Recv(":Olga!u@h MODE #K-HubI +v Olga");
-    EXPECT_EQ(Online(), 3);
-    EXPECT_EQ(Level("Olga"), 3);
-    EXPECT_EQ(h.TakeSent(), Lines{});
-}
-
 // InspIRCd sends the last argument as a trailing parameter; it is the same argument.
 TEST_F(DispatchChannel, ArgumentsMayComeAsTrailingParameters) {
     h.Recv(":Olga!u@h MODE #K-HubI +v :Carol");
     EXPECT_EQ(Level("Carol"), 1);
     EXPECT_TRUE(h.LogHas("<Olga> sets MODE CHANNEL :+v Carol"));
+    EXPECT_TRUE(h.LogHas("UserCount: 3."));
     h.Recv(":Olga!u@h MODE #K-HubI -v :Bob");
     EXPECT_EQ(Level("Bob"), 0);
     EXPECT_FALSE(HasRow("Bob"));
@@ -250,52 +236,74 @@ TEST_F(DispatchChannel, ArgumentsMayComeAsTrailingParameters) {
     EXPECT_EQ(Level("Dave"), -1);
 }
 
-TEST_F(DispatchChannel, DevoiceDropsTheRowAndOnlyAffectsVoicedUsers) {
-    h.Recv(":Olga!u@h MODE #K-HubI -v Olga");  // an operator stays one
-    EXPECT_EQ(Level("Olga"), 3);
-    EXPECT_TRUE(HasRow("Olga"));
-    h.Recv(":Olga!u@h MODE #K-HubI -v Bob");
-    EXPECT_EQ(Level("Bob"), 0);
-    EXPECT_EQ(Online(), 1);
-    EXPECT_FALSE(HasRow("Bob"));
-    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 1 users online");
-}
-
-TEST_F(DispatchChannel, OpAndDeopKeepTheCountTrue) {
-    h.Recv(":srv MODE #K-HubI +o Carol");  // server-set modes have a prefix without '!'
-    EXPECT_EQ(Level("Carol"), 3);
-    EXPECT_EQ(Online(), 3);
-    h.Recv(":srv MODE #K-HubI +o Bob");  // voiced already counted
-    EXPECT_EQ(Online(), 3);
-    h.Recv(":srv MODE #K-HubI -o Bob");
-    EXPECT_EQ(Level("Bob"), 0);
-    EXPECT_EQ(Online(), 2);
-    // Taking op from staff, or from someone absent, takes nobody off the count.
-    h.Recv(":srv MODE #K-HubI -o ChanServ");
-    h.Recv(":srv MODE #K-HubI -o Nobody");
-    EXPECT_EQ(Online(), 2);
-    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 2 users online");
-}
-
-TEST_F(DispatchChannel, CombinedModeWordsChangeNoLevel) {
-    h.Recv(":Olga!u@h MODE #K-HubI +vv Carol Bob");
-    h.Recv(":Olga!u@h MODE #K-HubI +o-v Carol Bob");
-    h.Recv(":Olga!u@h MODE #K-HubI +b *!*@bad");
-    h.Recv(":Olga!u@h MODE #K-HubI +m");
-    EXPECT_EQ(Level("Carol"), 0);
-    EXPECT_EQ(Level("Bob"), 1);
-    EXPECT_EQ(Online(), 2);
+// From the channel of SetUp (Bob voiced, Olga an operator: 2 online). A mode without a
+// prefix is Olga's; server-set modes have a prefix without '!'.
+TEST(DispatchModes, LevelsAndTheCountFollowVoiceAndOp) {
+    struct Row {
+        const char* name;
+        Lines modes;
+        std::vector<std::pair<const char*, int>> levels;
+        int online;
+        const char* games = nullptr;  // the hosts whose rows are left, when it matters
+    };
+    const Row rows[] = {
+        {"voice counts once and only for members",
+         {"+v Carol", "+v Carol", "+v Nobody", "+v Olga"},
+         {{"Carol", 1}, {"Olga", 3}},
+         3},
+        {"an operator stays one", {"-v Olga"}, {{"Olga", 3}}, 2, "Bob Olga"},
+        {"devoice drops the row", {"-v Bob"}, {{"Bob", 0}}, 1, "Olga"},
+        {"op a member", {":srv MODE #K-HubI +o Carol"}, {{"Carol", 3}}, 3},
+        {"op the voiced: counted already", {":srv MODE #K-HubI +o Bob"}, {{"Bob", 3}}, 2},
+        {"deop", {":srv MODE #K-HubI +o Bob", ":srv MODE #K-HubI -o Bob"}, {{"Bob", 0}}, 1},
+        {"deop of staff or of the absent",
+         {":srv MODE #K-HubI -o ChanServ", ":srv MODE #K-HubI -o Nobody"},
+         {},
+         2},
+        {"combined mode words change no level",
+         {"+vv Carol Bob", "+o-v Carol Bob", "+b *!*@bad", "+m"},
+         {{"Carol", 0}, {"Bob", 1}},
+         2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        IrcHarness h;
+        EnterChannel(h);
+        for (const auto& m : row.modes)
+            h.Recv(m.starts_with(":") ? m : ":Olga!u@h MODE #K-HubI " + m);
+        for (const auto& [nick, level] : row.levels)
+            EXPECT_EQ(h.program->users.PeekLevel(nick), level) << nick;
+        EXPECT_EQ(h.program->users.onlineUserCount(), row.online);
+        EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - " + std::to_string(row.online) + " users online");
+        std::string hosts;
+        for (const char* host : {"Bob", "Olga"}) {
+            if (h.program->games.FindGameRow(host) >= 0)
+                hosts += hosts.empty() ? host : std::string(" ") + host;
+        }
+        if (row.games) {
+            EXPECT_EQ(hosts, row.games);
+        }
+        EXPECT_EQ(h.TakeSent(), Lines{});
+    }
 }
 
 TEST_F(DispatchChannel, OwnVoiceAndOpDriveTheCreateItem) {
+    for (std::string mode : {"v", "o"}) {
+        h.Recv(":Olga!u@h MODE #K-HubI +" + mode + " Alice");
+        EXPECT_TRUE(h.ui.MenuEnabled(menu::kCreate)) << mode;
+        h.Recv(":Olga!u@h MODE #K-HubI -" + mode + " Alice");
+        EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate)) << mode;
+    }
+}
+
+// A voice is how the lobby admits a newcomer: the game we host is announced to them alone.
+TEST_F(DispatchChannel, ANewlyVoicedPlayerHearsOfTheGameWeHost) {
+    h.program->host.hostedGameName = "My Game";
+    h.program->windows.host = true;
+    h.Recv(":Olga!u@h MODE #K-HubI +v Carol");
+    EXPECT_EQ(h.TakeSent(), Lines{"NOTICE Carol :K-Hub-3|HOST|My Game\r\n"});
     h.Recv(":Olga!u@h MODE #K-HubI +v Alice");
-    EXPECT_TRUE(h.ui.MenuEnabled(menu::kCreate));
-    h.Recv(":Olga!u@h MODE #K-HubI -v Alice");
-    EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate));
-    h.Recv(":Olga!u@h MODE #K-HubI +o Alice");
-    EXPECT_TRUE(h.ui.MenuEnabled(menu::kCreate));
-    h.Recv(":Olga!u@h MODE #K-HubI -o Alice");
-    EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate));
+    EXPECT_EQ(h.TakeSent(), Lines{});
 }
 
 TEST_F(DispatchChannel, UserModeOfSomeoneElseIsOnlyLogged) {
@@ -361,21 +369,19 @@ void ExpectReset(IrcHarness& h) {
 }
 
 TEST_F(DispatchChannel, KickOfOurselvesResetsAndTellsWhy) {
+    const std::pair<const char*, const char*> rows[] = {
+        {":Olga!u@h KICK #k-hubi alice :Alice",  // the reason is the kicked nick: none
+         "A operator has kicked you! You probably did something bad...\r\n"},
+        {":Olga!u@h KICK #K-HubI Alice :behave", "Kicked: behave\r\n"}};
     h.Recv(":Moderators: Olga | hi");  // unparsable: dropped without a trace
     h.Recv(":Olga!u@h TOPIC #K-HubI :Moderators: Olga | hi");
-    h.Recv(":Olga!u@h KICK #k-hubi alice :Alice");
-    ExpectReset(h);
-    ASSERT_EQ(h.ui.Boxes().size(), 1u);
-    EXPECT_EQ(h.ui.Boxes()[0].first,
-              "A operator has kicked you! You probably did something bad...\r\n");
-    EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Warning);
-}
-
-TEST_F(DispatchChannel, KickOfOurselvesWithAReasonShowsIt) {
-    h.Recv(":Olga!u@h KICK #K-HubI Alice :behave");
-    ExpectReset(h);
-    ASSERT_EQ(h.ui.Boxes().size(), 1u);
-    EXPECT_EQ(h.ui.Boxes()[0].first, "Kicked: behave\r\n");
+    for (const auto& [kick, box] : rows) {
+        SetUp();  // in the channel (again)
+        h.Recv(kick);
+        ExpectReset(h);
+        EXPECT_EQ(h.ui.Boxes().back(), std::make_pair(std::string(box), BoxIcon::Warning));
+    }
+    EXPECT_EQ(h.ui.Boxes().size(), 2u);
 }
 
 TEST_F(DispatchChannel, BanAndErrorResetWithTheirBoxes) {
@@ -413,7 +419,8 @@ TEST_F(DispatchChannel, TopicNamesModeratorsWhoBecomeStaff) {
     EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 1 users online");
     // A moderator named before joining becomes staff with the NAMES reply that lists them.
     h.Recv(":Olga!u@h TOPIC #K-HubI :Moderators: Bob, Zoe | new rules");
-    EXPECT_EQ(Level("Olga"), 3);  // dropped from the list
+    EXPECT_EQ(Level("Olga"), 3);  // dropped from the list: an operator again
+    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 2 users online");
     h.Recv(":srv 353 Alice = #K-HubI :@Zoe");
     EXPECT_EQ(Level("Zoe"), 4);
     h.ClearLog();
@@ -423,17 +430,6 @@ TEST_F(DispatchChannel, TopicNamesModeratorsWhoBecomeStaff) {
     EXPECT_EQ(Level("Zoe"), 4);
     EXPECT_EQ(h.program->users.moderatorNames, Lines{"Zoe"});
 }
-
-TEST_F(DispatchChannel, ADroppedModeratorIsAnOperatorAgain) {
-    h.Recv(":srv 332 Alice #K-HubI :Moderators: Olga | x");
-    ASSERT_EQ(Level("Olga"), 4);
-    h.Recv(":Olga!u@h TOPIC #K-HubI :Moderators: Zed | y");
-    EXPECT_EQ(Level("Olga"), 3);
-    EXPECT_EQ(Online(), 2);
-    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 2 users online");
-}
-
-// --- chat -------------------------------------------------------------------------------
 
 TEST(DispatchChat, ChannelAndPrivateTextIsLoggedInItsForm) {
     IrcHarness h;
@@ -486,18 +482,23 @@ TEST(DispatchChat, PartnerChatShowsTheModeratorTagInRedAndSoundsOnce) {
               std::string(bytes, sizeof bytes) + "Olga> hi\r\n");
 }
 
+// The offer reaches the transfer, which refuses its name before any connection is made.
 TEST(DispatchChat, DccSendIsTakenOnlyAfterWeAskedForTheRom) {
     IrcHarness h;
     h.Registered("Alice");
     const char* offer =
         ":Bob!u@h PRIVMSG Alice :\x01"
-        "DCC SEND game.smc 2130706433 4000 1024\x01";
+        "DCC SEND \"../\" 2130706433 4000 1024\x01";
     h.Recv(offer);
     EXPECT_EQ(h.Log(), Lines{});
     h.program->client.downloadRequested = true;
+    h.program->client.joinedHostNick = "Bob";
     h.Recv(offer);
     ASSERT_FALSE(h.Log().empty());
-    EXPECT_EQ(h.Log().front(), "Bob game.smc 2130706433 4000 1024\x01\r\n");
+    EXPECT_EQ(h.Log().front(), "Bob \"../\" 2130706433 4000 1024\x01\r\n");
+    ASSERT_EQ(h.ui.Boxes().size(), 1u);
+    EXPECT_NE(h.ui.Boxes()[0].first.find("not a plain file name"), std::string::npos);
+    EXPECT_FALSE(h.program->client.downloadRequested);
 }
 
 TEST(DispatchNotice, ChannelNoticesNobodyTookAreShownPrivateOnesAreNot) {
@@ -524,8 +525,6 @@ TEST(DispatchNotice, ChanServEntryNoticeSetsForumAndRules) {
     h.Recv(":Mallory!m@h NOTICE Alice :x Forum: http://evil.example");
     EXPECT_EQ(h.program->forumUrl, "http://f.example");
 }
-
-// --- own address ------------------------------------------------------------------------
 
 TEST(DispatchOwnAddress, FirstUsableReplyWins) {
     IrcHarness h;
@@ -632,8 +631,6 @@ TEST(DispatchOwnAddress, WithoutWhoisAddressTheConnectionsOwnIsTakenElseThePlaye
         << none.ui.Boxes()[0].first;
     EXPECT_EQ(none.ui.Boxes()[0].second, BoxIcon::Warning);
 }
-
-// --- everything else --------------------------------------------------------------------
 
 TEST(DispatchOther, UnhandledLinesAreLoggedRawAndUnparsableOnesDropped) {
     IrcHarness h;

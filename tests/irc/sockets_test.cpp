@@ -2,6 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#endif
+
 #include "app/Log.h"
 #include "ircu/LoopbackPort.h"
 #include "platform/ManualEventLoop.h"
@@ -93,5 +104,89 @@ TEST_F(SocketsTest, APortThatFreesUpWhileRetryingIsTaken) {
     EXPECT_NE(result, kInvalidSocket);
     CloseSocket(result);
 }
+
+#ifndef _WIN32
+// A socket the system cannot make is no port in use: nothing to wait for and retry.
+TEST_F(SocketsTest, NoSocketAtAllEndsTheListenAtOnce) {
+    int port = test::FreeLoopbackPort();
+    struct NoNewDescriptors {  // restored whatever the test does
+        rlimit saved{};
+        NoNewDescriptors() {
+            ::getrlimit(RLIMIT_NOFILE, &saved);
+            rlimit none = saved;
+            none.rlim_cur = 0;
+            ::setrlimit(RLIMIT_NOFILE, &none);
+        }
+        ~NoNewDescriptors() { ::setrlimit(RLIMIT_NOFILE, &saved); }
+    };
+    ManualEventLoop loop;
+    std::optional<SocketHandle> result;
+    SocketHandle connected;
+    {
+        NoNewDescriptors limit;
+        ListenOnPortAsync(loop, log, port, [&](SocketHandle fd) { result = fd; });
+        connected = ConnectIpv4("127.0.0.1", static_cast<std::uint16_t>(port), 100ms);
+    }
+    ASSERT_TRUE(result.has_value()) << "retried as if the port were taken";
+    EXPECT_EQ(*result, kInvalidSocket);
+    EXPECT_EQ(connected, kInvalidSocket);
+    EXPECT_EQ(Log(), Lines{});
+}
+
+// Descriptor 0 is an ordinary socket when stdin is closed.
+TEST(SocketDescriptorZero, IsUsedAndClosedLikeAnyOther) {
+    int savedStdin = ::dup(0);
+    ::close(0);
+    SocketHandle listener = ListenIpv4("127.0.0.1", 0);
+    bool isZero = listener == 0;
+    std::uint16_t port = LocalPort(listener);
+    std::string address = LocalIpv4Address(listener);
+    CloseSocket(listener);
+    bool closed = ::fcntl(0, F_GETFD) == -1;
+    if (savedStdin >= 0) {
+        ::dup2(savedStdin, 0);
+        ::close(savedStdin);
+    }
+    ASSERT_TRUE(isZero);
+    EXPECT_NE(port, 0);
+    EXPECT_EQ(address, "127.0.0.1");
+    EXPECT_TRUE(closed);
+}
+
+// Overwrites the stack the next call will use with a descriptor that is not open, so that a
+// poll reading past its one entry meets an invalid one (which it reports ready).
+[[gnu::noinline]] void FillStackWithClosedDescriptors() {
+    volatile int junk[512];
+    for (auto& j : junk) j = 0x0fffffff;
+}
+
+// A listener whose one-slot queue is full leaves the next connect pending: it is neither
+// connected nor failed, and a timed connect gives up.
+TEST(SocketConnectWait, APendingConnectIsReportedPending) {
+    SocketHandle listener = OpenTcpSocket();
+    ASSERT_TRUE(BindForListening(listener, "127.0.0.1", 0));
+    ASSERT_TRUE(StartListening(listener, 0));
+    std::uint16_t port = LocalPort(listener);
+    SocketHandle queued = ConnectIpv4("127.0.0.1", port, 1s);
+    SocketHandle pending = OpenTcpSocket();
+    ASSERT_TRUE(SetNonBlocking(pending, true));
+    EXPECT_TRUE(IsConnectPending(StartConnect(pending, "127.0.0.1", port)));
+    FillStackWithClosedDescriptors();
+    EXPECT_EQ(WaitForConnect(pending, 0), ConnectWait::Pending);
+    {  // a signal that cuts the wait short is no failure of the connect
+        struct sigaction quiet {
+        }, earlier{};
+        quiet.sa_handler = [](int) {};
+        ::sigaction(SIGALRM, &quiet, &earlier);
+        itimerval in20ms{{0, 0}, {0, 20'000}};
+        ::setitimer(ITIMER_REAL, &in20ms, nullptr);
+        EXPECT_EQ(WaitForConnect(pending, 2000), ConnectWait::Pending);
+        ::sigaction(SIGALRM, &earlier, nullptr);
+    }
+    SocketHandle timedOut = ConnectIpv4("127.0.0.1", port, 50ms);
+    EXPECT_EQ(timedOut, kInvalidSocket);
+    for (SocketHandle s : {queued, pending, timedOut, listener}) CloseSocket(s);
+}
+#endif
 
 }  // namespace

@@ -147,4 +147,9 @@ struct LobbyHarness {
     std::map<std::string, int> levels;
 };
 
+// One harness per test.
+struct LobbyTest : ::testing::Test {
+    LobbyHarness h;
+};
+
 }  // namespace khub::testing

@@ -13,6 +13,9 @@ using khub::testing::LobbyHarness;
 using khub::testing::ReadFile;
 using khub::testing::WriteFile;
 using V = std::vector<std::string>;
+using CreateGameTest = khub::testing::LobbyTest;
+using HostGameTest = khub::testing::LobbyTest;
+using JoinGameTest = khub::testing::LobbyTest;
 
 // Joined Hoster's game, which chose Their.smc: our copy of it is Mine.smc, and another
 // game already carries the host's file name.
@@ -23,8 +26,7 @@ void JoinWithOurRomUnderAnotherName(LobbyHarness& h) {
     h.Private("Hoster", "K-Hub-3|GAME|Their.smc|CBF43926|0");
 }
 
-TEST(CreateGameTest, NameRules) {
-    LobbyHarness h;
+TEST_F(CreateGameTest, NameRules) {
     CIni(h.program.settingsFilePath).SetString("Host", "gamename", "Saved Name");
     OpenCreateGame(h.program);
     EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate));
@@ -52,6 +54,10 @@ TEST(CreateGameTest, NameRules) {
     EXPECT_EQ(h.program.host.hostRomCrc, "CBF43926");
     EXPECT_TRUE(h.program.host.disableDownload);
     EXPECT_EQ(h.program.ownIpText, "192.168.1.9");
+    h.levels["Joe"] = 1;  // a client gets the ROM at once, with the download refused
+    h.Private("Joe", "K-Hub-3|CLIENT");
+    EXPECT_EQ(h.TakeSent(), (V{"WALLVOICES #K-HubI :K-Hub-3|HOST|abcd|Joe\r\n",
+                               "NOTICE Joe :K-Hub-3|GAME|my.game.sfc|CBF43926|1\r\n"}));
     EXPECT_FALSE(h.ui.IsOpen(WindowId::CreateGame));
     EXPECT_TRUE(h.ui.IsOpen(WindowId::HostGame));
     EXPECT_EQ(h.ui.WindowTitle(WindowId::HostGame), "Host Game [abcd]");
@@ -61,8 +67,7 @@ TEST(CreateGameTest, NameRules) {
     EXPECT_TRUE(h.ui.IsOpen(WindowId::CreateGame));
 }
 
-TEST(CreateGameTest, OkWaitsWhileAJoinedGameIsOpen) {
-    LobbyHarness h;
+TEST_F(CreateGameTest, OkWaitsWhileAJoinedGameIsOpen) {
     OpenCreateGame(h.program);
     h.JoinGame("Hoster");
     EXPECT_FALSE(CreateGameOk(h.program, "My Game", false));
@@ -80,7 +85,7 @@ TEST(CreateGameTest, OkWaitsWhileAJoinedGameIsOpen) {
 
 // '|' splits the GAME and HOST fields, '"' ends the quoted name of a DCC SEND, and a line
 // break ends the IRC line: such a ROM is refused where it is chosen, with a box.
-TEST(HostGameTest, ARomWhoseNameCannotTravelIsRefusedWhereItIsChosen) {
+TEST(HostGameCases, ARomWhoseNameCannotTravelIsRefusedWhereItIsChosen) {
     for (const char* name : {"Bar|Baz.smc", "Say \"Hi\".smc", "Two\nLines.smc"}) {
         SCOPED_TRACE(name);
         LobbyHarness h;
@@ -115,8 +120,7 @@ TEST(HostGameTest, ARomWhoseNameCannotTravelIsRefusedWhereItIsChosen) {
     }
 }
 
-TEST(HostGameTest, SelectSendsTheGameAndLocksForTenSeconds) {
-    LobbyHarness h;
+TEST_F(HostGameTest, SelectSendsTheGameAndLocksForTenSeconds) {
     h.levels["Joe"] = 1;
     WriteFile(h.romDir / "Super Game (U).smc", "123456789");
     // Made with a ROM: a joining client gets it at once, and Select waits for the answer.
@@ -167,8 +171,7 @@ TEST(HostGameTest, SelectSendsTheGameAndLocksForTenSeconds) {
     EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kSelect));
 }
 
-TEST(HostGameTest, StartLaunchesFirstThenTellsTheClient) {
-    LobbyHarness h;
+TEST_F(HostGameTest, StartLaunchesFirstThenTellsTheClient) {
     h.levels["Joe"] = 1;
     h.HostGame();
     h.program.host.hostRomFile = "Game.smc";
@@ -189,8 +192,7 @@ TEST(HostGameTest, StartLaunchesFirstThenTellsTheClient) {
     EXPECT_EQ(h.TakeSent(), V{"NOTICE Joe :K-Hub-3|START|10.0.0.1\r\n"});
 }
 
-TEST(HostGameTest, KickAndClose) {
-    LobbyHarness h;
+TEST_F(HostGameTest, KickAndClose) {
     h.levels["Joe"] = 1;
     h.HostGame();
     h.Private("Joe", "K-Hub-3|CLIENT");
@@ -207,8 +209,7 @@ TEST(HostGameTest, KickAndClose) {
     EXPECT_EQ(h.program.host.hostedGameName, "");
 }
 
-TEST(JoinGameTest, ClicksAndTheJoinAction) {
-    LobbyHarness h;
+TEST_F(JoinGameTest, ClicksAndTheJoinAction) {
     h.levels["Full"] = 1;
     h.levels["Free"] = 1;
     h.Channel("Full", "K-Hub-3|HOST|Taken|Someone");
@@ -228,8 +229,7 @@ TEST(JoinGameTest, ClicksAndTheJoinAction) {
     EXPECT_TRUE(h.sent.empty());
 }
 
-TEST(JoinGameTest, TheJoinGoesToTheSelectedRowAndNeverIntoAFullGame) {
-    LobbyHarness h;
+TEST_F(JoinGameTest, TheJoinGoesToTheSelectedRowAndNeverIntoAFullGame) {
     for (const char* host : {"Full", "Free", "Other"}) h.levels[host] = 1;
     h.Channel("Full", "K-Hub-3|HOST|Taken|Someone");
     h.Channel("Free", "K-Hub-3|HOST|Open Game");
@@ -273,11 +273,13 @@ TEST(JoinGameTest, TheJoinGoesToTheSelectedRowAndNeverIntoAFullGame) {
     EXPECT_TRUE(h.ui.MenuEnabled(menu::kJoin));
 }
 
-TEST(JoinGameTest, WatchdogGivesUpAfterFiveSecondsAndEndsWithItsWindow) {
-    LobbyHarness h;
+TEST_F(JoinGameTest, WatchdogGivesUpAfterFiveSecondsAndEndsWithItsWindow) {
     h.levels["Host"] = 1;
     h.Channel("Host", "K-Hub-3|HOST|Game");
     GameListClick(h.program, 0, true);
+    h.levels["Other"] = 1;  // only our host's acceptance counts
+    h.Channel("Other", "K-Hub-3|HOST|Trap|Me");
+    EXPECT_FALSE(h.program.client.joinConfirmed);
     h.Advance(4999);
     EXPECT_TRUE(h.ui.IsOpen(WindowId::JoinGame));
     h.Advance(1);
@@ -296,8 +298,7 @@ TEST(JoinGameTest, WatchdogGivesUpAfterFiveSecondsAndEndsWithItsWindow) {
     EXPECT_EQ(h.ui.Boxes().size(), 1u);
 }
 
-TEST(JoinGameTest, AcceptedJoinChatsAndLeaves) {
-    LobbyHarness h;
+TEST_F(JoinGameTest, AcceptedJoinChatsAndLeaves) {
     h.JoinGame("Hoster");
     EXPECT_TRUE(h.program.client.joinConfirmed);
     EXPECT_TRUE(h.Enabled(WindowId::JoinGame, control::kJoinChatEdit));
@@ -311,20 +312,7 @@ TEST(JoinGameTest, AcceptedJoinChatsAndLeaves) {
     EXPECT_EQ(h.TakeSent(), (V{"PRIVMSG Hoster :hello\r\n", "NOTICE Hoster :K-Hub-3|LEFT\r\n"}));
 }
 
-TEST(JoinGameTest, AcceptanceCountsOnlyFromOurHost) {
-    LobbyHarness h;
-    h.levels["Hoster"] = 1;
-    h.levels["Other"] = 1;
-    h.Channel("Hoster", "K-Hub-3|HOST|Zelda");
-    GameListClick(h.program, 0, true);
-    h.Channel("Other", "K-Hub-3|HOST|Trap|Me");
-    EXPECT_FALSE(h.program.client.joinConfirmed);
-    h.Advance(5000);
-    EXPECT_FALSE(h.ui.IsOpen(WindowId::JoinGame));
-}
-
-TEST(JoinGameTest, GameAnswersMatchAndRefusesNamesOutsideTheFolder) {
-    LobbyHarness h;
+TEST_F(JoinGameTest, GameAnswersMatchAndRefusesNamesOutsideTheFolder) {
     h.JoinGame("Hoster");
     WriteFile(h.romDir / "Mine.smc", "123456789");
     h.levels["Other"] = 1;
@@ -364,7 +352,7 @@ TEST(JoinGameTest, GameAnswersMatchAndRefusesNamesOutsideTheFolder) {
     EXPECT_TRUE(std::filesystem::exists(h.romDir / "Mine.smc"));
 }
 
-TEST(JoinGameTest, StartParksRenamesLaunchesAndRestores) {
+TEST(JoinGameCases, StartParksRenamesLaunchesAndRestores) {
     // The emulator reads the ROM under the host's name whatever the game does once it runs:
     // the names come back only after their 30 and 31 seconds.
     struct Row {
@@ -411,7 +399,7 @@ TEST(JoinGameTest, StartParksRenamesLaunchesAndRestores) {
 
 // The client plays with the host's transport letter, not its own setting: "T" exactly when
 // START has a fourth field, of any content.
-TEST(JoinGameTest, TheClientTakesTheHostsTransportLetter) {
+TEST(JoinGameCases, TheClientTakesTheHostsTransportLetter) {
     struct Row {
         const char* ownSetting;
         const char* startEnd;
@@ -432,8 +420,7 @@ TEST(JoinGameTest, TheClientTakesTheHostsTransportLetter) {
     }
 }
 
-TEST(JoinGameTest, ASecondStartBeforeTheNamesCameBackRenamesAgain) {
-    LobbyHarness h;
+TEST_F(JoinGameTest, ASecondStartBeforeTheNamesCameBackRenamesAgain) {
     JoinWithOurRomUnderAnotherName(h);
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
     h.Advance(7000);
@@ -458,7 +445,7 @@ TEST(JoinGameTest, ASecondStartBeforeTheNamesCameBackRenamesAgain) {
 
 // The start ends before our ROM has the host's name: the parked file comes back at once and
 // nothing is renamed or launched later.
-TEST(JoinGameTest, AStartEndedInItsFirstSecondRenamesAndLaunchesNothing) {
+TEST(JoinGameCases, AStartEndedInItsFirstSecondRenamesAndLaunchesNothing) {
     const std::pair<const char*, std::function<void(LobbyHarness&)>> ends[] = {
         {"the host leaves", [](LobbyHarness& h) { h.Channel("Hoster", "K-Hub-3|DONE"); }},
         {"kicked", [](LobbyHarness& h) { h.Private("Hoster", "K-Hub-3|KICK"); }},
@@ -482,7 +469,7 @@ TEST(JoinGameTest, AStartEndedInItsFirstSecondRenamesAndLaunchesNothing) {
 
 // Quitting gives back names that are still lent out, and only those: once they came back,
 // the host's name is the other game's again, even when our own file has gone meanwhile.
-TEST(JoinGameTest, QuittingRestoresOnlyNamesStillLentOut) {
+TEST(JoinGameCases, QuittingRestoresOnlyNamesStillLentOut) {
     for (bool restoredBefore : {false, true}) {
         SCOPED_TRACE(restoredBefore ? "restored before" : "lent out");
         khub::test::TempDir roms;  // outlives the program
@@ -502,8 +489,7 @@ TEST(JoinGameTest, QuittingRestoresOnlyNamesStillLentOut) {
     }
 }
 
-TEST(JoinGameTest, RenamesNeverDestroyAFile) {
-    LobbyHarness h;
+TEST_F(JoinGameTest, RenamesNeverDestroyAFile) {
     JoinWithOurRomUnderAnotherName(h);
     WriteFile(h.romDir / "K-HUB_TEMPFILE", "left from a crash");
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5|1");
@@ -515,8 +501,7 @@ TEST(JoinGameTest, RenamesNeverDestroyAFile) {
     EXPECT_FALSE(h.ui.Boxes().empty());
 }
 
-TEST(JoinGameTest, StartIsRefusedUnlessFromOurHostWithAnAddress) {
-    LobbyHarness h;
+TEST_F(JoinGameTest, StartIsRefusedUnlessFromOurHostWithAnAddress) {
     h.JoinGame("Hoster");
     WriteFile(h.romDir / "Game.smc", "123456789");
     h.Private("Hoster", "K-Hub-3|GAME|Game.smc|CBF43926|0");
@@ -537,8 +522,7 @@ TEST(JoinGameTest, StartIsRefusedUnlessFromOurHostWithAnAddress) {
     EXPECT_TRUE(h.process.spawns.empty());
 }
 
-TEST(JoinGameTest, KickAndDoneCloseTheWindowElevenSecondsLater) {
-    LobbyHarness h;
+TEST_F(JoinGameTest, KickAndDoneCloseTheWindowElevenSecondsLater) {
     h.JoinGame("Hoster");
     h.levels["Other"] = 1;
     h.Private("Other", "K-Hub-3|KICK");
@@ -572,14 +556,7 @@ TEST(JoinGameTest, KickAndDoneCloseTheWindowElevenSecondsLater) {
     EXPECT_FALSE(h.ui.IsOpen(WindowId::JoinGame));
 }
 
-}  // namespace
-}  // namespace khub::lobby
-
-namespace khub::lobby {
-namespace {
-
-TEST(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
-    LobbyHarness h;
+TEST_F(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
     auto& jobs = h.HoldWorkerJobs();
     auto runOnThread = [&](std::function<void()>& job) {
         std::thread worker(job);
@@ -619,10 +596,18 @@ TEST(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
     h.sent.clear();
     runOnThread(jobs[2]);
     EXPECT_TRUE(h.sent.empty());
+
+    // Nor does a kicked client answer: the kick ends the scan.
+    h.JoinGame("Hoster");
+    h.Private("Hoster", "K-Hub-3|GAME|Wanted.smc|CBF43926|0");
+    h.Private("Hoster", "K-Hub-3|KICK");
+    ASSERT_EQ(jobs.size(), 4u);
+    runOnThread(jobs[3]);
+    EXPECT_TRUE(h.sent.empty());
+    EXPECT_EQ(h.program.client.localRomFile, "");
 }
 
-TEST(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeIt) {
-    LobbyHarness h;
+TEST_F(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeIt) {
     auto& jobs = h.HoldWorkerJobs();
     JoinWithOurRomUnderAnotherName(h);
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5");

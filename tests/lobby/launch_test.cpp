@@ -91,26 +91,6 @@ std::string WaitAndRead(const std::filesystem::path& file) {
     return ReadFile(file);
 }
 
-TEST(LaunchTest, TheProgramGetsItsArgumentsAsTheyStandInTheRomFolder) {
-    if (platform::kWindowsBuild) GTEST_SKIP() << "starts a shell script";
-    LobbyHarness h;
-    h.program.links.process = nullptr;  // the real one
-    auto script = h.dir.path() / "emu.sh";
-    auto args = WriteRecorder(script);
-    CIni(h.program.settingsFilePath).SetString("options", "programpath", script.string());
-    h.program.conn.ownNick = "Me;rm";
-    ASSERT_TRUE(LaunchEmulator(h.program, 'C', "a \"b\" $(c).smc", "10.0.0.5"));
-    EXPECT_EQ(WaitAndRead(args),
-              "/UCLQ2\nMe;rm\n" + (h.romDir / "a \"b\" $(c).smc").string() + "\n10.0.0.5\n");
-    EXPECT_EQ(ReadFile(h.dir.path() / "emu.sh.cwd"), h.romDir.string() + "\n");
-
-    // A program that cannot be started says so.
-    CIni(h.program.settingsFilePath).SetString("options", "programpath", "/no/such/emulator");
-    EXPECT_FALSE(LaunchEmulator(h.program, 'S', "x.smc", ""));
-    ASSERT_EQ(h.ui.Boxes().size(), 1u);
-    EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Error);
-}
-
 #ifndef _WIN32
 // Sets PATH for one test and puts the old value back.
 class ScopedPath {

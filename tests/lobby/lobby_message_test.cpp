@@ -44,25 +44,6 @@ TEST(LobbyMessageTest, FieldsStartAtTheTagAndSkipEmptyOnes) {
     EXPECT_EQ(LobbyField(fields, 3), std::nullopt);
 }
 
-TEST(LobbyMessageTest, EachMessageHasItsLine) {
-    EXPECT_EQ(FormatHostToChannel(ChannelCarrier::Wallvoices, "#K-HubI", "Game", ""),
-              "WALLVOICES #K-HubI :K-Hub-3|HOST|Game\r\n");
-    EXPECT_EQ(FormatHostToChannel(ChannelCarrier::Notice, "#K-HubI", "Game", "Bob"),
-              "NOTICE #K-HubI :K-Hub-3|HOST|Game|Bob\r\n");
-    EXPECT_EQ(FormatHostToNick("Al", "Game", "Bob"), "NOTICE Al :K-Hub-3|HOST|Game|Bob\r\n");
-    EXPECT_EQ(FormatClientNotice("H"), "NOTICE H :K-Hub-3|CLIENT\r\n");
-    EXPECT_EQ(FormatGetNotice("H"), "NOTICE H :K-Hub-3|GET\r\n");
-    EXPECT_EQ(FormatLeftNotice("H"), "NOTICE H :K-Hub-3|LEFT\r\n");
-    EXPECT_EQ(FormatKickNotice("C"), "NOTICE C :K-Hub-3|KICK\r\n");
-    EXPECT_EQ(FormatGameNotice("C", "a b.smc", "CBF43926", true),
-              "NOTICE C :K-Hub-3|GAME|a b.smc|CBF43926|1\r\n");
-    EXPECT_EQ(FormatMatchNotice("H", false), "NOTICE H :K-Hub-3|MATCH|NO\r\n");
-    EXPECT_EQ(FormatStartNotice("C", "10.0.0.5", true), "NOTICE C :K-Hub-3|START|10.0.0.5|1\r\n");
-    EXPECT_EQ(FormatStartNotice("C", "10.0.0.5", false), "NOTICE C :K-Hub-3|START|10.0.0.5\r\n");
-    EXPECT_EQ(FormatDoneToChannel(ChannelCarrier::Wallvoices, "#K-HubI"),
-              "WALLVOICES #K-HubI :K-Hub-3|DONE\r\n");
-}
-
 TEST(LobbyMessageTest, AnnouncementWrapsPastFiftyColumns) {
     std::string words;
     for (int i = 0; i < 60; ++i) words += i ? " x" : "x";

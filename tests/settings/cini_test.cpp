@@ -69,57 +69,44 @@ TEST_F(CIniTest, GetStringBufCutsToTheFieldAndReportsTheClampedLength) {
     EXPECT_EQ(buf[0], '#');
 }
 
-struct IntCase {
-    const char* name;
-    const char* value;  // nullptr: no key at all
-    std::int32_t expected;
-};
-
-class CIniInt : public CIniTest, public ::testing::WithParamInterface<IntCase> {};
-
-TEST_P(CIniInt, ReadsUnsignedDecimalWithTheDefaultOnlyForNothing) {
-    CIni ini = GetParam().value ? WithValue(GetParam().value) : CIni(dir.File("none.ini"));
-    EXPECT_EQ(ini.GetInt("options", "v", 5), GetParam().expected);
+// Unsigned decimal, with the default only for nothing (nullptr: no key at all).
+TEST_F(CIniTest, GetIntReadsUnsignedDecimal) {
+    struct Row {
+        const char* name;
+        const char* value;
+        std::int32_t expected;
+    };
+    const std::string longRun = std::string(63, '0') + "19";
+    const Row rows[] = {{"Missing", nullptr, 5},
+                        {"Empty", "", 5},
+                        {"OnlyBlanks", "   ", 5},
+                        {"Zero", "0", 0},
+                        {"NotANumber", "abc", 0},
+                        {"Plain", "4005", 4005},
+                        {"LeadingBlanksAndPlus", "  +42", 42},
+                        {"StopsAtFirstNonDigit", "12abc", 12},
+                        {"MinusGivesTheBits", "-5", -5},
+                        {"AboveInt32GivesTheBits", "3000000000", -1294967296},
+                        {"LargestUnsigned", "4294967295", -1},
+                        {"TooLargeSaturates", "99999999999", -1},
+                        {"TooLargeNegativeSaturates", "-99999999999", -1},
+                        {"HexIsNotRead", "0x10", 0},
+                        {"LongDigitRunCutTo64", longRun.c_str(), 1}};
+    for (const Row& row : rows) {
+        CIni ini = row.value ? WithValue(row.value) : CIni(dir.File("none.ini"));
+        EXPECT_EQ(ini.GetInt("options", "v", 5), row.expected) << row.name;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, CIniInt,
-    ::testing::Values(IntCase{"Missing", nullptr, 5}, IntCase{"Empty", "", 5},
-                      IntCase{"OnlyBlanks", "   ", 5}, IntCase{"Zero", "0", 0},
-                      IntCase{"NotANumber", "abc", 0}, IntCase{"Plain", "4005", 4005},
-                      IntCase{"LeadingBlanksAndPlus", "  +42", 42},
-                      IntCase{"StopsAtFirstNonDigit", "12abc", 12},
-                      IntCase{"MinusGivesTheBits", "-5", -5},
-                      IntCase{"AboveInt32GivesTheBits", "3000000000", -1294967296},
-                      IntCase{"LargestUnsigned", "4294967295", -1},
-                      IntCase{"TooLargeSaturates", "99999999999", -1},
-                      IntCase{"TooLargeNegativeSaturates", "-99999999999", -1},
-                      IntCase{"HexIsNotRead", "0x10", 0},
-                      IntCase{"LongDigitRunCutTo64",
-                              "0000000000000000000000000000000000000000000000000000000000000001"
-                              "9",
-                              1}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct BoolCase {
-    const char* value;
-    bool expected;
-};
-
-class CIniBool : public CIniTest, public ::testing::WithParamInterface<BoolCase> {};
-
-TEST_P(CIniBool, TrueYesOrNonZero) {
-    EXPECT_EQ(WithValue(GetParam().value).GetBool("options", "v"), GetParam().expected)
-        << "'" << GetParam().value << "'";
+TEST_F(CIniTest, GetBoolIsTrueYesOrNonZero) {
+    const std::pair<const char*, bool> rows[] = {
+        {"Yes", true},    {"TRUE", true}, {"true", true},        {"yEs", true}, {"1", true},
+        {"7", true},      {"-1", true},   {" 2x", true},         {"no", false}, {"0", false},
+        {"false", false}, {"", false},    {"yes please", false}, {"on", false}, {"00", false}};
+    for (const auto& [value, expected] : rows) {
+        EXPECT_EQ(WithValue(value).GetBool("options", "v"), expected) << "'" << value << "'";
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, CIniBool,
-    ::testing::Values(BoolCase{"Yes", true}, BoolCase{"TRUE", true}, BoolCase{"true", true},
-                      BoolCase{"yEs", true}, BoolCase{"1", true}, BoolCase{"7", true},
-                      BoolCase{"-1", true}, BoolCase{" 2x", true}, BoolCase{"no", false},
-                      BoolCase{"0", false}, BoolCase{"false", false}, BoolCase{"", false},
-                      BoolCase{"yes please", false}, BoolCase{"on", false}, BoolCase{"00", false}));
 
 TEST_F(CIniTest, SettersWriteTheirTextForm) {
     CIni ini(path);

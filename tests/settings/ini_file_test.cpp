@@ -37,57 +37,48 @@ struct LookupCase {
     std::optional<std::string> expected;
 };
 
-class IniLookup : public ::testing::TestWithParam<LookupCase> {};
-
-TEST_P(IniLookup, FindsTheValueAsTheProfileCallsDo) {
-    const auto& c = GetParam();
-    EXPECT_EQ(ini::Lookup(c.content, c.section, c.key), c.expected);
-}
-
 const std::string kHundredKb(100 * 1024, 'v');
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, IniLookup,
-    ::testing::Values(
-        LookupCase{"SectionAndKeyIgnoreCase", "[Host]\nGameName=Mario\n", "host", "gamename",
-                   "Mario"},
-        LookupCase{"BlanksAroundKeyAndValueTrimmed", "[options]\n \tplayername \t=  Al Bo \t\n",
-                   "options", "playername", "Al Bo"},
-        LookupCase{"CrLfLines", "[options]\r\nrompath=C:\\roms\r\nretries=3\r\n", "options",
-                   "rompath", "C:\\roms"},
-        LookupCase{"BlanksInsideBrackets", "[ host ]\nIP=1.2.3.4\n", "host", "IP", "1.2.3.4"},
-        LookupCase{"MissingSection", "[options]\nretries=3\n", "host", "retries", std::nullopt},
-        LookupCase{"KeyOfAnotherSection", "[host]\nretries=3\n[options]\n", "options", "retries",
-                   std::nullopt},
-        LookupCase{"MissingKey", "[options]\nretries=3\n", "options", "rompath", std::nullopt},
-        LookupCase{"EmptyValueIsPresent", "[options]\nonconnect=\n", "options", "onconnect", ""},
-        LookupCase{"FirstDuplicateKeyWins", "[options]\nretries=1\nretries=2\n", "options",
-                   "retries", "1"},
-        LookupCase{"FirstDuplicateSectionWins", "[options]\nretries=1\n[OPTIONS]\nretries=2\n",
-                   "options", "retries", "1"},
-        LookupCase{"LaterDuplicateSectionStillRead", "[options]\na=1\n[options]\nretries=2\n",
-                   "options", "retries", "2"},
-        LookupCase{"LineWithoutEqualsIgnored", "[options]\nretries\nretries=4\n", "options",
-                   "retries", "4"},
-        LookupCase{"CommentLineIgnored", "[options]\n;retries=9\nretries=4\n", "options", "retries",
-                   "4"},
-        LookupCase{"KeysBeforeAnySectionBelongToNone", "retries=9\n[options]\n", "options",
-                   "retries", std::nullopt},
-        LookupCase{"ValueKeepsLaterEquals", "[options]\nonconnect=MODE x=y\n", "options",
-                   "onconnect", "MODE x=y"},
-        LookupCase{"NoEscaping", "[options]\nblacklist=a\\b,c;d \"e\" \xe9\xff\x80\n", "options",
-                   "blacklist", "a\\b,c;d \"e\" \xe9\xff\x80"},
-        LookupCase{"ByteOrderMarkBeforeFirstSection", "\xEF\xBB\xBF[options]\nretries=7\n",
-                   "options", "retries", "7"},
-        LookupCase{"LastLineWithoutLineEnd", "[options]\nretries=7", "options", "retries", "7"},
-        LookupCase{"BinaryGarbageAround",
-                   Bytes("\x00\x01\xff[\x00]\n\x7f=\x02\n[options]\nretries=6\n\x00\xfe"),
-                   "options", "retries", "6"},
-        LookupCase{"HundredKilobyteLine", "[options]\nblacklist=" + kHundredKb + "\nretries=2\n",
-                   "options", "blacklist", kHundredKb},
-        LookupCase{"AfterHundredKilobyteLine", "[options]\nx" + kHundredKb + "\nretries=2\n",
-                   "options", "retries", "2"}),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST(IniLookup, FindsTheValueAsTheProfileCallsDo) {
+    const LookupCase cases[] = {
+        {"SectionAndKeyIgnoreCase", "[Host]\nGameName=Mario\n", "host", "gamename", "Mario"},
+        {"BlanksAroundKeyAndValueTrimmed", "[options]\n \tplayername \t=  Al Bo \t\n", "options",
+         "playername", "Al Bo"},
+        {"CrLfLines", "[options]\r\nrompath=C:\\roms\r\nretries=3\r\n", "options", "rompath",
+         "C:\\roms"},
+        {"BlanksInsideBrackets", "[ host ]\nIP=1.2.3.4\n", "host", "IP", "1.2.3.4"},
+        {"MissingSection", "[options]\nretries=3\n", "host", "retries", std::nullopt},
+        {"KeyOfAnotherSection", "[host]\nretries=3\n[options]\n", "options", "retries",
+         std::nullopt},
+        {"MissingKey", "[options]\nretries=3\n", "options", "rompath", std::nullopt},
+        {"EmptyValueIsPresent", "[options]\nonconnect=\n", "options", "onconnect", ""},
+        {"FirstDuplicateKeyWins", "[options]\nretries=1\nretries=2\n", "options", "retries", "1"},
+        {"FirstDuplicateSectionWins", "[options]\nretries=1\n[OPTIONS]\nretries=2\n", "options",
+         "retries", "1"},
+        {"LaterDuplicateSectionStillRead", "[options]\na=1\n[options]\nretries=2\n", "options",
+         "retries", "2"},
+        {"LineWithoutEqualsIgnored", "[options]\nretries\nretries=4\n", "options", "retries", "4"},
+        {"CommentLineIgnored", "[options]\n;retries=9\nretries=4\n", "options", "retries", "4"},
+        {"KeysBeforeAnySectionBelongToNone", "retries=9\n[options]\n", "options", "retries",
+         std::nullopt},
+        {"ValueKeepsLaterEquals", "[options]\nonconnect=MODE x=y\n", "options", "onconnect",
+         "MODE x=y"},
+        {"NoEscaping", "[options]\nblacklist=a\\b,c;d \"e\" \xe9\xff\x80\n", "options", "blacklist",
+         "a\\b,c;d \"e\" \xe9\xff\x80"},
+        {"ByteOrderMarkBeforeFirstSection", "\xEF\xBB\xBF[options]\nretries=7\n", "options",
+         "retries", "7"},
+        {"LastLineWithoutLineEnd", "[options]\nretries=7", "options", "retries", "7"},
+        {"BinaryGarbageAround",
+         Bytes("\x00\x01\xff[\x00]\n\x7f=\x02\n[options]\nretries=6\n\x00\xfe"), "options",
+         "retries", "6"},
+        {"HundredKilobyteLine", "[options]\nblacklist=" + kHundredKb + "\nretries=2\n", "options",
+         "blacklist", kHundredKb},
+        {"AfterHundredKilobyteLine", "[options]\nx" + kHundredKb + "\nretries=2\n", "options",
+         "retries", "2"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ini::Lookup(c.content, c.section, c.key), c.expected) << c.name;
+    }
+}
 
 struct WriteCase {
     const char* name;
@@ -98,44 +89,39 @@ struct WriteCase {
     std::string after;
 };
 
-class IniWithValue : public ::testing::TestWithParam<WriteCase> {};
-
-TEST_P(IniWithValue, ChangesOnlyTheOneValue) {
-    const auto& c = GetParam();
-    auto out = ini::WithValue(c.before, c.section, c.key, c.value);
-    ASSERT_TRUE(out.has_value());
-    EXPECT_EQ(*out, c.after);
-    EXPECT_EQ(ini::Lookup(*out, c.section, c.key), std::string(c.value));
+TEST(IniWithValue, ChangesOnlyTheOneValue) {
+    const WriteCase cases[] = {
+        {"NewFile", "", "options", "startport", "4000", "[options]\nstartport=4000\n"},
+        {"ReplaceInPlaceKeepingEverythingElse",
+         "; my settings\r\n[Options]\r\n  PlayerName =  old name \r\nrompath=/r\r\n\r\n"
+         "[host]\r\nIP=1.2.3.4\r\n",
+         "options", "playername", "new",
+         "; my settings\r\n[Options]\r\n  PlayerName =  new\r\nrompath=/r\r\n\r\n"
+         "[host]\r\nIP=1.2.3.4\r\n"},
+        {"NewKeyAfterTheSectionsLastLine", "[options]\nrompath=/r\n\n[host]\nIP=1\n", "options",
+         "endport", "4010", "[options]\nrompath=/r\nendport=4010\n\n[host]\nIP=1\n"},
+        {"NewKeyInSectionAtEndWithoutLineEnd", "[options]\nrompath=/r", "options", "endport",
+         "4010", "[options]\nrompath=/r\nendport=4010\n"},
+        {"NewSectionInCrLfFile", "[options]\r\nrompath=/r", "host", "playsound", "1",
+         "[options]\r\nrompath=/r\r\n[host]\r\nplaysound=1\r\n"},
+        {"FirstOfDuplicateSectionsTakesTheKey", "[host]\na=1\n[host]\nb=2\n", "HOST", "c", "3",
+         "[host]\na=1\nc=3\n[host]\nb=2\n"},
+        {"FirstOfDuplicateKeysChanged", "[host]\na=1\na=2\n", "host", "A", "9",
+         "[host]\na=9\na=2\n"},
+        {"BytesKeptAsWritten", "[options]\nblacklist=x\n", "options", "blacklist",
+         "a\\b,c;d \xe9\xff", "[options]\nblacklist=a\\b,c;d \xe9\xff\n"},
+        {"ByteOrderMarkKept", "\xEF\xBB\xBF[options]\nretries=1\n", "options", "retries", "2",
+         "\xEF\xBB\xBF[options]\nretries=2\n"},
+        {"GarbageLinesUntouched", Bytes("[options]\n\x00\x01=\xff\nretries=1\n"), "options",
+         "retries", "2", Bytes("[options]\n\x00\x01=\xff\nretries=2\n")}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto out = ini::WithValue(c.before, c.section, c.key, c.value);
+        ASSERT_TRUE(out.has_value());
+        EXPECT_EQ(*out, c.after);
+        EXPECT_EQ(ini::Lookup(*out, c.section, c.key), std::string(c.value));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, IniWithValue,
-    ::testing::Values(
-        WriteCase{"NewFile", "", "options", "startport", "4000", "[options]\nstartport=4000\n"},
-        WriteCase{"ReplaceInPlaceKeepingEverythingElse",
-                  "; my settings\r\n[Options]\r\n  PlayerName =  old name \r\nrompath=/r\r\n\r\n"
-                  "[host]\r\nIP=1.2.3.4\r\n",
-                  "options", "playername", "new",
-                  "; my settings\r\n[Options]\r\n  PlayerName =  new\r\nrompath=/r\r\n\r\n"
-                  "[host]\r\nIP=1.2.3.4\r\n"},
-        WriteCase{"NewKeyAfterTheSectionsLastLine", "[options]\nrompath=/r\n\n[host]\nIP=1\n",
-                  "options", "endport", "4010",
-                  "[options]\nrompath=/r\nendport=4010\n\n[host]\nIP=1\n"},
-        WriteCase{"NewKeyInSectionAtEndWithoutLineEnd", "[options]\nrompath=/r", "options",
-                  "endport", "4010", "[options]\nrompath=/r\nendport=4010\n"},
-        WriteCase{"NewSectionInCrLfFile", "[options]\r\nrompath=/r", "host", "playsound", "1",
-                  "[options]\r\nrompath=/r\r\n[host]\r\nplaysound=1\r\n"},
-        WriteCase{"FirstOfDuplicateSectionsTakesTheKey", "[host]\na=1\n[host]\nb=2\n", "HOST", "c",
-                  "3", "[host]\na=1\nc=3\n[host]\nb=2\n"},
-        WriteCase{"FirstOfDuplicateKeysChanged", "[host]\na=1\na=2\n", "host", "A", "9",
-                  "[host]\na=9\na=2\n"},
-        WriteCase{"BytesKeptAsWritten", "[options]\nblacklist=x\n", "options", "blacklist",
-                  "a\\b,c;d \xe9\xff", "[options]\nblacklist=a\\b,c;d \xe9\xff\n"},
-        WriteCase{"ByteOrderMarkKept", "\xEF\xBB\xBF[options]\nretries=1\n", "options", "retries",
-                  "2", "\xEF\xBB\xBF[options]\nretries=2\n"},
-        WriteCase{"GarbageLinesUntouched", Bytes("[options]\n\x00\x01=\xff\nretries=1\n"),
-                  "options", "retries", "2", Bytes("[options]\n\x00\x01=\xff\nretries=2\n")}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(IniWithValue, RefusesWhatTheFormatCannotHoldOnOneLine) {
     const std::string file = "[options]\nretries=1\n";
@@ -156,6 +142,11 @@ TEST(IniWithValue, RefusesWhatTheFormatCannotHoldOnOneLine) {
 
 class IniOnDisk : public ::testing::Test {
   protected:
+    int FilesInFolder() const {
+        auto all = std::filesystem::directory_iterator(dir.path());
+        return static_cast<int>(std::distance(begin(all), end(all)));
+    }
+
     TempDir dir;
     std::string path = dir.File("K-Hub.ini");
 };
@@ -179,17 +170,14 @@ TEST_F(IniOnDisk, WriteKeepsEveryOtherByteOfTheFile) {
     EXPECT_EQ(ReadFileBytes(path), expected);
 }
 
-TEST_F(IniOnDisk, MissingFolderReadsNothingAndWritesNothing) {
-    std::string inMissing = dir.File("gone/K-Hub.ini");
-    EXPECT_EQ(ini::Read(inMissing, "options", "retries"), std::nullopt);
-    EXPECT_FALSE(ini::Write(inMissing, "options", "retries", "3"));
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "gone"));
-}
-
-TEST_F(IniOnDisk, AFolderWhereTheFileShouldBeIsLeftAlone) {
+// In a missing folder, or with a folder in the file's place: nothing read, nothing made.
+TEST_F(IniOnDisk, NoFileThereReadsNothingAndWritesNothing) {
     std::filesystem::create_directory(path);
-    EXPECT_EQ(ini::Read(path, "options", "retries"), std::nullopt);
-    EXPECT_FALSE(ini::Write(path, "options", "retries", "3"));
+    for (const std::string& p : {dir.File("gone/K-Hub.ini"), path}) {
+        EXPECT_EQ(ini::Read(p, "options", "retries"), std::nullopt) << p;
+        EXPECT_FALSE(ini::Write(p, "options", "retries", "3")) << p;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "gone"));
     EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
@@ -232,9 +220,7 @@ TEST_F(IniOnDisk, AWriteThatFailsHalfwayLeavesTheOldFile) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the write reported success";
     EXPECT_EQ(ReadFileBytes(path), before);
-    int files = 0;
-    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
-    EXPECT_EQ(files, 1) << "a temporary file was left behind";
+    EXPECT_EQ(FilesInFolder(), 1) << "a temporary file was left behind";
 }
 
 TEST_F(IniOnDisk, WriteLeavesNoTemporaryFilesAndKeepsModeAndOwner) {
@@ -253,9 +239,7 @@ TEST_F(IniOnDisk, WriteLeavesNoTemporaryFilesAndKeepsModeAndOwner) {
         EXPECT_EQ(st.st_uid, 65534u);
         EXPECT_EQ(st.st_gid, 65534u);
     }
-    int files = 0;
-    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
-    EXPECT_EQ(files, 1);
+    EXPECT_EQ(FilesInFolder(), 1);
 }
 
 TEST_F(IniOnDisk, WriteThroughASymbolicLinkKeepsTheLink) {

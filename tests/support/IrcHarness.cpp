@@ -44,10 +44,6 @@ void IrcHarness::Recv(std::string_view line) {
     loop.RunPending();
 }
 
-void IrcHarness::RecvAll(const std::vector<std::string>& lines) {
-    for (const auto& l : lines) Recv(l);
-}
-
 std::vector<std::string> IrcHarness::TakeSent() {
     std::vector<std::string> out;
     out.swap(sent_);

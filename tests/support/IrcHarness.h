@@ -35,7 +35,6 @@ class IrcHarness {
 
     // One line from the server, then every task it posted.
     void Recv(std::string_view line);
-    void RecvAll(const std::vector<std::string>& lines);
 
     // Each send call's bytes since the last TakeSent, in order.
     std::vector<std::string> TakeSent();

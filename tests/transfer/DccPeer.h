@@ -28,7 +28,6 @@ namespace khub::transfer::testing {
 namespace fs = std::filesystem;
 
 using khub::test::FreeLoopbackPort;
-
 using khub::test::RandomBytes;
 
 inline void WriteFile(const fs::path& path, const std::string& bytes) {
@@ -89,12 +88,7 @@ class DccPeer {
     const std::vector<std::string>& AllSent() const { return all_; }
 
     std::vector<std::string> Log() const { return ui_.Lines(WindowId::Debug, control::kDebugLog); }
-    bool Logged(const std::string& line) const {
-        for (const auto& l : Log()) {
-            if (l == line + "\r\n") return true;
-        }
-        return false;
-    }
+    bool Logged(const std::string& line) const { return Count(line) > 0; }
     int Count(const std::string& line) const {
         int n = 0;
         for (const auto& l : Log()) n += l == line + "\r\n";
@@ -115,6 +109,14 @@ class DccPeer {
         program_->windows.host = true;
         program_->host.hostRomFile = file;
         program_->host.hostRomCrc = khub::rom::CrcTextOfFile(Rom(file).string());
+    }
+
+    // Takes from's DCC SEND offer of "Game.smc" (or name, as sent) on a loopback port.
+    void TakeOffer(const std::string& from, int port, std::size_t size,
+                   const std::string& name = "\"Game.smc\"") {
+        HandleDccSend(
+            *program_, from,
+            name + " 2130706433 " + std::to_string(port) + " " + std::to_string(size) + "\x01");
     }
 
   private:
@@ -200,13 +202,16 @@ class RawPeer {
         return port;
     }
 
-    // Stop-and-wait sender of data[from..], stopping after stopAfter bytes (whole when -1).
-    void Send(std::string data, std::size_t from, long stopAfter, AtStop atStop) {
+    // Stop-and-wait sender of data[from..], stopping after stopAfter bytes (whole when -1),
+    // on a free loopback port; returns it.
+    int Send(std::string data, std::size_t from, long stopAfter, AtStop atStop) {
+        int port = Listen();
         thread_ = std::thread([this, data = std::move(data), from, stopAfter, atStop] {
             SocketHandle fd = AcceptOne();
             if (fd == kInvalidSocket) return;
             SendFrom(fd, data, from, stopAfter, atStop);
         });
+        return port;
     }
 
     // The whole sender of an offer: once connected it looks for a RESUME six times, 500 ms
@@ -234,7 +239,6 @@ class RawPeer {
         thread_ = std::thread([this, port, size, stopAfter, atStop, from] {
             SocketHandle fd = khub::test::ConnectToLoopback(port);
             if (fd == kInvalidSocket) return;
-            connected_ = true;
             std::size_t total = from;
             char buf[1024];
             while (total < size && !stop_ &&
@@ -262,7 +266,6 @@ class RawPeer {
     const std::string& Received() const { return received_; }
     std::size_t ReceivedCount() const { return receivedCount_; }
     bool AckMismatch() const { return ackMismatch_; }
-    bool Connected() const { return connected_; }
 
   private:
     void SendFrom(SocketHandle fd, const std::string& data, std::size_t from, long stopAfter,
@@ -319,7 +322,6 @@ class RawPeer {
     std::atomic<std::size_t> sent_{0};
     std::atomic<std::size_t> receivedCount_{0};
     std::atomic<bool> ackMismatch_{false};
-    std::atomic<bool> connected_{false};
     std::atomic<bool> resumeRequested_{false};
     std::atomic<std::size_t> resumePosition_{0};
     std::string received_;

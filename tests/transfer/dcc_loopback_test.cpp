@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "DccPeer.h"
+#include "platform/Sockets.h"
 #include "transfer/TransferProgress.h"
 
 namespace khub::transfer::testing {
@@ -105,10 +106,8 @@ TEST_F(DccPair, APlayersOwnShorterFileIsNeverChanged) {
         WriteFile(bob_.Rom("Game.smc"), own);
         if (cut) {
             RawPeer sender;  // answers nobody's RESUME: starts at 0, where the copy ends
-            int port = sender.Listen();
-            sender.Send(rom, own.size(), 100, RawPeer::AtStop::Close);
-            HandleDccSend(bob_.program(), "Alice",
-                          "\"Game.smc\" 2130706433 " + std::to_string(port) + " 300000\x01");
+            int port = sender.Send(rom, own.size(), 100, RawPeer::AtStop::Close);
+            bob_.TakeOffer("Alice", port, 300000);
             ASSERT_TRUE(PumpOne(
                 bob_, [&] { return bob_.program().transfer.phase == TransferPhase::AwaitAccept; }));
             std::string p = std::to_string(port);
@@ -136,10 +135,8 @@ TEST_F(DccPair, APlayersOwnShorterFileIsNeverChanged) {
 TEST_F(DccPair, AnInterruptedDownloadIsContinuedNextTime) {
     Prepare(RandomBytes(200'000));
     RawPeer sender;
-    int port = sender.Listen();
-    sender.Send(rom_, 0, 100'000, RawPeer::AtStop::Close);
-    HandleDccSend(bob_.program(), "Alice",
-                  "\"Game.smc\" 2130706433 " + std::to_string(port) + " 200000\x01");
+    int port = sender.Send(rom_, 0, 100'000, RawPeer::AtStop::Close);
+    bob_.TakeOffer("Alice", port, 200000);
     ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
     EXPECT_TRUE(bob_.Logged("Timed out."));
     EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
@@ -245,24 +242,20 @@ TEST_F(DccPair, ResumeAndAcceptOnlyFromThePeerForItsOffer) {
 
 TEST_F(DccPair, OffersAreTakenOnlyFromTheAskedHostOnce) {
     Prepare(RandomBytes(2048));
-    std::string offer = "\"Game.smc\" 2130706433 " + std::to_string(port_) + " 2048\x01";
-    HandleDccSend(bob_.program(), "Mallory", offer);
+    bob_.TakeOffer("Mallory", port_, 2048);
     EXPECT_FALSE(bob_.program().transfer.transferInProgress);
     bob_.program().client.downloadRequested = false;
-    HandleDccSend(bob_.program(), "Alice", offer);
+    bob_.TakeOffer("Alice", port_, 2048);
     EXPECT_FALSE(bob_.program().transfer.transferInProgress);
     EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
 
     // A second offer while one is received is refused.
     RawPeer sender;
-    int port = sender.Listen();
-    sender.Send(rom_, 0, -1, RawPeer::AtStop::Close);
+    int port = sender.Send(rom_, 0, -1, RawPeer::AtStop::Close);
     bob_.program().client.downloadRequested = true;
-    HandleDccSend(bob_.program(), "Alice",
-                  "\"Game.smc\" 2130706433 " + std::to_string(port) + " 2048\x01");
+    bob_.TakeOffer("Alice", port, 2048);
     EXPECT_TRUE(bob_.program().transfer.transferInProgress);
-    HandleDccSend(bob_.program(), "Alice",
-                  "\"Other.smc\" 2130706433 " + std::to_string(port) + " 9\x01");
+    bob_.TakeOffer("Alice", port, 9, "\"Other.smc\"");
     EXPECT_TRUE(bob_.Logged(
         "ERROR: A transfer is already running; the DCC SEND offer from Alice was refused."));
     ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
@@ -276,8 +269,7 @@ TEST_F(DccPair, HostileNamesWriteNothing) {
         SCOPED_TRACE(name);
         bob_.ui().Clear();
         bob_.program().client.downloadRequested = true;
-        HandleDccSend(bob_.program(), "Alice",
-                      name + " 2130706433 " + std::to_string(port_) + " 100\x01");
+        bob_.TakeOffer("Alice", port_, 100, name);
         EXPECT_FALSE(bob_.program().transfer.transferInProgress);
         EXPECT_EQ(bob_.ui().Boxes().size(), 1u);
         EXPECT_FALSE(bob_.program().client.downloadRequested);
@@ -286,11 +278,9 @@ TEST_F(DccPair, HostileNamesWriteNothing) {
 
     // A folder part is dropped and the file lands inside the ROM folder.
     RawPeer sender;
-    int port = sender.Listen();
-    sender.Send(rom_, 0, -1, RawPeer::AtStop::Close);
+    int port = sender.Send(rom_, 0, -1, RawPeer::AtStop::Close);
     bob_.program().client.downloadRequested = true;
-    HandleDccSend(bob_.program(), "Alice",
-                  "\"../../Game.smc\" 2130706433 " + std::to_string(port) + " 100\x01");
+    bob_.TakeOffer("Alice", port, 100, "\"../../Game.smc\"");
     ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
     EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_);
     EXPECT_FALSE(fs::exists(bob_.Dir() / "Game.smc"));
@@ -316,6 +306,8 @@ TEST_F(DccPair, NoOfferWithoutAUsableSetup) {
         {"address not dotted", [&] { alice_.program().ownIpText = "localhost"; },
          "ERROR: The own IP address \"localhost\" is unknown or not a dotted IPv4 address; no file "
          "offered."},
+        {"past 2 GiB", [&] { fs::resize_file(alice_.Rom("Game.smc"), 2147483648ull); },  // sparse
+         "ERROR: Game.smc is larger than 2 GiB and cannot be offered."},
         {"file gone", [&] { fs::remove(alice_.Rom("Game.smc")); },
          "ERROR: Cant open file for sending."},
     };
@@ -332,23 +324,50 @@ TEST_F(DccPair, NoOfferWithoutAUsableSetup) {
     }
 }
 
-TEST_F(DccPair, FilesPast2GiBAreNotOffered) {
-    Prepare("x");
-    fs::resize_file(alice_.Rom("Game.smc"), 2147483648ull);  // sparse
+// Taken ports of the range are passed over wherever the random start falls; with every
+// one taken nothing is offered.
+TEST_F(DccPair, AnOfferListensOnAFreePortOfTheRange) {
+    Prepare(RandomBytes(100));
+    std::vector<SocketHandle> held;  // the first three of four free ports in a row
+    int base = 0;
+    for (int attempt = 0; attempt < 20 && held.size() < 3; ++attempt) {
+        for (SocketHandle s : held) CloseSocket(s);
+        held.clear();
+        base = FreeLoopbackPort();
+        for (int k = 0; k < 4; ++k) {
+            SocketHandle s = ListenIpv4("127.0.0.1", static_cast<std::uint16_t>(base + k));
+            if (s == kInvalidSocket) break;
+            if (k < 3)
+                held.push_back(s);
+            else
+                CloseSocket(s);
+        }
+    }
+    ASSERT_EQ(held.size(), 3u);
+    WriteFile(alice_.Dir() / "K-Hub.ini", "[options]\nrompath=" + (alice_.Dir() / "roms").string() +
+                                              "\nstartport=" + std::to_string(base) +
+                                              "\nendport=" + std::to_string(base + 3) + "\n");
+    for (int run = 0; run < 12; ++run) {
+        OfferRomByDcc(alice_.program(), "Bob");
+        auto sent = alice_.TakeSent();
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_TRUE(sent[0].ends_with(" " + std::to_string(base + 3) + " 100\x01")) << sent[0];
+        EndTransferWithGame(alice_.program());
+        ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
+    }
+    held.push_back(ListenIpv4("127.0.0.1", static_cast<std::uint16_t>(base + 3)));
     OfferRomByDcc(alice_.program(), "Bob");
     EXPECT_TRUE(alice_.TakeSent().empty());
-    ASSERT_EQ(alice_.ui().Boxes().size(), 1u);
-    EXPECT_FALSE(alice_.program().transfer.transferInProgress);
+    EXPECT_TRUE(alice_.Logged("ERROR 4: Socket could not connect."));
+    for (SocketHandle s : held) CloseSocket(s);
 }
 
 TEST_F(DccPair, SilentSenderTimesOut) {
     Prepare(RandomBytes(50'000));
     bob_.program().transfer.timings.loop.idlePeriod = 20ms;
     RawPeer sender;  // sends part, then stays connected and silent
-    int port = sender.Listen();
-    sender.Send(rom_, 0, 10'240, RawPeer::AtStop::Stall);
-    HandleDccSend(bob_.program(), "Alice",
-                  "\"Game.smc\" 2130706433 " + std::to_string(port) + " 50000\x01");
+    int port = sender.Send(rom_, 0, 10'240, RawPeer::AtStop::Stall);
+    bob_.TakeOffer("Alice", port, 50000);
     ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
     EXPECT_GE(bob_.Count("Timeout."), 11);  // eleven in a row end it
     EXPECT_TRUE(bob_.Logged("Timed out."));
@@ -359,10 +378,9 @@ TEST_F(DccPair, SenderStoppingHalfWayKeepsAResumedFile) {
     Prepare(RandomBytes(200'000));
     WriteFile(bob_.Rom("Game.smc"), rom_.substr(0, 50'000));
     RawPeer sender;
-    int port = sender.Listen();
-    sender.Send(rom_, 50'000, 50'000, RawPeer::AtStop::Close);
+    int port = sender.Send(rom_, 50'000, 50'000, RawPeer::AtStop::Close);
     std::string p = std::to_string(port);
-    HandleDccSend(bob_.program(), "Alice", "\"Game.smc\" 2130706433 " + p + " 200000\x01");
+    bob_.TakeOffer("Alice", port, 200'000);
     ASSERT_TRUE(
         PumpOne(bob_, [&] { return bob_.program().transfer.phase == TransferPhase::AwaitAccept; }));
     EXPECT_TRUE(bob_.Logged("Attempt #0."));
@@ -378,10 +396,8 @@ TEST_F(DccPair, UnansweredResumeKeepsThePartialFile) {
     Prepare(RandomBytes(20'000));
     WriteFile(bob_.Rom("Game.smc"), rom_.substr(0, 5'000));
     RawPeer sender;  // never answers RESUME
-    int port = sender.Listen();
-    sender.Send(rom_, 0, 0, RawPeer::AtStop::Stall);
-    HandleDccSend(bob_.program(), "Alice",
-                  "\"Game.smc\" 2130706433 " + std::to_string(port) + " 20000\x01");
+    int port = sender.Send(rom_, 0, 0, RawPeer::AtStop::Stall);
+    bob_.TakeOffer("Alice", port, 20000);
     ASSERT_TRUE(PumpOne(
         bob_, [&] { return Idle(bob_); }, 100ms));
     for (int i = 0; i < 10; ++i) EXPECT_EQ(bob_.Count("Attempt #" + std::to_string(i) + "."), 1);
@@ -404,12 +420,10 @@ TEST_F(DccPair, OurSenderWorksWithAReceiverAckingEvery1024Bytes) {
 TEST_F(DccPair, ClosingTheWindowEndsAReceivePromptly) {
     Prepare(RandomBytes(200'000));
     RawPeer sender;  // sends part, then keeps the connection open and silent
-    int port = sender.Listen();
-    sender.Send(rom_, 0, 30'000, RawPeer::AtStop::Stall);
+    int port = sender.Send(rom_, 0, 30'000, RawPeer::AtStop::Stall);
     // Far longer than the test may take: only the closed window can end it.
     bob_.program().transfer.timings.loop.idlePeriod = 60s;
-    HandleDccSend(bob_.program(), "Alice",
-                  "\"Game.smc\" 2130706433 " + std::to_string(port) + " 200000\x01");
+    bob_.TakeOffer("Alice", port, 200000);
     ASSERT_TRUE(PumpOne(bob_, [&] {
         auto p = bob_.ui().Progress(WindowId::FileTransfer, control::kTransferProgress);
         return p && *p >= 15;

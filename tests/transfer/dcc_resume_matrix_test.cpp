@@ -125,9 +125,7 @@ TEST_F(ResumeMatrix, APlainSenderAndOurReceiver) {
         RawPeer sender;
         int port = sender.Listen();
         sender.SendAfterResumeWindow(rom_);
-        HandleDccSend(bob_.program(), "Alice",
-                      "\"Game.smc\" 2130706433 " + std::to_string(port) + " " +
-                          std::to_string(kRomSize) + "\x01");
+        bob_.TakeOffer("Alice", port, kRomSize);
         std::vector<std::string> resumes;
         ASSERT_TRUE(PumpOne(bob_, [&] {
             std::vector<std::string> fresh(bob_.AllSent().begin() + seen, bob_.AllSent().end());

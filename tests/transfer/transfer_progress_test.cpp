@@ -47,6 +47,11 @@ TEST(TransferProgressTest, TheMeterRefreshesOnPercentsAndOnTimeAndMeasuresTheRec
     EXPECT_NEAR(meter.BytesPerSecond(), 1024, 1);
     EXPECT_EQ(meter.Text(), TransferProgressText(done, 100 * 1024 * 1024, meter.BytesPerSecond()));
     EXPECT_TRUE(meter.Record(100 * 1024 * 1024, t0 + seconds(10) + milliseconds(1)));  // the end
+
+    TransferMeter justASecond(1000);  // one whole second is enough to tell a rate
+    justASecond.Record(0, t0);
+    justASecond.Record(500, t0 + seconds(1));
+    EXPECT_EQ(justASecond.BytesPerSecond(), 500);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 //   watch TITLE [SECONDS]    as wait, saying "watching" once it looks (for a window that
 //                            may show only briefly after the next step)
 //   gone TITLE [SECONDS]     exit 0 once no visible window has that title
-//   columns TITLE            the column titles of the window's list view, one a line
-//   rows TITLE               the rows of the window's list view, cells separated by tabs
+//   rows TITLE               the window's list view: the column titles, then each row, cells
+//                            separated by tabs
 //   rowpoint TITLE ROW       the screen point "x y" in the middle of a row's first cell
 //   controls TITLE           each child control: id, class, enabled, visible, text
 //   command TITLE ID         posts the command ID to the window, as its menu item does
@@ -17,7 +17,6 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -38,66 +37,53 @@ std::wstring Text(HWND window) {
     return buffer;
 }
 
-HWND Find(const std::wstring& title) {
-    struct Search {
-        std::wstring title;
-        HWND found = nullptr;
-    } search{title};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            wchar_t text[512] = {};
-            GetWindowTextW(window, text, 512);
-            const std::wstring& t = s->title;
-            const bool prefix = !t.empty() && t.back() == L'*';
-            const bool match =
-                prefix ? std::wstring(text).starts_with(t.substr(0, t.size() - 1)) : t == text;
-            if (IsWindowVisible(window) && match) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+bool Matches(const std::wstring& title, HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    const bool prefix = !title.empty() && title.back() == L'*';
+    return prefix ? std::wstring(text).starts_with(title.substr(0, title.size() - 1))
+                  : title == text;
 }
 
-bool WaitFor(const std::wstring& title, double seconds, bool present) {
-    // Often, so that a window shown only briefly (a fast transfer's) is seen.
-    for (double waited = 0; waited <= seconds; waited += 0.01) {
-        if ((Find(title) != nullptr) == present) return true;
-        Sleep(10);
-    }
-    return false;
+HWND Find(const std::wstring& title) {
+    std::pair<const std::wstring*, HWND> search{&title, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<std::pair<const std::wstring*, HWND>*>(param);
+            if (!IsWindowVisible(window) || !Matches(*s->first, window)) return TRUE;
+            s->second = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
 }
 
 // Hears of every window shown on the desktop as it happens, so that one shown for a moment
-// only is not missed between two looks; looks as well, for a window shown before.
+// only (a fast transfer's) is not missed between two looks; looks as well, often.
 std::wstring g_watched;
 bool g_seen = false;
 
 void CALLBACK OnShow(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD) {
-    if (object != OBJID_WINDOW || !window) return;
-    wchar_t text[512] = {};
-    GetWindowTextW(window, text, 512);
-    if (g_watched == text) g_seen = true;
+    if (object == OBJID_WINDOW && window && Matches(g_watched, window)) g_seen = true;
 }
 
-bool Watch(const std::wstring& title, double seconds) {
+bool Await(const std::wstring& title, double seconds, bool present, bool say) {
     g_watched = title;
-    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, OnShow, 0,
-                                         0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
-    std::printf("watching\n");
+    HWINEVENTHOOK hook =
+        present ? SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, OnShow, 0, 0,
+                                  WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS)
+                : nullptr;
+    if (say) std::printf("watching\n");
     std::fflush(stdout);
     const DWORD end = GetTickCount() + static_cast<DWORD>(seconds * 1000);
-    while (!g_seen && GetTickCount() < end) {
+    bool done = false;
+    while (!(done = present ? g_seen || Find(title) : !Find(title)) && GetTickCount() < end) {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-        if (Find(title)) g_seen = true;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
     if (hook) UnhookWinEvent(hook);
-    return g_seen;
+    return done;
 }
 
 std::vector<HWND> Children(HWND parent) {
@@ -112,11 +98,15 @@ std::vector<HWND> Children(HWND parent) {
     return children;
 }
 
+std::string ClassOf(HWND window) {
+    wchar_t cls[64] = {};
+    GetClassNameW(window, cls, 64);
+    return Narrow(cls);
+}
+
 HWND FindListView(HWND window) {
     for (HWND child : Children(window)) {
-        wchar_t cls[64] = {};
-        GetClassNameW(child, cls, 64);
-        if (lstrcmpW(cls, WC_LISTVIEWW) == 0) return child;
+        if (ClassOf(child) == Narrow(WC_LISTVIEWW)) return child;
     }
     return nullptr;
 }
@@ -164,40 +154,22 @@ class RemoteText {
     wchar_t text_[kChars + 1] = {};
 };
 
-int PrintColumns(HWND window) {
-    HWND list = FindListView(window);
-    if (!list) return 1;
-    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-    RemoteText remote(header);
-    if (!remote.ok()) return 1;
-    const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        HDITEMW item{};
-        item.mask = HDI_TEXT;
-        item.pszText = remote.RemoteBuffer();
-        item.cchTextMax = RemoteText::kChars;
-        std::printf("%s\n", remote.Ask(header, HDM_GETITEMW, i, item).c_str());
-    }
-    return 0;
-}
-
-// One line per row, its cells separated by tabs.
-int PrintRows(HWND window) {
-    HWND list = FindListView(window);
-    if (!list) return 1;
-    RemoteText remote(list);
-    if (!remote.ok()) return 1;
+int PrintRows(HWND list, RemoteText& remote) {
     HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
     const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
     const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < rows; ++row) {
+    for (int row = -1; row < rows; ++row) {
         for (int column = 0; column < columns; ++column) {
-            LVITEMW item{};
-            item.iSubItem = column;
-            item.pszText = remote.RemoteBuffer();
-            item.cchTextMax = RemoteText::kChars;
+            HDITEMW title{};
+            title.mask = HDI_TEXT;
+            LVITEMW cell{};
+            cell.iSubItem = column;
+            title.pszText = cell.pszText = remote.RemoteBuffer();
+            title.cchTextMax = cell.cchTextMax = RemoteText::kChars;
             std::printf("%s%s", column ? "\t" : "",
-                        remote.Ask(list, LVM_GETITEMTEXTW, row, item).c_str());
+                        (row < 0 ? remote.Ask(header, HDM_GETITEMW, column, title)
+                                 : remote.Ask(list, LVM_GETITEMTEXTW, row, cell))
+                            .c_str());
         }
         std::printf("\n");
     }
@@ -205,11 +177,7 @@ int PrintRows(HWND window) {
 }
 
 // Where a person clicks on a row: the middle of its first cell, in screen coordinates.
-int PrintRowPoint(HWND window, int row) {
-    HWND list = FindListView(window);
-    if (!list) return 1;
-    RemoteText remote(list);
-    if (!remote.ok()) return 1;
+int PrintRowPoint(HWND list, RemoteText& remote, int row) {
     RECT cell{LVIR_LABEL, 0, 0, 0};
     remote.Ask(list, LVM_GETITEMRECT, row, cell);
     POINT middle{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
@@ -219,25 +187,14 @@ int PrintRowPoint(HWND window, int row) {
 }
 
 // One line per control: line breaks in its text are shown as \n.
-std::string OneLine(const std::string& text) {
-    std::string line;
-    for (const char c : text) {
-        if (c == '\n') {
-            line += "\\n";
-        } else if (c != '\r') {
-            line += c;
-        }
-    }
-    return line;
-}
-
 int PrintControls(HWND window) {
     for (HWND child : Children(window)) {
-        wchar_t cls[64] = {};
-        GetClassNameW(child, cls, 64);
-        std::printf("%d\t%s\t%d\t%d\t%s\n", GetDlgCtrlID(child), Narrow(cls).c_str(),
-                    IsWindowEnabled(child) ? 1 : 0, IsWindowVisible(child) ? 1 : 0,
-                    OneLine(Narrow(Text(child))).c_str());
+        std::string text;
+        for (const char c : Narrow(Text(child))) {
+            if (c != '\r') text += c == '\n' ? std::string("\\n") : std::string(1, c);
+        }
+        std::printf("%d\t%s\t%d\t%d\t%s\n", GetDlgCtrlID(child), ClassOf(child).c_str(),
+                    IsWindowEnabled(child) ? 1 : 0, IsWindowVisible(child) ? 1 : 0, text.c_str());
     }
     return 0;
 }
@@ -246,29 +203,29 @@ int PrintControls(HWND window) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(
-            stderr,
-            "usage: khub-win-probe wait|gone|columns|rows|controls|command|close TITLE ...\n");
+        std::fprintf(stderr,
+                     "usage: khub-win-probe wait|watch|gone|rows|rowpoint|controls|"
+                     "command|close TITLE ...\n");
         return 2;
     }
     const std::wstring verb = argv[1];
     const std::wstring title = argv[2];
     const double seconds = argc > 3 ? _wtof(argv[3]) : 20.0;
-    if (verb == L"wait") return WaitFor(title, seconds, true) ? 0 : 1;
-    if (verb == L"watch") return Watch(title, seconds) ? 0 : 1;
-    if (verb == L"gone") return WaitFor(title, seconds, false) ? 0 : 1;
+    if (verb == L"wait" || verb == L"watch" || verb == L"gone")
+        return Await(title, seconds, verb != L"gone", verb == L"watch") ? 0 : 1;
     HWND window = Find(title);
     if (!window) {
         std::fprintf(stderr, "khub-win-probe: no window \"%s\"\n", Narrow(title).c_str());
         return 1;
     }
-    if (verb == L"columns") return PrintColumns(window);
-    if (verb == L"rows") return PrintRows(window);
-    if (verb == L"rowpoint" && argc > 3) return PrintRowPoint(window, _wtoi(argv[3]));
     if (verb == L"controls") return PrintControls(window);
-    if (verb == L"command" && argc > 3) {
+    if (verb == L"command" && argc > 3)
         return PostMessageW(window, WM_COMMAND, MAKEWPARAM(_wtoi(argv[3]), 0), 0) ? 0 : 1;
-    }
     if (verb == L"close") return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+    HWND list = FindListView(window);
+    RemoteText remote(list);
+    if (!list || !remote.ok()) return 1;
+    if (verb == L"rows") return PrintRows(list, remote);
+    if (verb == L"rowpoint" && argc > 3) return PrintRowPoint(list, remote, _wtoi(argv[3]));
     return 2;
 }

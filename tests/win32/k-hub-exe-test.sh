@@ -2,8 +2,7 @@
 # k-hub.exe under wine on a virtual screen: the main window with its title and columns,
 # each window opened from its accelerator or menu command, a greyed item's accelerator
 # doing nothing, typing reaching the core, Exit ending the program, and the window's place
-# kept for the next start. Screenshots of
-# every window go to $KHUB_BUILD_DIR/artifacts (look at them).
+# kept for the next start. Screenshots of every window go to $KHUB_BUILD_DIR/artifacts.
 #   k-hub-exe-test.sh K-HUB.EXE KHUB-WIN-PROBE.EXE
 set -euo pipefail
 exe=$(realpath "$1")
@@ -21,8 +20,8 @@ connectonstartup=0
 start_program
 main="K-Hub I - not connected"
 opens "$main" 60
-[ "$(probe columns "$main" | paste -sd '|')" = "Game Name|Host|Players" ] ||
-    fail "columns: $(probe columns "$main" | paste -sd '|')"
+columns=$(probe rows "$main" | head -1 | tr '\t' '|')
+[ "$columns" = "Game Name|Host|Players" ] || fail "columns: $columns"
 shot "$main" main-window
 
 # Create is greyed while not connected: its accelerator must do nothing.
@@ -62,28 +61,26 @@ sleep 0.5
 shot "Create Game" create-game
 closes "Create Game"
 
-probe command "$main" 205 >/dev/null  # the Host Game window, as Create's OK opens it
-opens "Host Game"
-shot "Host Game" host-game
-closes "Host Game"
-
-probe command "$main" 204 >/dev/null  # the File Transfer window, as a transfer opens it
-opens "File Transfer"
-shot "File Transfer" file-transfer
-closes "File Transfer"
+# The Host Game window, as Create's OK opens it; File Transfer, as a transfer does.
+for window in "205 Host Game" "204 File Transfer"; do
+    probe command "$main" "${window%% *}" >/dev/null
+    opens "${window#* }"
+    shot "${window#* }" "$(echo "${window#* }" | tr 'A-Z ' 'a-z-')"
+    closes "${window#* }"
+done
 
 # Moved and resized, the window comes back there at the next start.
+geometry() { xdotool getwindowgeometry "$(xwindow "$main")" | tail -2 | tr -s ' '; }
 xdotool windowmove --sync "$(xwindow "$main")" 200 150
 xdotool windowsize --sync "$(xwindow "$main")" 520 360
 sleep 0.5
-placed=$(xdotool getwindowgeometry "$(xwindow "$main")" | tail -2 | tr -s ' ')
+placed=$(geometry)
 keys_in "$main" ctrl+x
 ends
 start_program
 opens "$main" 60
 sleep 0.5
-again=$(xdotool getwindowgeometry "$(xwindow "$main")" | tail -2 | tr -s ' ')
-[ "$again" = "$placed" ] || fail "placed at $placed, came back at $again"
+[ "$(geometry)" = "$placed" ] || fail "placed at $placed, came back at $(geometry)"
 keys_in "$main" ctrl+x
 ends
 echo "${0##*/}: passed; screenshots in $artifacts"

@@ -22,10 +22,14 @@ set -E
 trap 'echo "${0##*/}: line $LINENO failed" >&2' ERR
 
 # A screen of its own, and a window manager for focus and frames.
+within() {  # SECONDS COMMAND...: whether the command succeeds within that time (polled)
+    for _ in $(seq $(($1 * 10))); do "${@:2}" && return 0; sleep 0.1; done
+    "${@:2}"
+}
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+within 5 test -s "$work/display"
 export DISPLAY=:$(head -1 "$work/display")
 openbox >/dev/null 2>&1 &
 pids+=($!)
@@ -60,11 +64,12 @@ fail() {
     import -window root "$artifacts/k-hub-win32-failure.png" 2>/dev/null || true
     exit 1
 }
-xwindow() {  # the X window with exactly this title
+xwindow() {  # the X window with this title (or its beginning, when it ends in '*')
     local pattern
-    pattern=$(printf '%s' "$1" | sed 's/[][\\.*^$(){}+?|]/\\&/g')
+    pattern=$(printf '%s' "${1%\*}" | sed 's/[][\\.*^$(){}+?|]/\\&/g')
+    [ "${1: -1}" = "*" ] || pattern+='$'
     # A window that goes while xdotool looks makes it fail: that is "none" too.
-    xdotool search --onlyvisible --name "^$pattern\$" 2>/dev/null | head -1 || true
+    xdotool search --onlyvisible --name "^$pattern" 2>/dev/null | head -1 || true
 }
 shot() {  # TITLE NAME
     sleep 0.5  # the last paint
@@ -96,8 +101,8 @@ closes() {  # TITLE
 control() {  # TITLE ID -> "enabled visible text"
     probe controls "$1" | awk -F'\t' -v id="$2" '$1 == id { print $3, $4, $5 }'
 }
+ended() { ! kill -0 "$program" 2>/dev/null; }
 ends() {  # the program ends with exit code 0 within 30 s (a loaded machine is slow)
-    for _ in $(seq 300); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
-    ! kill -0 "$program" 2>/dev/null || fail "k-hub.exe did not end"
+    within 30 ended || fail "k-hub.exe did not end"
     wait "$program" || fail "k-hub.exe ended with exit code $?"
 }
