@@ -125,8 +125,7 @@ TEST(DownloadBreaksOff, TheCopyReportsItAndKeepsOnlyAResumablePrefix) {
         const std::string rom(64 * 1024, 'Z');
         RawPeer sender;
         std::size_t out = v.cli.LineCount();
-        OfferZelda(v, sender.Listen(), rom.size());
-        sender.Send(rom, 0, row.sentBeforeReset, RawPeer::AtStop::Reset);
+        OfferZelda(v, sender.Send(rom, 0, row.sentBeforeReset, RawPeer::AtStop::Reset), rom.size());
         EXPECT_TRUE(v.cli.WaitForLine(row.told, 60s, out)) << v.cli.OutputText();
         ASSERT_TRUE(v.Probe().has_value()) << "the copy died";
         EXPECT_FALSE(v.server.WaitForLine(
