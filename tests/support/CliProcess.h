@@ -30,12 +30,12 @@ class CliProcess {
     static constexpr std::chrono::milliseconds kDefaultTimeout{15000};
     static constexpr std::size_t kNext = static_cast<std::size_t>(-1);
 
-    // Settings for a player who can connect at once: playername, programpath and rompath
-    // (folders inside the profile), server and port. Entries in extra win.
+    // Settings for a player who can connect at once: playername, server, port and a single
+    // attempt. Entries in extra win.
     static Ini PlayerSettings(const std::string& playername, int port, const Ini& extra = {});
 
-    // Writes the settings file into a fresh XDG_CONFIG_HOME and starts argv (k-hub-cli,
-    // or a command that starts it: {"/usr/bin/prlimit", "--fsize=4096", "--", cli}).
+    // Writes the settings file into a fresh XDG_CONFIG_HOME (with a programpath and rompath
+    // there unless given) and starts argv: k-hub-cli, or a command that starts it.
     explicit CliProcess(const Ini& settings, std::vector<std::string> argv = {KHUB_CLI_PATH});
 
     // The Windows program instead, run by wineRun (scripts/wine-run.sh): a copy of exe in
