@@ -47,8 +47,8 @@ void BM_ConnectToUsersOnline(benchmark::State& state) {
     std::vector<double> seconds;
     int player = 0;
     for (auto _ : state) {
-        CliProcess cli(CliProcess::PlayerSettings("Player" + std::to_string(++player), port), {},
-                       Program());
+        CliProcess cli(CliProcess::PlayerSettings("Player" + std::to_string(++player), port),
+                       std::vector<std::string>{Program()});
         cli.WaitForLine("title: K-Hub I - not connected");
         auto began = std::chrono::steady_clock::now();
         cli.Send("connect");

@@ -129,7 +129,7 @@ void BM_CommandInIdleChannel(benchmark::State& state) {
         }
         state.SetIterationTime(idle.Median());
     }
-    idle.peakRssKib = copy.cli->PeakRssKib();
+    idle.peakRssKib = copy.cli.PeakRssKib();
     Report(state, idle);
 }
 
@@ -169,7 +169,7 @@ void BM_CommandDuringBurstIn10kChannel(benchmark::State& state) {
         state.SetIterationTime(during.empty() ? 0 : during[during.size() / 2]);
         busy.seconds.insert(busy.seconds.end(), during.begin(), during.end());
     }
-    busy.peakRssKib = copy.cli->PeakRssKib();
+    busy.peakRssKib = copy.cli.PeakRssKib();
     Report(state, busy);
     state.counters["burst_lines_per_s"] =
         handledSeconds > 0 ? kBurstLines * static_cast<double>(state.iterations()) / handledSeconds

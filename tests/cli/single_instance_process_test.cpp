@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <filesystem>
@@ -8,37 +7,28 @@
 #include <vector>
 
 #include "ircu/TempDir.h"
-#include "support/ChildProcess.h"
+#include "support/CliProcess.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using khub::test::ChildProcess;
+using khub::test::CliProcess;
 using khub::test::TempDir;
 
 // k-hub-cli on the settings folder home, with its error output among its lines.
-class Cli : public ChildProcess {
+class Cli : public CliProcess {
   public:
     Cli(const TempDir& home, std::vector<std::string> args = {})
-        : ChildProcess(Argv(std::move(args)), {{"XDG_CONFIG_HOME", home.path().string()}}) {}
+        : CliProcess(Command{Argv(std::move(args)), {{"XDG_CONFIG_HOME", home.path().string()}}}) {}
 
-    bool Says(const std::string& text) {
-        return WaitForLine([&](const std::string& l) { return l.find(text) != std::string::npos; },
-                           20s)
-            .has_value();
-    }
+    bool Says(const std::string& text) { return WaitForText(text, 20s, 0).has_value(); }
     // Everything it printed, once its output has ended.
     std::string Text() {
-        WaitForLine([](const std::string&) { return false; }, 20s);
-        std::string all;
-        for (const auto& l : Lines()) all += l + "\n";
-        return all;
+        WaitFor([](const std::string&) { return false; }, 20s, 0);
+        return OutputText();
     }
     // The exit code once the program has ended, -1 when it has not.
-    int ExitCode() {
-        auto status = Wait(20s);
-        return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
-    }
+    int ExitCode() { return WaitForExit(20s).value_or(-1); }
 
   private:
     static std::vector<std::string> Argv(std::vector<std::string> args) {
@@ -58,7 +48,7 @@ TEST(SingleInstanceProcess, SecondCopyEndsAtOnceAndAKilledCopyDoesNotBlock) {
     EXPECT_FALSE(second.Says("title:"));  // it never started
 
     // The first copy is undisturbed.
-    first.WriteLine("bogus");
+    first.Send("bogus");
     EXPECT_TRUE(first.Says("refused: bogus (unknown command)")) << first.Text();
 
     // Another settings folder is another profile: it runs beside the first.
@@ -67,7 +57,7 @@ TEST(SingleInstanceProcess, SecondCopyEndsAtOnceAndAKilledCopyDoesNotBlock) {
     EXPECT_TRUE(beside.Says("title: K-Hub I - not connected"));
 
     first.Kill(SIGKILL);
-    ASSERT_TRUE(first.Wait(20s));
+    ASSERT_TRUE(first.WaitForExit(20s));
     Cli third(home);
     EXPECT_TRUE(third.Says("title: K-Hub I - not connected")) << third.Text();
     third.CloseInput();

@@ -5,29 +5,28 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <fstream>
 #include <sstream>
+
+extern char** environ;
 
 namespace khub::test {
 
 CliProcess::Ini CliProcess::PlayerSettings(const std::string& playername, int port,
                                            const Ini& extra) {
     Ini ini;
-    auto& options = ini["options"];
-    options["playername"] = playername;
-    options["server"] = "127.0.0.1";
-    options["port"] = std::to_string(port);
-    options["retries"] = "1";
+    ini["options"] = {{"playername", playername},
+                      {"server", "127.0.0.1"},
+                      {"port", std::to_string(port)},
+                      {"retries", "1"}};
     for (const auto& [section, keys] : extra) {
         for (const auto& [key, value] : keys) ini[section][key] = value;
     }
     return ini;
 }
 
-std::string CliProcess::settingsPath() const {
-    return settingsFile_;
-}
-
-CliProcess::CliProcess(const Ini& settings, std::vector<std::string> args, std::string program) {
+CliProcess::CliProcess(const Ini& settings, std::vector<std::string> argv) {
     Ini ini = settings;
     // A profile that can connect needs these paths; tests that want them empty say so.
     if (!ini["options"].count("programpath")) {
@@ -38,7 +37,7 @@ CliProcess::CliProcess(const Ini& settings, std::vector<std::string> args, std::
         ini["options"]["rompath"] = profile_ / "roms";
     }
     WriteSettings(ini);
-    Start(std::move(program), std::move(args));
+    Start({std::move(argv), {{"XDG_CONFIG_HOME", profile_.path().string()}}});
 }
 
 CliProcess::CliProcess(const Ini& settings, const WindowsCopy& windows) {
@@ -46,7 +45,11 @@ CliProcess::CliProcess(const Ini& settings, const WindowsCopy& windows) {
     std::filesystem::copy_file(windows.exe, copy);
     settingsFile_ = profile_ / "K-Hub.ini";
     WriteSettings(settings);
-    Start(windows.wineRun, {copy.string()});
+    Start({{windows.wineRun, copy.string()}});
+}
+
+CliProcess::CliProcess(const Command& command) {
+    Start(command);
 }
 
 void CliProcess::WriteSettings(const Ini& settings) const {
@@ -59,78 +62,58 @@ void CliProcess::WriteSettings(const Ini& settings) const {
     WriteFileBytes(settingsFile_, text.str());
 }
 
-void CliProcess::Start(std::string program, std::vector<std::string> args) {
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+void CliProcess::Start(const Command& command) {
+    int in[2], out[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
-    std::string xdg = "XDG_CONFIG_HOME=" + profile_.path().string();
+    // Everything the child needs is prepared before fork: after it only exec-safe calls.
+    std::vector<std::string> envText, argText = command.argv;
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        if (!command.env.count(entry.substr(0, entry.find('=')))) envText.push_back(entry);
+    }
+    for (const auto& [k, v] : command.env) envText.push_back(k + "=" + v);
+    std::vector<char*> envp, argv;
+    for (auto& e : envText) envp.push_back(e.data());
+    for (auto& a : argText) argv.push_back(a.data());
+    envp.push_back(nullptr);
+    argv.push_back(nullptr);
     pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
         dup2(in[0], 0);
         dup2(out[1], 1);
-        dup2(err[1], 2);
-        putenv(xdg.data());
-        std::vector<char*> argv{program.data()};
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
+        execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     close(in[0]);
     close(out[1]);
-    close(err[1]);
     stdin_ = in[1];
-    outReader_ = std::thread([this, fd = out[0]] { ReadLoop(fd, true); });
-    errReader_ = std::thread([this, fd = err[0]] { ReadLoop(fd, false); });
+    reader_ = std::thread([this, fd = out[0]] {
+        output_.ReadToEnd(fd, false);
+        close(fd);
+    });
 }
 
 CliProcess::~CliProcess() {
     CloseInput();
     if (pid_ > 0 && !WaitForExit(std::chrono::milliseconds(3000))) {
-        kill(pid_, SIGKILL);
+        Kill(SIGKILL);
         WaitForExit(std::chrono::milliseconds(5000));
     }
-    if (outReader_.joinable()) outReader_.join();
-    if (errReader_.joinable()) errReader_.join();
+    if (reader_.joinable()) reader_.join();
 }
 
-void CliProcess::ReadLoop(int fd, bool isStdout) {
-    std::string pending;
-    char chunk[4096];
-    for (;;) {
-        ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        std::lock_guard lock(mutex_);
-        if (!isStdout) {
-            errors_.append(chunk, static_cast<std::size_t>(n));
-            continue;
-        }
-        pending.append(chunk, static_cast<std::size_t>(n));
-        std::size_t lf;
-        while ((lf = pending.find('\n')) != std::string::npos) {
-            // A Windows program's text output ends its lines with CR LF.
-            std::size_t end = lf > 0 && pending[lf - 1] == '\r' ? lf - 1 : lf;
-            lines_.push_back(pending.substr(0, end));
-            pending.erase(0, lf + 1);
-        }
-        changed_.notify_all();
-    }
-    close(fd);
-    std::lock_guard lock(mutex_);
-    if (isStdout) {
-        if (!pending.empty()) lines_.push_back(pending);
-        outEnded_ = true;
-    }
-    changed_.notify_all();
-}
-
-void CliProcess::Send(const std::string& command) {
-    if (stdin_ < 0) return;
+bool CliProcess::Send(const std::string& command) {
     std::string line = command + "\n";
-    if (write(stdin_, line.data(), line.size()) < 0) {
+    for (std::size_t sent = 0; stdin_ >= 0 && sent < line.size();) {
+        ssize_t n = write(stdin_, line.data() + sent, line.size() - sent);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        sent += static_cast<std::size_t>(n);
     }
+    return stdin_ >= 0;
 }
 
 void CliProcess::CloseInput() {
@@ -139,64 +122,68 @@ void CliProcess::CloseInput() {
 }
 
 std::optional<std::string> CliProcess::WaitFor(const Predicate& match,
-                                               std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        while (next_ < lines_.size()) {
-            const std::string& line = lines_[next_++];
-            if (match(line)) return line;
-        }
-        if (outEnded_) return std::nullopt;
-        if (changed_.wait_until(lock, deadline) == std::cv_status::timeout &&
-            next_ == lines_.size()) {
-            return std::nullopt;
-        }
-    }
+                                               std::chrono::milliseconds timeout,
+                                               std::size_t from) {
+    return output_.WaitFor(match, timeout, from == kNext ? next_ : from);
 }
 
 std::optional<std::string> CliProcess::WaitForLine(const std::string& text,
-                                                   std::chrono::milliseconds timeout) {
-    return WaitFor([&](const std::string& l) { return l.rfind(text, 0) == 0; }, timeout);
+                                                   std::chrono::milliseconds timeout,
+                                                   std::size_t from) {
+    return WaitFor([&](const std::string& l) { return l.starts_with(text); }, timeout, from);
 }
 
 std::optional<std::string> CliProcess::WaitForText(const std::string& text,
-                                                   std::chrono::milliseconds timeout) {
-    return WaitFor([&](const std::string& l) { return l.find(text) != std::string::npos; },
-                   timeout);
+                                                   std::chrono::milliseconds timeout,
+                                                   std::size_t from) {
+    return WaitFor([&](const std::string& l) { return l.find(text) != std::string::npos; }, timeout,
+                   from);
+}
+
+bool CliProcess::WaitForGame(const std::string& row, std::chrono::milliseconds timeout) {
+    auto end = std::chrono::steady_clock::now() + timeout;
+    do {
+        std::size_t from = LineCount();
+        if (!Send("games") || !WaitForLine("games: ", kDefaultTimeout, from)) return false;
+        auto listed = [&](const std::string& l) { return l == "game: " + row; };
+        if (WaitFor(listed, std::chrono::milliseconds(0), from)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    } while (std::chrono::steady_clock::now() < end);
+    return false;
 }
 
 std::optional<int> CliProcess::WaitForExit(std::chrono::milliseconds timeout) {
-    if (exitCode_) return exitCode_;
-    if (pid_ <= 0) return std::nullopt;
+    if (exitCode_ || pid_ <= 0) return exitCode_;
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         int status = 0;
-        pid_t r = waitpid(pid_, &status, WNOHANG);
-        if (r == pid_) {
-            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
             return exitCode_;
         }
         if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
 
-std::vector<std::string> CliProcess::Output() const {
-    std::lock_guard lock(mutex_);
-    return lines_;
+void CliProcess::Kill(int signal) {
+    if (!exitCode_) kill(pid_, signal);
 }
 
 std::string CliProcess::OutputText() const {
-    std::lock_guard lock(mutex_);
     std::string all;
-    for (const auto& l : lines_) all += l + "\n";
+    for (const auto& l : Lines()) all += l + "\n";
     return all;
 }
 
-std::string CliProcess::ErrorOutput() const {
-    std::lock_guard lock(mutex_);
-    return errors_;
+long CliProcess::PeakRssKib() const {
+    std::ifstream in("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string key; in >> key;) {
+        long kib = 0;
+        if (key == "VmHWM:") return in >> kib ? kib : 0;
+        std::getline(in, key);
+    }
+    return 0;
 }
 
 }  // namespace khub::test

@@ -1,6 +1,8 @@
 #pragma once
-// Runs k-hub-cli as a child process with a settings folder of its own, writes commands to
-// its stdin and waits for the lines it prints. Killed and reaped when the object goes.
+// A program run as a child with its standard input and output on pipes: commands written
+// to it, every output line recorded, its exit seen; killed and reaped when the object goes.
+// Standard error stays the test's, so sanitizer reports show in its output. Mostly
+// k-hub-cli with a settings folder of its own:
 //
 //   CliProcess cli({{"options", {{"playername", "Alice"}, {"server", "127.0.0.1"},
 //                                {"port", std::to_string(server.port())}}}});
@@ -10,32 +12,31 @@
 #include <sys/types.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ircu/TempDir.h"
+#include "support/LineLog.h"
 
 namespace khub::test {
 
 class CliProcess {
   public:
     using Ini = std::map<std::string, std::map<std::string, std::string>>;
-    using Predicate = std::function<bool(const std::string& line)>;
+    using Predicate = LineLog::Predicate;
     static constexpr std::chrono::milliseconds kDefaultTimeout{15000};
+    static constexpr std::size_t kNext = static_cast<std::size_t>(-1);
 
-    // Settings for a player who can connect at once: playername, programpath and rompath
-    // (folders inside the profile), server and port. Entries in extra win.
+    // Settings for a player who can connect at once: playername, server, port and a single
+    // attempt. Entries in extra win.
     static Ini PlayerSettings(const std::string& playername, int port, const Ini& extra = {});
 
-    // Writes the settings file into a fresh XDG_CONFIG_HOME and starts the program.
-    explicit CliProcess(const Ini& settings, std::vector<std::string> args = {},
-                        std::string program = KHUB_CLI_PATH);
+    // Writes the settings file into a fresh XDG_CONFIG_HOME (with a programpath and rompath
+    // there unless given) and starts argv: k-hub-cli, or a command that starts it.
+    explicit CliProcess(const Ini& settings, std::vector<std::string> argv = {KHUB_CLI_PATH});
 
     // The Windows program instead, run by wineRun (scripts/wine-run.sh): a copy of exe in
     // the profile with the settings file beside it, where a copy with administrator rights
@@ -44,50 +45,60 @@ class CliProcess {
         std::string exe, wineRun;
     };
     CliProcess(const Ini& settings, const WindowsCopy& windows);
+
+    // Any program: argv[0] with argv, in the environment plus env (which overrides).
+    struct Command {
+        std::vector<std::string> argv;
+        std::map<std::string, std::string> env = {};
+    };
+    explicit CliProcess(const Command& command);
     ~CliProcess();
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
 
-    void Send(const std::string& command);
-    // Ends stdin (the program treats that as quit).
+    bool Send(const std::string& command);
+    // Ends stdin (k-hub-cli treats that as quit).
     void CloseInput();
 
-    // The next printed line (after those already waited past) that matches; nullopt on
-    // timeout or when the program ended without printing it.
+    // The first printed line that matches, from index `from` on, or by default after the
+    // lines already waited past; nullopt on timeout or when the output ended without it.
     std::optional<std::string> WaitFor(const Predicate& match,
-                                       std::chrono::milliseconds timeout = kDefaultTimeout);
+                                       std::chrono::milliseconds timeout = kDefaultTimeout,
+                                       std::size_t from = kNext);
     // A line that starts with text ("title: K-Hub I - 2 users online", "box: ...").
     std::optional<std::string> WaitForLine(const std::string& text,
-                                           std::chrono::milliseconds timeout = kDefaultTimeout);
+                                           std::chrono::milliseconds timeout = kDefaultTimeout,
+                                           std::size_t from = kNext);
     // A line that contains text anywhere.
     std::optional<std::string> WaitForText(const std::string& text,
-                                           std::chrono::milliseconds timeout = kDefaultTimeout);
+                                           std::chrono::milliseconds timeout = kDefaultTimeout,
+                                           std::size_t from = kNext);
 
-    // Waits for the program to end; its exit code, or nullopt on timeout.
+    // Asks for the game list until it holds row ("name\thost\tplayers"): an announcement
+    // takes its time through the server.
+    bool WaitForGame(const std::string& row, std::chrono::milliseconds timeout);
+
+    // Waits for the program to end: its exit code (minus the signal that killed it), or
+    // nullopt on timeout.
     std::optional<int> WaitForExit(std::chrono::milliseconds timeout = kDefaultTimeout);
+    void Kill(int signal);
 
-    std::vector<std::string> Output() const;
+    std::vector<std::string> Lines() const { return output_.Lines(); }
+    std::size_t LineCount() const { return output_.Count(); }
     std::string OutputText() const;  // every line so far, for failure messages
-    std::string ErrorOutput() const;
-    const TempDir& profile() const { return profile_; }
-    std::string settingsPath() const;
-    pid_t pid() const { return pid_; }
+    // The peak resident memory so far in KiB (VmHWM), 0 when unknown.
+    long PeakRssKib() const;
 
   private:
     void WriteSettings(const Ini& settings) const;
-    void Start(std::string program, std::vector<std::string> args);
-    void ReadLoop(int fd, bool isStdout);
+    void Start(const Command& command);
 
     TempDir profile_{"khub-cli"};
     std::string settingsFile_ = profile_ / "K-Hub I/K-Hub.ini";
     pid_t pid_ = -1;
     int stdin_ = -1;
-    std::thread outReader_, errReader_;
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::string> lines_;
-    std::string errors_;
-    bool outEnded_ = false;
+    std::thread reader_;
+    LineLog output_;
     std::size_t next_ = 0;
     std::optional<int> exitCode_;
 };

@@ -2,33 +2,121 @@
 // A test that runs on a real IRC server, or on each one the lobby plays on: ircd-ircu, ngircd,
 // InspIRCd and ircd-hybrid. The operator "Ivan" is in #K-HubI before any player, so each server
 // makes him its channel operator; he voices players (OPMODE as an IRC operator on ircu, MODE as the
-// channel's operator elsewhere).
+// channel's operator elsewhere). The players are k-hub-cli copies with ROM folders of their own
+// and an emulator stand-in that writes down its arguments, its working folder and its ROM.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "ircu/IrcTestClient.h"
 #include "ircu/IrcuServer.h"
-#include "support/LobbyPlayer.h"
+#include "ircu/LoopbackPort.h"
+#include "lobby/EmulatorCommand.h"
+#include "support/CliProcess.h"
 #include "support/PackagedIrcd.h"
 
 namespace khub::test {
+
+// The emulator stand-in; what it saw lands in its folder.
+struct FakeEmulator {
+    FakeEmulator() {
+        script = dir.Write("VOLTAW",
+                           "#!/bin/sh\n"
+                           "d=\"$(dirname \"$0\")\"\n"
+                           "pwd > \"$d/cwd.tmp\"\n"
+                           "cat \"$3\" > \"$d/rom.tmp\"\n"
+                           "printf '%s\\n' \"$0\" \"$@\" > \"$d/argv.tmp\"\n"
+                           "mv \"$d/cwd.tmp\" \"$d/cwd\"; mv \"$d/rom.tmp\" \"$d/rom\"\n"
+                           "mv \"$d/argv.tmp\" \"$d/argv\"\n");
+        ::chmod(script.c_str(), 0755);
+    }
+    // The Windows stand-in of a Windows build instead (a copy of exe): it writes the same
+    // files, with the arguments as Windows split them.
+    explicit FakeEmulator(const std::string& windowsExe) : script(dir / "VOLTAW.EXE") {
+        std::filesystem::copy_file(windowsExe, script);
+    }
+    // Waits for the script of a launch that was already logged.
+    bool WaitRan(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        auto end = std::chrono::steady_clock::now() + timeout;
+        while (!std::filesystem::exists(dir / "argv") && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return std::filesystem::exists(dir / "argv");
+    }
+    std::vector<std::string> Lines(const std::string& file) const {
+        std::ifstream in(dir / file);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    std::vector<std::string> Argv() const { return Lines("argv"); }
+    std::string Cwd() const { return Lines("cwd").at(0); }
+    std::string Rom() const { return ReadFileBytes(dir / "rom"); }
+
+    TempDir dir{"khub-emu"};
+    std::string script;
+};
+
+// The Windows programs of a Windows build (scripts/build-windows.sh) and what runs them.
+struct WindowsPrograms {
+    std::string cliExe, emulatorExe, wineRun;
+};
+
+struct Player {
+    Player(const std::string& nick, int port, const CliProcess::Ini& extra = {})
+        : nick(nick), cli(Settings(port, extra, emulator.script, roms.path().string())) {}
+    // A player whose emulator is the Windows stand-in: on Linux started through wine, or by
+    // k-hub-cli.exe itself when windowsCli (under wine, so its paths are wine's Z:\...).
+    Player(const std::string& nick, int port, const WindowsPrograms& windows, bool windowsCli,
+           const CliProcess::Ini& extra = {})
+        : nick(nick),
+          windowsCli(windowsCli),
+          emulator(windows.emulatorExe),
+          cli(windowsCli ? CliProcess(Settings(port, extra, WinePath(emulator.script),
+                                               WinePath(roms.path().string())),
+                                      CliProcess::WindowsCopy{windows.cliExe, windows.wineRun})
+                         : CliProcess(Settings(port, extra, emulator.script, roms.path().string(),
+                                               windows.wineRun))) {}
+    // A file of the ROM folder as this player's program names it.
+    std::string RomPath(const std::string& file) const {
+        return windowsCli ? WinePath(roms.File(file)) : roms.File(file);
+    }
+    std::string nick;
+    bool windowsCli = false;
+    TempDir roms{"khub-roms"};
+    FakeEmulator emulator;
+    CliProcess cli;
+
+  private:
+    CliProcess::Ini Settings(int port, const CliProcess::Ini& extra, const std::string& program,
+                             const std::string& romFolder, const std::string& launcher = "") {
+        CliProcess::Ini ini = CliProcess::PlayerSettings(nick, port, extra);
+        ini["options"].emplace("programpath", program);
+        ini["options"].emplace("rompath", romFolder);
+        if (!launcher.empty()) ini["options"].emplace("launcher", launcher);
+        return ini;
+    }
+};
 
 class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
   protected:
     // Skips the test when the server cannot be had here.
     void StartServer() { StartServer(GetParam()); }
-    void StartServer(IrcdKind kind, PackagedIrcd::Options options = PackagedIrcd::Options(),
-                     IrcuServer::Options ircuOptions = {}) {
+    void StartServer(IrcdKind kind, IrcuServer::Options ircuOptions = {}) {
         kind_ = kind;
         if (kind == IrcdKind::Ircu) {
             ircu_ = std::make_unique<IrcuServer>(std::move(ircuOptions));
             if (!ircu_->ok()) GTEST_SKIP() << ircu_->error();
             port_ = ircu_->port();
         } else {
-            other_ = std::make_unique<PackagedIrcd>(kind, options);
+            other_ = std::make_unique<PackagedIrcd>(kind);
             if (other_->unavailable()) GTEST_SKIP() << other_->error();
             ASSERT_TRUE(other_->ok()) << other_->error();
             port_ = other_->port();
@@ -47,7 +135,11 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
                                        : op.ChannelMode("#K-HubI", "+v", nick);
     }
     int port() const { return port_; }
-    IrcuServer& ircu() { return *ircu_; }
+    // Settings for players who send files: a DCC port range of one free port.
+    static CliProcess::Ini OneDccPort() {
+        std::string port = std::to_string(FreeLoopbackPort());
+        return {{"options", {{"startport", port}, {"endport", port}}}};
+    }
 
     static void ExpectLine(CliProcess& cli, const std::string& text) {
         EXPECT_TRUE(cli.WaitForLine(text)) << "no \"" << text << "\" in:\n" << cli.OutputText();
@@ -57,11 +149,43 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
     void Enter(Player& p) {
         p.cli.Send("connect");
         ASSERT_TRUE(op.WaitFor([&](const std::string& l) {
-            return l.rfind(":" + p.nick + "!", 0) == 0 && l.find(" JOIN ") != std::string::npos;
+            return l.starts_with(":" + p.nick + "!") && l.find(" JOIN ") != std::string::npos;
         })) << p.cli.OutputText();
         ASSERT_TRUE(p.cli.WaitForText("users online")) << p.cli.OutputText();
         ASSERT_TRUE(Voice(p.nick));
         ASSERT_TRUE(p.cli.WaitForText("+v " + p.nick)) << p.cli.OutputText();
+    }
+
+    // The host opens game on rom (bytes, which the client lacks), the client joins it from
+    // the list, they greet each other with hello, and the client downloads the ROM.
+    void JoinAndDownload(Player& host, Player& client, const std::string& game,
+                         const std::string& rom, const std::string& bytes,
+                         const std::string& hello) {
+        host.roms.Write(rom, bytes);
+        host.cli.Send("create " + game + " --rom " + host.RomPath(rom));
+        ASSERT_TRUE(host.cli.WaitForLine("window: open host")) << host.cli.OutputText();
+        ASSERT_TRUE(
+            client.cli.WaitForGame(game + "\t" + host.nick + "\t1/2", std::chrono::seconds(20)))
+            << client.cli.OutputText();
+        client.cli.Send("join " + host.nick);
+        ASSERT_TRUE(client.cli.WaitForLine("window: open join")) << client.cli.OutputText();
+        ASSERT_TRUE(host.cli.WaitForLine("chat: " + client.nick + " has joined."))
+            << host.cli.OutputText();
+        ASSERT_TRUE(host.cli.WaitForLine("log: Match: NO")) << host.cli.OutputText();
+        ASSERT_TRUE(
+            client.cli.WaitForGame(game + "\t" + host.nick + "\t2/2", std::chrono::seconds(10)))
+            << client.cli.OutputText();
+        for (Player* p : {&host, &client}) {
+            Player& other = p == &host ? client : host;
+            p->cli.Send("say " + hello);
+            ASSERT_TRUE(other.cli.WaitForLine("chat: <" + p->nick + "> " + hello))
+                << other.cli.OutputText();
+        }
+        client.cli.Send("download");
+        ASSERT_TRUE(client.cli.WaitForLine("log: Finished.", std::chrono::seconds(60)))
+            << client.cli.OutputText();
+        EXPECT_TRUE(ReadFileBytes(client.roms.File(rom)) == bytes);
+        ASSERT_TRUE(host.cli.WaitForLine("log: Match: YES")) << host.cli.OutputText();
     }
 
     IrcTestClient op;

@@ -10,9 +10,8 @@
 //   server.Send(":Bob!u@h NOTICE Alice :K-Hub-3|GET\r\n");
 //   server.WaitForLine([](auto& l) { return l.starts_with("PRIVMSG"); });
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,12 +19,14 @@
 #include <thread>
 #include <vector>
 
+#include "support/LineLog.h"
+
 namespace khub::test {
 
 class LoopbackIrcServer {
   public:
     using Clock = std::chrono::steady_clock;
-    using LinePredicate = std::function<bool(const std::string&)>;
+    using LinePredicate = LineLog::Predicate;
 
     LoopbackIrcServer();
     ~LoopbackIrcServer();
@@ -33,13 +34,10 @@ class LoopbackIrcServer {
     LoopbackIrcServer& operator=(const LoopbackIrcServer&) = delete;
 
     int port() const { return port_; }
-    const std::string& name() const { return serverName_; }
 
-    // Waits for the program to connect; from then on its lines are recorded.
-    bool Accept(std::chrono::milliseconds timeout = std::chrono::seconds(10));
-    // Accept, then the ircu registration: the ident notice, the welcome and the own-nick
-    // MODE after NICK/USER, 340/302 answers, the JOIN echo and a NAMES reply listing the
-    // program and `members` (nicks with their "@"/"+" prefix) after JOIN.
+    // Waits for the program to connect, then plays the ircu registration: the ident notice, the
+    // welcome and the own-nick MODE after NICK/USER, 340/302 answers, the JOIN echo and a NAMES
+    // reply listing the program and `members` (nicks with their "@"/"+" prefix) after JOIN.
     bool AcceptAndRegister(const std::vector<std::string>& members = {},
                            std::chrono::milliseconds timeout = std::chrono::seconds(10));
     const std::string& clientNick() const { return nick_; }
@@ -50,35 +48,31 @@ class LoopbackIrcServer {
 
     // The first recorded line (from index `from` on) for which pred holds.
     std::optional<std::string> WaitForLine(const LinePredicate& pred,
-                                           std::chrono::milliseconds timeout, std::size_t from = 0);
+                                           std::chrono::milliseconds timeout,
+                                           std::size_t from = 0) {
+        return lines_.WaitFor(pred, timeout, from);
+    }
     // Returns once the program has handled everything sent before (a PING it answers).
     bool Sync(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // Every line the program sent so far (CR LF removed), and how many.
-    std::vector<std::string> Lines() const;
-    std::size_t LineCount() const;
+    std::vector<std::string> Lines() const { return lines_.Lines(); }
+    std::size_t LineCount() const { return lines_.Count(); }
     // True while the program keeps the connection open.
-    bool ClientConnected() const;
-    // Waits until the program closes the connection.
-    bool WaitForClose(std::chrono::milliseconds timeout);
+    bool ClientConnected() const { return clientFd_ >= 0 && !lines_.ended(); }
     // Drops the program's connection as a dying server would.
     void Disconnect();
 
+  private:
+    bool Accept(std::chrono::milliseconds timeout);
     // A NAMES reply as ircu sends it: 353 lines of at most ~500 bytes, then 366.
     std::string NamesReply(const std::vector<std::string>& members) const;
 
-  private:
-    void ReadLoop(int fd);
-
-    int listenFd_ = -1;
-    int clientFd_ = -1;
     int port_ = 0;
-    std::string serverName_ = "irc.test.local";
+    int listenFd_ = -1;
+    std::atomic<int> clientFd_ = -1;
     std::string nick_;
     std::thread reader_;
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::string> lines_;
-    bool closed_ = false;
+    LineLog lines_;
     std::mutex sendMutex_;
     int syncs_ = 0;
 };

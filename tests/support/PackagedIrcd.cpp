@@ -20,14 +20,14 @@ namespace {
 
 const std::string kRoot = std::string(KHUB_IRCDS_DIR) + "/root";
 
-std::string NgircdConfig(const std::string& dir, int port, bool hostNames) {
+std::string NgircdConfig(const std::string& dir, int port) {
     std::ostringstream c;
     c << "[Global]\n Name = irc.ngircd.test\n Info = loopback test server\n"
       << " AdminInfo1 = test\n AdminInfo2 = test\n AdminEMail = nobody@localhost\n"
       << " Listen = 127.0.0.1\n Ports = " << port << "\n PidFile = " << dir << "/ngircd.pid\n"
       << " MotdPhrase = \"test server\"\n"
       << "[Limits]\n MaxConnectionsIP = 0\n"
-      << "[Options]\n DNS = " << (hostNames ? "yes" : "no") << "\n PAM = no\n Ident = no\n";
+      << "[Options]\n DNS = no\n PAM = no\n Ident = no\n";
     return c.str();
 }
 
@@ -65,20 +65,11 @@ std::string HybridConfig(int port) {
 }  // namespace
 
 std::string IrcdName(IrcdKind kind) {
-    switch (kind) {
-        case IrcdKind::Ircu:
-            return "ircu";
-        case IrcdKind::Ngircd:
-            return "ngircd";
-        case IrcdKind::InspIrcd:
-            return "InspIRCd";
-        case IrcdKind::Hybrid:
-            return "hybrid";
-    }
-    return "?";
+    static const char* const names[] = {"ircu", "ngircd", "InspIRCd", "hybrid"};
+    return names[static_cast<int>(kind)];
 }
 
-PackagedIrcd::PackagedIrcd(IrcdKind kind, Options options) : kind_(kind), options_(options) {
+PackagedIrcd::PackagedIrcd(IrcdKind kind) : kind_(kind) {
     if (!Start()) Stop();
 }
 
@@ -149,7 +140,7 @@ bool PackagedIrcd::Start() {
     switch (kind_) {
         case IrcdKind::Ngircd:
             if (!Unpacked(kRoot + "/usr/sbin/ngircd")) return false;
-            dir_.Write("ngircd.conf", NgircdConfig(dir, port_, options_.showHostNames));
+            dir_.Write("ngircd.conf", NgircdConfig(dir, port_));
             argv = {kRoot + "/usr/sbin/ngircd", "-n", "-f", dir_ / "ngircd.conf"};
             env = {"LD_LIBRARY_PATH=" + kRoot + "/usr/lib/x86_64-linux-gnu"};
             break;

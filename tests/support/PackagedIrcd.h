@@ -22,13 +22,7 @@ std::string IrcdName(IrcdKind kind);
 
 class PackagedIrcd {
   public:
-    struct Options {
-        // Users' hosts shown as names ("localhost") instead of addresses (ngircd's DNS).
-        bool showHostNames = false;
-    };
-
-    explicit PackagedIrcd(IrcdKind kind) : PackagedIrcd(kind, Options()) {}
-    PackagedIrcd(IrcdKind kind, Options options);
+    explicit PackagedIrcd(IrcdKind kind);
     ~PackagedIrcd();
     PackagedIrcd(const PackagedIrcd&) = delete;
     PackagedIrcd& operator=(const PackagedIrcd&) = delete;
@@ -49,7 +43,6 @@ class PackagedIrcd {
     std::string PatchedHybrid();
 
     IrcdKind kind_;
-    Options options_;
     TempDir dir_{"khub-ircd"};
     std::string hybridModules_;  // a short folder holding a link to hybrid's modules
     int port_ = 0;

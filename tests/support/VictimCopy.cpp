@@ -1,82 +1,69 @@
 #include "support/VictimCopy.h"
 
-#include <stdlib.h>
-#include <sys/stat.h>
-
-#include <algorithm>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
 
 namespace khub::test {
 
-FolderSnapshot SnapshotFolder(const fs::path& root, const std::vector<std::string>& skip) {
-    FolderSnapshot out;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        std::string rel = fs::relative(it->path(), root).string();
-        if (std::find(skip.begin(), skip.end(), rel) != skip.end()) {
-            it.disable_recursion_pending();
-            continue;
-        }
-        if (it->is_regular_file()) {
-            std::ifstream in(it->path(), std::ios::binary);
-            std::ostringstream bytes;
-            bytes << in.rdbuf();
-            out[rel] = bytes.str();
-        } else {
-            out[rel] = std::nullopt;
-        }
-    }
-    return out;
+namespace {
+
+std::vector<std::string> Through(std::vector<std::string> launcher) {
+    launcher.push_back(KHUB_CLI_PATH);
+    return launcher;
 }
 
-VictimCopy::VictimCopy(const std::vector<std::string>& members, const std::string& extraSettings,
-                       const std::vector<std::string>& launcher, int externalPort) {
-    char tmpl[] = "/tmp/khub-victim-XXXXXX";
-    if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
-    root_ = tmpl;
-    roms_ = root_ / "roms";
-    fs::create_directories(root_ / "K-Hub I");
-    fs::create_directories(roms_);
-    // What a player's ROM folder holds, and a file beside it that must never be reached.
-    std::ofstream(roms_ / "Super Mario Kart.smc", std::ios::binary) << std::string(4096, 'M');
-    std::ofstream(roms_ / "F-Zero.sfc", std::ios::binary) << std::string(2048, 'F');
-    std::ofstream(root_ / "outside.txt") << "beside the ROM folder\n";
+}  // namespace
 
-    fs::path emulator = root_ / "emulator.sh";
-    std::ofstream(emulator) << "#!/bin/sh\necho \"$@\" >> '" << (root_ / "launched").string()
-                            << "'\n";
-    fs::permissions(emulator, fs::perms::owner_all);
-
-    std::ofstream(settingsFile()) << "[options]\nplayername=" << nick_
-                                  << "\nprogrampath=" << emulator.string()
-                                  << "\nrompath=" << roms_.string()
-                                  << "\nconnectonstartup=1\nserver=127.0.0.1\nport="
-                                  << (externalPort ? externalPort : server.port())
-                                  << "\nretries=1\n"
-                                  << extraSettings << "[host]\nIP=127.0.0.1\n";
-
-    std::vector<std::string> argv = launcher;
-    argv.push_back(KHUB_CLI_PATH);
-    cli = std::make_unique<ChildProcess>(
-        argv, std::map<std::string, std::string>{{"XDG_CONFIG_HOME", root_.string()},
-                                                 {"HOME", root_.string()}});
-    if (externalPort) return;
+VictimCopy::VictimCopy(const std::vector<std::string>& members,
+                       const std::vector<std::string>& launcher)
+    : cli(Prepare(), Through(launcher)) {
     if (!server.AcceptAndRegister(members, std::chrono::seconds(30))) {
         throw std::runtime_error("the copy did not register with the loopback server");
     }
-    nick_ = server.clientNick();
 }
 
-VictimCopy::~VictimCopy() {
-    cli.reset();
-    server.Disconnect();
-    std::error_code ec;
-    fs::remove_all(root_, ec);
+CliProcess::Ini VictimCopy::Prepare() const {
+    // What a player's ROM folder holds, and a file beside it that must never be reached.
+    root_.Write("roms/Super Mario Kart.smc", std::string(4096, 'M'));
+    root_.Write("roms/F-Zero.sfc", std::string(2048, 'F'));
+    root_.Write("outside.txt", "beside the ROM folder\n");
+    std::string emulator =
+        root_.Write("emulator.sh", "#!/bin/sh\necho \"$@\" >> '" + (root_ / "launched") + "'\n");
+    fs::permissions(emulator, fs::perms::owner_all);
+    return CliProcess::PlayerSettings(
+        "Victim", server.port(),
+        {{"options",
+          {{"programpath", emulator}, {"rompath", roms().string()}, {"connectonstartup", "1"}}},
+         {"host", {{"IP", "127.0.0.1"}}}});
+}
+
+void VictimCopy::Say(const std::string& nick, const std::string& line) {
+    if (line.starts_with("WALLVOICES ")) {
+        // As ircu delivers it to the voiced members.
+        std::size_t colon = line.find(" :");
+        std::string target = line.substr(11, colon - 11);
+        server.SendLine(From(nick) + " NOTICE @" + target + " :+ " + line.substr(colon + 2));
+    } else {
+        server.SendLine(From(nick) + " " + line);
+    }
+}
+
+bool VictimCopy::Sends(const std::string& line, std::size_t from,
+                       std::chrono::milliseconds timeout) {
+    return server.WaitForLine([&](const std::string& l) { return l == line; }, timeout, from)
+        .has_value();
+}
+
+bool VictimCopy::JoinGameOf(const std::string& host) {
+    Say(host, "WALLVOICES #K-HubI :K-Hub-3|HOST|Evil Game");
+    if (!Probe()) return false;
+    std::size_t from = server.LineCount();
+    cli.Send("join " + host);
+    if (!Sends("NOTICE " + host + " :K-Hub-3|CLIENT", from)) return false;
+    Say(host, "WALLVOICES #K-HubI :K-Hub-3|HOST|Evil Game|" + nick());
+    return Probe().has_value();
 }
 
 std::optional<std::chrono::microseconds> VictimCopy::Probe(std::chrono::milliseconds timeout,
@@ -84,13 +71,12 @@ std::optional<std::chrono::microseconds> VictimCopy::Probe(std::chrono::millisec
     // First everything the server sent is handled, then a command makes the round trip.
     auto start = std::chrono::steady_clock::now();
     if (sync && !server.Sync(timeout)) return std::nullopt;
-    std::string tag = std::to_string(++probes_);
+    std::string probe = "PRIVMSG ProbeNick :probe " + std::to_string(++probes_);
     std::size_t from = server.LineCount();
-    if (!cli->WriteLine("raw PRIVMSG ProbeNick :probe " + tag)) return std::nullopt;
-    auto got = server.WaitForLine(
-        [&](const std::string& l) { return l == "PRIVMSG ProbeNick :probe " + tag; }, timeout,
-        from);
-    if (!got) return std::nullopt;
+    if (!cli.Send("raw " + probe)) return std::nullopt;
+    if (!server.WaitForLine([&](const std::string& l) { return l == probe; }, timeout, from)) {
+        return std::nullopt;
+    }
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
                                                                  start);
 }
@@ -103,13 +89,22 @@ std::vector<std::string> VictimCopy::Launches() const {
 }
 
 FolderSnapshot VictimCopy::Files() const {
-    return SnapshotFolder(root_, {"K-Hub I", "launched"});
+    FolderSnapshot out;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root(), ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        std::string rel = fs::relative(it->path(), root()).string();
+        if (rel == "launched") continue;
+        out[rel] = it->is_regular_file() ? std::optional(ReadFileBytes(it->path().string()))
+                                         : std::nullopt;
+    }
+    return out;
 }
 
 std::optional<int> VictimCopy::Quit(std::chrono::milliseconds timeout) {
-    cli->WriteLine("quit");
-    cli->CloseInput();
-    return cli->Wait(timeout);
+    cli.Send("quit");
+    cli.CloseInput();
+    return cli.WaitForExit(timeout);
 }
 
 }  // namespace khub::test

@@ -1,45 +1,48 @@
 #pragma once
-// A copy of k-hub-cli under attack: its own settings folder, ROM folder and a fake
-// emulator in a temp folder, connected to a LoopbackIrcServer that plays the network.
+// A copy of k-hub-cli under attack: its own settings folder, ROM folder and a fake emulator,
+// connected to a LoopbackIrcServer that plays the network, every other member included.
 // The tests check afterwards that the copy kept its files, launched nothing, stayed
 // connected and still answers.
 
 #include <chrono>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "support/ChildProcess.h"
+#include "support/CliProcess.h"
 #include "support/LoopbackIrcServer.h"
 
 namespace khub::test {
 
 // Every regular file under a folder with its bytes; folders as entries without bytes.
 using FolderSnapshot = std::map<std::string, std::optional<std::string>>;
-FolderSnapshot SnapshotFolder(const std::filesystem::path& root,
-                              const std::vector<std::string>& skip = {});
+
+// The prefix of a line from another user of the channel.
+inline std::string From(const std::string& nick) {
+    return ":" + nick + "!KHubUser@127.0.0.1";
+}
 
 class VictimCopy {
   public:
-    // members: the channel besides the copy ("@op", "+voiced", "plain"). extraSettings:
-    // more lines for section [options]. launcher: a command the copy is started through
-    // (e.g. {"/usr/bin/prlimit", "--fsize=4096", "--"}). externalPort: connect to another
-    // server on 127.0.0.1 instead (the loopback server then stays unused, and Probe with it).
+    // members: the channel besides the copy ("@op", "+voiced", "plain"). launcher: a command
+    // the copy is started through (e.g. {"/usr/bin/prlimit", "--fsize=4096", "--"}).
     explicit VictimCopy(const std::vector<std::string>& members = {},
-                        const std::string& extraSettings = "",
-                        const std::vector<std::string>& launcher = {}, int externalPort = 0);
-    ~VictimCopy();
-    VictimCopy(const VictimCopy&) = delete;
-    VictimCopy& operator=(const VictimCopy&) = delete;
+                        const std::vector<std::string>& launcher = {});
 
-    const std::string& nick() const { return nick_; }
-    const std::filesystem::path& root() const { return root_; }
-    const std::filesystem::path& roms() const { return roms_; }
-    std::filesystem::path settingsFile() const { return root_ / "K-Hub I" / "K-Hub.ini"; }
+    const std::string& nick() const { return server.clientNick(); }
+    const std::filesystem::path& root() const { return root_.path(); }
+    std::filesystem::path roms() const { return root() / "roms"; }
 
+    // nick sends line ("NOTICE Victim :...", "WALLVOICES #K-HubI :...") as the server
+    // delivers it.
+    void Say(const std::string& nick, const std::string& line);
+    // Whether the copy sends exactly line (as the server's line from index from on).
+    bool Sends(const std::string& line, std::size_t from,
+               std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    // host announces a game, the copy joins it and is taken in.
+    bool JoinGameOf(const std::string& host);
     // Waits until the copy has handled what the server sent, then types a command and
     // waits for what it sends to reach the server. The time of both together.
     // Without sync, only the command's round trip (a benchmark of responsiveness).
@@ -47,18 +50,20 @@ class VictimCopy {
         std::chrono::milliseconds timeout = std::chrono::seconds(30), bool sync = true);
     // Command lines the fake emulator was started with.
     std::vector<std::string> Launches() const;
-    // Everything in the temp folder except the settings folder the program writes to.
+    // Everything in the ROM folder and beside it.
     FolderSnapshot Files() const;
-    // quit, then the exit status (nothing when it did not end within the timeout).
+    // quit, then the exit code (nothing when it did not end within the timeout).
     std::optional<int> Quit(std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
     LoopbackIrcServer server;
-    std::unique_ptr<ChildProcess> cli;
 
   private:
-    std::filesystem::path root_, roms_;
-    std::string nick_ = "Victim";
+    CliProcess::Ini Prepare() const;  // the files the copy starts with, and its settings
+    TempDir root_{"khub-victim"};
     int probes_ = 0;
+
+  public:
+    CliProcess cli;  // after root_: its files are there before it starts
 };
 
 }  // namespace khub::test

@@ -1,7 +1,7 @@
 // The emulator stand-in of the Windows play tests, a Windows program: it writes what it was
-// started with into its own folder, as UTF-8 lines: "cmdline" (the whole command line),
-// "argv" (the arguments as Windows splits them, argv[0] included), "cwd" (its working
-// folder) and "rom" (a copy of the file named by its fourth argument, the ROM path).
+// started with into its own folder, as UTF-8 lines: "argv" (the arguments as Windows
+// splits them, argv[0] included), "cwd" (its working folder) and "rom" (a copy of the file
+// named by its fourth argument, the ROM path).
 // Each file appears whole, "argv" last.
 
 #include <windows.h>
@@ -57,14 +57,12 @@ int main() {
     wchar_t cwd[MAX_PATH];
     DWORD cwdLen = GetCurrentDirectoryW(MAX_PATH, cwd);
 
-    const wchar_t* line = GetCommandLineW();
     int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(line, &argc);
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::string args;
     for (int i = 0; i < argc; ++i) args += Utf8(argv[i]) + "\n";
 
-    bool ok = WriteWhole(folder + L"cmdline", Utf8(line) + "\n") &&
-              WriteWhole(folder + L"cwd", Utf8(std::wstring(cwd, cwdLen)) + "\n") &&
+    bool ok = WriteWhole(folder + L"cwd", Utf8(std::wstring(cwd, cwdLen)) + "\n") &&
               WriteWhole(folder + L"rom", argc > 3 ? ReadWhole(argv[3]) : "(no ROM argument)") &&
               WriteWhole(folder + L"argv", args);
     LocalFree(argv);

@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "support/LobbyServerTest.h"
-#include "ircu/LoopbackPort.h"
 #include "support/RandomBytes.h"
 
 namespace khub::test {
@@ -39,62 +38,31 @@ class WindowsPlay : public LobbyServerTest {
              std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(500ms)) {
             host.cli.Send("select " + host.RomPath(file));
             auto answer = host.cli.WaitFor([&](const std::string& l) {
-                return l.rfind("refused: select", 0) == 0 ||
+                return l.starts_with("refused: select") ||
                        l == "chat: The selected game is: " + file;
             });
             ASSERT_TRUE(answer) << host.cli.OutputText();
-            if (answer->rfind("refused", 0) != 0) return;
+            if (!answer->starts_with("refused")) return;
         }
         FAIL() << "Select stayed disabled:\n" << host.cli.OutputText();
-    }
-
-    // What the emulator of player was started with, in its folder: the stand-in's argv
-    // after argv[0], which names the stand-in itself.
-    static std::vector<std::string> EmulatorArguments(const Player& player) {
-        auto argv = player.emulator.Argv();
-        return std::vector<std::string>(argv.begin() + 1, argv.end());
     }
 
     void Play(bool windowsHosts);
 };
 
 void WindowsPlay::Play(bool windowsHosts) {
-    const int dccPort = FreeLoopbackPort();
-    const CliProcess::Ini ports{
-        {"options",
-         {{"startport", std::to_string(dccPort)}, {"endport", std::to_string(dccPort)}}}};
-    Player host("Hoster", port(), kWindows, windowsHosts, ports);
-    Player client("Joiner", port(), kWindows, !windowsHosts, ports);
+    Player host("Hoster", port(), kWindows, windowsHosts, OneDccPort());
+    Player client("Joiner", port(), kWindows, !windowsHosts, OneDccPort());
     Enter(host);
     Enter(client);
-
     // The client lacks the first ROM and holds the second under a name of its own; the
     // names are not ASCII.
-    const std::string fetched = "Zelda no Densetsu (J) ü.smc";
-    const std::string played = "Pokémon Stadium (J).smc";
-    const std::string fetchedBytes = RandomBytes(1'500'000, 3);
-    const std::string playedBytes = RandomBytes(400'000, 5);
-    host.roms.Write(fetched, fetchedBytes);
+    const std::string played = "Pokémon Stadium (J).smc", playedBytes = RandomBytes(400'000, 5);
     host.roms.Write(played, playedBytes);
     client.roms.Write("Meine Kopie é.smc", playedBytes);
-
-    host.cli.Send("create Cross Play --rom " + host.RomPath(fetched));
-    ASSERT_TRUE(host.cli.WaitForLine("window: open host")) << host.cli.OutputText();
-    ASSERT_TRUE(client.WaitForGame("Cross Play\tHoster\t1/2", 20s))
-        << client.cli.OutputText();
-    client.cli.Send("join Hoster");
-    ASSERT_TRUE(client.cli.WaitForLine("window: open join")) << client.cli.OutputText();
-    ASSERT_TRUE(host.cli.WaitForLine("chat: Joiner has joined.")) << host.cli.OutputText();
-    ASSERT_TRUE(host.cli.WaitForLine("log: Match: NO")) << host.cli.OutputText();
-    host.cli.Send("say grüß dich");
-    ASSERT_TRUE(client.cli.WaitForLine("chat: <Hoster> grüß dich")) << client.cli.OutputText();
-    client.cli.Send("say hi");
-    ASSERT_TRUE(host.cli.WaitForLine("chat: <Joiner> hi")) << host.cli.OutputText();
-
-    client.cli.Send("download");
-    ASSERT_TRUE(client.cli.WaitForLine("log: Finished.", 60s)) << client.cli.OutputText();
-    EXPECT_TRUE(ReadFileBytes(client.roms.File(fetched)) == fetchedBytes);
-    ASSERT_TRUE(host.cli.WaitForLine("log: Match: YES")) << host.cli.OutputText();
+    JoinAndDownload(host, client, "Cross Play", "Zelda no Densetsu (J) ü.smc",
+                    RandomBytes(1'500'000, 3), "grüß dich");
+    if (HasFatalFailure()) return;
 
     SelectWhenEnabled(host, played);
     ASSERT_TRUE(client.cli.WaitForLine("chat: The selected game is: " + played))
@@ -102,19 +70,17 @@ void WindowsPlay::Play(bool windowsHosts) {
     ASSERT_TRUE(host.cli.WaitForLine("log: Match: YES")) << host.cli.OutputText();
 
     host.cli.Send("start");
-    ASSERT_TRUE(host.emulator.WaitRan(20s)) << host.cli.OutputText();
-    EXPECT_EQ(EmulatorArguments(host),
-              (std::vector<std::string>{"/USLQ2", "Hoster", WinePath(host.roms.File(played))}));
-    EXPECT_EQ(host.emulator.Cwd(), WinePath(host.roms.path().string()));
-    EXPECT_TRUE(host.emulator.Rom() == playedBytes);
-
     // The client plays its own copy under the host's name.
-    ASSERT_TRUE(client.emulator.WaitRan(30s)) << client.cli.OutputText();
-    EXPECT_EQ(EmulatorArguments(client),
-              (std::vector<std::string>{"/UCLQ2", "Joiner", WinePath(client.roms.File(played)),
-                                        "127.0.0.1"}));
-    EXPECT_EQ(client.emulator.Cwd(), WinePath(client.roms.path().string()));
-    EXPECT_TRUE(client.emulator.Rom() == playedBytes);
+    for (Player* p : {&host, &client}) {
+        ASSERT_TRUE(p->emulator.WaitRan(30s)) << p->cli.OutputText();
+        std::vector<std::string> arguments{p == &host ? "/USLQ2" : "/UCLQ2", p->nick,
+                                           WinePath(p->roms.File(played))};
+        if (p == &client) arguments.push_back("127.0.0.1");
+        auto argv = p->emulator.Argv();  // argv[0] names the stand-in itself
+        EXPECT_EQ(std::vector<std::string>(argv.begin() + 1, argv.end()), arguments);
+        EXPECT_EQ(p->emulator.Cwd(), WinePath(p->roms.path().string()));
+        EXPECT_TRUE(p->emulator.Rom() == playedBytes);
+    }
 }
 
 TEST_F(WindowsPlay, WindowsHostsLinuxJoins) {

@@ -1,0 +1,213 @@
+// Hostile peers against a copy of k-hub-cli, on a loopback server that plays the network:
+// what no real server would carry (10 KB fields, NULs in a nick, broken lines, bursts of
+// 100,000 lines, a NAMES reply of 10,000) included. Idle in the lobby, the copy must answer
+// nobody; in a hostile host's game, it must report an offer it cannot reach and start
+// only on an address from its host.
+// Afterwards it must hold every file as it was, be connected, answer and exit cleanly.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ircu/LoopbackPort.h"
+#include "lobby/RomCatalogue.h"
+#include "support/VictimCopy.h"
+
+using namespace std::chrono_literals;
+using khub::test::From;
+using khub::test::VictimCopy;
+
+namespace {
+
+std::string Dcc(const std::string& text) {
+    return "\001DCC " + text + "\001";
+}
+
+// Mallory, Carol and bot0 to bot999 are voiced, Eve and bot1000 to bot9999 are plain
+// members, Oscar an operator; Trudy is not in the channel at all.
+std::vector<std::string> Members() {
+    std::vector<std::string> members{"+Mallory", "Eve", "@Oscar", "+Carol"};
+    for (int i = 0; i < 10000; ++i)
+        members.push_back((i < 1000 ? "+bot" : "bot") + std::to_string(i));
+    return members;
+}
+
+// Each voiced bot hosts a game; the game list holds them all, once.
+void AThousandGames(VictimCopy& v) {
+    std::string hosts;
+    for (int i = 0; i < 1000; ++i) {
+        hosts += From("bot" + std::to_string(i)) + " NOTICE @#K-HubI :+ K-Hub-3|HOST|Game " +
+                 std::to_string(i) + "\r\n";
+    }
+    ASSERT_TRUE(v.server.Send(hosts));
+    ASSERT_TRUE(v.Probe(60s));
+    std::size_t from = v.cli.LineCount();
+    v.cli.Send("games");
+    EXPECT_EQ(v.cli.WaitForLine("games: ", 60s, from), "games: 1000");
+}
+
+void GamesAndStartsOutsideAGame(VictimCopy& v) {
+    for (const char* name : {"../x", "/etc/passwd", "a\\b", "..", "", "../outside.txt",
+                             "Super Mario Kart.smc", "..\\..\\outside.txt"}) {
+        v.Say("Mallory", "NOTICE " + v.nick() + " :K-Hub-3|GAME|" + name + "|12345678|0");
+    }
+    for (const char* address : {"not-an-address", "127.0.0.1 ; rm -rf /", "127.0.0.1|1|extra",
+                                "127.0.0.1 --exec=/bin/sh", "", "999.1.1.1"}) {
+        v.Say("Mallory", "NOTICE " + v.nick() + " :K-Hub-3|START|" + address);
+    }
+}
+
+void DccNobodyAskedFor(VictimCopy& v) {
+    const std::string to = "PRIVMSG " + v.nick() + " :";
+    for (const char* dcc :
+         {"SEND \"../outside.txt\" 2130706433 1 10", "SEND /etc/passwd 2130706433 1 10",
+          "SEND \"..\" 2130706433 1 10", "SEND \"Super Mario Kart.smc\" 2130706433 1 99999999999",
+          "SEND", "RESUME \"Super Mario Kart.smc\" 4000 1024", "RESUME", "RESUME x 4000 -5",
+          "ACCEPT \"Super Mario Kart.smc\" 4000 1024", "ACCEPT"}) {
+        v.Say("Mallory", to + Dcc(dcc));
+    }
+    v.Say("Trudy", to + Dcc("SEND \"new.smc\" 2130706433 1 4096"));
+}
+
+void LobbyLinesFromStrangersUnvoicedAndOversized(VictimCopy& v) {
+    const std::string wall = "WALLVOICES #K-HubI :", note = "NOTICE " + v.nick() + " :";
+    std::string fields = "K-Hub-3|HOST", bigAnnounce = "K-Hub-3|ANNOUNCE|";
+    for (int i = 0; i < 500; ++i) fields += "|" + std::to_string(i % 10);
+    for (int i = 0; i < 300; ++i) bigAnnounce += "word" + std::to_string(i) + " ";
+    v.Say("Trudy", note + "K-Hub-3|CLIENT");
+    v.Say("Trudy", wall + "K-Hub-3|HOST|Stranger game");
+    v.Say("Eve", wall + "K-Hub-3|HOST|Unvoiced game");
+    v.Say("Eve", note + "K-Hub-3|ANNOUNCE|not an operator");
+    v.Say("Mallory", wall + fields);
+    v.Say("Mallory", note + fields);
+    v.Say("Mallory", wall + "K-Hub-3|HOST|" + std::string(10 * 1024, 'A'));
+    v.Say("Mallory",
+          wall + "K-Hub-3|HOST|" + std::string(1500, 'g') + "|" + std::string(10 * 1024, 'c'));
+    v.Say("Oscar", "NOTICE #K-HubI :" + bigAnnounce);
+    for (const char* verb : {"KICK", "DONE", "LEFT", "MATCH|YES", "GET"})
+        v.Say("Mallory", note + "K-Hub-3|" + verb);
+}
+
+void NulBytesHighBytesAndBrokenLines(VictimCopy& v) {
+    const std::string me = v.nick(), nul("\0", 1);
+    std::string high;
+    for (int c = 0x80; c <= 0xff; ++c) high.push_back(static_cast<char>(c));
+    // What any member can send through a server.
+    v.Say("Mallory", "PRIVMSG #K-HubI :before" + nul + "after");
+    v.Say("Mallory", "WALLVOICES #K-HubI :K-Hub-3|HOST|nul" + nul + "game");
+    v.Say("Mallory", "WALLVOICES #K-HubI :K-Hub-3|HOST|" + high);
+    v.Say("Mallory", "PRIVMSG " + me + " :" + high);
+    v.Say("Mallory", "NOTICE " + me + " :" + Dcc("SEND " + high));
+    v.Say("Eve", "PRIVMSG " + me + " :" + high + "|" + high);
+    v.Say("Oscar", "TOPIC #K-HubI :Moderators: " + high);
+    // What only a server could send: nicks and replies no server allows, broken lines.
+    v.server.Send(From("Mallory" + nul + "x") + " NOTICE @#K-HubI :+ K-Hub-3|HOST|nul" + nul +
+                  "game\r\n" + From(high) + " PRIVMSG #K-HubI :" + high + "\r\n" + nul + nul +
+                  "\r\n" + ":\r\n: \r\n:x\r\n" + "\r\n\r\n\n\n\r\r\r\n" + From("Mallory") +
+                  " MODE #K-HubI +v\r\n" + ":irc.test.local 353 " + me + " = #K-HubI :" + high +
+                  " @" + nul + " +\r\n" + ":irc.test.local 332 " + me +
+                  " #K-HubI :Moderators: " + high + "\r\n" + ":irc.test.local 302 " + me + " :" +
+                  me + "=+x@" + high + "\r\n" + std::string(5000, 'x') + "\r\n" + ":" +
+                  std::string(3000, 'p') + " PRIVMSG x :y\r\n");
+}
+
+// What a real server spreads over minutes arrives here at once.
+void HundredThousandLines(VictimCopy& v) {
+    std::string chunk;
+    for (int i = 0; i < 100000; ++i) {
+        std::string from = From("bot" + std::to_string(i % 700)), n = std::to_string(i);
+        const std::string lines[] = {" JOIN :#K-HubI", " NOTICE " + v.nick() + " :K-Hub-3|CLIENT",
+                                     " NOTICE @#K-HubI :+ K-Hub-3|HOST|flood " + n, " PART #K-HubI",
+                                     " PRIVMSG #K-HubI :flood line " + n};
+        chunk += from + lines[std::min(i % 8, 4)] + "\r\n";
+        if (chunk.size() > 60000) {
+            ASSERT_TRUE(v.server.Send(chunk));
+            chunk.clear();
+        }
+    }
+    ASSERT_TRUE(v.server.Send(chunk));
+}
+
+TEST(HostilePeer, AttacksOfEveryKindLeaveTheCopyUnharmed) {
+    VictimCopy v(Members());
+    v.server.SendLine(":irc.test.local MODE #K-HubI +v " + v.nick());
+    ASSERT_TRUE(v.Probe());
+    const auto before = v.Files();
+    const struct {
+        const char* name;
+        std::function<void(VictimCopy&)> attack;
+    } rows[] = {{"a thousand games", AThousandGames},
+                {"GAME and START outside a game", GamesAndStartsOutsideAGame},
+                {"DCC nobody asked for", DccNobodyAskedFor},
+                {"lobby lines", LobbyLinesFromStrangersUnvoicedAndOversized},
+                {"NULs, high bytes, broken lines", NulBytesHighBytesAndBrokenLines},
+                {"100,000 lines", HundredThousandLines}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::size_t from = v.server.LineCount();
+        row.attack(v);
+        ASSERT_TRUE(v.Probe(60s)) << "the copy stopped answering:\n" << v.cli.OutputText();
+        // Not in anybody's game and offered nothing, the copy answers none of it.
+        auto sent = v.server.Lines();
+        for (std::size_t i = from; i < sent.size(); ++i) {
+            EXPECT_FALSE((sent[i].starts_with("NOTICE ") || sent[i].starts_with("PRIVMSG ")) &&
+                         !sent[i].starts_with("PRIVMSG ProbeNick "))
+                << sent[i];
+        }
+        EXPECT_TRUE(v.server.ClientConnected());
+        EXPECT_EQ(v.Files(), before) << "a file in or beside the ROM folder changed";
+        EXPECT_TRUE(v.Launches().empty()) << "an emulator was started";
+    }
+    EXPECT_EQ(v.Quit(), 0) << "quit ends the copy by itself, with status 0";
+}
+
+TEST(HostileHost, AClosedPortIsReportedAndBadStartsLeaveOneHonestLaunch) {
+    VictimCopy v({"+Mallory", "+Eve"});
+    const std::string me = v.nick();
+    auto game = [&](const std::string& name, const std::string& crc) {
+        v.Say("Mallory", "NOTICE " + me + " :K-Hub-3|GAME|" + name + "|" + crc + "|0");
+    };
+    ASSERT_TRUE(v.JoinGameOf("Mallory"));
+    const auto before = v.Files();
+
+    // A connection refused is the player's news, and leaves no file.
+    std::size_t from = v.server.LineCount();
+    game("Zelda.smc", "0BADC0DE");
+    ASSERT_TRUE(v.Sends("NOTICE Mallory :K-Hub-3|MATCH|NO", from));
+    v.cli.Send("download");
+    ASSERT_TRUE(v.Probe());
+    std::size_t out = v.cli.LineCount();
+    v.Say("Mallory", "PRIVMSG " + me + " :" +
+                         Dcc("SEND \"Zelda.smc\" 2130706433 " +
+                             std::to_string(khub::test::FreeLoopbackPort()) + " 4096"));
+    EXPECT_TRUE(v.cli.WaitForLine("box: ERROR", 30s, out)) << v.cli.OutputText();
+    EXPECT_EQ(v.Files(), before);
+
+    // The host names the game after another of the player's files: for the start the two
+    // trade names, and have their own back afterwards.
+    from = v.server.LineCount();
+    game("F-Zero.sfc", khub::rom::CrcTextOfFile((v.roms() / "Super Mario Kart.smc").string()));
+    ASSERT_TRUE(v.Sends("NOTICE Mallory :K-Hub-3|MATCH|YES", from));
+    for (const char* address : {"not-an-address", "127.0.0.1 --exec=/bin/sh", "127.0.0.1;id", "",
+                                "256.1.1.1", "127.0.0.1 127.0.0.2", "-o/tmp/x"}) {
+        v.Say("Mallory", "NOTICE " + me + " :K-Hub-3|START|" + address);
+    }
+    v.Say("Eve", "NOTICE " + me + " :K-Hub-3|START|10.9.8.7");  // not the host
+    // One honest START last: its launch, seven seconds later, is the only one there may be.
+    v.Say("Mallory", "NOTICE " + me + " :K-Hub-3|START|127.0.0.2|1|extra");
+    ASSERT_TRUE(v.Probe());
+    for (int i = 0; i < 400 && v.Launches().empty(); ++i) std::this_thread::sleep_for(50ms);
+    auto launches = v.Launches();
+    ASSERT_EQ(launches.size(), 1u) << "exactly the honest START starts the emulator";
+    EXPECT_NE(launches[0].find("127.0.0.2"), std::string::npos) << launches[0];
+    EXPECT_NE(launches[0].find("F-Zero.sfc"), std::string::npos) << launches[0];
+    ASSERT_TRUE(v.Probe()) << "the copy stopped answering";
+    EXPECT_TRUE(v.server.ClientConnected());
+    EXPECT_EQ(v.Quit(), 0) << "quit ends the copy by itself, with status 0";
+    EXPECT_EQ(v.Files(), before) << "the files did not get their own names back";
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+#pragma once
+// The lines a test reads from a program (its output, or what it sends to a test server),
+// kept for waiting on: a reader thread adds them, the test waits for one that matches.
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace khub::test {
+
+class LineLog {
+  public:
+    using Predicate = std::function<bool(const std::string& line)>;
+
+    // Reads fd to its end. Lines end at LF, a CR before it dropped; with anyLineEnd at a
+    // lone CR too (PONG goes out with CR only), and then empty lines go.
+    void ReadToEnd(int fd, bool anyLineEnd) {
+        std::string pending;
+        char chunk[65536];
+        for (;;) {
+            ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            pending.append(chunk, static_cast<std::size_t>(n));
+            std::lock_guard lock(mutex_);
+            std::size_t start = 0, eol;
+            while ((eol = pending.find_first_of(anyLineEnd ? "\r\n" : "\n", start)) !=
+                   std::string::npos) {
+                std::size_t end = eol > start && pending[eol - 1] == '\r' ? eol - 1 : eol;
+                if (!anyLineEnd || end > start)
+                    lines_.push_back(pending.substr(start, end - start));
+                start = eol + 1;
+            }
+            pending.erase(0, start);
+            changed_.notify_all();
+        }
+        std::lock_guard lock(mutex_);
+        if (!pending.empty()) lines_.push_back(pending);
+        ended_ = true;
+        changed_.notify_all();
+    }
+    void Restart() {
+        std::lock_guard lock(mutex_);
+        lines_.clear();
+        ended_ = false;
+    }
+    void End() {
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+        changed_.notify_all();
+    }
+
+    // The first line from index next on that matches; next is left past it. nullopt on
+    // timeout, or when the lines ended without it.
+    std::optional<std::string> WaitFor(const Predicate& match, std::chrono::milliseconds timeout,
+                                       std::size_t& next) {
+        auto deadline = std::chrono::steady_clock::now() + timeout;
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            while (next < lines_.size()) {
+                const std::string& line = lines_[next++];
+                if (match(line)) return line;
+            }
+            if (ended_) return std::nullopt;
+            if (changed_.wait_until(lock, deadline) == std::cv_status::timeout &&
+                next == lines_.size()) {
+                return std::nullopt;
+            }
+        }
+    }
+    std::vector<std::string> Lines() const {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+    std::size_t Count() const {
+        std::lock_guard lock(mutex_);
+        return lines_.size();
+    }
+    bool ended() const {
+        std::lock_guard lock(mutex_);
+        return ended_;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> lines_;
+    bool ended_ = false;
+};
+
+}  // namespace khub::test
