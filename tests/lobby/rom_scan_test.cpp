@@ -105,10 +105,7 @@ TEST(RomScanTest, AnswersAsTheOneByOneScan) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ListedFolder folder(c.files);
-        for (int place = 0; place < c.files; ++place) {
-            WriteFile(folder.Path(place), RandomBytes(1000 + 37 * place, place + 100));
-        }
+        ListedFolder folder(c.files, 1000);
         for (const auto& [place, kind] : c.entries) Make(folder, place, kind);
         auto expected =
             c.firstMatch < 0 ? std::nullopt : std::optional<std::string>(folder.Name(c.firstMatch));
@@ -145,10 +142,7 @@ TEST(RomScanTest, AFileChangedAfterItWasReadAheadCountsAsItIsAtItsTurn) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ListedFolder folder(12);
-        for (int place = 0; place < folder.Count(); ++place) {
-            WriteFile(folder.Path(place), RandomBytes(2000, place + 100));
-        }
+        ListedFolder folder(12, 2000);
         WriteFile(folder.Path(4), c.before);
         WriteFile(folder.Path(9), WithSharedCrc(RandomBytes(300, 5)));
         CloseWatch watch(folder.Folder());
@@ -180,10 +174,7 @@ TEST(RomScanTest, ACancelledScanEndsWithoutAnAnswer) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ListedFolder folder(8);
-        for (int place = 0; place < folder.Count(); ++place) {
-            WriteFile(folder.Path(place), RandomBytes(c.fileSize, place + 100));
-        }
+        ListedFolder folder(8, c.fileSize);
         WriteFile(folder.Path(c.romPlace), WithSharedCrc(RandomBytes(c.fileSize, 1)));
         CloseWatch watch(folder.Folder());
         std::atomic<bool> cancel{c.cancelBeforeStart};
