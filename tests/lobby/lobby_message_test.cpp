@@ -81,7 +81,6 @@ TEST(GameListAppearanceTest, ColourTexts) {
     EXPECT_EQ(ParseColorText("255,128,0"), (Rgb{255, 128, 0}));
     EXPECT_EQ(ParseColorText("256,0,0"), (Rgb{0, 0, 0}));
     EXPECT_EQ(ParseColorText("300,x,7"), (Rgb{44, 0, 7}));
-    EXPECT_EQ(ParseColorText("0,0,128"), (Rgb{0, 0, 128}));
     EXPECT_EQ(ParseColorText("1,2"), std::nullopt);
     EXPECT_EQ(ParseColorText(""), std::nullopt);
     // Only 12 characters count: "12345" is read as 1234, whose low byte is 210.
