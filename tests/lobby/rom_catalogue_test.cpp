@@ -11,6 +11,7 @@
 namespace khub::rom {
 namespace {
 
+using khub::testing::ListedFolder;
 using khub::testing::RandomBytes;
 using khub::testing::TempDir;
 using khub::testing::WriteFile;
@@ -84,26 +85,24 @@ TEST(RomFolderTest, ScanFindsByCrcWithProgress) {
 
 TEST(RomFolderTest, CacheAnswersAgainButNeverForAChangedFile) {
     TempDir dir;
-    fs::path roms = dir.path() / "roms";
-    fs::create_directory(roms);
-    for (int i = 0; i < 5; ++i) WriteFile(roms / ("f" + std::to_string(i)), RandomBytes(1000, i));
+    ListedFolder roms(5, 1000);
     std::string cachePath = CrcCachePathFor((dir.path() / "K-Hub.ini").string());
     {
         CrcCache cache(cachePath);
-        EXPECT_EQ(FindRomByCrc(roms.string(), "00000000", cache, {}), std::nullopt);
+        EXPECT_EQ(FindRomByCrc(roms.Folder(), "00000000", cache, {}), std::nullopt);
         EXPECT_EQ(cache.FilesRead(), 5u);
         ASSERT_TRUE(cache.Save());
     }
     CrcCache warm(cachePath);
     ASSERT_TRUE(warm.Load());
-    std::string f3 = CrcText(Crc32(0, RandomBytes(1000, 3).data(), 1000));
-    EXPECT_EQ(FindRomByCrc(roms.string(), f3, warm, {}), "f3");
+    std::string third = CrcTextOfFile(roms.Path(3).string());
+    EXPECT_EQ(FindRomByCrc(roms.Folder(), third, warm, {}), roms.Name(3));
     EXPECT_EQ(warm.FilesRead(), 0u);
 
     // Same size, new content and a new time: read again, the old CRC no longer matches.
-    WriteFile(roms / "f3", RandomBytes(1000, 99));
-    fs::last_write_time(roms / "f3", fs::file_time_type(std::chrono::seconds(12345)));
-    EXPECT_EQ(FindRomByCrc(roms.string(), f3, warm, {}), std::nullopt);
+    WriteFile(roms.Path(3), RandomBytes(1000, 99));
+    fs::last_write_time(roms.Path(3), fs::file_time_type(std::chrono::seconds(12345)));
+    EXPECT_EQ(FindRomByCrc(roms.Folder(), third, warm, {}), std::nullopt);
     EXPECT_EQ(warm.FilesRead(), 1u);
 }
 
@@ -141,16 +140,14 @@ TEST(RomFolderTest, FolderGoneOrNoFolderIsReported) {
     EXPECT_EQ(missing.folderError, std::strerror(ENOENT));
     EXPECT_EQ(file.folderError, std::strerror(ENOTDIR));
 
-    fs::path roms = dir.path() / "roms";
-    fs::create_directory(roms);
-    for (int i = 0; i < 20; ++i) WriteFile(roms / ("f" + std::to_string(i)), RandomBytes(100, i));
+    ListedFolder roms(20, 100);
     ScanCallbacks cb;
     int calls = 0;
     cb.progress = [&](int) {
-        if (++calls == 3) fs::remove_all(roms);
+        if (++calls == 3) fs::remove_all(roms.Folder());
     };
     std::string error;
-    EXPECT_EQ(FindRomByCrc(roms.string(), "CBF43926", cache, cb, &error), std::nullopt);
+    EXPECT_EQ(FindRomByCrc(roms.Folder(), "CBF43926", cache, cb, &error), std::nullopt);
     EXPECT_GE(calls, 3);
     EXPECT_EQ(error, std::strerror(ENOENT));
 }
