@@ -4,10 +4,9 @@
 // file and ROM folder in a fresh temporary folder.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -74,12 +73,7 @@ struct LobbyHarness {
 
     // A NOTICE as the dispatcher hands it over; to "Me" runs the private rules.
     bool Notice(const std::string& from, const std::string& target, const std::string& text) {
-        IrcLineParts parts;
-        parts.nick = from;
-        parts.prefix = from + "!u@127.0.0.1";
-        parts.command = "NOTICE";
-        parts.param = target;
-        parts.trailing = text;
+        IrcLineParts parts{from + "!u@127.0.0.1", from, "NOTICE", target, text, {}};
         bool taken = target.find('#') != std::string::npos
                          ? lobby::HandleChannelNotice(program, parts)
                          : lobby::HandlePrivateNotice(program, parts);
@@ -106,12 +100,9 @@ struct LobbyHarness {
         sent.clear();
         return out;
     }
-    std::vector<std::string> Log() const { return ui.Lines(WindowId::Debug, control::kDebugLog); }
     bool Logged(const std::string& line) const {
-        for (const auto& l : Log()) {
-            if (l == line) return true;
-        }
-        return false;
+        auto log = ui.Lines(WindowId::Debug, control::kDebugLog);
+        return std::find(log.begin(), log.end(), line) != log.end();
     }
     std::vector<std::string> Chat(WindowId window) const {
         return ui.Lines(

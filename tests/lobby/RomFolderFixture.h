@@ -22,29 +22,23 @@ inline std::string WithSharedCrc(std::string content) {
     return content;
 }
 
-// Names in the order the file system lists them.
-inline std::vector<std::string> ListingOrder(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
-        names.push_back(e.path().filename().string());
-    }
-    return names;
-}
-
-// A ROM folder of count empty files, each then known by its place in the listing: content
-// written later keeps the names, and so the order.
+// A ROM folder of count files of random content of the given size, each known by its place
+// in the listing: content written later keeps the names, and so the order.
 class ListedFolder {
   public:
-    explicit ListedFolder(int count) : roms_(dir_.path() / "roms") {
+    ListedFolder(int count, std::size_t size) : roms_(dir_.path() / "roms") {
         std::filesystem::create_directory(roms_);
         for (int i = 0; i < count; ++i) WriteFile(roms_ / ("rom" + std::to_string(i) + ".smc"), "");
-        order_ = ListingOrder(roms_);
+        for (const auto& e : std::filesystem::directory_iterator(roms_)) {
+            order_.push_back(e.path().filename().string());
+        }
+        for (int place = 0; place < count; ++place) {
+            WriteFile(Path(place), RandomBytes(size, unsigned(place) + 100));
+        }
     }
     std::string Folder() const { return roms_.string(); }
     const std::string& Name(int place) const { return order_.at(place); }
     std::filesystem::path Path(int place) const { return roms_ / Name(place); }
-    int Count() const { return static_cast<int>(order_.size()); }
 
   private:
     TempDir dir_;

@@ -8,8 +8,6 @@
 
 #include "LobbyHarness.h"
 #include "lobby/EmulatorCommand.h"
-#include "platform/Process.h"
-#include "platform/System.h"
 
 namespace khub::lobby {
 namespace {

@@ -59,8 +59,9 @@ TEST_F(LobbyRulesTest, PlayerListsRefuseBySubstringButNeverOperators) {
     EXPECT_TRUE(IsPlayerFiltered(h.program, "Bob"));
 }
 
-TEST_F(LobbyRulesTest, ClientJoinsTheHostedGame) {
+TEST_F(LobbyRulesTest, ClientJoinsTheHostedGameAndOnlyItIsBelieved) {
     h.levels["Joe"] = 1;
+    h.levels["Other"] = 1;
     h.levels["Plain"] = 0;
     CIni(h.program.settingsFilePath).SetString("options", "blacklist", "Evil");
     h.levels["Evil"] = 1;
@@ -81,19 +82,6 @@ TEST_F(LobbyRulesTest, ClientJoinsTheHostedGame) {
     EXPECT_EQ(h.program.games.Rows()[0], (GameRow{"Mario Kart", "Me", "2/2"}));
     EXPECT_EQ(h.Chat(WindowId::HostGame), V{"Joe has joined.\r\n"});
     EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kKick));
-
-    // An operator client cannot be kicked.
-    h.levels["Mod"] = 3;
-    h.Private("Mod", "K-Hub-3|CLIENT");
-    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kKick));
-}
-
-TEST_F(LobbyRulesTest, OnlyTheClientOfOurGameIsBelieved) {
-    h.levels["Joe"] = 1;
-    h.levels["Other"] = 1;
-    h.HostGame();
-    h.Private("Joe", "K-Hub-3|CLIENT");
-    h.sent.clear();
 
     EXPECT_TRUE(h.Private("Other", "K-Hub-3|MATCH|YES"));
     EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kStart));
@@ -122,9 +110,24 @@ TEST_F(LobbyRulesTest, OnlyTheClientOfOurGameIsBelieved) {
     h.Advance(1);
     EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"});
 
-    // The delayed announcement ends with the window.
+    // A client that changes its nick stays ours; when it quits, the slot is free at once.
     h.Private("Joe", "K-Hub-3|CLIENT");
-    h.Private("Joe", "K-Hub-3|LEFT");
+    lobby::HandleNickChange(h.program, "Joe", "Joey");
+    EXPECT_EQ(h.program.host.joinedClientNick, "Joey");
+    EXPECT_EQ(h.Chat(WindowId::HostGame).back(), "<Joe> is now known as <Joey>.\r\n");
+    h.sent.clear();
+    lobby::HandleDeparture(h.program, "Joey");
+    EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"});
+    EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kSelect));
+    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kKick));
+
+    // An operator client cannot be kicked.
+    h.levels["Mod"] = 3;
+    h.Private("Mod", "K-Hub-3|CLIENT");
+    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kKick));
+
+    // The delayed announcement ends with the window.
+    h.Private("Mod", "K-Hub-3|LEFT");
     HostCancel(h.program);
     h.sent.clear();
     h.Advance(5000);
@@ -143,20 +146,6 @@ TEST_F(LobbyRulesTest, AnnouncementsNeedAnOperator) {
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].first, "Announcement:\r\n\r\n\thello all");
     EXPECT_EQ(boxes[1].first, "Notice:\r\n\r\n\tpsst");
-}
-
-TEST_F(LobbyRulesTest, DeparturesAndNickChanges) {
-    h.levels["Joe"] = 1;
-    h.HostGame();
-    h.Private("Joe", "K-Hub-3|CLIENT");
-    lobby::HandleNickChange(h.program, "Joe", "Joey");
-    EXPECT_EQ(h.program.host.joinedClientNick, "Joey");
-    EXPECT_EQ(h.Chat(WindowId::HostGame).back(), "<Joe> is now known as <Joey>.\r\n");
-    h.sent.clear();
-    lobby::HandleDeparture(h.program, "Joey");
-    EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"});
-    EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kSelect));
-    EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kKick));
 }
 
 TEST_F(LobbyRulesTest, NewPlayersHearOfAGameOnlyWhileItIsHosted) {
@@ -188,49 +177,38 @@ TEST_F(LobbyRulesTest, LosingVoiceClosesOurGame) {
     EXPECT_FALSE(h.ui.IsOpen(WindowId::HostGame));
 }
 
+// A server without WALLVOICES gets notices: after its 421, or at once when its feature list
+// leaves the command out. A reconnect may reach another server: its 421 must not resend a line
+// meant for the last one, and a server that knows WALLVOICES gets it again.
 TEST_F(LobbyRulesTest, WithoutWallvoicesTheChannelGetsNotices) {
-    h.HostGame();
+    h.HostGame("Mario Kart");
+    ResetConnection(h.program);
+    h.HostGame("Zelda Game");
     lobby::HandleUnknownCommand(h.program, "USERIP");
     EXPECT_TRUE(h.sent.empty());
     // The refused HOST goes again as NOTICE, and so does everything channel-wide after it.
     lobby::HandleUnknownCommand(h.program, "WALLVOICES");
-    EXPECT_EQ(h.TakeSent(), V{"NOTICE #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"});
+    EXPECT_EQ(h.TakeSent(), V{"NOTICE #K-HubI :K-Hub-3|HOST|Zelda Game\r\n"});
     HostCancel(h.program);
     EXPECT_EQ(h.TakeSent(), V{"NOTICE #K-HubI :K-Hub-3|DONE\r\n"});
     lobby::HandleUnknownCommand(h.program, "WALLVOICES");  // nothing left to resend
     EXPECT_TRUE(h.sent.empty());
-}
 
-// A server whose feature list leaves WALLVOICES out gets notices at once, without a 421 first.
-TEST_F(LobbyRulesTest, AServerListingNoWallvoicesGetsNoticesAtOnce) {
-    auto host = [this](const char* name) {
+    auto hostAfterReconnect = [this](const char* name, bool listed, bool wallvoices) {
+        ResetConnection(h.program);
+        h.sent.clear();
+        h.program.conn.features.listed = listed;
+        h.program.conn.features.wallvoices = wallvoices;
         OpenCreateGame(h.program);
         EXPECT_TRUE(CreateGameOk(h.program, name, false));
         return h.TakeSent();
     };
-    h.program.conn.features.listed = true;
-    EXPECT_EQ(host("Mario Kart"), V{"NOTICE #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"});
-    ResetConnection(h.program);
-    h.sent.clear();
-    h.program.conn.features.listed = true;
-    h.program.conn.features.wallvoices = true;
-    EXPECT_EQ(host("Zelda Game"), V{"WALLVOICES #K-HubI :K-Hub-3|HOST|Zelda Game\r\n"});
-}
-
-// A reconnect may reach another server: its 421 must not resend a line meant for the last
-// one, and a server that knows WALLVOICES gets it again.
-TEST_F(LobbyRulesTest, TheWallvoicesFallbackEndsWithItsConnection) {
-    h.HostGame("Mario Kart");
-    ResetConnection(h.program);
-    h.HostGame("Zelda Game");
-    lobby::HandleUnknownCommand(h.program, "WALLVOICES");
-    EXPECT_EQ(h.TakeSent(), V{"NOTICE #K-HubI :K-Hub-3|HOST|Zelda Game\r\n"});
-
-    ResetConnection(h.program);
-    h.sent.clear();
-    OpenCreateGame(h.program);
-    ASSERT_TRUE(CreateGameOk(h.program, "Metroid", false));
-    EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|HOST|Metroid\r\n"});
+    EXPECT_EQ(hostAfterReconnect("Metroid", false, false),
+              V{"WALLVOICES #K-HubI :K-Hub-3|HOST|Metroid\r\n"});
+    EXPECT_EQ(hostAfterReconnect("Mario Kart", true, false),
+              V{"NOTICE #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"});
+    EXPECT_EQ(hostAfterReconnect("Zelda Game", true, true),
+              V{"WALLVOICES #K-HubI :K-Hub-3|HOST|Zelda Game\r\n"});
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 namespace khub::rom {
 namespace {
 
+using khub::testing::ListedFolder;
 using khub::testing::RandomBytes;
 using khub::testing::TempDir;
 using khub::testing::WriteFile;
@@ -52,22 +53,16 @@ TEST(CrcTest, KnownValuesAndChaining) {
     EXPECT_EQ(CrcTextOfFile((dir.path() / "big").string()), CrcText(whole));
 }
 
-TEST(RomFolderTest, CountsVisiblePlainFiles) {
-    TempDir dir;
-    WriteFile(dir.path() / "a.smc", "a");
-    WriteFile(dir.path() / ".hidden", "h");
-    fs::create_directory(dir.path() / "sub");
-    EXPECT_EQ(CountRomDirFiles(dir.path().string()), 1);
-    EXPECT_EQ(CountRomDirFiles((dir.path() / "nope").string()), -1);
-    EXPECT_TRUE(FileExists((dir.path() / "a.smc").string()));
-    EXPECT_FALSE(FileExists((dir.path() / "b.smc").string()));
-}
-
 TEST(RomFolderTest, ScanFindsByCrcWithProgress) {
     TempDir dir;
     WriteFile(dir.path() / "one.smc", "one");
     WriteFile(dir.path() / "two.smc", "two");
     WriteFile(dir.path() / ".hidden.smc", "123456789");  // examined although not counted
+    fs::create_directory(dir.path() / "sub");
+    EXPECT_EQ(CountRomDirFiles(dir.path().string()), 2);
+    EXPECT_EQ(CountRomDirFiles((dir.path() / "nope").string()), -1);
+    EXPECT_TRUE(FileExists((dir.path() / "one.smc").string()));
+    EXPECT_FALSE(FileExists((dir.path() / "b.smc").string()));
     CrcCache cache;
     std::vector<int> positions;
     std::vector<bool> shown;
@@ -82,7 +77,7 @@ TEST(RomFolderTest, ScanFindsByCrcWithProgress) {
 
     positions.clear();
     EXPECT_EQ(FindRomByCrc(dir.path().string(), "00000000", cache, cb), std::nullopt);
-    // ".", "..", three files over a count of two: the bar passes full and stays there.
+    // ".", "..", a folder and three files over a count of two: the bar passes full and stays.
     EXPECT_EQ(positions.back(), 0);
     EXPECT_EQ(*std::max_element(positions.begin(), positions.end()), 100);
     EXPECT_EQ(FindRomByCrc((dir.path() / "nope").string(), "CBF43926", cache, cb), std::nullopt);
@@ -90,26 +85,24 @@ TEST(RomFolderTest, ScanFindsByCrcWithProgress) {
 
 TEST(RomFolderTest, CacheAnswersAgainButNeverForAChangedFile) {
     TempDir dir;
-    fs::path roms = dir.path() / "roms";
-    fs::create_directory(roms);
-    for (int i = 0; i < 5; ++i) WriteFile(roms / ("f" + std::to_string(i)), RandomBytes(1000, i));
+    ListedFolder roms(5, 1000);
     std::string cachePath = CrcCachePathFor((dir.path() / "K-Hub.ini").string());
     {
         CrcCache cache(cachePath);
-        EXPECT_EQ(FindRomByCrc(roms.string(), "00000000", cache, {}), std::nullopt);
+        EXPECT_EQ(FindRomByCrc(roms.Folder(), "00000000", cache, {}), std::nullopt);
         EXPECT_EQ(cache.FilesRead(), 5u);
         ASSERT_TRUE(cache.Save());
     }
     CrcCache warm(cachePath);
     ASSERT_TRUE(warm.Load());
-    std::string f3 = CrcText(Crc32(0, RandomBytes(1000, 3).data(), 1000));
-    EXPECT_EQ(FindRomByCrc(roms.string(), f3, warm, {}), "f3");
+    std::string third = CrcTextOfFile(roms.Path(3).string());
+    EXPECT_EQ(FindRomByCrc(roms.Folder(), third, warm, {}), roms.Name(3));
     EXPECT_EQ(warm.FilesRead(), 0u);
 
     // Same size, new content and a new time: read again, the old CRC no longer matches.
-    WriteFile(roms / "f3", RandomBytes(1000, 99));
-    fs::last_write_time(roms / "f3", fs::file_time_type(std::chrono::seconds(12345)));
-    EXPECT_EQ(FindRomByCrc(roms.string(), f3, warm, {}), std::nullopt);
+    WriteFile(roms.Path(3), RandomBytes(1000, 99));
+    fs::last_write_time(roms.Path(3), fs::file_time_type(std::chrono::seconds(12345)));
+    EXPECT_EQ(FindRomByCrc(roms.Folder(), third, warm, {}), std::nullopt);
     EXPECT_EQ(warm.FilesRead(), 1u);
 }
 
@@ -147,16 +140,14 @@ TEST(RomFolderTest, FolderGoneOrNoFolderIsReported) {
     EXPECT_EQ(missing.folderError, std::strerror(ENOENT));
     EXPECT_EQ(file.folderError, std::strerror(ENOTDIR));
 
-    fs::path roms = dir.path() / "roms";
-    fs::create_directory(roms);
-    for (int i = 0; i < 20; ++i) WriteFile(roms / ("f" + std::to_string(i)), RandomBytes(100, i));
+    ListedFolder roms(20, 100);
     ScanCallbacks cb;
     int calls = 0;
     cb.progress = [&](int) {
-        if (++calls == 3) fs::remove_all(roms);
+        if (++calls == 3) fs::remove_all(roms.Folder());
     };
     std::string error;
-    EXPECT_EQ(FindRomByCrc(roms.string(), "CBF43926", cache, cb, &error), std::nullopt);
+    EXPECT_EQ(FindRomByCrc(roms.Folder(), "CBF43926", cache, cb, &error), std::nullopt);
     EXPECT_GE(calls, 3);
     EXPECT_EQ(error, std::strerror(ENOENT));
 }

@@ -25,15 +25,9 @@ class SettingErrorsTest : public ::testing::Test {
         EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Error);
         return h.ui.Boxes()[0].first;
     }
-    std::string ProgramHint() const {
-        return "\n\nChange \"Path to VOLTA program\" in File > Options... (key \"programpath\" "
-               "in section [options] of \"" +
-               h.program.settingsFilePath + "\").";
-    }
-    std::string RomFolderHint() const {
-        return "\n\nChange \"Path to ROM images\" in File > Options... (key \"rompath\" in "
-               "section [options] of \"" +
-               h.program.settingsFilePath + "\").";
+    std::string Hint(const std::string& label, const std::string& key) const {
+        return "\n\nChange \"" + label + "\" in File > Options... (key \"" + key +
+               "\" in section [options] of \"" + h.program.settingsFilePath + "\").";
     }
     LobbyHarness h;
 };
@@ -53,7 +47,8 @@ TEST_F(SettingErrorsTest, EmulatorThatIsMissingNotExecutableOrAFolder) {
         Set("programpath", path.string());
         EXPECT_FALSE(LaunchEmulator(h.program, 'S', "x.smc", ""));
         EXPECT_EQ(OnlyBox(), "ERROR: The emulator \"" + path.string() +
-                                 "\" could not be started: " + reason + ProgramHint());
+                                 "\" could not be started: " + reason +
+                                 Hint("Path to VOLTA program", "programpath"));
     }
     if (!platform::kWindowsBuild) {  // Windows words it by its version
         EXPECT_TRUE(h.Logged("The emulator could not be started: No such file or directory\r\n"));
@@ -71,7 +66,7 @@ TEST_F(SettingErrorsTest, RomFolderThatIsMissingWhenTheEmulatorStarts) {
     EXPECT_FALSE(LaunchEmulator(h.program, 'C', "x.smc", "10.0.0.5"));
     EXPECT_EQ(OnlyBox(), "ERROR: The ROM folder \"" + folder +
                              "\" does not exist, so the emulator could not be started." +
-                             RomFolderHint());
+                             Hint("Path to ROM images", "rompath"));
     EXPECT_TRUE(h.Logged("The ROM folder \"" + folder + "\" does not exist.\r\n"));
 }
 
@@ -84,7 +79,7 @@ TEST_F(SettingErrorsTest, RomFolderThatIsMissingWhenTheHostChoosesAGame) {
     EXPECT_EQ(OnlyBox(), "ERROR: The ROM folder \"" + folder +
                              "\" does not exist, so the host's game can be neither found nor "
                              "downloaded." +
-                             RomFolderHint());
+                             Hint("Path to ROM images", "rompath"));
     // The host still gets its answer.
     EXPECT_EQ(h.TakeSent(), std::vector<std::string>{"NOTICE Hoster :K-Hub-3|MATCH|NO\r\n"});
 

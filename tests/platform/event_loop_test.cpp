@@ -43,8 +43,10 @@ TEST(ManualEventLoop, CancelledTimerNeverRunsAndTimersPostedByTimersFollowTheClo
     EXPECT_EQ(loop.Now() - start, 10s);
 }
 
-TEST(ThreadEventLoop, TasksFromOtherThreadsRunInOrderOnTheLoopThread) {
+TEST(ThreadEventLoop, TasksFromOtherThreadsRunInOrderOnTheLoopThreadAndCancelledTimersNot) {
     ThreadEventLoop loop;
+    bool cancelledRan = false;
+    loop.Cancel(loop.PostDelayed(1ms, [&] { cancelledRan = true; }));  // due before the Quit
     std::vector<int> seen;
     std::atomic<bool> allOnLoop{true};
     std::thread poster([&] {
@@ -61,14 +63,5 @@ TEST(ThreadEventLoop, TasksFromOtherThreadsRunInOrderOnTheLoopThread) {
     ASSERT_EQ(seen.size(), 1000u);
     for (int i = 0; i < 1000; ++i) EXPECT_EQ(seen[static_cast<std::size_t>(i)], i);
     EXPECT_TRUE(allOnLoop);
-}
-
-TEST(ThreadEventLoop, CancelledTimerDoesNotRun) {
-    ThreadEventLoop loop;
-    bool ran = false;
-    auto id = loop.PostDelayed(1ms, [&] { ran = true; });
-    loop.Cancel(id);
-    loop.PostDelayed(20ms, [&] { loop.Quit(); });
-    loop.Run();
-    EXPECT_FALSE(ran);
+    EXPECT_FALSE(cancelledRan);
 }

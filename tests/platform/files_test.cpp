@@ -7,10 +7,10 @@
 
 #include <filesystem>
 
+#include "ircu/TempDir.h"
 #include "lobby/RomCatalogue.h"
 #include "platform/Utf8Path.h"
 #include "settings/IniFile.h"
-#include "ircu/TempDir.h"
 
 namespace khub {
 namespace {
@@ -61,29 +61,6 @@ TEST(PlatformFiles, NonAsciiNamesEndToEnd) {
     ASSERT_TRUE(ini::Write(ini, "options", "playername", "Zoë"));
     EXPECT_EQ(ini::Read(ini, "options", "rompath"), folder);
     EXPECT_EQ(ini::Read(ini, "options", "playername"), "Zoë");
-}
-
-TEST(PlatformFiles, ReplaceLeavesNoTemporaryFileAndNeverTakesAFoldersPlace) {
-    test::TempDir dir;
-    const std::string path = Utf8FromPath(dir.path() / "K-Hub.ini");
-    bool missing = false;
-    EXPECT_EQ(platform::ReadWholeFile(path, &missing), std::nullopt);
-    EXPECT_TRUE(missing);
-    ASSERT_TRUE(platform::ReplaceFileContent(path, "a=1\n"));
-    ASSERT_TRUE(platform::ReplaceFileContent(path, "a=2\n"));
-    EXPECT_EQ(platform::ReadWholeFile(path, &missing), "a=2\n");
-    EXPECT_FALSE(missing);
-    // Nothing but the file itself is left in the folder.
-    auto listed = platform::ListFolder(Utf8FromPath(dir.path()));
-    ASSERT_TRUE(listed);
-    for (const auto& e : *listed) {
-        EXPECT_TRUE(e.name == "." || e.name == ".." || e.name == "K-Hub.ini") << e.name;
-    }
-    // A folder in the file's place is no file: it stays, and the read says it is there.
-    const std::string folder = Utf8FromPath(dir.path() / "sub");
-    std::filesystem::create_directory(PathFromUtf8(folder));
-    EXPECT_FALSE(platform::ReplaceFileContent(folder, "x"));
-    EXPECT_TRUE(platform::StatPath(folder)->directory);
 }
 
 }  // namespace

@@ -127,9 +127,7 @@ TEST(IniWithValue, RefusesWhatTheFormatCannotHoldOnOneLine) {
     const std::string file = "[options]\nretries=1\n";
     EXPECT_FALSE(ini::WithValue(file, "options", "retries", "1\r\nretries=2"));
     EXPECT_FALSE(ini::WithValue(file, "options", "retries", "1\n[host]"));
-    EXPECT_FALSE(ini::WithValue(file, "options", "retries",
-                                Bytes("1\0"
-                                      "2")));
+    EXPECT_FALSE(ini::WithValue(file, "options", "retries", std::string("1\0002", 3)));
     EXPECT_FALSE(ini::WithValue(file, "opt]ions", "retries", "1"));
     EXPECT_FALSE(ini::WithValue(file, "options", "a=b", "1"));
     EXPECT_FALSE(ini::WithValue(file, "options", " [x]", "1"));
@@ -192,15 +190,6 @@ TEST_F(IniOnDisk, ReadOnlyFileStaysAsItWas) {
 }
 
 #ifndef _WIN32  // folder modes, resource limits, owners and symbolic links are POSIX's
-TEST_F(IniOnDisk, ReadOnlyFolderGetsNoFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may write into any folder";
-    std::string other = dir.File("locked/K-Hub.ini");
-    std::filesystem::create_directory(dir.path() / "locked");
-    ::chmod((dir.path() / "locked").c_str(), 0555);
-    EXPECT_FALSE(ini::Write(other, "options", "retries", "2"));
-    EXPECT_FALSE(std::filesystem::exists(other));
-}
-
 TEST_F(IniOnDisk, AWriteThatFailsHalfwayLeavesTheOldFile) {
     // The new content cannot be written whole: the file size limit stops it midway, as a
     // full disk would. The write runs in a child process so the limit stays there.
@@ -223,11 +212,10 @@ TEST_F(IniOnDisk, AWriteThatFailsHalfwayLeavesTheOldFile) {
     EXPECT_EQ(FilesInFolder(), 1) << "a temporary file was left behind";
 }
 
-TEST_F(IniOnDisk, WriteLeavesNoTemporaryFilesAndKeepsModeAndOwner) {
+TEST_F(IniOnDisk, WriteKeepsModeAndOwner) {
     WriteFileBytes(path, "[options]\n");
     ::chmod(path.c_str(), 0600);
-    for (int i = 0; i < 5; ++i)
-        ASSERT_TRUE(ini::Write(path, "options", "retries", std::to_string(i)));
+    ASSERT_TRUE(ini::Write(path, "options", "retries", "1"));
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -239,7 +227,6 @@ TEST_F(IniOnDisk, WriteLeavesNoTemporaryFilesAndKeepsModeAndOwner) {
         EXPECT_EQ(st.st_uid, 65534u);
         EXPECT_EQ(st.st_gid, 65534u);
     }
-    EXPECT_EQ(FilesInFolder(), 1);
 }
 
 TEST_F(IniOnDisk, WriteThroughASymbolicLinkKeepsTheLink) {
@@ -258,35 +245,31 @@ TEST_F(IniOnDisk, ConcurrentWritersLoseNoWrite) {
     // while. Half of the threads name the file by another spelling of the same path.
     constexpr int kThreads = 6, kKeys = 3, kRounds = 6;
     std::string otherSpelling = (dir.path() / "." / "K-Hub.ini").string();
+    auto section = [](int t) { return t % 3 ? "options" : "host"; };
+    auto key = [](int t, int k) { return "k" + std::to_string(t) + "_" + std::to_string(k); };
     std::vector<std::thread> threads;
-    std::atomic<bool> readFailed{false};
+    std::atomic<bool> failed{false};
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             const std::string& p = t % 2 ? otherSpelling : path;
             for (int r = 0; r < kRounds; ++r) {
                 for (int k = 0; k < kKeys; ++k) {
-                    std::string key = "k" + std::to_string(t) + "_" + std::to_string(k);
-                    if (!ini::Write(p, t % 3 ? "options" : "host", key, std::to_string(r))) {
-                        readFailed = true;
-                    }
+                    if (!ini::Write(p, section(t), key(t, k), std::to_string(r))) failed = true;
                 }
                 // A key written earlier by this thread is always there.
-                if (r > 0 &&
-                    !ini::Read(p, t % 3 ? "options" : "host", "k" + std::to_string(t) + "_0")) {
-                    readFailed = true;
-                }
+                if (r > 0 && !ini::Read(p, section(t), key(t, 0))) failed = true;
             }
         });
     }
     for (auto& th : threads) th.join();
-    EXPECT_FALSE(readFailed);
+    EXPECT_FALSE(failed);
     for (int t = 0; t < kThreads; ++t) {
         for (int k = 0; k < kKeys; ++k) {
-            std::string key = "k" + std::to_string(t) + "_" + std::to_string(k);
-            EXPECT_EQ(ini::Read(path, t % 3 ? "options" : "host", key), std::to_string(kRounds - 1))
-                << key;
+            EXPECT_EQ(ini::Read(path, section(t), key(t, k)), std::to_string(kRounds - 1))
+                << key(t, k);
         }
     }
+    EXPECT_EQ(FilesInFolder(), 1) << "a temporary file was left behind";
 }
 
 }  // namespace
