@@ -62,6 +62,7 @@ TEST_F(ResumeMatrix, OurSenderAndOurReceiver) {
         OfferRomByDcc(alice_.program(), "Bob");
         ASSERT_TRUE(Pump(alice_, bob_, [&] { return Idle(alice_) && Idle(bob_); }));
         EXPECT_TRUE(ReadFile(bob_.Rom("Game.smc")) == rom_);
+        EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc.part")));
         EXPECT_EQ(Only(bob_.AllSent(), "DCC "),
                   std::vector<std::string>{DccLine("RESUME", "Alice", port_, s.have)});
         EXPECT_EQ(Only(alice_.AllSent(), "DCC ACCEPT"),
