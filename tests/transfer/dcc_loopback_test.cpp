@@ -330,17 +330,6 @@ TEST_F(DccPair, UnansweredResumeKeepsThePartialFile) {
     EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_.substr(0, 5'000));
 }
 
-TEST_F(DccPair, OurSenderWorksWithAReceiverAckingEvery1024Bytes) {
-    Prepare(RandomBytes(3'000'000));
-    OfferRomByDcc(alice_.program(), "Bob");
-    RawPeer receiver;
-    receiver.Receive(port_, rom_.size(), -1, RawPeer::AtStop::Close);
-    ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
-    receiver.Join();
-    EXPECT_EQ(receiver.Received(), rom_);
-    EXPECT_TRUE(alice_.Logged("Finished."));
-}
-
 // A sender that goes silent half-way is given up after eleven idle periods in a row, or at
 // once when the window is closed.
 TEST_F(DccPair, ASilentSenderIsGivenUp) {
