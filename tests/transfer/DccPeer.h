@@ -3,6 +3,9 @@
 // file, recording Ui and manual loop; what one sends to the IRC server is read back from
 // a socket pair and handed to the other as the dispatcher would.
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -329,6 +332,37 @@ class RawPeer {
     std::atomic<bool> resumeRequested_{false};
     std::atomic<std::size_t> resumePosition_{0};
     std::string received_;
+};
+
+// Alice and Bob, each a whole program, on one loopback port range.
+class DccPair : public ::testing::Test {
+  protected:
+    DccPair() : port_(FreeLoopbackPort()), alice_("Alice", port_), bob_("Bob", port_) {}
+
+    // Alice hosts rom, Bob lacks it (or holds the given partial) and pressed Download.
+    void Prepare(const std::string& rom, const std::string& name = "Game.smc") {
+        rom_ = rom;
+        alice_.HostRom(name, rom);
+        bob_.WantRomFrom("Alice", name, alice_.program().host.hostRomCrc);
+    }
+    bool RunToEnd() {
+        OfferRomByDcc(alice_.program(), "Bob");
+        return Pump(alice_, bob_, [&] {
+            return Idle(alice_) && Idle(bob_) && !alice_.program().windows.transfer &&
+                   !bob_.program().windows.transfer;
+        });
+    }
+    static bool Sent(const DccPeer& peer, const std::string& line) {
+        return std::ranges::find(peer.AllSent(), line) != peer.AllSent().end();
+    }
+    bool MatchSent(const std::string& answer) {
+        return Sent(bob_, "NOTICE Alice :K-Hub-3|MATCH|" + answer);
+    }
+
+    int port_;
+    DccPeer alice_;
+    DccPeer bob_;
+    std::string rom_;
 };
 
 }  // namespace khub::transfer::testing

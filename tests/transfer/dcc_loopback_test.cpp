@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-
 #include "DccPeer.h"
 #include "platform/Sockets.h"
 #include "transfer/TransferProgress.h"
@@ -14,36 +12,6 @@ namespace khub::transfer::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-class DccPair : public ::testing::Test {
-  protected:
-    DccPair() : port_(FreeLoopbackPort()), alice_("Alice", port_), bob_("Bob", port_) {}
-
-    // Alice hosts rom, Bob lacks it (or holds the given partial) and pressed Download.
-    void Prepare(const std::string& rom, const std::string& name = "Game.smc") {
-        rom_ = rom;
-        alice_.HostRom(name, rom);
-        bob_.WantRomFrom("Alice", name, alice_.program().host.hostRomCrc);
-    }
-    bool RunToEnd() {
-        OfferRomByDcc(alice_.program(), "Bob");
-        return Pump(alice_, bob_, [&] {
-            return Idle(alice_) && Idle(bob_) && !alice_.program().windows.transfer &&
-                   !bob_.program().windows.transfer;
-        });
-    }
-    static bool Sent(const DccPeer& peer, const std::string& line) {
-        return std::ranges::find(peer.AllSent(), line) != peer.AllSent().end();
-    }
-    bool MatchSent(const std::string& answer) {
-        return Sent(bob_, "NOTICE Alice :K-Hub-3|MATCH|" + answer);
-    }
-
-    int port_;
-    DccPeer alice_;
-    DccPeer bob_;
-    std::string rom_;
-};
 
 TEST_F(DccPair, FilesOfEverySizeArriveWhole) {
     for (std::size_t size : {std::size_t{0}, std::size_t{1024}, std::size_t{3'000'000}}) {

@@ -20,18 +20,13 @@ struct Start {
 };
 const Start kStarts[] = {{"new file", 0}, {"resume", 100'000}};
 
-class ResumeMatrix : public ::testing::Test {
+class ResumeMatrix : public DccPair {
   protected:
-    ResumeMatrix()
-        : port_(FreeLoopbackPort()),
-          alice_("Alice", port_),
-          bob_("Bob", port_),
-          rom_(RandomBytes(kRomSize)) {}
+    ResumeMatrix() { rom_ = RandomBytes(kRomSize); }
 
     // Bob holds the first have bytes as his own interrupted download.
     void PrepareBob(std::size_t have) {
-        bob_.WantRomFrom("Alice", "Game.smc",
-                         khub::rom::CrcText(khub::rom::Crc32(0, rom_.data(), rom_.size())));
+        Prepare(rom_);
         if (have > 0) WriteFile(bob_.Rom("Game.smc.part"), rom_.substr(0, have));
     }
     static std::vector<std::string> Only(const std::vector<std::string>& lines,
@@ -42,18 +37,12 @@ class ResumeMatrix : public ::testing::Test {
         }
         return found;
     }
-
-    int port_;
-    DccPeer alice_;
-    DccPeer bob_;
-    std::string rom_;
 };
 
 TEST_F(ResumeMatrix, OurSenderAndOurReceiver) {
     for (const Start& s : kStarts) {
         SCOPED_TRACE(s.name);
         fs::remove(bob_.Rom("Game.smc"));
-        alice_.HostRom("Game.smc", rom_);
         PrepareBob(s.have);
         // Longer than the test may run: only the RESUME can start the sending.
         alice_.program().transfer.timings.resumeWindow = 1h;
@@ -73,7 +62,7 @@ TEST_F(ResumeMatrix, OurSenderAndOurReceiver) {
 TEST_F(ResumeMatrix, OurSenderAndAPlainReceiver) {
     for (const Start& s : kStarts) {
         SCOPED_TRACE(s.name);
-        alice_.HostRom("Game.smc", rom_);
+        Prepare(rom_);
         alice_.ui().Clear();
         OfferRomByDcc(alice_.program(), "Bob");
         alice_.TakeSent();
