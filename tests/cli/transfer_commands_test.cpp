@@ -8,7 +8,9 @@ namespace {
 
 using TransferCommandsTest = khub::testing::CliFixture;
 
-TEST_F(TransferCommandsTest, RefusedWithoutTheirWindowsOrWhileDisabled) {
+// Refused without their windows or while Download is disabled; once enabled, Download asks
+// the host and the window shows its progress.
+TEST_F(TransferCommandsTest, DownloadAndCloseTransfer) {
     app.Execute("download");
     EXPECT_TRUE(PrintedSoFar("refused: download (no Join Game window)"));
     app.Execute("close-transfer");
@@ -18,18 +20,13 @@ TEST_F(TransferCommandsTest, RefusedWithoutTheirWindowsOrWhileDisabled) {
     app.program().client.joinedHostNick = "Alice";
     app.ui().EnableControl(WindowId::JoinGame, control::kDownload, false);
     app.Execute("download");
-    EXPECT_TRUE(PrintedSoFar("refused: download (Download is disabled)"));
+    EXPECT_TRUE(Printed("refused: download (Download is disabled)"));
     EXPECT_TRUE(sent.empty());
     EXPECT_FALSE(app.program().client.downloadRequested);
-}
 
-TEST_F(TransferCommandsTest, DownloadAsksTheHostAndTheWindowShowsItsProgress) {
-    app.program().windows.client = true;
-    app.program().client.joinedHostNick = "Alice";
     app.ui().EnableControl(WindowId::JoinGame, control::kDownload, true);
     app.Execute("download");
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0], "NOTICE Alice :K-Hub-3|GET\r\n");
+    EXPECT_EQ(sent, std::vector<std::string>{"NOTICE Alice :K-Hub-3|GET\r\n"});
     EXPECT_TRUE(app.program().client.downloadRequested);
 
     transfer::OpenTransferWindow(app.program());

@@ -3,6 +3,9 @@
 // file, recording Ui and manual loop; what one sends to the IRC server is read back from
 // a socket pair and handed to the other as the dispatcher would.
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -50,8 +53,7 @@ class DccPeer {
         program_->conn.ircSocket = irc_[0];
         program_->conn.ownNick = nick_;
         program_->ownIpText = "127.0.0.1";
-        auto& timings = program_->transfer.timings;
-        timings.listenAddress = "127.0.0.1";
+        program_->transfer.timings.listenAddress = "127.0.0.1";
     }
     ~DccPeer() {
         program_.reset();
@@ -86,6 +88,10 @@ class DccPeer {
         return lines;
     }
     const std::vector<std::string>& AllSent() const { return all_; }
+    void ForgetSent() {
+        TakeSent();
+        all_.clear();
+    }
 
     std::vector<std::string> Log() const { return ui_.Lines(WindowId::Debug, control::kDebugLog); }
     bool Logged(const std::string& line) const { return Count(line) > 0; }
@@ -130,51 +136,52 @@ class DccPeer {
     std::vector<std::string> all_;
 };
 
-// Hands a CTCP DCC line that from sent to the program of to, as the dispatcher does.
-inline void Deliver(DccPeer& from, DccPeer& to, const std::string& line) {
-    std::string prefix = "PRIVMSG " + to.nick() +
-                         " :\x01"
-                         "DCC ";
-    if (line.rfind(prefix, 0) != 0) return;
-    std::string rest = line.substr(prefix.size());
-    auto after = [&](const std::string& verb) { return rest.substr(verb.size()); };
-    if (rest.rfind("SEND ", 0) == 0) {
-        HandleDccSend(to.program(), from.nick(), after("SEND "));
-    } else if (rest.rfind("RESUME ", 0) == 0) {
-        HandleDccResume(to.program(), from.nick(), after("RESUME "));
-    } else if (rest.rfind("ACCEPT ", 0) == 0) {
-        HandleDccAccept(to.program(), from.nick(), after("ACCEPT "));
-    }
+// The CTCP line of a DCC verb ("RESUME", "ACCEPT") about Game.smc, as sent to to.
+inline std::string DccLine(const std::string& verb, const std::string& to, int port,
+                           std::size_t position) {
+    return "PRIVMSG " + to + " :\x01" + "DCC " + verb + " \"Game.smc\" " + std::to_string(port) +
+           " " + std::to_string(position) + "\x01";
 }
 
-// Runs both programs' loops, relays their DCC lines and moves their clocks on by step per
-// round until done() holds; false after a generous real-time limit.
-inline bool Pump(DccPeer& a, DccPeer& b, const std::function<bool()>& done,
-                 std::chrono::milliseconds step = std::chrono::milliseconds(10)) {
-    auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+// Hands a CTCP DCC line that from sent to the program of to, as the dispatcher does.
+inline void Deliver(DccPeer& from, DccPeer& to, const std::string& line) {
+    std::string prefix = "PRIVMSG " + to.nick() + " :\x01" + "DCC ";
+    if (line.rfind(prefix, 0) != 0) return;
+    std::string rest = line.substr(prefix.size());
+    std::string args = rest.substr(rest.find(' ') + 1);
+    if (rest.starts_with("SEND ")) HandleDccSend(to.program(), from.nick(), args);
+    if (rest.starts_with("RESUME ")) HandleDccResume(to.program(), from.nick(), args);
+    if (rest.starts_with("ACCEPT ")) HandleDccAccept(to.program(), from.nick(), args);
+}
+
+// Runs the programs' loops, relays the DCC lines one sends to the other and moves their
+// clocks on by step per round until done() holds; false after realLimit.
+inline bool PumpPeers(std::initializer_list<DccPeer*> peers, const std::function<bool()>& done,
+                      std::chrono::milliseconds step, std::chrono::milliseconds realLimit) {
+    auto limit = std::chrono::steady_clock::now() + realLimit;
     while (std::chrono::steady_clock::now() < limit) {
-        a.loop().AdvanceBy(step);
-        b.loop().AdvanceBy(step);
-        for (const auto& line : a.TakeSent()) Deliver(a, b, line);
-        for (const auto& line : b.TakeSent()) Deliver(b, a, line);
+        for (DccPeer* p : peers) p->loop().AdvanceBy(step);
+        for (DccPeer* from : peers) {
+            for (const auto& line : from->TakeSent()) {
+                for (DccPeer* to : peers) {
+                    if (to != from) Deliver(*from, *to, line);
+                }
+            }
+        }
         if (done()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return false;
 }
 
-// Runs one program's loop (and clock) until done() holds; false after realLimit.
+inline bool Pump(DccPeer& a, DccPeer& b, const std::function<bool()>& done) {
+    return PumpPeers({&a, &b}, done, std::chrono::milliseconds(10), std::chrono::seconds(20));
+}
+
 inline bool PumpOne(DccPeer& a, const std::function<bool()>& done,
                     std::chrono::milliseconds step = std::chrono::milliseconds(10),
                     std::chrono::milliseconds realLimit = std::chrono::seconds(20)) {
-    auto limit = std::chrono::steady_clock::now() + realLimit;
-    while (std::chrono::steady_clock::now() < limit) {
-        a.loop().AdvanceBy(step);
-        a.TakeSent();
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
+    return PumpPeers({&a}, done, step, realLimit);
 }
 
 inline bool Idle(DccPeer& p) {
@@ -325,6 +332,37 @@ class RawPeer {
     std::atomic<bool> resumeRequested_{false};
     std::atomic<std::size_t> resumePosition_{0};
     std::string received_;
+};
+
+// Alice and Bob, each a whole program, on one loopback port range.
+class DccPair : public ::testing::Test {
+  protected:
+    DccPair() : port_(FreeLoopbackPort()), alice_("Alice", port_), bob_("Bob", port_) {}
+
+    // Alice hosts rom, Bob lacks it (or holds the given partial) and pressed Download.
+    void Prepare(const std::string& rom, const std::string& name = "Game.smc") {
+        rom_ = rom;
+        alice_.HostRom(name, rom);
+        bob_.WantRomFrom("Alice", name, alice_.program().host.hostRomCrc);
+    }
+    bool RunToEnd() {
+        OfferRomByDcc(alice_.program(), "Bob");
+        return Pump(alice_, bob_, [&] {
+            return Idle(alice_) && Idle(bob_) && !alice_.program().windows.transfer &&
+                   !bob_.program().windows.transfer;
+        });
+    }
+    static bool Sent(const DccPeer& peer, const std::string& line) {
+        return std::ranges::find(peer.AllSent(), line) != peer.AllSent().end();
+    }
+    bool MatchSent(const std::string& answer) {
+        return Sent(bob_, "NOTICE Alice :K-Hub-3|MATCH|" + answer);
+    }
+
+    int port_;
+    DccPeer alice_;
+    DccPeer bob_;
+    std::string rom_;
 };
 
 }  // namespace khub::transfer::testing

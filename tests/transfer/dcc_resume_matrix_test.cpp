@@ -20,18 +20,13 @@ struct Start {
 };
 const Start kStarts[] = {{"new file", 0}, {"resume", 100'000}};
 
-class ResumeMatrix : public ::testing::Test {
+class ResumeMatrix : public DccPair {
   protected:
-    ResumeMatrix()
-        : port_(FreeLoopbackPort()),
-          alice_("Alice", port_),
-          bob_("Bob", port_),
-          rom_(RandomBytes(kRomSize)) {}
+    ResumeMatrix() { rom_ = RandomBytes(kRomSize); }
 
     // Bob holds the first have bytes as his own interrupted download.
     void PrepareBob(std::size_t have) {
-        bob_.WantRomFrom("Alice", "Game.smc",
-                         khub::rom::CrcText(khub::rom::Crc32(0, rom_.data(), rom_.size())));
+        Prepare(rom_);
         if (have > 0) WriteFile(bob_.Rom("Game.smc.part"), rom_.substr(0, have));
     }
     static std::vector<std::string> Only(const std::vector<std::string>& lines,
@@ -42,46 +37,32 @@ class ResumeMatrix : public ::testing::Test {
         }
         return found;
     }
-    std::string Resume(const std::string& to, int port, std::size_t position) {
-        return "PRIVMSG " + to + " :\x01" + "DCC RESUME \"Game.smc\" " + std::to_string(port) +
-               " " + std::to_string(position) + "\x01";
-    }
-    std::string Accept(const std::string& to, int port, std::size_t position) {
-        return "PRIVMSG " + to + " :\x01" + "DCC ACCEPT \"Game.smc\" " + std::to_string(port) +
-               " " + std::to_string(position) + "\x01";
-    }
-
-    int port_;
-    DccPeer alice_;
-    DccPeer bob_;
-    std::string rom_;
 };
 
 TEST_F(ResumeMatrix, OurSenderAndOurReceiver) {
     for (const Start& s : kStarts) {
         SCOPED_TRACE(s.name);
         fs::remove(bob_.Rom("Game.smc"));
-        alice_.HostRom("Game.smc", rom_);
         PrepareBob(s.have);
         // Longer than the test may run: only the RESUME can start the sending.
         alice_.program().transfer.timings.resumeWindow = 1h;
-        std::size_t aliceBefore = alice_.AllSent().size(), bobBefore = bob_.AllSent().size();
+        alice_.ForgetSent();
+        bob_.ForgetSent();
         OfferRomByDcc(alice_.program(), "Bob");
         ASSERT_TRUE(Pump(alice_, bob_, [&] { return Idle(alice_) && Idle(bob_); }));
         EXPECT_TRUE(ReadFile(bob_.Rom("Game.smc")) == rom_);
-        std::vector<std::string> bobSent(bob_.AllSent().begin() + bobBefore, bob_.AllSent().end());
-        std::vector<std::string> aliceSent(alice_.AllSent().begin() + aliceBefore,
-                                           alice_.AllSent().end());
-        EXPECT_EQ(Only(bobSent, "DCC "), std::vector<std::string>{Resume("Alice", port_, s.have)});
-        EXPECT_EQ(Only(aliceSent, "DCC ACCEPT"),
-                  std::vector<std::string>{Accept("Bob", port_, s.have)});
+        EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc.part")));
+        EXPECT_EQ(Only(bob_.AllSent(), "DCC "),
+                  std::vector<std::string>{DccLine("RESUME", "Alice", port_, s.have)});
+        EXPECT_EQ(Only(alice_.AllSent(), "DCC ACCEPT"),
+                  std::vector<std::string>{DccLine("ACCEPT", "Bob", port_, s.have)});
     }
 }
 
 TEST_F(ResumeMatrix, OurSenderAndAPlainReceiver) {
     for (const Start& s : kStarts) {
         SCOPED_TRACE(s.name);
-        alice_.HostRom("Game.smc", rom_);
+        Prepare(rom_);
         alice_.ui().Clear();
         OfferRomByDcc(alice_.program(), "Bob");
         alice_.TakeSent();
@@ -104,7 +85,8 @@ TEST_F(ResumeMatrix, OurSenderAndAPlainReceiver) {
             HandleDccResume(
                 alice_.program(), "Bob",
                 "\"Game.smc\" " + std::to_string(port_) + " " + std::to_string(s.have) + "\x01");
-            EXPECT_EQ(alice_.TakeSent(), std::vector<std::string>{Accept("Bob", port_, s.have)});
+            EXPECT_EQ(alice_.TakeSent(),
+                      std::vector<std::string>{DccLine("ACCEPT", "Bob", port_, s.have)});
             ASSERT_TRUE(PumpOne(
                 alice_, [&] { return Idle(alice_); }, 0ms));
         }
@@ -134,13 +116,13 @@ TEST_F(ResumeMatrix, APlainSenderAndOurReceiver) {
                 resumes.push_back(l);
                 std::string rest = l.substr(l.find("RESUME ") + 7);
                 std::string accept = sender.AnswerResume("Bob", rest);
-                EXPECT_EQ(accept, Accept("Bob", port, s.have));
+                EXPECT_EQ(accept, DccLine("ACCEPT", "Bob", port, s.have));
                 HandleDccAccept(bob_.program(), "Alice", accept.substr(accept.find("ACCEPT ") + 7));
             }
             return Idle(bob_);
         }));
         sender.Join();
-        EXPECT_EQ(resumes, std::vector<std::string>{Resume("Alice", port, s.have)});
+        EXPECT_EQ(resumes, std::vector<std::string>{DccLine("RESUME", "Alice", port, s.have)});
         EXPECT_TRUE(ReadFile(bob_.Rom("Game.smc")) == rom_);
         EXPECT_FALSE(sender.AckMismatch());
         EXPECT_EQ(sender.Sent(), kRomSize - s.have);
