@@ -205,12 +205,6 @@ TEST_F(WindowsTest, TypingReachesTheCore) {
     EXPECT_TRUE(Enabled(W::CreateGame, control::kSend));
     Open(W::CreateGame)->CloseWithoutCancel();
 
-    program_->windows.client = true;
-    ui_.OpenWindow(W::JoinGame);
-    ui_.EnableControl(W::JoinGame, control::kJoinChatEdit, true);
-    QTest::keyClicks(C(W::JoinGame, control::kJoinChatEdit), "hi");
-    EXPECT_TRUE(Enabled(W::JoinGame, control::kSend));
-
     // The debug window sends its line as typed, by button or Enter.
     FrameKey(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     auto* edit = C<QLineEdit>(W::Debug, CDebugDlg::kEdit);
