@@ -26,7 +26,7 @@ struct Session {
     std::vector<std::string> sent;
 };
 
-// Create, Join and the Host Game window wait while a game window is open.
+// Create and the Host Game window wait while a game window is open.
 TEST(MainCommands, EachCommandOpensItsWindowUnlessAGameWindowIsOpen) {
     struct Row {
         const char* name;
@@ -52,15 +52,7 @@ TEST(MainCommands, EachCommandOpensItsWindowUnlessAGameWindowIsOpen) {
         EXPECT_TRUE(RunMainCommand(s.program, row.id));
         EXPECT_EQ(s.ui.IsOpen(row.window), row.opens);
     }
-    // Join while hosting: the selected game is not asked.
     Session s;
-    s.program.games.PutGameRow({"Zelda", "alice", "1/2"});
-    s.program.games.Select(0);
-    s.program.windows.host = true;
-    EXPECT_TRUE(RunMainCommand(s.program, menu::kJoin));
-    EXPECT_TRUE(s.sent.empty());
-    EXPECT_FALSE(s.ui.IsOpen(W::JoinGame));
-
     s.program.rulesUrl = "https://rules.example/";
     EXPECT_TRUE(RunMainCommand(s.program, menu::kRules));
     EXPECT_EQ(s.ui.Addresses(), std::vector<std::string>{"https://rules.example/"});
