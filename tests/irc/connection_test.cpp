@@ -225,6 +225,8 @@ TEST_F(ConnectionTest, DisconnectSendsQuitAndIgnoresWhatStillArrives) {
     ToggleConnection(*program);
     EXPECT_EQ(server.ReadUntil("QUIT :\r\n"), "QUIT :\r\n");
     EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
+    EXPECT_EQ(ui.MenuText(menu::kConnect), "&Connect");
+    EXPECT_TRUE(ui.MenuEnabled(menu::kConnect));
     EXPECT_FALSE(ui.MenuEnabled(menu::kJoin) || ui.MenuEnabled(menu::kCreate));
     EXPECT_FALSE(program->conn.receiveThreadRunning);
     server.Send("ERROR :Closing Link: Alice (Quit)\r\n");

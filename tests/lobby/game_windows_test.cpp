@@ -5,6 +5,7 @@
 
 #include "LobbyHarness.h"
 #include "lobby/RomCatalogue.h"
+#include "transfer/Transfer.h"
 
 namespace khub::lobby {
 namespace {
@@ -202,7 +203,11 @@ TEST_F(HostGameTest, KickAndClose) {
                                "WALLVOICES #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"}));
     EXPECT_EQ(h.program.games.Rows()[0].players, "1/2");
     EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kKick));
-    HostCancel(h.program);
+    EXPECT_EQ(h.Chat(WindowId::HostGame).back(), "Joe has left.\r\n");
+    transfer::OpenTransferWindow(h.program);
+    HostCancel(h.program);  // the transfer ends with its game
+    EXPECT_FALSE(h.ui.IsOpen(WindowId::FileTransfer));
+    EXPECT_FALSE(h.program.windows.transfer);
     EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|DONE\r\n"});
     EXPECT_EQ(h.program.games.Size(), 0);
     EXPECT_TRUE(h.ui.MenuEnabled(menu::kCreate));
@@ -306,7 +311,12 @@ TEST_F(JoinGameTest, AcceptedJoinChatsAndLeaves) {
     EXPECT_TRUE(h.ui.IsOpen(WindowId::JoinGame));
     EXPECT_TRUE(lobby::HandlePartnerChat(h.program, "Hoster", "hi"));
     EXPECT_FALSE(lobby::HandlePartnerChat(h.program, "Other", "hi"));
+    for (const char* typed : {"x", "", "hello"}) {
+        JoinChatChanged(h.program, typed);
+        EXPECT_EQ(h.Enabled(WindowId::JoinGame, control::kSend), *typed != 0) << typed;
+    }
     JoinSend(h.program, "hello");
+    EXPECT_FALSE(h.Enabled(WindowId::JoinGame, control::kSend));
     EXPECT_EQ(h.Chat(WindowId::JoinGame), (V{"<Hoster> hi\r\n", "<Me> hello\r\n"}));
     JoinCancel(h.program);
     EXPECT_EQ(h.TakeSent(), (V{"PRIVMSG Hoster :hello\r\n", "NOTICE Hoster :K-Hub-3|LEFT\r\n"}));
