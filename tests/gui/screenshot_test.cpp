@@ -31,10 +31,11 @@ bool Shoot(const char* name) {
     return QGuiApplication::primaryScreen()->grabWindow(0).save(folder + "/" + name, "PNG");
 }
 
-// Lets the GUI thread work until done() holds, for at most ten seconds.
+// Lets the GUI thread work until done() holds, for at most thirty seconds: a loaded
+// machine may take that long to map a window.
 template <class Done>
 bool WaitFor(Done done) {
-    for (QDeadlineTimer deadline(10000); !done(); QTest::qWait(20)) {
+    for (QDeadlineTimer deadline(30000); !done(); QTest::qWait(20)) {
         if (deadline.hasExpired()) return false;
     }
     return true;
