@@ -59,14 +59,6 @@ TEST_F(SocketsTest, UnknownHostFailsAtOnceWithoutALine) {
     EXPECT_TRUE(Log().empty());
 }
 
-TEST_F(SocketsTest, ListensOnAFreePort) {
-    int port = test::FreeLoopbackPort();
-    SocketHandle fd = ListenOnPort(log, port);
-    ASSERT_NE(fd, kInvalidSocket);
-    EXPECT_TRUE(test::WaitUntilListening(port, 1000));
-    CloseSocket(fd);
-}
-
 // A port in use is tried five times a second apart without blocking, and taken as soon
 // as it frees up.
 TEST_F(SocketsTest, APortInUseIsRetriedFiveTimesASecondApart) {

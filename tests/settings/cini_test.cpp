@@ -50,24 +50,6 @@ TEST_F(CIniTest, DefaultsOnlyWhenMissing) {
     EXPECT_EQ(empty.GetString("host", "v", "def"), "def");
 }
 
-TEST_F(CIniTest, GetStringBufCutsToTheFieldAndReportsTheClampedLength) {
-    CIni ini = WithValue("abcdefghij");
-    char buf[8];
-    std::fill(std::begin(buf), std::end(buf), '#');
-    EXPECT_EQ(ini.GetStringBuf("options", "v", buf, 5), 5u);
-    EXPECT_STREQ(buf, "abcd");
-    EXPECT_EQ(buf[5], '#');  // nothing written past the capacity
-
-    EXPECT_EQ(ini.GetStringBuf("options", "v", buf, sizeof buf), 8u);
-    EXPECT_STREQ(buf, "abcdefg");
-    EXPECT_EQ(ini.GetStringBuf("options", "missing", buf, sizeof buf, "dflt"), 4u);
-    EXPECT_STREQ(buf, "dflt");
-    EXPECT_EQ(ini.GetStringBuf("options", "v", nullptr, 100), 10u);
-
-    buf[0] = '#';
-    EXPECT_EQ(ini.GetStringBuf("options", "v", buf, 0), 0u);
-    EXPECT_EQ(buf[0], '#');
-}
 
 // Unsigned decimal, with the default only for nothing.
 TEST_F(CIniTest, GetIntReadsUnsignedDecimal) {

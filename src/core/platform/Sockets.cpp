@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <thread>
 
 #include "app/Log.h"
 #include "platform/EventLoop.h"
@@ -126,16 +125,6 @@ SocketHandle ConnectWithTimeout(Logger& log, const std::string& host, std::uint1
 SocketHandle ConnectIpv4(const std::string& address, std::uint16_t port,
                          std::chrono::milliseconds timeout) {
     return Connect(nullptr, address, port, timeout, nullptr);
-}
-
-SocketHandle ListenOnPort(Logger& log, int port) {
-    for (int attempt = 1; attempt <= kBindAttempts; ++attempt) {
-        bool bindFailed = false;
-        SocketHandle socket = BindAndListen(&log, {}, port, attempt == kBindAttempts, bindFailed);
-        if (socket != kInvalidSocket || !bindFailed) return socket;
-        if (attempt < kBindAttempts) std::this_thread::sleep_for(std::chrono::seconds(1));
-    }
-    return kInvalidSocket;
 }
 
 void ListenOnPortAsync(EventLoop& loop, Logger& log, int port,

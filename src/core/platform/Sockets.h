@@ -27,12 +27,8 @@ SocketHandle ConnectIpv4(const std::string& address, std::uint16_t port,
                          std::chrono::milliseconds timeout);
 
 // A socket listening on port on every local address with a backlog of 1, or kInvalidSocket.
-// A port in use is tried five times one second apart, so this blocks for up to four seconds:
-// call it on an I/O thread, or use ListenOnPortAsync on the lobby thread.
-SocketHandle ListenOnPort(Logger& log, int port);
-
-// The same five binds one second apart as timers on loop; done(socket or kInvalidSocket)
-// runs on the loop thread. Never blocks.
+// A port in use is tried five times one second apart, as timers on loop, so it never blocks;
+// done(socket or kInvalidSocket) runs on the loop thread.
 void ListenOnPortAsync(EventLoop& loop, Logger& log, int port,
                        std::function<void(SocketHandle)> done);
 

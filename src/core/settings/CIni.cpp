@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 
 #include "IniFile.h"
 
@@ -41,18 +40,6 @@ std::string CIni::GetString(std::string_view section, std::string_view key,
                             std::string_view def) const {
     if (auto v = ini::Read(path_, section, key)) return *v;
     return std::string(def);
-}
-
-std::size_t CIni::GetStringBuf(std::string_view section, std::string_view key, char* dest,
-                               std::size_t capacity, std::string_view def) const {
-    if (dest && capacity > 0) dest[0] = '\0';
-    std::string value = GetString(section, key, def);
-    if (dest && capacity > 0) {
-        std::size_t n = std::min(value.size(), capacity - 1);
-        std::memcpy(dest, value.data(), n);
-        dest[n] = '\0';
-    }
-    return std::min(value.size(), capacity);
 }
 
 std::string CIni::GetString(const SettingKey& k) const {

@@ -22,10 +22,6 @@ class CIni {
     // The value, whatever its length; def when the file, section or key is missing.
     std::string GetString(std::string_view section, std::string_view key,
                           std::string_view def = {}) const;
-    // Copies the value, cut to fit capacity with its terminating zero; returns the value's
-    // length clamped to capacity.
-    std::size_t GetStringBuf(std::string_view section, std::string_view key, char* dest,
-                             std::size_t capacity, std::string_view def = {}) const;
     // The value as text cut to capacity - 1 bytes, as a fixed field of that size holds it.
     std::string GetStringCut(std::string_view section, std::string_view key, std::size_t capacity,
                              std::string_view def = {}) const;
