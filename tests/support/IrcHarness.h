@@ -25,9 +25,6 @@ class IrcHarness {
     IrcHarness();
     ~IrcHarness();
 
-    // Writes one setting into the harness's settings file.
-    void Set(const std::string& section, const std::string& key, const std::string& value);
-
     // The state after registering as nick and joining the lobby (no lines sent, log cleared).
     void Registered(const std::string& nick = "Alice");
     // The state right after the socket connected (nothing registered yet).
