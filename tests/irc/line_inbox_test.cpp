@@ -66,32 +66,28 @@ TEST(LineInbox, FullInboxHoldsTheReaderUntilLinesAreTaken) {
     EXPECT_FALSE(more);
 }
 
-TEST(LineInbox, TheEndOfTheStreamNeverWaitsForRoom) {
+// The end of the stream never waits for room; closing releases a waiting reader.
+TEST(LineInbox, TheEndNeverWaitsForRoomAndClosingReleasesAWaitingReader) {
     LineInbox inbox(LineInbox::kItemCost);
     inbox.Push(Lines({"1", "2"}));
-    std::vector<ReceivedItem> end;
-    end.push_back({ReceivedItem::Kind::End, "", 0, -1});
-    auto pusher = std::async(std::launch::async, [&] { return inbox.Push(std::move(end)); });
-    ASSERT_EQ(pusher.wait_for(5s), std::future_status::ready);
+    std::vector<ReceivedItem> end{{ReceivedItem::Kind::End, "", 0, -1}};
+    auto ender = std::async(std::launch::async, [&] { return inbox.Push(std::move(end)); });
+    ASSERT_EQ(ender.wait_for(5s), std::future_status::ready);
     bool more = false;
     auto items = inbox.Take(10, more);
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[2].kind, ReceivedItem::Kind::End);
     EXPECT_EQ(items[2].result, -1);
-}
 
-TEST(LineInbox, ClosingReleasesAWaitingReaderAndDropsEverything) {
-    LineInbox inbox(LineInbox::kItemCost);
     inbox.Push(Lines({"1", "2"}));
     auto pusher = std::async(std::launch::async, [&] { return inbox.Push(Lines({"3"})); });
     ASSERT_TRUE(test::WaitUntil([&] { return inbox.PusherWaiting(); }));
-
     inbox.Close();
     ASSERT_EQ(pusher.wait_for(5s), std::future_status::ready);
     EXPECT_EQ(pusher.get(), LineInbox::Pushed::Closed);
     EXPECT_EQ(inbox.PendingBytes(), 0u);
     EXPECT_EQ(inbox.Push(Lines({"4"})), LineInbox::Pushed::Closed);
-    bool more = true;
+    more = true;
     EXPECT_TRUE(inbox.Take(10, more).empty());
     EXPECT_FALSE(more);
 }
