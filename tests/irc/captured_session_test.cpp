@@ -15,27 +15,27 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-Lines CapturedLines(const std::string& name = "ircu_session.txt") {
-    std::ifstream in(std::string(KHUB_TEST_DATA_DIR) + "/" + name, std::ios::binary);
-    Lines lines;
-    std::string line;
-    while (std::getline(in, line)) {
+// Replays the captured file line by line into h and returns every line sent; tick moves the
+// clock after each line (the servers' pauses between lines).
+Lines Replay(test::IrcHarness& h, const std::string& file, std::chrono::milliseconds tick) {
+    std::ifstream in(std::string(KHUB_TEST_DATA_DIR) + "/" + file, std::ios::binary);
+    Lines sent;
+    std::size_t count = 0;
+    h.Connected("Alice");
+    for (std::string line; std::getline(in, line); ++count) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
+        EXPECT_EQ(ParseIrcLine(line).result, 0) << line;
+        h.Recv(line);
+        h.loop.AdvanceBy(tick);
+        for (auto& s : h.TakeSent()) sent.push_back(s);
     }
-    return lines;
+    EXPECT_GT(count, 20u) << file;
+    return sent;
 }
 
 TEST(CapturedSession, ReplayRegistersJoinsAndEndsWithTheRightChannel) {
     test::IrcHarness h;
-    h.Connected("Alice");
-    Lines sent, lines = CapturedLines();
-    ASSERT_GT(lines.size(), 40u);
-    for (const auto& line : lines) {
-        EXPECT_EQ(ParseIrcLine(line).result, 0) << line;
-        h.Recv(line);
-        for (auto& s : h.TakeSent()) sent.push_back(s);
-    }
+    Lines sent = Replay(h, "ircu_session.txt", std::chrono::milliseconds(0));
     ASSERT_EQ(sent.size(), 9u);
     EXPECT_EQ(Lines(sent.begin(), sent.begin() + 8),
               (Lines{"NICK Alice\r\n", "USER KHubUser 8 * :KHubUser\r\n", sent[2],
@@ -70,17 +70,8 @@ TEST(CapturedSession, OtherServersReplayToTheSameLobby) {
     };
     for (const auto& [file, registration] : rows) {
         SCOPED_TRACE(file);
-        Lines lines = CapturedLines(file);
-        ASSERT_GT(lines.size(), 20u);
         test::IrcHarness h;
-        h.Connected("Alice");
-        Lines sent;
-        for (const auto& line : lines) {
-            EXPECT_EQ(ParseIrcLine(line).result, 0) << line;
-            h.Recv(line);
-            h.loop.AdvanceBy(std::chrono::seconds(1));
-            for (auto& s : h.TakeSent()) sent.push_back(s);
-        }
+        Lines sent = Replay(h, file, std::chrono::seconds(1));
         Lines expected = registration;
         expected.insert(expected.end(), {"JOIN #K-HubI\r\n", "USERHOST Alice\r\n"});
         EXPECT_EQ(sent, expected);

@@ -3,7 +3,6 @@
 #include <regex>
 
 #include "app/ColorText.h"
-#include "irc/Connection.h"
 #include "ircu/LoopbackPort.h"
 #include "lobby/Lobby.h"
 #include "support/IrcHarness.h"
@@ -15,87 +14,56 @@ using Lines = std::vector<std::string>;
 namespace {
 
 TEST(DispatchRegistration, IdentNoticeSendsNickAndUserOnce) {
-    // ircu addresses it to AUTH, hybrid to "*".
-    for (const char* target : {"AUTH", "*"}) {
-        IrcHarness h;
-        h.Connected("Alice");
-        h.Recv(std::string(":irc.test.local NOTICE ") + target + " :*** Looking up your hostname");
-        EXPECT_EQ(h.TakeSent(), Lines{});
-        h.Recv(std::string(":irc.test.local NOTICE ") + target + " :*** Checking Ident");
-        EXPECT_EQ(h.TakeSent(), (Lines{"NICK Alice\r\n", "USER KHubUser 8 * :KHubUser\r\n"}))
-            << target;
-        EXPECT_EQ(h.Log(), Lines{"-> NICK Alice\r\n\r\n"});
-        h.Recv("NOTICE AUTH :*** Checking Ident");
-        h.Recv(":irc.test.local NOTICE * :*** Checking Ident");
-        EXPECT_EQ(h.TakeSent(), Lines{});
-    }
-}
-
-TEST(DispatchRegistration, FirstOwnModeRunsTheOnConnectSequenceOnce) {
     IrcHarness h;
-    h.Set("options", "onconnect", "PRIVMSG NickServ :identify pw");
     h.Connected("Alice");
-    h.program->conn.registrationSent = true;
-    h.Recv(":irc.test.local 001 Alice :Welcome to the Internet Relay Network Alice");
-    // ircu sends the own MODE just after the MOTD; that MODE starts the sequence.
-    h.Recv(":irc.test.local 376 Alice :End of /MOTD command.");
+    h.Recv(":irc.test.local NOTICE * :*** Looking up your hostname");
     EXPECT_EQ(h.TakeSent(), Lines{});
-    h.Recv(":irc.test.local NOTICE Alice :on 1 ca 1(4) ft 10(10)");
-    h.Recv(":Alice!KHubUser@127.0.0.1 MODE Alice :+i");
-    EXPECT_EQ(h.TakeSent(), (Lines{"USERIP Alice\r\n", "USERIP Alice\r\n", "USERHOST Alice\r\n",
-                                   "USERHOST Alice\r\n", "JOIN #K-HubI\r\n",
-                                   "PRIVMSG NickServ :identify pw\r\n"}));
-    EXPECT_TRUE(h.LogHas("Performing OnConnect command."));
-    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - connecting...");
-    EXPECT_TRUE(h.program->conn.channelJoinSent);
-    h.Recv(":Alice MODE Alice :+owsg");
-    h.Recv(":irc.test.local 422 Alice :MOTD File is missing");
-    h.loop.AdvanceBy(std::chrono::seconds(5));
+    h.Recv("NOTICE AUTH :*** Checking Ident");
+    EXPECT_EQ(h.TakeSent(), (Lines{"NICK Alice\r\n", "USER KHubUser 8 * :KHubUser\r\n"}));
+    EXPECT_EQ(h.Log(), Lines{"-> NICK Alice\r\n\r\n"});
+    h.Recv("NOTICE AUTH :*** Checking Ident");
+    h.Recv(":irc.test.local NOTICE * :*** Checking Ident");
     EXPECT_EQ(h.TakeSent(), Lines{});
 }
 
-TEST(DispatchRegistration, ServersWithoutUserIpGetTheJoinFirst) {
-    IrcHarness h;
-    h.Connected("Alice");
-    h.program->conn.registrationSent = true;
-    h.Recv(":irc.ngircd.test 005 Alice RFC2812 IRCD=ngIRCd CHANTYPES=#&+ :are supported");
-    h.Recv(":irc.ngircd.test 005 Alice NICKLEN=9 TOPICLEN=490 :are supported on this server");
-    h.Recv(":irc.ngircd.test 376 Alice :End of MOTD command");
-    h.loop.AdvanceBy(std::chrono::seconds(1));
-    EXPECT_EQ(h.TakeSent(), (Lines{"JOIN #K-HubI\r\n", "USERHOST Alice\r\n"}));
-    EXPECT_EQ(h.program->conn.features.nickLength, 9);
-}
-
-TEST(DispatchRegistration, EndOfMotdJoinsWhenTheServerSendsNoOwnMode) {
-    for (const char* end :
-         {":srv 376 Alice :End of MOTD", ":srv 422 Alice :MOTD File is missing"}) {
+// The address queries, the JOIN and the "onconnect" command go out once, on what comes
+// first: the own MODE (ircu), the user mode reply (Ergo) or, from servers sending neither,
+// the end of the MOTD after a short grace.
+TEST(DispatchRegistration, TheOnConnectSequenceRunsOnceOnWhatComesFirst) {
+    const struct {
+        const char* name;
+        Lines lines;
+        bool grace;
+    } rows[] = {
+        {"own MODE", {":srv 376 Alice :End of MOTD", ":Alice!KHubUser@127.0.0.1 MODE Alice :+i"}},
+        {"user mode reply", {":srv 376 Alice :End of MOTD", ":srv 221 Alice +Zi"}},
+        {"end of MOTD", {":srv 376 Alice :End of MOTD"}, true},
+        {"missing MOTD", {":srv 422 Alice :MOTD File is missing"}, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         IrcHarness h;
+        h.program->Settings().SetString("options", "onconnect", "PRIVMSG NickServ :identify pw");
         h.Connected("Alice");
         h.program->conn.registrationSent = true;
-        h.Recv(end);
-        EXPECT_EQ(h.TakeSent(), Lines{});  // the own MODE may still come
-        h.loop.AdvanceBy(std::chrono::milliseconds(99));
+        for (const auto& line : row.lines) h.Recv(line);
+        if (row.grace) {
+            EXPECT_EQ(h.TakeSent(), Lines{});  // the own MODE may still come
+            h.loop.AdvanceBy(std::chrono::milliseconds(99));
+            EXPECT_EQ(h.TakeSent(), Lines{});
+            h.loop.AdvanceBy(std::chrono::milliseconds(1));
+        }
+        EXPECT_EQ(h.TakeSent(), (Lines{"USERIP Alice\r\n", "USERIP Alice\r\n", "USERHOST Alice\r\n",
+                                       "USERHOST Alice\r\n", "JOIN #K-HubI\r\n",
+                                       "PRIVMSG NickServ :identify pw\r\n"}));
+        EXPECT_TRUE(h.LogHas("Performing OnConnect command."));
+        EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - connecting...");
+        for (const char* again :
+             {":Alice MODE Alice :+owsg", ":srv 221 Alice +i", ":srv 422 Alice :-"})
+            h.Recv(again);
+        h.loop.AdvanceBy(std::chrono::seconds(5));
         EXPECT_EQ(h.TakeSent(), Lines{});
-        h.loop.AdvanceBy(std::chrono::milliseconds(1));
-        auto sent = h.TakeSent();
-        ASSERT_EQ(sent.size(), 5u) << end;
-        EXPECT_EQ(sent[4], "JOIN #K-HubI\r\n");
-        EXPECT_TRUE(h.LogHas(std::string(end).substr(1)));  // still logged raw
     }
-}
-
-TEST(DispatchRegistration, ErgoUserModeReplyStartsTheSequenceAtOnce) {
-    IrcHarness h;
-    h.Connected("Alice");
-    h.program->conn.registrationSent = true;
-    h.Recv(":ergo.test 376 Alice :End of MOTD command");
-    h.Recv(":ergo.test 221 Alice +Zi");
-    auto sent = h.TakeSent();
-    ASSERT_EQ(sent.size(), 5u);
-    EXPECT_EQ(sent[4], "JOIN #K-HubI\r\n");
-    h.Recv(":ergo.test 221 Alice +Zi");
-    h.loop.AdvanceBy(std::chrono::seconds(1));
-    EXPECT_EQ(h.TakeSent(), Lines{});
 }
 
 TEST(DispatchRegistration, WelcomeTargetBecomesTheOwnNick) {
@@ -111,35 +79,20 @@ TEST(DispatchRegistration, WelcomeTargetBecomesTheOwnNick) {
     EXPECT_EQ(sent[0], "USERIP AliceWithALong\r\n");
 }
 
-TEST(DispatchRegistration, PingIsAnsweredWithCrOnly) {
+TEST(DispatchRegistration, NickInUsePicksAFallbackAndSaysSoOnceIn) {
     IrcHarness h;
-    h.Registered();
-    h.Recv("PING :irc.test.local");
-    EXPECT_EQ(h.TakeSent(), Lines{"PONG :irc.test.local\r"});
-    h.Recv("PING :1234567");
-    EXPECT_EQ(h.TakeSent(), Lines{"PONG :1234567\r"});
-    EXPECT_EQ(h.Log(), Lines{});
-}
-
-TEST(DispatchRegistration, NickInUseOrBadPicksAFallbackAndSaysSoOnceIn) {
-    for (bool inUse : {true, false}) {
-        IrcHarness h;
-        h.Connected("Alice");
-        h.Recv(inUse ? ":srv 433 * Alice :Nickname is already in use."
-                     : ":srv 432 * 1bad :Erroneous Nickname");
-        const std::string nick = h.program->conn.ownNick;
-        EXPECT_TRUE(std::regex_match(nick, std::regex("K-HubUser[1-9][0-9]?"))) << nick;
-        EXPECT_EQ(h.TakeSent(), Lines{"NICK " + nick + "\r\n"});
-        EXPECT_EQ(h.Log(), Lines{"Setting NickName as " + nick + ".\r\n"});
-        EXPECT_TRUE(h.ui.Boxes().empty());  // the server may refuse this one too
-        h.Recv(":srv 001 " + nick + " :Welcome");
-        ASSERT_EQ(h.ui.Boxes().size(), 1u);
-        EXPECT_EQ(h.ui.Boxes()[0].first,
-                  (inUse ? "The chosen nickname is already in use. Setting it to "
-                         : "The chosen nickname was bad. Setting it to ") +
-                      nick + " for now.");
-        EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Information);
-    }
+    h.Connected("Alice");
+    h.Recv(":srv 433 * Alice :Nickname is already in use.");
+    const std::string nick = h.program->conn.ownNick;
+    EXPECT_TRUE(std::regex_match(nick, std::regex("K-HubUser[1-9][0-9]?"))) << nick;
+    EXPECT_EQ(h.TakeSent(), Lines{"NICK " + nick + "\r\n"});
+    EXPECT_EQ(h.Log(), Lines{"Setting NickName as " + nick + ".\r\n"});
+    EXPECT_TRUE(h.ui.Boxes().empty());  // the server may refuse this one too
+    h.Recv(":srv 001 " + nick + " :Welcome");
+    EXPECT_EQ(h.ui.Boxes(),
+              (std::vector<std::pair<std::string, BoxIcon>>{
+                  {"The chosen nickname is already in use. Setting it to " + nick + " for now.",
+                   BoxIcon::Information}}));
 }
 
 // ngircd allows 9 characters and says so only after registration.
@@ -184,29 +137,36 @@ void EnterChannel(IrcHarness& h) {
     h.ClearLog();
 }
 
+int Level(const IrcHarness& h, const std::string& nick) {
+    return h.program->users.PeekLevel(nick);
+}
+
+// The hosts of the game rows left, of Bob's and Olga's.
+std::string Hosts(const IrcHarness& h) {
+    std::string hosts;
+    for (const char* host : {"Bob", "Olga"}) {
+        if (h.program->games.FindGameRow(host) >= 0)
+            hosts += hosts.empty() ? host : std::string(" ") + host;
+    }
+    return hosts;
+}
+
+void ExpectOnline(const IrcHarness& h, int online) {
+    EXPECT_EQ(h.program->users.onlineUserCount(), online);
+    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - " + std::to_string(online) + " users online");
+}
+
 class DispatchChannel : public ::testing::Test {
   protected:
     void SetUp() override { EnterChannel(h); }
-    int Level(const std::string& nick) { return h.program->users.PeekLevel(nick); }
-    int Online() { return h.program->users.onlineUserCount(); }
-    bool HasRow(const std::string& host) { return h.program->games.FindGameRow(host) >= 0; }
     IrcHarness h;
 };
-
-TEST_F(DispatchChannel, NamesFillTheListAndTheTitle) {
-    EXPECT_EQ(Level("Alice"), 0);
-    EXPECT_EQ(Level("Bob"), 1);
-    EXPECT_EQ(Level("Olga"), 3);
-    EXPECT_EQ(Level("ChanServ"), 4);
-    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 2 users online");
-    EXPECT_EQ(h.TakeSent(), Lines{});
-}
 
 TEST_F(DispatchChannel, JoinAddsOthersAndOwnEchoEnablesTheConnectItem) {
     h.Recv(":Dave!KHubUser@127.0.0.1 JOIN #K-HubI");
     EXPECT_EQ(h.Log(), (Lines{"<Dave> joins...\r\n", "Dave not found in the NickList. -1\r\n",
                               "Dave added at Index: 5 Level: 0\r\n", "UserCount: 6.\r\n"}));
-    EXPECT_EQ(Level("Dave"), 0);
+    EXPECT_EQ(Level(h, "Dave"), 0);
     h.ClearLog();
     h.Recv(":Alice!KHubUser@127.0.0.1 JOIN :#k-hubi");
     EXPECT_EQ(h.Log(), Lines{"<Alice> joins...\r\n"});
@@ -216,28 +176,8 @@ TEST_F(DispatchChannel, JoinAddsOthersAndOwnEchoEnablesTheConnectItem) {
     EXPECT_EQ(h.Log(), Lines{"<Dave> joins #elsewhere\r\n"});
 }
 
-// InspIRCd sends the last argument as a trailing parameter; it is the same argument.
-TEST_F(DispatchChannel, ArgumentsMayComeAsTrailingParameters) {
-    h.Recv(":Olga!u@h MODE #K-HubI +v :Carol");
-    EXPECT_EQ(Level("Carol"), 1);
-    EXPECT_TRUE(h.LogHas("<Olga> sets MODE CHANNEL :+v Carol"));
-    EXPECT_TRUE(h.LogHas("UserCount: 3."));
-    h.Recv(":Olga!u@h MODE #K-HubI -v :Bob");
-    EXPECT_EQ(Level("Bob"), 0);
-    EXPECT_FALSE(HasRow("Bob"));
-    h.Recv(":Olga!u@h MODE #K-HubI +v :Alice");
-    EXPECT_TRUE(h.ui.MenuEnabled(menu::kCreate));
-    h.Recv(":Olga!u@h KICK #K-HubI :Carol");
-    EXPECT_EQ(Level("Carol"), -1);
-    EXPECT_TRUE(h.LogHas("<Carol> has been kicked from #K-HubI by Olga\r\n"));
-    h.Recv(":srv 353 Alice = #K-HubI Dave");
-    EXPECT_EQ(Level("Dave"), 0);
-    h.Recv(":Dave!u@h PART #K-HubI");
-    EXPECT_EQ(Level("Dave"), -1);
-}
-
-// From the channel of SetUp (Bob voiced, Olga an operator: 2 online). A mode without a
-// prefix is Olga's; server-set modes have a prefix without '!'.
+// From the channel of EnterChannel (2 online). A mode without a prefix is Olga's; server-set
+// modes have a prefix without '!'. InspIRCd sends the last argument as a trailing parameter.
 TEST(DispatchModes, LevelsAndTheCountFollowVoiceAndOp) {
     struct Row {
         const char* name;
@@ -245,6 +185,7 @@ TEST(DispatchModes, LevelsAndTheCountFollowVoiceAndOp) {
         std::vector<std::pair<const char*, int>> levels;
         int online;
         const char* games = nullptr;  // the hosts whose rows are left, when it matters
+        Lines log = {};               // the whole log, when it matters
     };
     const Row rows[] = {
         {"voice counts once and only for members",
@@ -252,7 +193,14 @@ TEST(DispatchModes, LevelsAndTheCountFollowVoiceAndOp) {
          {{"Carol", 1}, {"Olga", 3}},
          3},
         {"an operator stays one", {"-v Olga"}, {{"Olga", 3}}, 2, "Bob Olga"},
-        {"devoice drops the row", {"-v Bob"}, {{"Bob", 0}}, 1, "Olga"},
+        {"devoice drops the row", {"-v :Bob"}, {{"Bob", 0}}, 1, "Olga"},
+        {"a trailing argument",
+         {"+v :Carol"},
+         {{"Carol", 1}},
+         3,
+         nullptr,
+         {"<Olga> sets MODE CHANNEL :+v Carol\r\n", "Carol changed to Level: 1.\r\n",
+          "UserCount: 3.\r\n"}},
         {"op a member", {":srv MODE #K-HubI +o Carol"}, {{"Carol", 3}}, 3},
         {"op the voiced: counted already", {":srv MODE #K-HubI +o Bob"}, {{"Bob", 3}}, 2},
         {"deop", {":srv MODE #K-HubI +o Bob", ":srv MODE #K-HubI -o Bob"}, {{"Bob", 0}}, 1},
@@ -262,8 +210,14 @@ TEST(DispatchModes, LevelsAndTheCountFollowVoiceAndOp) {
          2},
         {"combined mode words change no level",
          {"+vv Carol Bob", "+o-v Carol Bob", "+b *!*@bad", "+m"},
-         {{"Carol", 0}, {"Bob", 1}},
+         {{"Carol", 0}, {"Bob", 1}, {"ChanServ", 4}, {"Alice", 0}},
          2},
+        {"the user mode of someone else is only logged",
+         {":Bob!u@h MODE Bob :+i"},
+         {{"Bob", 1}},
+         2,
+         "Bob Olga",
+         {"<Bob> sets MODE Bob :+i\r\n"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -271,17 +225,13 @@ TEST(DispatchModes, LevelsAndTheCountFollowVoiceAndOp) {
         EnterChannel(h);
         for (const auto& m : row.modes)
             h.Recv(m.starts_with(":") ? m : ":Olga!u@h MODE #K-HubI " + m);
-        for (const auto& [nick, level] : row.levels)
-            EXPECT_EQ(h.program->users.PeekLevel(nick), level) << nick;
-        EXPECT_EQ(h.program->users.onlineUserCount(), row.online);
-        EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - " + std::to_string(row.online) + " users online");
-        std::string hosts;
-        for (const char* host : {"Bob", "Olga"}) {
-            if (h.program->games.FindGameRow(host) >= 0)
-                hosts += hosts.empty() ? host : std::string(" ") + host;
-        }
+        for (const auto& [nick, level] : row.levels) EXPECT_EQ(Level(h, nick), level) << nick;
+        ExpectOnline(h, row.online);
         if (row.games) {
-            EXPECT_EQ(hosts, row.games);
+            EXPECT_EQ(Hosts(h), row.games);
+        }
+        if (!row.log.empty()) {
+            EXPECT_EQ(h.Log(), row.log);
         }
         EXPECT_EQ(h.TakeSent(), Lines{});
     }
@@ -306,52 +256,80 @@ TEST_F(DispatchChannel, ANewlyVoicedPlayerHearsOfTheGameWeHost) {
     EXPECT_EQ(h.TakeSent(), Lines{});
 }
 
-TEST_F(DispatchChannel, UserModeOfSomeoneElseIsOnlyLogged) {
-    h.Recv(":Bob!u@h MODE Bob :+i");
-    EXPECT_EQ(h.Log(), Lines{"<Bob> sets MODE Bob :+i\r\n"});
-    EXPECT_EQ(h.TakeSent(), Lines{});
+// Who leaves the lobby leaves the user list, the count and the game list; who leaves another
+// channel stays. Without a reason ircu gives the kicked nick as one, hybrid the kicker.
+TEST(DispatchDepartures, LeavingTheLobbyTakesTheUserAndTheirGameAlong) {
+    const struct {
+        const char* line;
+        const char* nick;
+        int level;  // afterwards
+        int online;
+        const char* games;
+        const char* log;
+    } rows[] = {
+        {":Bob!u@h QUIT :Quit: see you", "Bob", -1, 1, "Olga", "<Bob> QUIT (Quit: see you)\r\n"},
+        {":Carol!u@h PART :#K-HubI", "Carol", -1, 2, "Bob Olga", "<Carol> parts...\r\n"},
+        {":Carol!u@h PART #other :bye", "Carol", 0, 2, "Bob Olga", "<Carol> parts #other\r\n"},
+        {":Alice!u@h KICK #K-HubI Olga :Olga", "Olga", -1, 1, "Bob",
+         "<Olga> has been kicked from #K-HubI by Alice\r\n"},
+        {":Olga!u@h KICK #K-HubI :Carol", "Carol", -1, 2, "Bob Olga",
+         "<Carol> has been kicked from #K-HubI by Olga\r\n"},
+        {":Olga!u@h KICK #other Bob :spam", "Bob", 1, 2, "Bob Olga",
+         "<Bob> has been kicked from #other by Olga. (spam)\r\n"},
+        {":Olga!u@h KICK #other Bob :Olga", "Bob", 1, 2, "Bob Olga",
+         "<Bob> has been kicked from #other by Olga\r\n"},
+        {":Olga!u@h KICK #other Alice :out", "Alice", 0, 2, "Bob Olga",
+         "<Alice> has been kicked from #other by Olga. (out)\r\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        IrcHarness h;
+        EnterChannel(h);
+        h.Recv(row.line);
+        ASSERT_FALSE(h.Log().empty());
+        EXPECT_EQ(h.Log().front(), row.log);
+        if (row.level < 0) {
+            EXPECT_TRUE(h.LogHas("UserCount: " + std::to_string(row.online) + "."));
+        }
+        EXPECT_EQ(Level(h, row.nick), row.level);
+        ExpectOnline(h, row.online);
+        EXPECT_EQ(Hosts(h), row.games);
+        EXPECT_TRUE(h.ui.Boxes().empty());
+        EXPECT_TRUE(h.program->conn.receiveLoopActive);
+        EXPECT_EQ(h.TakeSent(), Lines{});
+    }
 }
 
-TEST_F(DispatchChannel, QuitPartAndKickRemoveTheUserAndTheirGame) {
-    h.Recv(":Bob!u@h QUIT :Quit: see you");
-    EXPECT_EQ(h.Log(), (Lines{"<Bob> QUIT (Quit: see you)\r\n",
-                              "Bob deleted from the nicklist.\r\n", "UserCount: 1.\r\n"}));
-    EXPECT_FALSE(HasRow("Bob"));
+TEST_F(DispatchChannel, NickFollowsTheUserAndTheirGameRow) {
+    h.Recv(":Bob!u@h NICK :Bobby");
+    EXPECT_EQ(Level(h, "Bob"), -1);
+    EXPECT_EQ(Level(h, "Bobby"), 1);
+    EXPECT_EQ(Hosts(h), "Olga");
+    int row = h.program->games.FindGameRow("Bobby");
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(h.program->games.Row(row)->gameName, "Bob's game");
+    EXPECT_EQ(h.Log().front(), "<Bob> NICK <Bobby>\r\n");
+}
+
+TEST_F(DispatchChannel, TopicNamesModeratorsWhoBecomeStaff) {
+    h.Recv(":srv 332 Alice #K-HubI :Moderators: Olga, Bob | Welcome");
+    EXPECT_EQ(h.Log().front(), "Olga, Bob \r\n");
+    EXPECT_EQ(h.program->users.moderatorNames, (Lines{"Olga", "Bob"}));
+    EXPECT_EQ(Level(h, "Olga"), 4);
+    EXPECT_EQ(Level(h, "Bob"), 1);  // only operators become staff
     EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 1 users online");
-
+    // A moderator named before joining becomes staff with the NAMES reply that lists them.
+    h.Recv(":Olga!u@h TOPIC #K-HubI :Moderators: Bob, Zoe | new rules");
+    EXPECT_EQ(Level(h, "Olga"), 3);  // dropped from the list: an operator again
+    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 2 users online");
+    h.Recv(":srv 353 Alice = #K-HubI @Zoe");  // one name may come as a middle parameter
+    EXPECT_EQ(Level(h, "Zoe"), 4);
     h.ClearLog();
-    h.Recv(":Carol!u@h PART :#K-HubI");
-    EXPECT_EQ(Level("Carol"), -1);
-    EXPECT_EQ(h.Log().front(), "<Carol> parts...\r\n");
-
-    h.Recv(":Alice!u@h KICK #K-HubI Olga :Olga");
-    EXPECT_EQ(Level("Olga"), -1);
-    EXPECT_FALSE(HasRow("Olga"));
-    EXPECT_TRUE(h.LogHas("<Olga> has been kicked from #K-HubI by Alice\r\n"));
-    EXPECT_EQ(Online(), 0);
-    EXPECT_EQ(h.TakeSent(), Lines{});
-}
-
-TEST_F(DispatchChannel, PartWithAReasonStillLeavesTheLobby) {
-    h.Recv(":Bob!u@h PART #K-HubI :gone fishing");
-    EXPECT_EQ(Level("Bob"), -1);
-    EXPECT_FALSE(HasRow("Bob"));
-    h.ClearLog();
-    h.Recv(":Carol!u@h PART #other :bye");
-    EXPECT_EQ(h.Log(), Lines{"<Carol> parts #other\r\n"});
-    EXPECT_EQ(Level("Carol"), 0);
-}
-
-TEST_F(DispatchChannel, KickElsewhereOrWithReasonIsLoggedAsSuch) {
-    h.Recv(":Olga!u@h KICK #other Bob :spam");
-    EXPECT_EQ(h.Log(), Lines{"<Bob> has been kicked from #other by Olga. (spam)\r\n"});
-    EXPECT_EQ(Level("Bob"), 1);
-    h.Recv(":Olga!u@h KICK #other Alice :out");
-    EXPECT_EQ(h.ui.Boxes().size(), 0u);
-    h.ClearLog();
-    h.Recv(":Olga!u@h KICK #other Bob :Olga");  // hybrid's kick without a reason
-    EXPECT_EQ(h.Log(), Lines{"<Bob> has been kicked from #other by Olga\r\n"});
-    EXPECT_TRUE(h.program->conn.receiveLoopActive);
+    h.Recv(":Olga!u@h TOPIC #K-HubI :Moderators: Zoe | newer rules");
+    EXPECT_EQ(h.Log()[1], "Bob - Zoe \r\n");
+    EXPECT_EQ(h.Log()[2], "Zoe - Zoe \r\n");
+    EXPECT_EQ(Level(h, "Zoe"), 4);
+    EXPECT_EQ(h.program->users.moderatorNames, Lines{"Zoe"});
 }
 
 void ExpectReset(IrcHarness& h) {
@@ -368,83 +346,46 @@ void ExpectReset(IrcHarness& h) {
     EXPECT_FALSE(h.ui.MenuEnabled(menu::kJoin));
 }
 
-TEST_F(DispatchChannel, KickOfOurselvesResetsAndTellsWhy) {
-    const std::pair<const char*, const char*> rows[] = {
-        {":Olga!u@h KICK #k-hubi alice :Alice",  // the reason is the kicked nick: none
-         "A operator has kicked you! You probably did something bad...\r\n"},
-        {":Olga!u@h KICK #K-HubI Alice :behave", "Kicked: behave\r\n"}};
-    h.Recv(":Moderators: Olga | hi");  // unparsable: dropped without a trace
-    h.Recv(":Olga!u@h TOPIC #K-HubI :Moderators: Olga | hi");
-    for (const auto& [kick, box] : rows) {
-        SetUp();  // in the channel (again)
-        h.Recv(kick);
+// The kick of ourselves (a reason that is the kicked nick is none), a ban and the server's
+// ERROR end the connection, each with its own box.
+TEST(DispatchReset, KickBanAndErrorEndTheConnectionAndTellWhy) {
+    const struct {
+        const char* line;
+        const char* box;
+        BoxIcon icon;
+        const char* log = nullptr;
+    } rows[] = {
+        {":Olga!u@h KICK #k-hubi alice :Alice",
+         "A operator has kicked you! You probably did something bad...\r\n", BoxIcon::Warning},
+        {":Olga!u@h KICK #K-HubI Alice :behave", "Kicked: behave\r\n", BoxIcon::Warning},
+        {":srv 474 Alice #K-HubI :Cannot join channel (+b)",
+         "You have been BANNED. Unable to join.", BoxIcon::Warning, "Cannot join channel (+b)"},
+        {"ERROR :Closing Link: Alice (Killed)", "ERROR: Server has closed the link.",
+         BoxIcon::Information, "ERROR: Server has closed the link."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        IrcHarness h;
+        EnterChannel(h);
+        h.Recv(":Olga!u@h TOPIC #K-HubI :Moderators: Olga | hi");
+        h.Recv(row.line);
+        if (row.log) {
+            EXPECT_TRUE(h.LogHas(row.log));
+        }
         ExpectReset(h);
-        EXPECT_EQ(h.ui.Boxes().back(), std::make_pair(std::string(box), BoxIcon::Warning));
+        EXPECT_EQ(h.ui.Boxes(),
+                  (std::vector<std::pair<std::string, BoxIcon>>{{row.box, row.icon}}));
     }
-    EXPECT_EQ(h.ui.Boxes().size(), 2u);
-}
-
-TEST_F(DispatchChannel, BanAndErrorResetWithTheirBoxes) {
-    h.Recv(":srv 474 Alice #K-HubI :Cannot join channel (+b)");
-    EXPECT_EQ(h.Log().front(), "Cannot join channel (+b)\r\n");
-    ExpectReset(h);
-    EXPECT_EQ(
-        h.ui.Boxes().back(),
-        std::make_pair(std::string("You have been BANNED. Unable to join."), BoxIcon::Warning));
-    IrcHarness e;
-    e.Registered();
-    e.Recv("ERROR :Closing Link: Alice by irc.test.local (Killed)");
-    ExpectReset(e);
-    EXPECT_TRUE(e.LogHas("ERROR: Server has closed the link."));
-    EXPECT_EQ(e.ui.Boxes().back(), std::make_pair(std::string("ERROR: Server has closed the link."),
-                                                  BoxIcon::Information));
-}
-
-TEST_F(DispatchChannel, NickFollowsTheUserAndTheirGameRow) {
-    h.Recv(":Bob!u@h NICK :Bobby");
-    EXPECT_EQ(Level("Bob"), -1);
-    EXPECT_EQ(Level("Bobby"), 1);
-    EXPECT_FALSE(HasRow("Bob"));
-    ASSERT_TRUE(HasRow("Bobby"));
-    EXPECT_EQ(h.program->games.Row(h.program->games.FindGameRow("Bobby"))->gameName, "Bob's game");
-    EXPECT_EQ(h.Log().front(), "<Bob> NICK <Bobby>\r\n");
-}
-
-TEST_F(DispatchChannel, TopicNamesModeratorsWhoBecomeStaff) {
-    h.Recv(":srv 332 Alice #K-HubI :Moderators: Olga, Bob | Welcome");
-    EXPECT_EQ(h.Log().front(), "Olga, Bob \r\n");
-    EXPECT_EQ(h.program->users.moderatorNames, (Lines{"Olga", "Bob"}));
-    EXPECT_EQ(Level("Olga"), 4);
-    EXPECT_EQ(Level("Bob"), 1);  // only operators become staff
-    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 1 users online");
-    // A moderator named before joining becomes staff with the NAMES reply that lists them.
-    h.Recv(":Olga!u@h TOPIC #K-HubI :Moderators: Bob, Zoe | new rules");
-    EXPECT_EQ(Level("Olga"), 3);  // dropped from the list: an operator again
-    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - 2 users online");
-    h.Recv(":srv 353 Alice = #K-HubI :@Zoe");
-    EXPECT_EQ(Level("Zoe"), 4);
-    h.ClearLog();
-    h.Recv(":Olga!u@h TOPIC #K-HubI :Moderators: Zoe | newer rules");
-    EXPECT_EQ(h.Log()[1], "Bob - Zoe \r\n");
-    EXPECT_EQ(h.Log()[2], "Zoe - Zoe \r\n");
-    EXPECT_EQ(Level("Zoe"), 4);
-    EXPECT_EQ(h.program->users.moderatorNames, Lines{"Zoe"});
 }
 
 TEST(DispatchChat, ChannelAndPrivateTextIsLoggedInItsForm) {
     IrcHarness h;
     h.Registered("Alice");
     h.Recv(":Bob!u@h PRIVMSG #K-HubI :hello all");
-    h.Recv(
-        ":Bob!u@h PRIVMSG #K-HubI :\x01"
-        "ACTION waves\x01");
+    h.Recv(":Bob!u@h PRIVMSG #K-HubI :\001ACTION waves\001");
     h.Recv(":Bob!u@h PRIVMSG #other :over here");
-    h.Recv(
-        ":Bob!u@h PRIVMSG #other :\x01"
-        "ACTION waves\x01");
-    h.Recv(
-        ":Bob!u@h PRIVMSG Alice :\x01"
-        "ACTION pokes you\x01");
+    h.Recv(":Bob!u@h PRIVMSG #other :\001ACTION waves\001");
+    h.Recv(":Bob!u@h PRIVMSG Alice :\001ACTION pokes you\001");
     h.Recv(":Bob!u@h PRIVMSG Alice :psst");
     h.Recv(":Bob!u@h PRIVMSG Alice :\x01VERSION\x01");
     EXPECT_EQ(h.Log(), (Lines{"<Bob> hello all\r\n", "Bob waves", "#other <Bob> over here",
@@ -466,7 +407,7 @@ TEST(DispatchChat, PartnerChatShowsTheModeratorTagInRedAndSoundsOnce) {
     lobby::GameListClick(*h.program, 0, true);
     h.Recv(":Olga!u@h NOTICE @#K-HubI :K-Hub-3|HOST|Zelda|Alice");
     ASSERT_TRUE(h.program->client.joinConfirmed);
-    h.Set("host", "textsoundfile", "/s/text.wav");
+    h.program->Settings().SetString("host", "textsoundfile", "/s/text.wav");
     h.program->playTextSound = true;
 
     h.Recv(":Olga!u@h PRIVMSG Alice :hi");
@@ -477,18 +418,14 @@ TEST(DispatchChat, PartnerChatShowsTheModeratorTagInRedAndSoundsOnce) {
               (std::vector<std::vector<ColorStretch>>{
                   {{black, "<"}, {red, "[MOD]"}, {black, " Olga> hi\r\n"}},
                   {{black, "<"}, {red, "[MOD]"}, {black, " Alice> yo\r\n"}}}));
-    const char bytes[] = {'\x03', '<', '\x03', '4', '[', 'M', 'O', 'D', ']', '\x03', ' '};
-    EXPECT_EQ(lobby::ChatPaneLine(*h.program, "Olga", "hi"),
-              std::string(bytes, sizeof bytes) + "Olga> hi\r\n");
+    EXPECT_EQ(lobby::ChatPaneLine(*h.program, "Olga", "hi"), "\003<\0034[MOD]\003 Olga> hi\r\n");
 }
 
 // The offer reaches the transfer, which refuses its name before any connection is made.
 TEST(DispatchChat, DccSendIsTakenOnlyAfterWeAskedForTheRom) {
     IrcHarness h;
     h.Registered("Alice");
-    const char* offer =
-        ":Bob!u@h PRIVMSG Alice :\x01"
-        "DCC SEND \"../\" 2130706433 4000 1024\x01";
+    const char* offer = ":Bob!u@h PRIVMSG Alice :\001DCC SEND \"../\" 2130706433 4000 1024\001";
     h.Recv(offer);
     EXPECT_EQ(h.Log(), Lines{});
     h.program->client.downloadRequested = true;
@@ -508,11 +445,8 @@ TEST(DispatchNotice, ChannelNoticesNobodyTookAreShownPrivateOnesAreNot) {
     h.Recv(":Bob!u@h NOTICE @#K-HubI :+ to the players");
     h.Recv(":Bob!u@h NOTICE Alice :just for you");
     EXPECT_EQ(h.Log(), (Lines{"<Bob> hello\r\n", "@#K-HubI <Bob> + to the players\r\n"}));
-}
-
-TEST(DispatchNotice, ChanServEntryNoticeSetsForumAndRules) {
-    IrcHarness h;
-    h.Registered("Alice");
+    // ChanServ's private notice on entry names the forum and the rules.
+    h.ClearLog();
     h.Recv(
         ":ChanServ!s@services NOTICE Alice :Welcome! Forum: http://f.example Rules: "
         "http://r.example");
@@ -526,23 +460,15 @@ TEST(DispatchNotice, ChanServEntryNoticeSetsForumAndRules) {
     EXPECT_EQ(h.program->forumUrl, "http://f.example");
 }
 
-TEST(DispatchOwnAddress, FirstUsableReplyWins) {
-    IrcHarness h;
-    h.Registered("Alice");
-    h.Recv(":srv 340 Alice :Alice=+KHubUser@1234567890123456");  // 16 bytes: too long
-    EXPECT_EQ(h.program->ownIpText, "");
-    h.Recv(":srv 340 Alice :Alice=+KHubUser@127.0.0.1");
-    h.Recv(":srv 302 Alice :Alice=+KHubUser@10.0.0.2");
-    EXPECT_EQ(h.program->ownIpText, "127.0.0.1");
-    EXPECT_EQ(h.Log(), Lines{"USERIP: IPAddress set as \"127.0.0.1\".\r\n"});
-}
-
 TEST(DispatchOwnAddress, UserHostVariants) {
     struct Case {
         const char* host;
         const char* address;
         const char* log;
+        const char* reply = "302";  // USERHOST; 340 is USERIP
     } cases[] = {
+        {"1234567890123456", "", nullptr, "340"},  // 16 bytes: too long
+        {"127.0.0.1", "127.0.0.1", "USERIP: IPAddress set as \"127.0.0.1\".\r\n", "340"},
         {"192.168.0.10", "192.168.0.10", "USERHOST: 1: IPAddress set as \"192.168.0.10\".\r\n"},
         {"c-24-5-6-7.hsd1.example.net", "24.5.6.7",
          "USERHOST: 2: IPAddress set as \"24.5.6.7\".\r\n"},
@@ -557,11 +483,11 @@ TEST(DispatchOwnAddress, UserHostVariants) {
     for (const Case& c : cases) {
         IrcHarness h;
         h.Registered("Alice");
-        h.Recv(std::string(":srv 302 Alice :Alice=+u@") + c.host);
+        h.Recv(std::string(":srv ") + c.reply + " Alice :Alice=+u@" + c.host);
         EXPECT_EQ(h.program->ownIpText, c.address) << c.host;
         EXPECT_EQ(h.Log(), c.log ? Lines{c.log} : Lines{}) << c.host;
     }
-    IrcHarness set;
+    IrcHarness set;  // the first usable reply wins
     set.program->ownIpText = "1.2.3.4";
     set.Recv(":srv 302 Alice :Alice=+u@5.6.7.8");
     EXPECT_EQ(set.program->ownIpText, "1.2.3.4");

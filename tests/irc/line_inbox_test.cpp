@@ -5,9 +5,9 @@
 
 #include <chrono>
 #include <future>
-#include <thread>
 
 #include "irc/LineInbox.h"
+#include "support/FakeServer.h"
 
 using namespace khub;
 using namespace std::chrono_literals;
@@ -24,15 +24,6 @@ std::vector<std::string> Texts(const std::vector<ReceivedItem>& items) {
     std::vector<std::string> out;
     for (const auto& i : items) out.push_back(i.line);
     return out;
-}
-
-// Real time only to notice a thread that went to sleep; the test asserts no duration.
-bool WaitFor(const std::function<bool()>& done) {
-    for (auto deadline = std::chrono::steady_clock::now() + 5s;
-         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(1ms)) {
-        if (done()) return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -63,7 +54,7 @@ TEST(LineInbox, FullInboxHoldsTheReaderUntilLinesAreTaken) {
     EXPECT_GE(full, inbox.capacity());
 
     auto pusher = std::async(std::launch::async, [&] { return inbox.Push(Lines({"4"})); });
-    ASSERT_TRUE(WaitFor([&] { return inbox.PusherWaiting(); }));
+    ASSERT_TRUE(test::WaitUntil([&] { return inbox.PusherWaiting(); }));
     EXPECT_EQ(inbox.PendingBytes(), full);
 
     bool more = false;
@@ -75,32 +66,28 @@ TEST(LineInbox, FullInboxHoldsTheReaderUntilLinesAreTaken) {
     EXPECT_FALSE(more);
 }
 
-TEST(LineInbox, TheEndOfTheStreamNeverWaitsForRoom) {
+// The end of the stream never waits for room; closing releases a waiting reader.
+TEST(LineInbox, TheEndNeverWaitsForRoomAndClosingReleasesAWaitingReader) {
     LineInbox inbox(LineInbox::kItemCost);
     inbox.Push(Lines({"1", "2"}));
-    std::vector<ReceivedItem> end;
-    end.push_back({ReceivedItem::Kind::End, "", 0, -1});
-    auto pusher = std::async(std::launch::async, [&] { return inbox.Push(std::move(end)); });
-    ASSERT_EQ(pusher.wait_for(5s), std::future_status::ready);
+    std::vector<ReceivedItem> end{{ReceivedItem::Kind::End, "", 0, -1}};
+    auto ender = std::async(std::launch::async, [&] { return inbox.Push(std::move(end)); });
+    ASSERT_EQ(ender.wait_for(5s), std::future_status::ready);
     bool more = false;
     auto items = inbox.Take(10, more);
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[2].kind, ReceivedItem::Kind::End);
     EXPECT_EQ(items[2].result, -1);
-}
 
-TEST(LineInbox, ClosingReleasesAWaitingReaderAndDropsEverything) {
-    LineInbox inbox(LineInbox::kItemCost);
     inbox.Push(Lines({"1", "2"}));
     auto pusher = std::async(std::launch::async, [&] { return inbox.Push(Lines({"3"})); });
-    ASSERT_TRUE(WaitFor([&] { return inbox.PusherWaiting(); }));
-
+    ASSERT_TRUE(test::WaitUntil([&] { return inbox.PusherWaiting(); }));
     inbox.Close();
     ASSERT_EQ(pusher.wait_for(5s), std::future_status::ready);
     EXPECT_EQ(pusher.get(), LineInbox::Pushed::Closed);
     EXPECT_EQ(inbox.PendingBytes(), 0u);
     EXPECT_EQ(inbox.Push(Lines({"4"})), LineInbox::Pushed::Closed);
-    bool more = true;
+    more = true;
     EXPECT_TRUE(inbox.Take(10, more).empty());
     EXPECT_FALSE(more);
 }

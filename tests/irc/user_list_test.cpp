@@ -29,6 +29,18 @@ TEST_F(UserListTest, NamesPrefixesGiveLevelsAndOnlyVoiceAndOpCount) {
     EXPECT_EQ(users.GetUserLevel("Olga"), level::kOperator);
     EXPECT_EQ(users.userEntryCount(), 5);
     EXPECT_EQ(users.onlineUserCount(), 2);
+    // Removing lowers the count only for the counted levels.
+    TakeLog();
+    for (const char* nick : {"Hal", "Carol", "ChanServ"}) EXPECT_EQ(users.RemoveUser(nick), 0);
+    EXPECT_EQ(TakeLog().front(), "Hal deleted from the nicklist.\r\n");
+    EXPECT_EQ(users.onlineUserCount(), 2);
+    EXPECT_EQ(users.RemoveUser("Olga"), 0);
+    EXPECT_EQ(users.RemoveUser("Bob"), 0);
+    EXPECT_EQ(users.onlineUserCount(), 0);
+    EXPECT_EQ(users.userEntryCount(), 0);
+    TakeLog();
+    EXPECT_EQ(users.RemoveUser("Nobody"), 1);
+    EXPECT_TRUE(TakeLog().empty());
 }
 
 TEST_F(UserListTest, AddingLogsTheLookupThenTheSlotAndAddingAgainChangesNothing) {
@@ -57,20 +69,6 @@ TEST_F(UserListTest, FreedSlotsAreReusedLowestFirst) {
     EXPECT_EQ(log[5], "G7 added at Index: 4 Level: 0\r\n");
 }
 
-TEST_F(UserListTest, RemovingLowersTheOnlineCountOnlyForCountedLevels) {
-    for (const char* name : {"@Op", "+Voice", "%Half", "Plain", "@ChanServ"}) users.AddUser(name);
-    ASSERT_EQ(users.onlineUserCount(), 2);
-    for (const char* nick : {"Half", "Plain", "ChanServ"}) EXPECT_EQ(users.RemoveUser(nick), 0);
-    EXPECT_EQ(users.onlineUserCount(), 2);
-    EXPECT_EQ(users.RemoveUser("Op"), 0);
-    EXPECT_EQ(users.RemoveUser("Voice"), 0);
-    EXPECT_EQ(users.onlineUserCount(), 0);
-    EXPECT_EQ(users.userEntryCount(), 0);
-    TakeLog();
-    EXPECT_EQ(users.RemoveUser("Nobody"), 1);
-    EXPECT_TRUE(TakeLog().empty());
-}
-
 TEST_F(UserListTest, NicksCompareWithIrcCaseRules) {
     users.AddUser("+Bob[away]");
     EXPECT_EQ(users.GetUserLevel("BOB{AWAY}"), level::kVoiced);
@@ -91,13 +89,10 @@ TEST_F(UserListTest, RenameKeepsTheLevelAndFollowsTheNewNick) {
     // Only the case changes: still one entry, shown as the new spelling.
     EXPECT_EQ(users.RenameUser("Bobby", "BOBBY"), 0);
     EXPECT_EQ(users.Entries(), (std::vector<std::pair<std::string, int>>{{"BOBBY", 1}}));
-}
-
-TEST_F(UserListTest, RenameOntoAStaleEntryReplacesItAndKeepsTheCountRight) {
-    users.AddUser("+Bob");
+    // Onto a stale entry: it is replaced and the count stays right.
     users.AddUser("+Ghost");
     ASSERT_EQ(users.onlineUserCount(), 2);
-    users.RenameUser("Bob", "Ghost");
+    users.RenameUser("Bobby", "Ghost");
     EXPECT_EQ(users.userEntryCount(), 1);
     EXPECT_EQ(users.onlineUserCount(), 1);
     EXPECT_EQ(users.PeekLevel("Ghost"), level::kVoiced);
@@ -135,7 +130,7 @@ TEST_F(UserListTest, TenThousandUsersAllFitAndClearEmptiesEverythingButModerator
               "Zed added at Index: 0 Level: 0\r\n");
 }
 
-TEST(ModeratorListFromTopic, TakesTheNamesBetweenTheLabelAndTheBar) {
+TEST(ModeratorListFromTopic, TakesUpToTwentyNamesBetweenTheLabelAndTheBar) {
     std::string part;
     EXPECT_EQ(ModeratorListFromTopic("Moderators: Alice, Bob | Welcome", &part),
               (std::vector<std::string>{"Alice", "Bob"}));
@@ -146,9 +141,7 @@ TEST(ModeratorListFromTopic, TakesTheNamesBetweenTheLabelAndTheBar) {
     EXPECT_EQ(part, "");
     EXPECT_TRUE(ModeratorListFromTopic("Mods:").empty());
     EXPECT_TRUE(ModeratorListFromTopic("Mods: |Alice").empty());
-}
-
-TEST(ModeratorListFromTopic, KeepsAtMostTwentyNamesOfTwentyNineBytes) {
+    // At most twenty names of at most twenty-nine bytes.
     std::string topic = "M: " + std::string(40, 'x');
     for (int i = 0; i < 25; ++i) topic += " m" + std::to_string(i);
     auto names = ModeratorListFromTopic(topic);

@@ -2,8 +2,8 @@
 
 #include <thread>
 
-#include "platform/ManualEventLoop.h"
 #include "ircu/LoopbackPort.h"
+#include "platform/ManualEventLoop.h"
 
 namespace khub::test {
 
@@ -65,15 +65,23 @@ void FakeServer::StopListening() {
     listener_ = kInvalidSocket;
 }
 
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 bool RunUntil(ManualEventLoop& loop, const std::function<bool()>& done,
               std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        loop.RunPending();
-        if (done()) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    return WaitUntil(
+        [&] {
+            loop.RunPending();
+            return done();
+        },
+        timeout);
 }
 
 }  // namespace khub::test

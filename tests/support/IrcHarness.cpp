@@ -15,10 +15,6 @@ IrcHarness::IrcHarness() {
 
 IrcHarness::~IrcHarness() = default;
 
-void IrcHarness::Set(const std::string& section, const std::string& key, const std::string& value) {
-    program->Settings().SetString(section, key, value);
-}
-
 void IrcHarness::Connected(const std::string& nick) {
     ConnectionState& c = program->conn;
     c.ownNick = nick;

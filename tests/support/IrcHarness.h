@@ -1,12 +1,7 @@
 #pragma once
 // Drives the dispatcher one server line at a time and shows what came of it: the state in
 // Program, what the Ui was asked to do (RecordingUi) and the exact bytes sent to the server.
-//
-//   IrcHarness h;                 // settings file in a temp folder, nothing connected
-//   h.Registered("Alice");        // as if NICK/USER/JOIN had gone through
-//   h.Recv(":Bob!u@h JOIN #K-HubI");
-//   EXPECT_EQ(h.TakeSent(), std::vector<std::string>{});   // nothing sent
-//   EXPECT_TRUE(h.LogHas("<Bob> joins..."));
+// The settings file lies in a temporary folder; nothing is connected.
 
 #include <memory>
 #include <string>
@@ -24,9 +19,6 @@ class IrcHarness {
   public:
     IrcHarness();
     ~IrcHarness();
-
-    // Writes one setting into the harness's settings file.
-    void Set(const std::string& section, const std::string& key, const std::string& value);
 
     // The state after registering as nick and joining the lobby (no lines sent, log cleared).
     void Registered(const std::string& nick = "Alice");
