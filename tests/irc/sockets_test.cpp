@@ -83,19 +83,22 @@ TEST_F(SocketsTest, APortInUseIsRetriedFiveTimesASecondApart) {
 }
 
 #ifndef _WIN32
+// An open-file limit of 0 for as long as it lives: the system then refuses new descriptors
+// and a poll of any descriptor.
+struct NoNewDescriptors {
+    rlimit saved{};
+    NoNewDescriptors() {
+        ::getrlimit(RLIMIT_NOFILE, &saved);
+        rlimit none = saved;
+        none.rlim_cur = 0;
+        ::setrlimit(RLIMIT_NOFILE, &none);
+    }
+    ~NoNewDescriptors() { ::setrlimit(RLIMIT_NOFILE, &saved); }
+};
+
 // A socket the system cannot make is no port in use: nothing to wait for and retry.
 TEST_F(SocketsTest, NoSocketAtAllEndsTheListenAtOnce) {
     int port = test::FreeLoopbackPort();
-    struct NoNewDescriptors {  // restored whatever the test does
-        rlimit saved{};
-        NoNewDescriptors() {
-            ::getrlimit(RLIMIT_NOFILE, &saved);
-            rlimit none = saved;
-            none.rlim_cur = 0;
-            ::setrlimit(RLIMIT_NOFILE, &none);
-        }
-        ~NoNewDescriptors() { ::setrlimit(RLIMIT_NOFILE, &saved); }
-    };
     ManualEventLoop loop;
     std::optional<SocketHandle> result;
     SocketHandle connected;
@@ -160,6 +163,12 @@ TEST(SocketConnectWait, APendingConnectIsReportedPending) {
         EXPECT_EQ(WaitForConnect(pending, 2000), ConnectWait::Pending);
         ::sigaction(SIGALRM, &earlier, nullptr);
     }
+    std::optional<ConnectWait> refusedWait;
+    {  // a wait the system refuses is a failure, never a connect
+        NoNewDescriptors limit;
+        refusedWait = WaitForConnect(pending, 0);
+    }
+    EXPECT_EQ(refusedWait, ConnectWait::Failed);
     SocketHandle timedOut = ConnectIpv4("127.0.0.1", port, 50ms);
     EXPECT_EQ(timedOut, kInvalidSocket);
     for (SocketHandle s : {queued, pending, timedOut, listener}) CloseSocket(s);
