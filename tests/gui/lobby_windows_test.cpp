@@ -3,8 +3,6 @@
 
 #include <QFile>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTextEdit>
 
 #include "GuiFixture.h"
 #include "lobby/CCreateGameDlg.h"
@@ -43,11 +41,18 @@ class LobbyWindowsTest : public GuiTest {
     }
 };
 
-TEST_F(LobbyWindowsTest, ClicksAndKeysInTheListPickTheGame) {
+// The list shows the core's rows as they change; clicks and keys in it move the core's
+// selection.
+TEST_F(LobbyWindowsTest, TheListMirrorsTheCoreRowsAndClicksAndKeysPickTheGame) {
     MakeFrame();
     for (const char* host : {"alice", "bob"})
         lobby::PutGameRow(*program_, std::string("Game of ") + host, host, false);
+    lobby::PutGameRow(*program_, "Kart", "bob", false);
     CViewList& view = frame_->ViewList();
+    QAbstractItemModel* model = view.model();
+    ASSERT_EQ(model->rowCount(), 2);
+    EXPECT_EQ(model->index(1, 0).data().toString(), "Kart");
+    EXPECT_EQ(model->index(1, 2).data().toString(), "1/2");
     auto highlighted = [&view] {
         const QModelIndexList rows = view.selectionModel()->selectedRows();
         return rows.isEmpty() ? -1 : rows.first().row();
@@ -59,10 +64,14 @@ TEST_F(LobbyWindowsTest, ClicksAndKeysInTheListPickTheGame) {
     EXPECT_EQ(sent_, std::vector<std::string>{"NOTICE bob :K-Hub-3|CLIENT\r\n"});
     Open(W::JoinGame)->close();
     Pump();
-    sent_.clear();
+    lobby::RemoveGameRow(*program_, "alice");
+    ASSERT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(model->index(0, 1).data().toString(), "bob");
+    EXPECT_EQ(program_->games.SelectedIndex(), 0);
 
     // alice's game ends while highlighted: no row stays highlighted.
-    ClickRow(0);
+    lobby::PutGameRow(*program_, "Game of alice", "alice", false);
+    ClickRow(1);
     lobby::RemoveGameRow(*program_, "alice");
     Pump();
     EXPECT_EQ(highlighted(), -1);
@@ -73,6 +82,10 @@ TEST_F(LobbyWindowsTest, ClicksAndKeysInTheListPickTheGame) {
     ClickAt(QPoint(10, view.viewport()->height() - 5), false);
     EXPECT_FALSE(frame_->IsMenuItemEnabled(menu::kJoin));
     EXPECT_EQ(program_->games.SelectedIndex(), -1);
+    program_->games.SetGameRowCell(0, 1, "bobby");
+    EXPECT_EQ(model->index(0, 1).data().toString(), "bobby");
+    program_->games.Clear();
+    EXPECT_EQ(model->rowCount(), 0);
 }
 
 TEST_F(LobbyWindowsTest, CreateAndHostGameButtonsReachTheCore) {
@@ -92,7 +105,7 @@ TEST_F(LobbyWindowsTest, CreateAndHostGameButtonsReachTheCore) {
     Click(W::CreateGame, CDialog::kIdOk);
     ASSERT_NE(Open(W::CreateGame), nullptr);
     EXPECT_EQ(name->text(), "a:bc");
-    EXPECT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(boxes_.size(), 1u);
     Click(W::CreateGame, CCreateGameDlg::kBrowse);
     EXPECT_EQ(filters.value(0).description, "Super Nintendo Games");
     EXPECT_EQ(name->text(), "my.game");
