@@ -42,8 +42,8 @@ class LobbyWindowsTest : public GuiTest {
 };
 
 // The list shows the core's rows as they change; clicks and keys in it move the core's
-// selection.
-TEST_F(LobbyWindowsTest, TheListMirrorsTheCoreRowsAndClicksAndKeysPickTheGame) {
+// selection and join the game, whose window chats and leaves.
+TEST_F(LobbyWindowsTest, TheListMirrorsTheCoreAndClicksAndKeysJoinTheGame) {
     MakeFrame();
     for (const char* host : {"alice", "bob"})
         lobby::PutGameRow(*program_, std::string("Game of ") + host, host, false);
@@ -62,8 +62,15 @@ TEST_F(LobbyWindowsTest, TheListMirrorsTheCoreRowsAndClicksAndKeysPickTheGame) {
     QTest::keyClick(&view, Qt::Key_Down);
     FrameKey(Qt::Key_J);
     EXPECT_EQ(sent_, std::vector<std::string>{"NOTICE bob :K-Hub-3|CLIENT\r\n"});
-    Open(W::JoinGame)->close();
+    // Accepted: the join window chats with the host and leaves by Cancel.
+    lobby::ClientGotHost(*program_, "bob", "Player1");
     Pump();
+    Say(W::JoinGame, control::kJoinChatEdit, "hello");
+    EXPECT_TRUE(SentStartingWith("PRIVMSG bob :hello"));
+    EXPECT_TRUE(C<QLineEdit>(W::JoinGame, control::kJoinChatEdit)->text().isEmpty());
+    Click(W::JoinGame, CDialog::kIdCancel);
+    EXPECT_EQ(Open(W::JoinGame), nullptr);
+    EXPECT_TRUE(SentStartingWith("NOTICE bob :K-Hub-3|LEFT"));
     lobby::RemoveGameRow(*program_, "alice");
     ASSERT_EQ(model->rowCount(), 1);
     EXPECT_EQ(model->index(0, 1).data().toString(), "bob");
@@ -75,6 +82,13 @@ TEST_F(LobbyWindowsTest, TheListMirrorsTheCoreRowsAndClicksAndKeysPickTheGame) {
     lobby::RemoveGameRow(*program_, "alice");
     Pump();
     EXPECT_EQ(highlighted(), -1);
+
+    // A double click joins too.
+    sent_.clear();
+    ClickRow(0, true);
+    EXPECT_EQ(sent_, std::vector<std::string>{"NOTICE bob :K-Hub-3|CLIENT\r\n"});
+    Open(W::JoinGame)->close();
+    Pump();
 
     // Empty space drops the highlight and greys Join.
     ClickRow(0);
@@ -134,21 +148,6 @@ TEST_F(LobbyWindowsTest, CreateAndHostGameButtonsReachTheCore) {
     Pump();
     EXPECT_EQ(Open(W::HostGame), nullptr);
     EXPECT_TRUE(SentStartingWith("WALLVOICES #K-HubI :K-Hub-3|DONE"));
-}
-
-TEST_F(LobbyWindowsTest, TheJoinWindowChatsAndLeaves) {
-    MakeFrame();
-    lobby::PutGameRow(*program_, "Zelda", "alice", false);
-    ClickRow(0, true);
-    lobby::ClientGotHost(*program_, "alice", "Player1");
-    Pump();
-    ASSERT_NE(Open(W::JoinGame), nullptr);
-    Say(W::JoinGame, control::kJoinChatEdit, "hello");
-    EXPECT_TRUE(SentStartingWith("PRIVMSG alice :hello"));
-    EXPECT_TRUE(C<QLineEdit>(W::JoinGame, control::kJoinChatEdit)->text().isEmpty());
-    Click(W::JoinGame, CDialog::kIdCancel);
-    EXPECT_EQ(Open(W::JoinGame), nullptr);
-    EXPECT_TRUE(SentStartingWith("NOTICE alice :K-Hub-3|LEFT"));
 }
 
 }  // namespace
