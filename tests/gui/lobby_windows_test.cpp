@@ -102,7 +102,7 @@ TEST_F(LobbyWindowsTest, TheListMirrorsTheCoreAndClicksAndKeysJoinTheGame) {
     EXPECT_EQ(model->rowCount(), 0);
 }
 
-TEST_F(LobbyWindowsTest, CreateAndHostGameButtonsReachTheCore) {
+TEST_F(LobbyWindowsTest, CreateAndHostGameButtonsReachTheCoreAndExitEndsTheGame) {
     MakeFrame();
     QString answer = "/nonexistent/roms/my.game.sfc";
     QList<FileFilter> filters;
@@ -119,7 +119,6 @@ TEST_F(LobbyWindowsTest, CreateAndHostGameButtonsReachTheCore) {
     Click(W::CreateGame, CDialog::kIdOk);
     ASSERT_NE(Open(W::CreateGame), nullptr);
     EXPECT_EQ(name->text(), "a:bc");
-    EXPECT_EQ(boxes_.size(), 1u);
     Click(W::CreateGame, CCreateGameDlg::kBrowse);
     EXPECT_EQ(filters.value(0).description, "Super Nintendo Games");
     EXPECT_EQ(name->text(), "my.game");
@@ -144,10 +143,14 @@ TEST_F(LobbyWindowsTest, CreateAndHostGameButtonsReachTheCore) {
     EXPECT_TRUE(SentStartingWith("PRIVMSG bob :hi"));
     Click(W::HostGame, control::kKick);
     EXPECT_TRUE(SentStartingWith("NOTICE bob :K-Hub-3|KICK"));
-    Open(W::HostGame)->close();
-    Pump();
+    // Exit ends the hosted game, and then says goodbye.
+    FrameKey(Qt::Key_X);
+    EXPECT_FALSE(frame_->isVisible());
     EXPECT_EQ(Open(W::HostGame), nullptr);
-    EXPECT_TRUE(SentStartingWith("WALLVOICES #K-HubI :K-Hub-3|DONE"));
+    EXPECT_LT(SentAt("WALLVOICES #K-HubI :K-Hub-3|DONE"), SentAt("QUIT :"));
+    EXPECT_TRUE(SentStartingWith("QUIT :"));
+    // The refused name's box only: never connected, no "connection lost" on the way out.
+    EXPECT_EQ(boxes_.size(), 1u);
 }
 
 }  // namespace

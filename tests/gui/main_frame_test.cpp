@@ -63,8 +63,6 @@ TEST_F(MainFrameTest, AcceleratorsOpenTheirWindowsOnlyWhenTheirItemMay) {
     } const rows[] = {
         {"Ctrl+O opens Options", Qt::Key_O, {}, WindowId::Options, true},
         {"Ctrl+H does nothing while Create is greyed", Qt::Key_H, {}, WindowId::CreateGame, false},
-        {"Ctrl+H opens Create Game", Qt::Key_H,
-         [this] { ui_.SetMenuItem(menu::kCreate, "", true); }, WindowId::CreateGame, true},
         // Without an emulator and ROM folder Connect opens Options instead; a focused
         // text field holding a selection it could copy does not take the key.
         {"Ctrl+C wins over a focused line edit", Qt::Key_C,
@@ -171,21 +169,6 @@ TEST_F(MainFrameTest, PlacementSurvivesARestartAndANonsenseOneIsIgnored) {
     EXPECT_EQ(frame_->size(), QSize(517, 333));
     EXPECT_EQ(frame_->pos(), pos);
     Placement().remove("Frame Settings");
-}
-
-TEST_F(MainFrameTest, ExitEndsTheHostedGameAndThenSaysGoodbye) {
-    MakeFrame();
-    ui_.SetMenuItem(menu::kCreate, "", true);
-    frame_->SendCommand(menu::kCreate);
-    Open(WindowId::CreateGame)->ControlAs<QLineEdit>(control::kCreateGameName)->setText("abcd");
-    Click(WindowId::CreateGame, CDialog::kIdOk);
-    ASSERT_NE(Open(WindowId::HostGame), nullptr);
-
-    FrameKey(Qt::Key_X);
-    EXPECT_FALSE(frame_->isVisible());
-    EXPECT_LT(SentAt("WALLVOICES #K-HubI :K-Hub-3|DONE"), SentAt("QUIT :"));
-    EXPECT_TRUE(SentStartingWith("QUIT :"));
-    EXPECT_TRUE(boxes_.empty());  // never connected: no "connection lost" on the way out
 }
 
 }  // namespace
