@@ -45,6 +45,7 @@ class WindowsTest : public GuiTest {
 
 TEST_F(WindowsTest, WindowsStartWithTheirControls) {
     MakeFrame();
+    // The controls the core enables or greys on opening each window are the core's tests.
     for (W w : {W::HostGame, W::JoinGame, W::CreateGame}) frame_->OpenWindow(w);
     struct Row {
         W window;
@@ -52,16 +53,9 @@ TEST_F(WindowsTest, WindowsStartWithTheirControls) {
         bool enabled;
         int maxLength;  // of a line edit, else 0
     } const rows[] = {
-        {W::HostGame, control::kSelect, true, 0},
-        {W::HostGame, control::kStart, false, 0},
-        {W::HostGame, control::kKick, false, 0},
-        {W::HostGame, control::kSend, true, 0},
         {W::HostGame, control::kHostChatEdit, true, 450},
         {W::JoinGame, control::kJoinChatEdit, false, 450},
-        {W::JoinGame, control::kSend, false, 0},
-        {W::JoinGame, control::kDownload, false, 0},
         {W::JoinGame, control::kCancel, true, 0},
-        {W::CreateGame, control::kSend, false, 0},
         {W::CreateGame, control::kCreateGameName, true, 129},
     };
     for (const Row& row : rows) {
