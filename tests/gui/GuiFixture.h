@@ -87,8 +87,7 @@ class GuiTest : public ::testing::Test {
         QTest::keyClick(frame_.get(), key, modifiers);
         Pump();
     }
-    // Message boxes shown so far (text), in order; the one on the screen.
-    std::vector<std::string> Boxes() const { return boxes_; }
+    // The message box on the screen (the texts of all shown so far are in boxes_).
     static QMessageBox* VisibleBox() {
         QMessageBox* box = nullptr;
         for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -96,9 +95,14 @@ class GuiTest : public ::testing::Test {
         }
         return box;
     }
+    // The first line sent with that beginning: its place, or sent_.size() for none.
+    std::ptrdiff_t SentAt(const std::string& prefix) const {
+        return std::find_if(sent_.begin(), sent_.end(),
+                            [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }) -
+               sent_.begin();
+    }
     bool SentStartingWith(const std::string& prefix) const {
-        return std::any_of(sent_.begin(), sent_.end(),
-                           [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+        return SentAt(prefix) < std::ssize(sent_);
     }
     // Runs what the GUI thread has queued.
     static void Pump() {

@@ -3,8 +3,6 @@
 
 #include <QFile>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTextEdit>
 
 #include "GuiFixture.h"
 #include "lobby/CCreateGameDlg.h"
@@ -43,11 +41,18 @@ class LobbyWindowsTest : public GuiTest {
     }
 };
 
-TEST_F(LobbyWindowsTest, ClicksAndKeysInTheListPickTheGame) {
+// The list shows the core's rows as they change; clicks and keys in it move the core's
+// selection and join the game, whose window chats and leaves.
+TEST_F(LobbyWindowsTest, TheListMirrorsTheCoreAndClicksAndKeysJoinTheGame) {
     MakeFrame();
     for (const char* host : {"alice", "bob"})
         lobby::PutGameRow(*program_, std::string("Game of ") + host, host, false);
+    lobby::PutGameRow(*program_, "Kart", "bob", false);
     CViewList& view = frame_->ViewList();
+    QAbstractItemModel* model = view.model();
+    ASSERT_EQ(model->rowCount(), 2);
+    EXPECT_EQ(model->index(1, 0).data().toString(), "Kart");
+    EXPECT_EQ(model->index(1, 2).data().toString(), "1/2");
     auto highlighted = [&view] {
         const QModelIndexList rows = view.selectionModel()->selectedRows();
         return rows.isEmpty() ? -1 : rows.first().row();
@@ -57,15 +62,33 @@ TEST_F(LobbyWindowsTest, ClicksAndKeysInTheListPickTheGame) {
     QTest::keyClick(&view, Qt::Key_Down);
     FrameKey(Qt::Key_J);
     EXPECT_EQ(sent_, std::vector<std::string>{"NOTICE bob :K-Hub-3|CLIENT\r\n"});
-    Open(W::JoinGame)->close();
+    // Accepted: the join window chats with the host and leaves by Cancel.
+    lobby::ClientGotHost(*program_, "bob", "Player1");
     Pump();
-    sent_.clear();
+    Say(W::JoinGame, control::kJoinChatEdit, "hello");
+    EXPECT_TRUE(SentStartingWith("PRIVMSG bob :hello"));
+    EXPECT_TRUE(C<QLineEdit>(W::JoinGame, control::kJoinChatEdit)->text().isEmpty());
+    Click(W::JoinGame, CDialog::kIdCancel);
+    EXPECT_EQ(Open(W::JoinGame), nullptr);
+    EXPECT_TRUE(SentStartingWith("NOTICE bob :K-Hub-3|LEFT"));
+    lobby::RemoveGameRow(*program_, "alice");
+    ASSERT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(model->index(0, 1).data().toString(), "bob");
+    EXPECT_EQ(program_->games.SelectedIndex(), 0);
 
     // alice's game ends while highlighted: no row stays highlighted.
-    ClickRow(0);
+    lobby::PutGameRow(*program_, "Game of alice", "alice", false);
+    ClickRow(1);
     lobby::RemoveGameRow(*program_, "alice");
     Pump();
     EXPECT_EQ(highlighted(), -1);
+
+    // A double click joins too.
+    sent_.clear();
+    ClickRow(0, true);
+    EXPECT_EQ(sent_, std::vector<std::string>{"NOTICE bob :K-Hub-3|CLIENT\r\n"});
+    Open(W::JoinGame)->close();
+    Pump();
 
     // Empty space drops the highlight and greys Join.
     ClickRow(0);
@@ -73,9 +96,13 @@ TEST_F(LobbyWindowsTest, ClicksAndKeysInTheListPickTheGame) {
     ClickAt(QPoint(10, view.viewport()->height() - 5), false);
     EXPECT_FALSE(frame_->IsMenuItemEnabled(menu::kJoin));
     EXPECT_EQ(program_->games.SelectedIndex(), -1);
+    program_->games.SetGameRowCell(0, 1, "bobby");
+    EXPECT_EQ(model->index(0, 1).data().toString(), "bobby");
+    program_->games.Clear();
+    EXPECT_EQ(model->rowCount(), 0);
 }
 
-TEST_F(LobbyWindowsTest, CreateAndHostGameButtonsReachTheCore) {
+TEST_F(LobbyWindowsTest, CreateAndHostGameButtonsReachTheCoreAndExitEndsTheGame) {
     MakeFrame();
     QString answer = "/nonexistent/roms/my.game.sfc";
     QList<FileFilter> filters;
@@ -92,7 +119,6 @@ TEST_F(LobbyWindowsTest, CreateAndHostGameButtonsReachTheCore) {
     Click(W::CreateGame, CDialog::kIdOk);
     ASSERT_NE(Open(W::CreateGame), nullptr);
     EXPECT_EQ(name->text(), "a:bc");
-    EXPECT_EQ(Boxes().size(), 1u);
     Click(W::CreateGame, CCreateGameDlg::kBrowse);
     EXPECT_EQ(filters.value(0).description, "Super Nintendo Games");
     EXPECT_EQ(name->text(), "my.game");
@@ -117,25 +143,14 @@ TEST_F(LobbyWindowsTest, CreateAndHostGameButtonsReachTheCore) {
     EXPECT_TRUE(SentStartingWith("PRIVMSG bob :hi"));
     Click(W::HostGame, control::kKick);
     EXPECT_TRUE(SentStartingWith("NOTICE bob :K-Hub-3|KICK"));
-    Open(W::HostGame)->close();
-    Pump();
+    // Exit ends the hosted game, and then says goodbye.
+    FrameKey(Qt::Key_X);
+    EXPECT_FALSE(frame_->isVisible());
     EXPECT_EQ(Open(W::HostGame), nullptr);
-    EXPECT_TRUE(SentStartingWith("WALLVOICES #K-HubI :K-Hub-3|DONE"));
-}
-
-TEST_F(LobbyWindowsTest, TheJoinWindowChatsAndLeaves) {
-    MakeFrame();
-    lobby::PutGameRow(*program_, "Zelda", "alice", false);
-    ClickRow(0, true);
-    lobby::ClientGotHost(*program_, "alice", "Player1");
-    Pump();
-    ASSERT_NE(Open(W::JoinGame), nullptr);
-    Say(W::JoinGame, control::kJoinChatEdit, "hello");
-    EXPECT_TRUE(SentStartingWith("PRIVMSG alice :hello"));
-    EXPECT_TRUE(C<QLineEdit>(W::JoinGame, control::kJoinChatEdit)->text().isEmpty());
-    Click(W::JoinGame, CDialog::kIdCancel);
-    EXPECT_EQ(Open(W::JoinGame), nullptr);
-    EXPECT_TRUE(SentStartingWith("NOTICE alice :K-Hub-3|LEFT"));
+    EXPECT_LT(SentAt("WALLVOICES #K-HubI :K-Hub-3|DONE"), SentAt("QUIT :"));
+    EXPECT_TRUE(SentStartingWith("QUIT :"));
+    // The refused name's box only: never connected, no "connection lost" on the way out.
+    EXPECT_EQ(boxes_.size(), 1u);
 }
 
 }  // namespace

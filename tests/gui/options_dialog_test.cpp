@@ -4,7 +4,6 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListView>
-#include <QPushButton>
 #include <QTimer>
 
 #include "GuiFixture.h"
@@ -31,7 +30,7 @@ class OptionsDialogTest : public GuiTest {
     }
 };
 
-TEST_F(OptionsDialogTest, OpensWithTheStoredValuesAndLimits) {
+TEST_F(OptionsDialogTest, OpensWithTheStoredValuesCancelWritesNothingAndOkWritesEachField) {
     CIni ini(SettingsPath());
     ini.SetString("options", "playername", "PlayerWithAVeryLongNameOverThirtyChars");
     ini.SetString("options", "programpath", "/opt/volta/voltaw");
@@ -59,40 +58,17 @@ TEST_F(OptionsDialogTest, OpensWithTheStoredValuesAndLimits) {
     EXPECT_FALSE(Field(COptionsDlg::kTextSoundFile)->isEnabled());
     EXPECT_FALSE(d->Control(COptionsDlg::kTextSoundBrowse)->isEnabled());
     EXPECT_TRUE(Field(COptionsDlg::kName)->isEnabled());
-}
-
-TEST_F(OptionsDialogTest, WhileConnectedTheNameIsFixedAndABadStoredNameKeepsTheDialogOpen) {
-    CIni(SettingsPath()).SetString("options", "playername", "bad");
-    program_->conn.receiveThreadRunning = true;
-    COptionsDlg* d = OpenOptions();
-    ASSERT_NE(d, nullptr);
-    EXPECT_FALSE(Field(COptionsDlg::kName)->isEnabled());
-    Click(WindowId::Options, CDialog::kIdOk);
-    EXPECT_NE(Open(WindowId::Options), nullptr);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"ERROR: Invalid Player Name"});
-    // The box must be answerable while the modal dialog is open: it belongs to the dialog.
-    QMessageBox* box = d->findChild<QMessageBox*>();
-    ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(box->isVisible());
-    Click(WindowId::Options, CDialog::kIdCancel);
-    EXPECT_EQ(Open(WindowId::Options), nullptr);
-}
-
-TEST_F(OptionsDialogTest, OkWritesTheBoxesAndTheirFilesAndCancelWritesNothing) {
-    CIni(SettingsPath()).SetString("host", "playsound", "1");
-    CIni(SettingsPath()).SetString("host", "soundfile", "/s/join.wav");
-    ASSERT_NE(OpenOptions(), nullptr);
     Field(COptionsDlg::kName)->setText("Player1");
     Field(COptionsDlg::kProgram)->setText("/x");
     Box(COptionsDlg::kConnectOnStartup)->click();
     Click(WindowId::Options, CDialog::kIdCancel);
-    const CIni ini(SettingsPath());
-    for (const char* key : {"playername", "programpath", "connectonstartup"})
-        EXPECT_EQ(ini.GetString("options", key, "none"), "none") << key;
+    EXPECT_EQ(ini.GetString("options", "programpath"), "/opt/volta/voltaw");
+    EXPECT_EQ(ini.GetString("options", "connectonstartup"), "Yes");
 
     OpenOptions();
     Field(COptionsDlg::kName)->setText("Player1");
     Field(COptionsDlg::kRomFolder)->setText("/roms");
+    Box(COptionsDlg::kConnectOnStartup)->click();
     Box(COptionsDlg::kJoinSound)->click();
     EXPECT_FALSE(Field(COptionsDlg::kJoinSoundFile)->isEnabled());
     EXPECT_FALSE(C(WindowId::Options, COptionsDlg::kJoinSoundBrowse)->isEnabled());
@@ -106,6 +82,23 @@ TEST_F(OptionsDialogTest, OkWritesTheBoxesAndTheirFilesAndCancelWritesNothing) {
     EXPECT_EQ(ini.GetString("host", "playtextsound"), "1");
     EXPECT_EQ(ini.GetString("options", "connectonstartup"), "0");
     EXPECT_EQ(ini.GetString("host", "soundfile"), "/s/join.wav");
+}
+
+TEST_F(OptionsDialogTest, WhileConnectedTheNameIsFixedAndABadStoredNameKeepsTheDialogOpen) {
+    CIni(SettingsPath()).SetString("options", "playername", "bad");
+    program_->conn.receiveThreadRunning = true;
+    COptionsDlg* d = OpenOptions();
+    ASSERT_NE(d, nullptr);
+    EXPECT_FALSE(Field(COptionsDlg::kName)->isEnabled());
+    Click(WindowId::Options, CDialog::kIdOk);
+    EXPECT_NE(Open(WindowId::Options), nullptr);
+    EXPECT_EQ(boxes_, std::vector<std::string>{"ERROR: Invalid Player Name"});
+    // The box must be answerable while the modal dialog is open: it belongs to the dialog.
+    QMessageBox* box = d->findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    Click(WindowId::Options, CDialog::kIdCancel);
+    EXPECT_EQ(Open(WindowId::Options), nullptr);
 }
 
 TEST_F(OptionsDialogTest, ChoosersFillTheFieldsAndACancelledOneLeavesThem) {
