@@ -126,26 +126,40 @@ TEST_F(ConnectionTest, RegistersAfterAShortWaitWithoutTheIdentNotice) {
     EXPECT_EQ(ServerGets("PONG"), "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\nPONG :x\r");
 }
 
+// Five attempts unless the settings ask for another number.
 TEST_F(ConnectionTest, FailedAttemptsShowTheirNumbersThenTheErrorBox) {
     server.StopListening();
-    Set("retries", "2");
-    std::vector<std::string> titles;
-    ToggleConnection(*program);
-    EXPECT_FALSE(ui.MenuEnabled(menu::kConnect));
-    EXPECT_EQ(ui.MenuText(menu::kConnect), "Dis&connect");
-    ASSERT_TRUE(RunUntil(
-        loop, [&] { return !ui.Boxes().empty(); }, 10s));
-    for (const auto& e : ui.Events()) {
-        if (e.kind == "title") titles.push_back(e.text);
+    for (auto [retries, attempts] : {std::pair{"", 5}, {"2", 2}}) {
+        SCOPED_TRACE(attempts);
+        if (*retries) {
+            Set("retries", retries);
+        } else {  // no such key
+            std::string ini = test::ReadFileBytes(program->settingsFilePath);
+            std::size_t at = ini.find("retries=");
+            ini.erase(at, ini.find('\n', at) + 1 - at);
+            test::WriteFileBytes(program->settingsFilePath, ini);
+        }
+        ui.Clear();
+        ToggleConnection(*program);
+        EXPECT_FALSE(ui.MenuEnabled(menu::kConnect));
+        EXPECT_EQ(ui.MenuText(menu::kConnect), "Dis&connect");
+        ASSERT_TRUE(RunUntil(
+            loop, [&] { return !ui.Boxes().empty(); }, 20s));
+        std::vector<std::string> titles, expected{"K-Hub I - connecting."};
+        for (const auto& e : ui.Events()) {
+            if (e.kind == "title") titles.push_back(e.text);
+        }
+        for (int n = 1; n <= attempts; ++n)
+            expected.push_back("K-Hub I - connecting. (Attempt: #" + std::to_string(n) + ")");
+        expected.push_back("K-Hub I - not connected");
+        EXPECT_EQ(titles, expected);
+        EXPECT_TRUE(Logged("Connection attempt #2."));
+        EXPECT_TRUE(Logged("ERROR 1: Socket could not connect."));
+        EXPECT_EQ(ui.Boxes()[0].first,
+                  "ERROR: Failed to connect to server. Socket could not connect.");
+        EXPECT_TRUE(ui.MenuEnabled(menu::kConnect));
+        EXPECT_EQ(ui.MenuText(menu::kConnect), "&Connect");
     }
-    EXPECT_EQ(titles, (std::vector<std::string>{
-                          "K-Hub I - connecting.", "K-Hub I - connecting. (Attempt: #1)",
-                          "K-Hub I - connecting. (Attempt: #2)", "K-Hub I - not connected"}));
-    EXPECT_TRUE(Logged("Connection attempt #2."));
-    EXPECT_TRUE(Logged("ERROR 1: Socket could not connect."));
-    EXPECT_EQ(ui.Boxes()[0].first, "ERROR: Failed to connect to server. Socket could not connect.");
-    EXPECT_TRUE(ui.MenuEnabled(menu::kConnect));
-    EXPECT_EQ(ui.MenuText(menu::kConnect), "&Connect");
 }
 
 TEST_F(ConnectionTest, ServerNameWithoutAnAddressNamesTheSettingToFix) {
