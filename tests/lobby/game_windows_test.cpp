@@ -214,11 +214,12 @@ TEST_F(HostGameTest, KickAndClose) {
     EXPECT_EQ(h.program.host.hostedGameName, "");
 }
 
-TEST_F(JoinGameTest, ClicksAndTheJoinAction) {
-    h.levels["Full"] = 1;
-    h.levels["Free"] = 1;
+TEST_F(JoinGameTest, TheJoinGoesToTheSelectedRowAndNeverIntoAFullGame) {
+    for (const char* host : {"Full", "Free", "Other"}) h.levels[host] = 1;
     h.Channel("Full", "K-Hub-3|HOST|Taken|Someone");
     h.Channel("Free", "K-Hub-3|HOST|Open Game");
+    h.Channel("Other", "K-Hub-3|HOST|Other Game");
+    const std::string fullBox = "The game \"Taken\" of Full is full: both seats are taken.";
     GameListClick(h.program, -1, false);
     EXPECT_TRUE(h.Logged("Nothing selected. -1.\r\n"));
     EXPECT_FALSE(h.ui.MenuEnabled(menu::kJoin));
@@ -232,14 +233,8 @@ TEST_F(JoinGameTest, ClicksAndTheJoinAction) {
     EXPECT_FALSE(h.Enabled(WindowId::JoinGame, control::kJoinChatEdit));
     GameListClick(h.program, 1, true);  // a window is open
     EXPECT_TRUE(h.sent.empty());
-}
-
-TEST_F(JoinGameTest, TheJoinGoesToTheSelectedRowAndNeverIntoAFullGame) {
-    for (const char* host : {"Full", "Free", "Other"}) h.levels[host] = 1;
-    h.Channel("Full", "K-Hub-3|HOST|Taken|Someone");
-    h.Channel("Free", "K-Hub-3|HOST|Open Game");
-    h.Channel("Other", "K-Hub-3|HOST|Other Game");
-    const std::string fullBox = "The game \"Taken\" of Full is full: both seats are taken.";
+    JoinCancel(h.program);
+    h.sent.clear();
 
     // The selection moves from a clicked row to the full one (arrow keys): Join greys, and
     // Ctrl+J arriving all the same is refused like the double click.
