@@ -359,46 +359,57 @@ TEST_F(JoinGameTest, GameAnswersMatchAndRefusesNamesOutsideTheFolder) {
 
 TEST(JoinGameCases, StartParksRenamesLaunchesAndRestores) {
     // The emulator reads the ROM under the host's name whatever the game does once it runs:
-    // the names come back only after their 30 and 31 seconds.
-    struct Row {
-        const char* name;
-        std::function<void(LobbyHarness&)> afterLaunch;
-    };
-    const Row rows[] = {
-        {"the game goes on", [](LobbyHarness&) {}},
+    // the names come back only after their 30 and 31 seconds. A start that ends in its first
+    // second, before our ROM has the host's name, puts the parked file back at once and
+    // renames or launches nothing later.
+    const std::pair<const char*, std::function<void(LobbyHarness&)>> ends[] = {
+        {"the game goes on", nullptr},
         {"the host leaves", [](LobbyHarness& h) { h.Channel("Hoster", "K-Hub-3|DONE"); }},
         {"kicked", [](LobbyHarness& h) { h.Private("Hoster", "K-Hub-3|KICK"); }},
         {"window closed", [](LobbyHarness& h) { JoinCancel(h.program); }},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        LobbyHarness h;
-        JoinWithOurRomUnderAnotherName(h);
-        ASSERT_EQ(h.program.client.localRomFile, "Mine.smc");
-        h.sent.clear();
+    for (bool inTheFirstSecond : {false, true}) {
+        for (const auto& [name, end] : ends) {
+            if (inTheFirstSecond && !end) continue;
+            SCOPED_TRACE(std::string(name) + (inTheFirstSecond ? " in the first second" : ""));
+            LobbyHarness h;
+            JoinWithOurRomUnderAnotherName(h);
+            ASSERT_EQ(h.program.client.localRomFile, "Mine.smc");
 
-        h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
-        // The wrong file is parked at once, the ROM takes the host's name a second later.
-        EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
-        EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
-        h.Advance(1000);
-        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
-        h.Advance(5999);
-        EXPECT_TRUE(h.process.spawns.empty());
-        h.Advance(1);
-        ASSERT_EQ(h.process.spawns.size(), 1u);
-        EXPECT_EQ(h.process.spawns[0].argv, (V{"/opt/emu/VOLTAW", "/UCLQ2", "Me",
-                                               (h.romDir / "Their.smc").string(), "10.0.0.5"}));
+            h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+            // The wrong file is parked at once, the ROM takes the host's name a second later.
+            EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
+            EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
+            if (inTheFirstSecond) {
+                h.Advance(500);
+                end(h);
+                EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+                h.Advance(40000);
+                EXPECT_TRUE(h.process.spawns.empty());
+                EXPECT_TRUE(h.ui.Boxes().empty());
+                EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
+                EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+                continue;
+            }
+            h.Advance(1000);
+            EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+            h.Advance(5999);
+            EXPECT_TRUE(h.process.spawns.empty());
+            h.Advance(1);
+            ASSERT_EQ(h.process.spawns.size(), 1u);
+            EXPECT_EQ(h.process.spawns[0].argv, (V{"/opt/emu/VOLTAW", "/UCLQ2", "Me",
+                                                   (h.romDir / "Their.smc").string(), "10.0.0.5"}));
 
-        row.afterLaunch(h);
-        h.Advance(29999);
-        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
-        h.Advance(1);
-        EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
-        EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
-        h.Advance(1000);
-        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
-        EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
+            if (end) end(h);
+            h.Advance(29999);
+            EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+            h.Advance(1);
+            EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
+            EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
+            h.Advance(1000);
+            EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+            EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
+        }
     }
 }
 
@@ -446,30 +457,6 @@ TEST_F(JoinGameTest, ASecondStartBeforeTheNamesCameBackRenamesAgain) {
     EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
     EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
     EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
-}
-
-// The start ends before our ROM has the host's name: the parked file comes back at once and
-// nothing is renamed or launched later.
-TEST(JoinGameCases, AStartEndedInItsFirstSecondRenamesAndLaunchesNothing) {
-    const std::pair<const char*, std::function<void(LobbyHarness&)>> ends[] = {
-        {"the host leaves", [](LobbyHarness& h) { h.Channel("Hoster", "K-Hub-3|DONE"); }},
-        {"kicked", [](LobbyHarness& h) { h.Private("Hoster", "K-Hub-3|KICK"); }},
-        {"window closed", [](LobbyHarness& h) { JoinCancel(h.program); }},
-    };
-    for (const auto& [name, end] : ends) {
-        SCOPED_TRACE(name);
-        LobbyHarness h;
-        JoinWithOurRomUnderAnotherName(h);
-        h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
-        h.Advance(500);
-        end(h);
-        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
-        h.Advance(40000);
-        EXPECT_TRUE(h.process.spawns.empty());
-        EXPECT_TRUE(h.ui.Boxes().empty());
-        EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
-        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
-    }
 }
 
 // Quitting gives back names that are still lent out, and only those: once they came back,
