@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 #include <thread>
 
 #include "LobbyHarness.h"
@@ -407,29 +408,6 @@ TEST(JoinGameCases, StartParksRenamesLaunchesAndRestores) {
     }
 }
 
-// The client plays with the host's transport letter, not its own setting: "T" exactly when
-// START has a fourth field, of any content.
-TEST(JoinGameCases, TheClientTakesTheHostsTransportLetter) {
-    struct Row {
-        const char* ownSetting;
-        const char* startEnd;
-        const char* argument;
-    };
-    for (const Row& row :
-         {Row{"U", "|1", "/TCLQ2"}, Row{"U", "|x", "/TCLQ2"}, Row{"T", "", "/UCLQ2"}}) {
-        SCOPED_TRACE(std::string(row.ownSetting) + " START" + row.startEnd);
-        LobbyHarness h;
-        h.JoinGame("Hoster");
-        WriteFile(h.romDir / "Game.smc", "123456789");
-        h.Private("Hoster", "K-Hub-3|GAME|Game.smc|CBF43926|0");
-        CIni(h.program.settingsFilePath).SetString("options", "protocol", row.ownSetting);
-        h.Private("Hoster", std::string("K-Hub-3|START|10.0.0.5") + row.startEnd);
-        h.Advance(6000);
-        ASSERT_EQ(h.process.spawns.size(), 1u);
-        EXPECT_EQ(h.process.spawns[0].argv[1], row.argument);
-    }
-}
-
 TEST_F(JoinGameTest, ASecondStartBeforeTheNamesCameBackRenamesAgain) {
     JoinWithOurRomUnderAnotherName(h);
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
@@ -487,7 +465,7 @@ TEST_F(JoinGameTest, RenamesNeverDestroyAFile) {
     EXPECT_FALSE(h.ui.Boxes().empty());
 }
 
-TEST_F(JoinGameTest, StartIsRefusedUnlessFromOurHostWithAnAddress) {
+TEST_F(JoinGameTest, StartComesFromOurHostWithAnAddressAndBringsTheTransportLetter) {
     h.JoinGame("Hoster");
     WriteFile(h.romDir / "Game.smc", "123456789");
     h.Private("Hoster", "K-Hub-3|GAME|Game.smc|CBF43926|0");
@@ -500,12 +478,26 @@ TEST_F(JoinGameTest, StartIsRefusedUnlessFromOurHostWithAnAddress) {
     EXPECT_TRUE(h.process.spawns.empty());
     EXPECT_TRUE(h.Logged("Ignored START from Other: not the host of our game.\r\n"));
 
+    // The client plays with the host's transport letter, not its own setting: "T" exactly
+    // when START has a fourth field, of any content.
+    const std::tuple<const char*, const char*, const char*> rows[] = {
+        {"U", "|1", "/TCLQ2"}, {"U", "|x", "/TCLQ2"}, {"T", "", "/UCLQ2"}};
+    for (const auto& [ownSetting, startEnd, argument] : rows) {
+        SCOPED_TRACE(std::string(ownSetting) + " START" + startEnd);
+        CIni(h.program.settingsFilePath).SetString("options", "protocol", ownSetting);
+        h.Private("Hoster", std::string("K-Hub-3|START|10.0.0.5") + startEnd);
+        h.Advance(6000);
+        ASSERT_FALSE(h.process.spawns.empty());
+        EXPECT_EQ(h.process.spawns.back().argv[1], argument);
+    }
+    EXPECT_EQ(h.process.spawns.size(), 3u);
+
     // A client start belongs to its window: closed during the wait, nothing is launched.
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5|1");
     h.Advance(3000);
     JoinCancel(h.program);
     h.Advance(10000);
-    EXPECT_TRUE(h.process.spawns.empty());
+    EXPECT_EQ(h.process.spawns.size(), 3u);
 }
 
 TEST_F(JoinGameTest, KickAndDoneCloseTheWindowElevenSecondsLater) {
