@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <tuple>
 #include <thread>
+#include <tuple>
 
 #include "LobbyHarness.h"
 #include "lobby/RomCatalogue.h"
@@ -167,7 +167,7 @@ TEST_F(HostGameTest, SelectSendsTheGameAndLocksForTenSeconds) {
     EXPECT_EQ(h.ui.Boxes().size(), 1u);
 }
 
-TEST_F(HostGameTest, StartLaunchesFirstThenTellsTheClient) {
+TEST_F(HostGameTest, StartKickAndClose) {
     h.levels["Joe"] = 1;
     h.HostGame();
     h.program.host.hostRomFile = "Game.smc";
@@ -186,13 +186,7 @@ TEST_F(HostGameTest, StartLaunchesFirstThenTellsTheClient) {
     HostStart(h.program);
     EXPECT_EQ(h.process.spawns[1].argv[1], "/USLQ2");
     EXPECT_EQ(h.TakeSent(), V{"NOTICE Joe :K-Hub-3|START|10.0.0.1\r\n"});
-}
 
-TEST_F(HostGameTest, KickAndClose) {
-    h.levels["Joe"] = 1;
-    h.HostGame();
-    h.Private("Joe", "K-Hub-3|CLIENT");
-    h.sent.clear();
     HostKick(h.program);
     EXPECT_EQ(h.TakeSent(), (V{"NOTICE Joe :K-Hub-3|KICK\r\n",
                                "WALLVOICES #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"}));
