@@ -5,7 +5,6 @@
 #include <tuple>
 
 #include "LobbyHarness.h"
-#include "lobby/RomCatalogue.h"
 #include "transfer/Transfer.h"
 
 namespace khub::lobby {
