@@ -19,17 +19,15 @@
 #include <unistd.h>
 #endif
 
-using khub::LocateSettingsFile;
-using khub::SettingsLocation;
-using khub::StartupAction;
-using khub::test::ReadFileBytes;
-using khub::test::TempDir;
-using khub::test::WriteFileBytes;
-namespace fs = std::filesystem;
-
+namespace khub {
 namespace {
 
-khub::EnvLookup Env(std::map<std::string, std::string> vars) {
+using test::ReadFileBytes;
+using test::TempDir;
+using test::WriteFileBytes;
+namespace fs = std::filesystem;
+
+EnvLookup Env(std::map<std::string, std::string> vars) {
     return [vars](const char* name) -> std::optional<std::string> {
         auto it = vars.find(name);
         if (it == vars.end()) return std::nullopt;
@@ -40,8 +38,7 @@ khub::EnvLookup Env(std::map<std::string, std::string> vars) {
 // --- where the settings file lives ---
 
 TEST(SettingsLocation, XdgConfigHomeFirstThenTheHomeFoldersConfig) {
-    if (khub::platform::kWindowsBuild)
-        GTEST_SKIP() << "the XDG folders are the POSIX systems' rule";
+    if (platform::kWindowsBuild) GTEST_SKIP() << "the XDG folders are the POSIX systems' rule";
     TempDir dir;
     std::string xdg = (dir.path() / "xdg").string();
     std::string home = (dir.path() / "home").string();
@@ -95,8 +92,7 @@ TEST(SettingsLocation, AUserWithoutHomeOrEntryGetsTheCurrentFolder) {
 #endif
 
 TEST(SettingsLocation, AFolderThatCannotBeMadeIsReported) {
-    if (khub::platform::kWindowsBuild)
-        GTEST_SKIP() << "the XDG folders are the POSIX systems' rule";
+    if (platform::kWindowsBuild) GTEST_SKIP() << "the XDG folders are the POSIX systems' rule";
     TempDir dir;
     WriteFileBytes(dir.File("K-Hub I"), "a file where the folder should be");
     SettingsLocation where = LocateSettingsFile(Env({{"XDG_CONFIG_HOME", dir.path().string()}}));
@@ -107,18 +103,18 @@ TEST(SettingsLocation, AFolderThatCannotBeMadeIsReported) {
 TEST(SettingsLocation, WindowsRule) {
     const std::string appData = "C:\\Users\\al\\AppData\\Roaming";
     const std::string programDir = "C:\\Games\\K-Hub\\";
-    auto perUser = khub::WindowsSettingsLocation(true, false, appData, programDir);
+    auto perUser = WindowsSettingsLocation(true, false, appData, programDir);
     EXPECT_EQ(perUser.filePath, appData + "\\K-Hub I\\K-Hub.ini");
     EXPECT_EQ(perUser.howFound,
               "Program is running on Vista or higher without Administrator rights.\r\n");
     for (auto [vista, elevated] : {std::pair{true, true}, {false, false}, {false, true}}) {
-        auto beside = khub::WindowsSettingsLocation(vista, elevated, appData, programDir);
+        auto beside = WindowsSettingsLocation(vista, elevated, appData, programDir);
         EXPECT_EQ(beside.filePath, "C:\\Games\\K-Hub\\K-Hub.ini");
         EXPECT_EQ(
             beside.howFound,
             "Program is NOT running on Vista or higher, and/or has Administrator rights.\r\n");
     }
-    EXPECT_EQ(khub::WindowsSettingsLocation(true, false, "", programDir).filePath,
+    EXPECT_EQ(WindowsSettingsLocation(true, false, "", programDir).filePath,
               "C:\\Games\\K-Hub\\K-Hub.ini");
 }
 
@@ -128,17 +124,14 @@ class Startup : public ::testing::Test {
   protected:
     StartupAction Run(const std::string& fileContent) {
         WriteFileBytes(path, fileContent);
-        return khub::RunStartup(program, {path, "How.\r\n", ""});
-    }
-    std::vector<std::string> LogLines() const {
-        return ui.Lines(khub::WindowId::Debug, khub::control::kDebugLog);
+        return RunStartup(program, {path, "How.\r\n", ""});
     }
 
     TempDir dir;
     std::string path = dir.File("K-Hub.ini");
-    khub::RecordingUi ui;
-    khub::ManualEventLoop loop;
-    khub::Program program{ui, loop, ""};
+    RecordingUi ui;
+    ManualEventLoop loop;
+    Program program{ui, loop, ""};
 };
 
 const std::string kComplete =
@@ -150,7 +143,7 @@ TEST_F(Startup, TitleAddressesAndLogLinesInOrder) {
     EXPECT_EQ(program.settingsFilePath, path);
     EXPECT_FALSE(program.forumUrl.empty());
     EXPECT_FALSE(program.rulesUrl.empty());
-    auto lines = LogLines();
+    auto lines = ui.Lines(WindowId::Debug, control::kDebugLog);
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[0], "How.\r\n");
     EXPECT_EQ(lines[1], "Settings ini set to: \"" + path + "\".\r\n");
@@ -198,12 +191,13 @@ TEST_F(Startup, InMemorySettingsLoaded) {
 
 TEST_F(Startup, UnusableSettingsFolderWarnsAndStillDecides) {
     std::string inMissing = dir.File("missing/K-Hub.ini");
-    StartupAction action = khub::RunStartup(program, {inMissing, "How.\r\n", "Permission denied"});
+    StartupAction action = RunStartup(program, {inMissing, "How.\r\n", "Permission denied"});
     EXPECT_EQ(action, StartupAction::OpenOptions);
     ASSERT_EQ(ui.Boxes().size(), 1u);
-    EXPECT_EQ(ui.Boxes()[0].second, khub::BoxIcon::Warning);
+    EXPECT_EQ(ui.Boxes()[0].second, BoxIcon::Warning);
     EXPECT_NE(ui.Boxes()[0].first.find(dir.File("missing")), std::string::npos);
     EXPECT_FALSE(fs::exists(dir.File("missing")));
 }
 
 }  // namespace
+}  // namespace khub

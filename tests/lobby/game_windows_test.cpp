@@ -2,9 +2,9 @@
 
 #include <functional>
 #include <thread>
+#include <tuple>
 
 #include "LobbyHarness.h"
-#include "lobby/RomCatalogue.h"
 #include "transfer/Transfer.h"
 
 namespace khub::lobby {
@@ -86,39 +86,22 @@ TEST_F(CreateGameTest, OkWaitsWhileAJoinedGameIsOpen) {
 
 // '|' splits the GAME and HOST fields, '"' ends the quoted name of a DCC SEND, and a line
 // break ends the IRC line: such a ROM is refused where it is chosen, with a box.
-TEST(HostGameCases, ARomWhoseNameCannotTravelIsRefusedWhereItIsChosen) {
+TEST_F(CreateGameTest, ARomWhoseNameCannotTravelIsRefusedWhereItIsChosen) {
+    OpenCreateGame(h.program);
+    std::vector<std::pair<std::string, BoxIcon>> boxes;
     for (const char* name : {"Bar|Baz.smc", "Say \"Hi\".smc", "Two\nLines.smc"}) {
         SCOPED_TRACE(name);
-        LobbyHarness h;
         WriteFile(h.romDir / name, "123456789");
-        WriteFile(h.romDir / "Good.smc", "123456789");
-        const std::string box =
-            std::string("ERROR: The ROM's file name \"") + name +
-            "\" cannot be sent to other players: a file name must not contain | or \" (or a "
-            "control character). Rename the file and choose it again.";
-
-        OpenCreateGame(h.program);
         EXPECT_EQ(CreateGameChooseRom(h.program, (h.romDir / name).string()), "");
-        ASSERT_TRUE(CreateGameOk(h.program, "Typed Name", false));
-        EXPECT_EQ(h.program.host.hostRomFile, "");
-        EXPECT_EQ(h.ui.Boxes(),
-                  (std::vector<std::pair<std::string, BoxIcon>>{{box, BoxIcon::Error}}));
-
-        h.levels["Joe"] = 1;
-        h.Private("Joe", "K-Hub-3|CLIENT");
-        HostSelectBegin(h.program);
-        HostSelectEnd(h.program, (h.romDir / "Good.smc").string());
-        h.Private("Joe", "K-Hub-3|MATCH|YES");
-        h.Advance(10000);
-        h.sent.clear();
-        HostSelectBegin(h.program);
-        HostSelectEnd(h.program, (h.romDir / name).string());
-        EXPECT_TRUE(h.sent.empty());
-        EXPECT_EQ(h.program.host.hostRomFile, "Good.smc");
-        EXPECT_EQ(h.program.host.hostedGameName, "Good");
-        EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kStart));
-        EXPECT_EQ(h.ui.Boxes().size(), 2u);
+        boxes.emplace_back(
+            std::string("ERROR: The ROM's file name \"") + name +
+                "\" cannot be sent to other players: a file name must not contain | or \" (or a "
+                "control character). Rename the file and choose it again.",
+            BoxIcon::Error);
+        EXPECT_EQ(h.ui.Boxes(), boxes);
     }
+    ASSERT_TRUE(CreateGameOk(h.program, "Typed Name", false));
+    EXPECT_EQ(h.program.host.hostRomFile, "");
 }
 
 TEST_F(HostGameTest, SelectSendsTheGameAndLocksForTenSeconds) {
@@ -170,9 +153,20 @@ TEST_F(HostGameTest, SelectSendsTheGameAndLocksForTenSeconds) {
     EXPECT_FALSE(h.Enabled(WindowId::HostGame, control::kSelect));
     h.Private("Joe", "K-Hub-3|MATCH|YES");
     EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kSelect));
+
+    // A ROM whose name cannot travel leaves the game as a cancelled chooser does.
+    WriteFile(h.romDir / "Bar|Baz.smc", "123456789");
+    h.sent.clear();
+    HostSelectBegin(h.program);
+    HostSelectEnd(h.program, (h.romDir / "Bar|Baz.smc").string());
+    EXPECT_TRUE(h.sent.empty());
+    EXPECT_EQ(h.program.host.hostRomFile, "Super Game (U).smc");
+    EXPECT_EQ(h.program.host.hostedGameName, "Super Game (U)");
+    EXPECT_TRUE(h.Enabled(WindowId::HostGame, control::kStart));
+    EXPECT_EQ(h.ui.Boxes().size(), 1u);
 }
 
-TEST_F(HostGameTest, StartLaunchesFirstThenTellsTheClient) {
+TEST_F(HostGameTest, StartKickAndClose) {
     h.levels["Joe"] = 1;
     h.HostGame();
     h.program.host.hostRomFile = "Game.smc";
@@ -191,13 +185,7 @@ TEST_F(HostGameTest, StartLaunchesFirstThenTellsTheClient) {
     HostStart(h.program);
     EXPECT_EQ(h.process.spawns[1].argv[1], "/USLQ2");
     EXPECT_EQ(h.TakeSent(), V{"NOTICE Joe :K-Hub-3|START|10.0.0.1\r\n"});
-}
 
-TEST_F(HostGameTest, KickAndClose) {
-    h.levels["Joe"] = 1;
-    h.HostGame();
-    h.Private("Joe", "K-Hub-3|CLIENT");
-    h.sent.clear();
     HostKick(h.program);
     EXPECT_EQ(h.TakeSent(), (V{"NOTICE Joe :K-Hub-3|KICK\r\n",
                                "WALLVOICES #K-HubI :K-Hub-3|HOST|Mario Kart\r\n"}));
@@ -214,11 +202,12 @@ TEST_F(HostGameTest, KickAndClose) {
     EXPECT_EQ(h.program.host.hostedGameName, "");
 }
 
-TEST_F(JoinGameTest, ClicksAndTheJoinAction) {
-    h.levels["Full"] = 1;
-    h.levels["Free"] = 1;
+TEST_F(JoinGameTest, TheJoinGoesToTheSelectedRowAndNeverIntoAFullGame) {
+    for (const char* host : {"Full", "Free", "Other"}) h.levels[host] = 1;
     h.Channel("Full", "K-Hub-3|HOST|Taken|Someone");
     h.Channel("Free", "K-Hub-3|HOST|Open Game");
+    h.Channel("Other", "K-Hub-3|HOST|Other Game");
+    const std::string fullBox = "The game \"Taken\" of Full is full: both seats are taken.";
     GameListClick(h.program, -1, false);
     EXPECT_TRUE(h.Logged("Nothing selected. -1.\r\n"));
     EXPECT_FALSE(h.ui.MenuEnabled(menu::kJoin));
@@ -232,14 +221,8 @@ TEST_F(JoinGameTest, ClicksAndTheJoinAction) {
     EXPECT_FALSE(h.Enabled(WindowId::JoinGame, control::kJoinChatEdit));
     GameListClick(h.program, 1, true);  // a window is open
     EXPECT_TRUE(h.sent.empty());
-}
-
-TEST_F(JoinGameTest, TheJoinGoesToTheSelectedRowAndNeverIntoAFullGame) {
-    for (const char* host : {"Full", "Free", "Other"}) h.levels[host] = 1;
-    h.Channel("Full", "K-Hub-3|HOST|Taken|Someone");
-    h.Channel("Free", "K-Hub-3|HOST|Open Game");
-    h.Channel("Other", "K-Hub-3|HOST|Other Game");
-    const std::string fullBox = "The game \"Taken\" of Full is full: both seats are taken.";
+    JoinCancel(h.program);
+    h.sent.clear();
 
     // The selection moves from a clicked row to the full one (arrow keys): Join greys, and
     // Ctrl+J arriving all the same is refused like the double click.
@@ -364,69 +347,57 @@ TEST_F(JoinGameTest, GameAnswersMatchAndRefusesNamesOutsideTheFolder) {
 
 TEST(JoinGameCases, StartParksRenamesLaunchesAndRestores) {
     // The emulator reads the ROM under the host's name whatever the game does once it runs:
-    // the names come back only after their 30 and 31 seconds.
-    struct Row {
-        const char* name;
-        std::function<void(LobbyHarness&)> afterLaunch;
-    };
-    const Row rows[] = {
-        {"the game goes on", [](LobbyHarness&) {}},
+    // the names come back only after their 30 and 31 seconds. A start that ends in its first
+    // second, before our ROM has the host's name, puts the parked file back at once and
+    // renames or launches nothing later.
+    const std::pair<const char*, std::function<void(LobbyHarness&)>> ends[] = {
+        {"the game goes on", nullptr},
         {"the host leaves", [](LobbyHarness& h) { h.Channel("Hoster", "K-Hub-3|DONE"); }},
         {"kicked", [](LobbyHarness& h) { h.Private("Hoster", "K-Hub-3|KICK"); }},
         {"window closed", [](LobbyHarness& h) { JoinCancel(h.program); }},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        LobbyHarness h;
-        JoinWithOurRomUnderAnotherName(h);
-        ASSERT_EQ(h.program.client.localRomFile, "Mine.smc");
-        h.sent.clear();
+    for (bool inTheFirstSecond : {false, true}) {
+        for (const auto& [name, end] : ends) {
+            if (inTheFirstSecond && !end) continue;
+            SCOPED_TRACE(std::string(name) + (inTheFirstSecond ? " in the first second" : ""));
+            LobbyHarness h;
+            JoinWithOurRomUnderAnotherName(h);
+            ASSERT_EQ(h.program.client.localRomFile, "Mine.smc");
 
-        h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
-        // The wrong file is parked at once, the ROM takes the host's name a second later.
-        EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
-        EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
-        h.Advance(1000);
-        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
-        h.Advance(5999);
-        EXPECT_TRUE(h.process.spawns.empty());
-        h.Advance(1);
-        ASSERT_EQ(h.process.spawns.size(), 1u);
-        EXPECT_EQ(h.process.spawns[0].argv, (V{"/opt/emu/VOLTAW", "/UCLQ2", "Me",
-                                               (h.romDir / "Their.smc").string(), "10.0.0.5"}));
+            h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+            // The wrong file is parked at once, the ROM takes the host's name a second later.
+            EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
+            EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
+            if (inTheFirstSecond) {
+                h.Advance(500);
+                end(h);
+                EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+                h.Advance(40000);
+                EXPECT_TRUE(h.process.spawns.empty());
+                EXPECT_TRUE(h.ui.Boxes().empty());
+                EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
+                EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+                continue;
+            }
+            h.Advance(1000);
+            EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+            h.Advance(5999);
+            EXPECT_TRUE(h.process.spawns.empty());
+            h.Advance(1);
+            ASSERT_EQ(h.process.spawns.size(), 1u);
+            EXPECT_EQ(h.process.spawns[0].argv, (V{"/opt/emu/VOLTAW", "/UCLQ2", "Me",
+                                                   (h.romDir / "Their.smc").string(), "10.0.0.5"}));
 
-        row.afterLaunch(h);
-        h.Advance(29999);
-        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
-        h.Advance(1);
-        EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
-        EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
-        h.Advance(1000);
-        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
-        EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
-    }
-}
-
-// The client plays with the host's transport letter, not its own setting: "T" exactly when
-// START has a fourth field, of any content.
-TEST(JoinGameCases, TheClientTakesTheHostsTransportLetter) {
-    struct Row {
-        const char* ownSetting;
-        const char* startEnd;
-        const char* argument;
-    };
-    for (const Row& row :
-         {Row{"U", "|1", "/TCLQ2"}, Row{"U", "|x", "/TCLQ2"}, Row{"T", "", "/UCLQ2"}}) {
-        SCOPED_TRACE(std::string(row.ownSetting) + " START" + row.startEnd);
-        LobbyHarness h;
-        h.JoinGame("Hoster");
-        WriteFile(h.romDir / "Game.smc", "123456789");
-        h.Private("Hoster", "K-Hub-3|GAME|Game.smc|CBF43926|0");
-        CIni(h.program.settingsFilePath).SetString("options", "protocol", row.ownSetting);
-        h.Private("Hoster", std::string("K-Hub-3|START|10.0.0.5") + row.startEnd);
-        h.Advance(6000);
-        ASSERT_EQ(h.process.spawns.size(), 1u);
-        EXPECT_EQ(h.process.spawns[0].argv[1], row.argument);
+            if (end) end(h);
+            h.Advance(29999);
+            EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
+            h.Advance(1);
+            EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
+            EXPECT_FALSE(std::filesystem::exists(h.romDir / "Their.smc"));
+            h.Advance(1000);
+            EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+            EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
+        }
     }
 }
 
@@ -451,30 +422,6 @@ TEST_F(JoinGameTest, ASecondStartBeforeTheNamesCameBackRenamesAgain) {
     EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
     EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
     EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
-}
-
-// The start ends before our ROM has the host's name: the parked file comes back at once and
-// nothing is renamed or launched later.
-TEST(JoinGameCases, AStartEndedInItsFirstSecondRenamesAndLaunchesNothing) {
-    const std::pair<const char*, std::function<void(LobbyHarness&)>> ends[] = {
-        {"the host leaves", [](LobbyHarness& h) { h.Channel("Hoster", "K-Hub-3|DONE"); }},
-        {"kicked", [](LobbyHarness& h) { h.Private("Hoster", "K-Hub-3|KICK"); }},
-        {"window closed", [](LobbyHarness& h) { JoinCancel(h.program); }},
-    };
-    for (const auto& [name, end] : ends) {
-        SCOPED_TRACE(name);
-        LobbyHarness h;
-        JoinWithOurRomUnderAnotherName(h);
-        h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
-        h.Advance(500);
-        end(h);
-        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
-        h.Advance(40000);
-        EXPECT_TRUE(h.process.spawns.empty());
-        EXPECT_TRUE(h.ui.Boxes().empty());
-        EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
-        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
-    }
 }
 
 // Quitting gives back names that are still lent out, and only those: once they came back,
@@ -511,7 +458,7 @@ TEST_F(JoinGameTest, RenamesNeverDestroyAFile) {
     EXPECT_FALSE(h.ui.Boxes().empty());
 }
 
-TEST_F(JoinGameTest, StartIsRefusedUnlessFromOurHostWithAnAddress) {
+TEST_F(JoinGameTest, StartComesFromOurHostWithAnAddressAndBringsTheTransportLetter) {
     h.JoinGame("Hoster");
     WriteFile(h.romDir / "Game.smc", "123456789");
     h.Private("Hoster", "K-Hub-3|GAME|Game.smc|CBF43926|0");
@@ -524,12 +471,26 @@ TEST_F(JoinGameTest, StartIsRefusedUnlessFromOurHostWithAnAddress) {
     EXPECT_TRUE(h.process.spawns.empty());
     EXPECT_TRUE(h.Logged("Ignored START from Other: not the host of our game.\r\n"));
 
+    // The client plays with the host's transport letter, not its own setting: "T" exactly
+    // when START has a fourth field, of any content.
+    const std::tuple<const char*, const char*, const char*> rows[] = {
+        {"U", "|1", "/TCLQ2"}, {"U", "|x", "/TCLQ2"}, {"T", "", "/UCLQ2"}};
+    for (const auto& [ownSetting, startEnd, argument] : rows) {
+        SCOPED_TRACE(std::string(ownSetting) + " START" + startEnd);
+        CIni(h.program.settingsFilePath).SetString("options", "protocol", ownSetting);
+        h.Private("Hoster", std::string("K-Hub-3|START|10.0.0.5") + startEnd);
+        h.Advance(6000);
+        ASSERT_FALSE(h.process.spawns.empty());
+        EXPECT_EQ(h.process.spawns.back().argv[1], argument);
+    }
+    EXPECT_EQ(h.process.spawns.size(), 3u);
+
     // A client start belongs to its window: closed during the wait, nothing is launched.
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5|1");
     h.Advance(3000);
     JoinCancel(h.program);
     h.Advance(10000);
-    EXPECT_TRUE(h.process.spawns.empty());
+    EXPECT_EQ(h.process.spawns.size(), 3u);
 }
 
 TEST_F(JoinGameTest, KickAndDoneCloseTheWindowElevenSecondsLater) {
