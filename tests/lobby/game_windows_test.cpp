@@ -218,8 +218,9 @@ TEST_F(JoinGameTest, TheJoinGoesToTheSelectedRowAndNeverIntoAFullGame) {
     EXPECT_TRUE(h.ui.IsOpen(WindowId::JoinGame));
     EXPECT_EQ(h.ui.WindowTitle(WindowId::JoinGame), "Join Game [Open Game]");
     EXPECT_FALSE(h.ui.MenuEnabled(menu::kJoin));
-    EXPECT_FALSE(h.Enabled(WindowId::JoinGame, control::kJoinChatEdit));
-    GameListClick(h.program, 1, true);  // a window is open
+    for (int id : {control::kJoinChatEdit, control::kSend, control::kDownload})
+        EXPECT_FALSE(h.Enabled(WindowId::JoinGame, id)) << id;  // until the host answers
+    GameListClick(h.program, 1, true);                          // a window is open
     EXPECT_TRUE(h.sent.empty());
     JoinCancel(h.program);
     h.sent.clear();
