@@ -172,7 +172,7 @@ void CliProcess::Kill(int signal) {
 
 std::string CliProcess::OutputText() const {
     std::string all;
-    for (const auto& l : Lines()) all += l + "\n";
+    for (const auto& l : output_.Lines()) all += l + "\n";
     return all;
 }
 

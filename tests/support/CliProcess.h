@@ -83,7 +83,6 @@ class CliProcess {
     std::optional<int> WaitForExit(std::chrono::milliseconds timeout = kDefaultTimeout);
     void Kill(int signal);
 
-    std::vector<std::string> Lines() const { return output_.Lines(); }
     std::size_t LineCount() const { return output_.Count(); }
     std::string OutputText() const;  // every line so far, for failure messages
     // The peak resident memory so far in KiB (VmHWM), 0 when unknown.

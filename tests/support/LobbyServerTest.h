@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "ircu/IrcTestClient.h"
-#include "ircu/IrcuServer.h"
 #include "ircu/LoopbackPort.h"
 #include "lobby/EmulatorCommand.h"
 #include "support/CliProcess.h"
@@ -111,18 +110,11 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
     void StartServer() { StartServer(GetParam()); }
     void StartServer(IrcdKind kind, IrcuServer::Options ircuOptions = {}) {
         kind_ = kind;
-        if (kind == IrcdKind::Ircu) {
-            ircu_ = std::make_unique<IrcuServer>(std::move(ircuOptions));
-            if (!ircu_->ok()) GTEST_SKIP() << ircu_->error();
-            port_ = ircu_->port();
-        } else {
-            other_ = std::make_unique<PackagedIrcd>(kind);
-            if (other_->unavailable()) GTEST_SKIP() << other_->error();
-            ASSERT_TRUE(other_->ok()) << other_->error();
-            port_ = other_->port();
-            op.awaitIdentNotice = other_->sendsIdentNotice();
-        }
-        ASSERT_TRUE(op.Connect(port_));
+        server_ = std::make_unique<PackagedIrcd>(kind, std::move(ircuOptions));
+        if (server_->unavailable()) GTEST_SKIP() << server_->error();
+        ASSERT_TRUE(server_->ok()) << server_->error();
+        op.awaitIdentNotice = server_->sendsIdentNotice();
+        ASSERT_TRUE(op.Connect(port()));
         ASSERT_TRUE(op.Register("Ivan"));
         if (kind == IrcdKind::Ircu) {
             ASSERT_TRUE(op.Oper());
@@ -134,7 +126,7 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
         return kind_ == IrcdKind::Ircu ? op.OpMode("#K-HubI", "+v", nick)
                                        : op.ChannelMode("#K-HubI", "+v", nick);
     }
-    int port() const { return port_; }
+    int port() const { return server_->port(); }
     // Settings for players who send files: a DCC port range of one free port.
     static CliProcess::Ini OneDccPort() {
         std::string port = std::to_string(FreeLoopbackPort());
@@ -192,9 +184,7 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
 
   private:
     IrcdKind kind_ = IrcdKind::Ircu;
-    std::unique_ptr<IrcuServer> ircu_;
-    std::unique_ptr<PackagedIrcd> other_;
-    int port_ = 0;
+    std::unique_ptr<PackagedIrcd> server_;
 };
 
 // For INSTANTIATE_TEST_SUITE_P: the server's name as the case's name.

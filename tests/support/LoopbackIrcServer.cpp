@@ -28,17 +28,6 @@ LoopbackIrcServer::~LoopbackIrcServer() {
     if (listenFd_ >= 0) ::close(listenFd_);
 }
 
-bool LoopbackIrcServer::Accept(std::chrono::milliseconds timeout) {
-    pollfd p{listenFd_, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0) return false;
-    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) return false;
-    lines_.Restart();
-    clientFd_ = fd;
-    reader_ = std::thread([this, fd] { lines_.ReadToEnd(fd, true); });
-    return true;
-}
-
 bool LoopbackIrcServer::Send(std::string_view bytes) {
     std::lock_guard sendLock(sendMutex_);
     int fd = clientFd_;
@@ -92,11 +81,20 @@ std::string LoopbackIrcServer::NamesReply(const std::vector<std::string>& member
 
 bool LoopbackIrcServer::AcceptAndRegister(const std::vector<std::string>& members,
                                           std::chrono::milliseconds timeout) {
-    auto deadline = Clock::now() + timeout;
+    auto deadline = std::chrono::steady_clock::now() + timeout;
     auto left = [&] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
     };
-    if (!Accept(timeout)) return false;
+    pollfd p{listenFd_, POLLIN, 0};
+    int fd = -1;
+    if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0 ||
+        (fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC)) < 0) {
+        return false;
+    }
+    lines_.Restart();
+    clientFd_ = fd;
+    reader_ = std::thread([this, fd] { lines_.ReadToEnd(fd, true); });
     Send("NOTICE AUTH :*** Checking Ident\r\nNOTICE AUTH :*** No ident response\r\n");
     auto user = WaitForLine([](const std::string& l) { return l.starts_with("USER "); }, left());
     if (!user) return false;

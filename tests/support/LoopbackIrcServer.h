@@ -25,9 +25,6 @@ namespace khub::test {
 
 class LoopbackIrcServer {
   public:
-    using Clock = std::chrono::steady_clock;
-    using LinePredicate = LineLog::Predicate;
-
     LoopbackIrcServer();
     ~LoopbackIrcServer();
     LoopbackIrcServer(const LoopbackIrcServer&) = delete;
@@ -47,7 +44,7 @@ class LoopbackIrcServer {
     bool SendLine(std::string_view line) { return Send(std::string(line) + "\r\n"); }
 
     // The first recorded line (from index `from` on) for which pred holds.
-    std::optional<std::string> WaitForLine(const LinePredicate& pred,
+    std::optional<std::string> WaitForLine(const LineLog::Predicate& pred,
                                            std::chrono::milliseconds timeout,
                                            std::size_t from = 0) {
         return lines_.WaitFor(pred, timeout, from);
@@ -63,7 +60,6 @@ class LoopbackIrcServer {
     void Disconnect();
 
   private:
-    bool Accept(std::chrono::milliseconds timeout);
     // A NAMES reply as ircu sends it: 353 lines of at most ~500 bytes, then 366.
     std::string NamesReply(const std::vector<std::string>& members) const;
 

@@ -7,18 +7,9 @@ namespace fs = std::filesystem;
 
 namespace khub::test {
 
-namespace {
-
-std::vector<std::string> Through(std::vector<std::string> launcher) {
-    launcher.push_back(KHUB_CLI_PATH);
-    return launcher;
-}
-
-}  // namespace
-
 VictimCopy::VictimCopy(const std::vector<std::string>& members,
-                       const std::vector<std::string>& launcher)
-    : cli(Prepare(), Through(launcher)) {
+                       std::vector<std::string> launcher)
+    : cli(Prepare(), (launcher.push_back(KHUB_CLI_PATH), launcher)) {
     if (!server.AcceptAndRegister(members, std::chrono::seconds(30))) {
         throw std::runtime_error("the copy did not register with the loopback server");
     }

@@ -29,7 +29,7 @@ class VictimCopy {
     // members: the channel besides the copy ("@op", "+voiced", "plain"). launcher: a command
     // the copy is started through (e.g. {"/usr/bin/prlimit", "--fsize=4096", "--"}).
     explicit VictimCopy(const std::vector<std::string>& members = {},
-                        const std::vector<std::string>& launcher = {});
+                        std::vector<std::string> launcher = {});
 
     const std::string& nick() const { return server.clientNick(); }
     const std::filesystem::path& root() const { return root_.path(); }
