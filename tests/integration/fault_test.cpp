@@ -26,8 +26,7 @@ void JoinMallorysGame(VictimCopy& v, const std::string& rom, const std::string& 
     v.Say("Mallory", "NOTICE " + v.nick() + " :K-Hub-3|GAME|" + rom + "|" + crc + "|0");
     // The ROM folder is searched on a worker: the answer, not the handling of the line,
     // says when Download is enabled.
-    ASSERT_TRUE(v.server.WaitForLine(
-        [](const std::string& l) { return l.find("|MATCH|") != l.npos; }, 30s, from));
+    ASSERT_TRUE(v.server.WaitForText("|MATCH|", 30s, from));
 }
 
 // Download pressed, and Mallory's offer of Zelda.smc from sender's port.
@@ -114,9 +113,7 @@ TEST(DownloadBreaksOff, TheCopyReportsItAndKeepsOnlyAResumablePrefix) {
         OfferZelda(v, sender.Send(rom, 0, row.sentBeforeReset, RawPeer::AtStop::Reset), rom.size());
         EXPECT_TRUE(v.cli.WaitForLine(row.told, 60s, out)) << v.cli.OutputText();
         ASSERT_TRUE(v.Probe().has_value()) << "the copy died";
-        EXPECT_FALSE(v.server.WaitForLine(
-            [](const std::string& l) { return l.find("MATCH|YES") != l.npos; }, 0ms))
-            << "an incomplete file is no match";
+        EXPECT_FALSE(v.server.WaitForText("MATCH|YES", 0ms, 0)) << "an incomplete file is no match";
         ExpectSameBesidesAPrefix(v.Files(), before, rom);
         EXPECT_TRUE(v.server.ClientConnected());
         EXPECT_EQ(v.Quit(), 0) << "quit ends the copy by itself, with status 0";

@@ -23,12 +23,9 @@
 
 namespace khub::test {
 
-class CliProcess {
+class CliProcess : public LineLog {
   public:
     using Ini = std::map<std::string, std::map<std::string, std::string>>;
-    using Predicate = LineLog::Predicate;
-    static constexpr std::chrono::milliseconds kDefaultTimeout{15000};
-    static constexpr std::size_t kNext = static_cast<std::size_t>(-1);
 
     // Settings for a player who can connect at once: playername, server, port and a single
     // attempt. Entries in extra win.
@@ -60,20 +57,6 @@ class CliProcess {
     // Ends stdin (k-hub-cli treats that as quit).
     void CloseInput();
 
-    // The first printed line that matches, from index `from` on, or by default after the
-    // lines already waited past; nullopt on timeout or when the output ended without it.
-    std::optional<std::string> WaitFor(const Predicate& match,
-                                       std::chrono::milliseconds timeout = kDefaultTimeout,
-                                       std::size_t from = kNext);
-    // A line that starts with text ("title: K-Hub I - 2 users online", "box: ...").
-    std::optional<std::string> WaitForLine(const std::string& text,
-                                           std::chrono::milliseconds timeout = kDefaultTimeout,
-                                           std::size_t from = kNext);
-    // A line that contains text anywhere.
-    std::optional<std::string> WaitForText(const std::string& text,
-                                           std::chrono::milliseconds timeout = kDefaultTimeout,
-                                           std::size_t from = kNext);
-
     // Asks for the game list until it holds row ("name\thost\tplayers"): an announcement
     // takes its time through the server.
     bool WaitForGame(const std::string& row, std::chrono::milliseconds timeout);
@@ -83,8 +66,6 @@ class CliProcess {
     std::optional<int> WaitForExit(std::chrono::milliseconds timeout = kDefaultTimeout);
     void Kill(int signal);
 
-    std::size_t LineCount() const { return output_.Count(); }
-    std::string OutputText() const;  // every line so far, for failure messages
     // The peak resident memory so far in KiB (VmHWM), 0 when unknown.
     long PeakRssKib() const;
 
@@ -97,8 +78,6 @@ class CliProcess {
     pid_t pid_ = -1;
     int stdin_ = -1;
     std::thread reader_;
-    LineLog output_;
-    std::size_t next_ = 0;
     std::optional<int> exitCode_;
 };
 

@@ -45,7 +45,7 @@ bool LoopbackIrcServer::Sync(std::chrono::milliseconds timeout) {
     std::string token = "sync-" + std::to_string(++syncs_);
     std::size_t from = LineCount();
     if (!SendLine("PING :" + token)) return false;
-    return WaitForLine(
+    return WaitFor(
                [&](const std::string& l) {
                    return l.starts_with("PONG") && l.find(token) != std::string::npos;
                },
@@ -59,7 +59,7 @@ void LoopbackIrcServer::Disconnect() {
     std::lock_guard sendLock(sendMutex_);
     if (clientFd_ >= 0) ::close(clientFd_);
     clientFd_ = -1;
-    lines_.End();
+    End();
 }
 
 std::string LoopbackIrcServer::NamesReply(const std::vector<std::string>& members) const {
@@ -92,11 +92,11 @@ bool LoopbackIrcServer::AcceptAndRegister(const std::vector<std::string>& member
         (fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC)) < 0) {
         return false;
     }
-    lines_.Restart();
+    Restart();
     clientFd_ = fd;
-    reader_ = std::thread([this, fd] { lines_.ReadToEnd(fd, true); });
+    reader_ = std::thread([this, fd] { ReadToEnd(fd, true); });
     Send("NOTICE AUTH :*** Checking Ident\r\nNOTICE AUTH :*** No ident response\r\n");
-    auto user = WaitForLine([](const std::string& l) { return l.starts_with("USER "); }, left());
+    auto user = WaitForLine("USER ", left());
     if (!user) return false;
     // The nick in force is the last one sent before USER.
     for (const auto& l : Lines()) {
@@ -107,7 +107,7 @@ bool LoopbackIrcServer::AcceptAndRegister(const std::vector<std::string>& member
     Send(":" + kServer + " 001 " + nick_ + " :Welcome to the Internet Relay Network " + nick_ +
          "\r\n:" + kServer + " 376 " + nick_ + " :End of /MOTD command.\r\n:" + Host(nick_) +
          " MODE " + nick_ + " :+i\r\n");
-    auto join = WaitForLine([](const std::string& l) { return l.starts_with("JOIN "); }, left());
+    auto join = WaitForLine("JOIN ", left());
     if (!join) return false;
     std::string addr = nick_ + "=+KHubUser@127.0.0.1";
     Send(":" + kServer + " 340 " + nick_ + " :" + addr + "\r\n:" + kServer + " 302 " + nick_ +
