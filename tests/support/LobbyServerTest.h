@@ -24,21 +24,18 @@
 
 namespace khub::test {
 
-// The emulator stand-in; what it saw lands in its folder.
+// The emulator stand-in: it writes its command line into its folder ("argv", a line each,
+// its own path first).
 struct FakeEmulator {
     FakeEmulator() {
         script = dir.Write("VOLTAW",
-                           "#!/bin/sh\n"
-                           "d=\"$(dirname \"$0\")\"\n"
-                           "pwd > \"$d/cwd.tmp\"\n"
-                           "cat \"$3\" > \"$d/rom.tmp\"\n"
+                           "#!/bin/sh\nd=\"$(dirname \"$0\")\"\n"
                            "printf '%s\\n' \"$0\" \"$@\" > \"$d/argv.tmp\"\n"
-                           "mv \"$d/cwd.tmp\" \"$d/cwd\"; mv \"$d/rom.tmp\" \"$d/rom\"\n"
                            "mv \"$d/argv.tmp\" \"$d/argv\"\n");
         ::chmod(script.c_str(), 0755);
     }
-    // The Windows stand-in of a Windows build instead (a copy of exe): it writes the same
-    // files, with the arguments as Windows split them.
+    // The Windows stand-in of a Windows build instead (a copy of exe): the arguments as
+    // Windows splits them, and its working folder ("cwd") and ROM ("rom") too.
     explicit FakeEmulator(const std::string& windowsExe) : script(dir / "VOLTAW.EXE") {
         std::filesystem::copy_file(windowsExe, script);
     }
