@@ -130,8 +130,12 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
         return {{"options", {{"startport", port}, {"endport", port}}}};
     }
 
-    static void ExpectLine(CliProcess& cli, const std::string& text) {
-        EXPECT_TRUE(cli.WaitForLine(text)) << "no \"" << text << "\" in:\n" << cli.OutputText();
+    // A line of cli's output that starts with text, or a failure that shows all of it.
+    static ::testing::AssertionResult Printed(
+        CliProcess& cli, const std::string& text,
+        std::chrono::milliseconds timeout = CliProcess::kDefaultTimeout) {
+        if (cli.WaitForLine(text, timeout)) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "no \"" << text << "\" in:\n" << cli.OutputText();
     }
 
     // Connects the player and waits until it is in the lobby and has voice.
@@ -152,29 +156,26 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
                          const std::string& hello) {
         host.roms.Write(rom, bytes);
         host.cli.Send("create " + game + " --rom " + host.RomPath(rom));
-        ASSERT_TRUE(host.cli.WaitForLine("window: open host")) << host.cli.OutputText();
+        ASSERT_TRUE(Printed(host.cli, "window: open host"));
         ASSERT_TRUE(
             client.cli.WaitForGame(game + "\t" + host.nick + "\t1/2", std::chrono::seconds(20)))
             << client.cli.OutputText();
         client.cli.Send("join " + host.nick);
-        ASSERT_TRUE(client.cli.WaitForLine("window: open join")) << client.cli.OutputText();
-        ASSERT_TRUE(host.cli.WaitForLine("chat: " + client.nick + " has joined."))
-            << host.cli.OutputText();
-        ASSERT_TRUE(host.cli.WaitForLine("log: Match: NO")) << host.cli.OutputText();
+        ASSERT_TRUE(Printed(client.cli, "window: open join"));
+        ASSERT_TRUE(Printed(host.cli, "chat: " + client.nick + " has joined."));
+        ASSERT_TRUE(Printed(host.cli, "log: Match: NO"));
         ASSERT_TRUE(
             client.cli.WaitForGame(game + "\t" + host.nick + "\t2/2", std::chrono::seconds(10)))
             << client.cli.OutputText();
         for (Player* p : {&host, &client}) {
             Player& other = p == &host ? client : host;
             p->cli.Send("say " + hello);
-            ASSERT_TRUE(other.cli.WaitForLine("chat: <" + p->nick + "> " + hello))
-                << other.cli.OutputText();
+            ASSERT_TRUE(Printed(other.cli, "chat: <" + p->nick + "> " + hello));
         }
         client.cli.Send("download");
-        ASSERT_TRUE(client.cli.WaitForLine("log: Finished.", std::chrono::seconds(60)))
-            << client.cli.OutputText();
+        ASSERT_TRUE(Printed(client.cli, "log: Finished.", std::chrono::seconds(60)));
         EXPECT_TRUE(ReadFileBytes(client.roms.File(rom)) == bytes);
-        ASSERT_TRUE(host.cli.WaitForLine("log: Match: YES")) << host.cli.OutputText();
+        ASSERT_TRUE(Printed(host.cli, "log: Match: YES"));
     }
 
     IrcTestClient op;
