@@ -89,7 +89,7 @@ TEST(ServerDies, InEachPhaseTheCopyResetsKeepsItsFilesAndConnectsAgain) {
         ASSERT_TRUE(v.Probe().has_value());
         ExpectSameBesidesAPrefix(v.Files(), before, "");  // nothing was sent
     }
-    EXPECT_TRUE(v.Launches().empty()) << "a start cut off by the reset does not launch";
+    EXPECT_FALSE(v.Launched()) << "a start cut off by the reset does not launch";
     EXPECT_EQ(v.Quit(), 0) << "quit ends the copy by itself, with status 0";
 }
 

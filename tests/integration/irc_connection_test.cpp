@@ -1,5 +1,5 @@
-// k-hub-cli against a real ircd-ircu: registration and the title as voice and op change, a
-// quiet connection that the server keeps pinging, and the commands of a connected player.
+// k-hub-cli against a real ircd-ircu: registration, a quiet connection that the server keeps
+// pinging, and the commands of a connected player.
 
 #include <gtest/gtest.h>
 
@@ -20,19 +20,11 @@ TEST_F(IrcConnection, ASessionFromConnectToTheEndOfInput) {
     StartServer(IrcdKind::Ircu, options);
     CliProcess alice(CliProcess::PlayerSettings("Alice", port()));
     alice.Send("connect");
-    for (const char* line :
-         {"title: K-Hub I - connecting.", "title: K-Hub I - connecting. (Attempt: #1)",
-          "title: K-Hub I - connecting..", "title: K-Hub I - connecting...",
-          "log: USERIP: IPAddress set as \"127.0.0.1\".", "log: <Alice> joins...",
-          "title: K-Hub I - 1 users online"}) {  // the channel operator
-        EXPECT_TRUE(Printed(alice, line));
+    for (const char* line : {"log: USERIP: IPAddress set as \"127.0.0.1\".",
+                             "log: <Alice> joins...", "title: K-Hub I - 1 users online"}) {
+        EXPECT_TRUE(Printed(alice, line));  // the one user online is the channel operator
     }
     ASSERT_TRUE(op.WaitForText(":Alice!KHubUser@127.0.0.1 JOIN #K-HubI"));
-    for (const char* mode : {"+v", "-v", "+o", "-o"}) {
-        ASSERT_TRUE(op.OpMode("#K-HubI", mode, "Alice"));
-        EXPECT_TRUE(Printed(alice, std::string("title: K-Hub I - ") + (mode[0] == '+' ? "2" : "1") +
-                                       " users online"));
-    }
     // Unanswered, the server would drop a quiet client after two ping periods.
     ASSERT_TRUE(op.Pump(6s));
     op.Send("PRIVMSG #K-HubI :still here?");

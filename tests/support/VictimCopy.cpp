@@ -1,6 +1,5 @@
 #include "support/VictimCopy.h"
 
-#include <fstream>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -67,13 +66,6 @@ std::optional<std::chrono::microseconds> VictimCopy::Probe(std::chrono::millisec
     if (!Sends(probe, from, timeout)) return std::nullopt;
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
                                                                  start);
-}
-
-std::vector<std::string> VictimCopy::Launches() const {
-    std::vector<std::string> out;
-    std::ifstream in(root_ / "launched");
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
 }
 
 FolderSnapshot VictimCopy::Files() const {
