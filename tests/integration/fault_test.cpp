@@ -1,5 +1,6 @@
 // Faults around a copy of k-hub-cli: the server dying in each phase of a game, the sender
-// dying mid-transfer, the disk filling up during a receive, the ROM folder gone. Afterwards
+// dying mid-transfer or not there at all, the disk filling up during a receive, the ROM
+// folder gone. Afterwards
 // the copy must say what happened, keep its files whole, and be able to go on.
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ircu/LoopbackPort.h"
 #include "lobby/RomCatalogue.h"
 #include "support/VictimCopy.h"
 #include "transfer/DccPeer.h"
@@ -46,6 +48,7 @@ void ExpectSameBesidesAPrefix(khub::test::FolderSnapshot after, khub::test::Fold
     EXPECT_FALSE(after.count("roms/Zelda.smc")) << "an incomplete download took the ROM's name";
     if (after.count("roms/Zelda.smc.part")) {
         const auto& got = *after.at("roms/Zelda.smc.part");
+        EXPECT_FALSE(got.empty()) << "an empty partial file stays";
         EXPECT_EQ(got, rom.substr(0, got.size())) << "only a resumable prefix may stay";
         after.erase("roms/Zelda.smc.part");
     }
@@ -99,10 +102,13 @@ TEST(DownloadBreaksOff, TheCopyReportsItAndKeepsOnlyAResumablePrefix) {
     const struct {
         const char* name;
         std::vector<std::string> launcher;
+        bool listens;  // or the offer names a closed port
         long sentBeforeReset;
         const char* told;
-    } rows[] = {{"the sender resets", {}, 20000, "window: close transfer"},
-                {"the disk is full", {"/usr/bin/prlimit", "--fsize=16384", "--"}, -1, "box: "}};
+    } rows[] = {
+        {"the sender resets", {}, true, 20000, "window: close transfer"},
+        {"the disk is full", {"/usr/bin/prlimit", "--fsize=16384", "--"}, true, -1, "box: "},
+        {"nobody listens", {}, false, 0, "box: ERROR"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         VictimCopy v({"+Mallory"}, row.launcher);
@@ -110,7 +116,10 @@ TEST(DownloadBreaksOff, TheCopyReportsItAndKeepsOnlyAResumablePrefix) {
         const std::string rom(64 * 1024, 'Z');
         RawPeer sender;
         std::size_t out = v.cli.LineCount();
-        OfferZelda(v, sender.Send(rom, 0, row.sentBeforeReset, RawPeer::AtStop::Reset), rom.size());
+        OfferZelda(v,
+                   row.listens ? sender.Send(rom, 0, row.sentBeforeReset, RawPeer::AtStop::Reset)
+                               : khub::test::FreeLoopbackPort(),
+                   rom.size());
         EXPECT_TRUE(v.cli.WaitForLine(row.told, 60s, out)) << v.cli.OutputText();
         ASSERT_TRUE(v.Probe().has_value()) << "the copy died";
         EXPECT_FALSE(v.server.WaitForText("MATCH|YES", 0ms, 0)) << "an incomplete file is no match";
