@@ -20,10 +20,6 @@ TEST_F(IrcConnection, ASessionFromConnectToTheEndOfInput) {
     StartServer(IrcdKind::Ircu, options);
     CliProcess alice(CliProcess::PlayerSettings("Alice", port()));
     alice.Send("connect");
-    for (const char* line : {"log: USERIP: IPAddress set as \"127.0.0.1\".",
-                             "log: <Alice> joins...", "title: K-Hub I - 1 users online"}) {
-        EXPECT_TRUE(Printed(alice, line));  // the one user online is the channel operator
-    }
     ASSERT_TRUE(op.WaitForText(":Alice!KHubUser@127.0.0.1 JOIN #K-HubI"));
     // Unanswered, the server would drop a quiet client after two ping periods.
     ASSERT_TRUE(op.Pump(6s));
