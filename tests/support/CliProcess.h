@@ -4,8 +4,7 @@
 // Standard error stays the test's, so sanitizer reports show in its output. Mostly
 // k-hub-cli with a settings folder of its own:
 //
-//   CliProcess cli({{"options", {{"playername", "Alice"}, {"server", "127.0.0.1"},
-//                                {"port", std::to_string(server.port())}}}});
+//   CliProcess cli(CliProcess::PlayerSettings("Alice", server.port()));
 //   cli.Send("connect");
 //   ASSERT_TRUE(cli.WaitForText("title: K-Hub I - 1 users online"));
 

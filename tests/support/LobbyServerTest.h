@@ -67,7 +67,7 @@ struct WindowsPrograms {
 
 struct Player {
     Player(const std::string& nick, int port, const CliProcess::Ini& extra = {})
-        : nick(nick), cli(Settings(port, extra, emulator.script, roms.path().string())) {}
+        : nick(nick), cli(Settings(port, extra)) {}
     // A player whose emulator is the Windows stand-in: on Linux started through wine, or by
     // k-hub-cli.exe itself when windowsCli (under wine, so its paths are wine's Z:\...).
     Player(const std::string& nick, int port, const WindowsPrograms& windows, bool windowsCli,
@@ -75,15 +75,11 @@ struct Player {
         : nick(nick),
           windowsCli(windowsCli),
           emulator(windows.emulatorExe),
-          cli(windowsCli ? CliProcess(Settings(port, extra, WinePath(emulator.script),
-                                               WinePath(roms.path().string())),
+          cli(windowsCli ? CliProcess(Settings(port, extra),
                                       CliProcess::WindowsCopy{windows.cliExe, windows.wineRun})
-                         : CliProcess(Settings(port, extra, emulator.script, roms.path().string(),
-                                               windows.wineRun))) {}
+                         : CliProcess(Settings(port, extra, windows.wineRun))) {}
     // A file of the ROM folder as this player's program names it.
-    std::string RomPath(const std::string& file) const {
-        return windowsCli ? WinePath(roms.File(file)) : roms.File(file);
-    }
+    std::string RomPath(const std::string& file) const { return Own(roms.File(file)); }
     std::string nick;
     bool windowsCli = false;
     TempDir roms{"khub-roms"};
@@ -91,13 +87,12 @@ struct Player {
     CliProcess cli;
 
   private:
-    CliProcess::Ini Settings(int port, const CliProcess::Ini& extra, const std::string& program,
-                             const std::string& romFolder, const std::string& launcher = "") {
-        CliProcess::Ini ini = CliProcess::PlayerSettings(nick, port, extra);
-        ini["options"].emplace("programpath", program);
-        ini["options"].emplace("rompath", romFolder);
-        if (!launcher.empty()) ini["options"].emplace("launcher", launcher);
-        return ini;
+    std::string Own(const std::string& path) const { return windowsCli ? WinePath(path) : path; }
+    CliProcess::Ini Settings(int port, CliProcess::Ini extra, const std::string& launcher = "") {
+        extra["options"].emplace("programpath", Own(emulator.script));
+        extra["options"].emplace("rompath", Own(roms.path().string()));
+        if (!launcher.empty()) extra["options"].emplace("launcher", launcher);
+        return CliProcess::PlayerSettings(nick, port, extra);
     }
 };
 
