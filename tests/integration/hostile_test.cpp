@@ -44,29 +44,6 @@ void AThousandGames(VictimCopy& v) {
     EXPECT_EQ(v.cli.WaitForLine("games: ", 60s, from), "games: 1000");
 }
 
-void GamesAndStartsOutsideAGame(VictimCopy& v) {
-    for (const char* name : {"../x", "/etc/passwd", "a\\b", "..", "", "../outside.txt",
-                             "Super Mario Kart.smc", "..\\..\\outside.txt"}) {
-        v.Say("Mallory", "NOTICE " + v.nick() + " :K-Hub-3|GAME|" + name + "|12345678|0");
-    }
-    for (const char* address : {"not-an-address", "127.0.0.1 ; rm -rf /", "127.0.0.1|1|extra",
-                                "127.0.0.1 --exec=/bin/sh", "", "999.1.1.1"}) {
-        v.Say("Mallory", "NOTICE " + v.nick() + " :K-Hub-3|START|" + address);
-    }
-}
-
-void DccNobodyAskedFor(VictimCopy& v) {
-    const std::string to = "PRIVMSG " + v.nick() + " :";
-    for (const char* dcc :
-         {"SEND \"../outside.txt\" 2130706433 1 10", "SEND /etc/passwd 2130706433 1 10",
-          "SEND \"..\" 2130706433 1 10", "SEND \"Super Mario Kart.smc\" 2130706433 1 99999999999",
-          "SEND", "RESUME \"Super Mario Kart.smc\" 4000 1024", "RESUME", "RESUME x 4000 -5",
-          "ACCEPT \"Super Mario Kart.smc\" 4000 1024", "ACCEPT"}) {
-        v.Say("Mallory", to + Dcc(dcc));
-    }
-    v.Say("Trudy", to + Dcc("SEND \"new.smc\" 2130706433 1 4096"));
-}
-
 void LobbyLinesFromStrangersUnvoicedAndOversized(VictimCopy& v) {
     const std::string wall = "WALLVOICES #K-HubI :", note = "NOTICE " + v.nick() + " :";
     std::string fields = "K-Hub-3|HOST", bigAnnounce = "K-Hub-3|ANNOUNCE|";
@@ -135,8 +112,6 @@ TEST(HostilePeer, AttacksOfEveryKindLeaveTheCopyUnharmed) {
         const char* name;
         std::function<void(VictimCopy&)> attack;
     } rows[] = {{"a thousand games", AThousandGames},
-                {"GAME and START outside a game", GamesAndStartsOutsideAGame},
-                {"DCC nobody asked for", DccNobodyAskedFor},
                 {"lobby lines", LobbyLinesFromStrangersUnvoicedAndOversized},
                 {"NULs, high bytes, broken lines", NulBytesHighBytesAndBrokenLines},
                 {"100,000 lines", HundredThousandLines}};
