@@ -11,9 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <memory>
 
-#include "ircu/IrcuServer.h"
 #include "support/CliProcess.h"
 #include "support/PackagedIrcd.h"
 
@@ -32,18 +30,9 @@ std::string Program() {
 
 void BM_ConnectToUsersOnline(benchmark::State& state) {
     const auto kind = static_cast<IrcdKind>(state.range(0));
-    std::unique_ptr<khub::test::IrcuServer> ircu;
-    std::unique_ptr<khub::test::PackagedIrcd> other;
-    int port = 0;
-    if (kind == IrcdKind::Ircu) {
-        ircu = std::make_unique<khub::test::IrcuServer>();
-        if (!ircu->ok()) return state.SkipWithError(ircu->error().c_str());
-        port = ircu->port();
-    } else {
-        other = std::make_unique<khub::test::PackagedIrcd>(kind);
-        if (!other->ok()) return state.SkipWithError(other->error().c_str());
-        port = other->port();
-    }
+    khub::test::PackagedIrcd server(kind);
+    if (!server.ok()) return state.SkipWithError(server.error().c_str());
+    const int port = server.port();
     std::vector<double> seconds;
     int player = 0;
     for (auto _ : state) {

@@ -1,19 +1,14 @@
 // Hostile peers against a copy of k-hub-cli, on a loopback server that plays the network:
 // what no real server would carry (10 KB fields, NULs in a nick, broken lines, bursts of
 // 100,000 lines, a NAMES reply of 10,000) included. Idle in the lobby, the copy must answer
-// nobody; in a hostile host's game, it must report an offer it cannot reach and start
-// only on an address from its host.
-// Afterwards it must hold every file as it was, be connected, answer and exit cleanly.
+// nobody. Afterwards it must hold every file as it was, be connected, answer and exit cleanly.
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "ircu/LoopbackPort.h"
-#include "lobby/RomCatalogue.h"
 #include "support/VictimCopy.h"
 
 using namespace std::chrono_literals;
@@ -47,29 +42,6 @@ void AThousandGames(VictimCopy& v) {
     std::size_t from = v.cli.LineCount();
     v.cli.Send("games");
     EXPECT_EQ(v.cli.WaitForLine("games: ", 60s, from), "games: 1000");
-}
-
-void GamesAndStartsOutsideAGame(VictimCopy& v) {
-    for (const char* name : {"../x", "/etc/passwd", "a\\b", "..", "", "../outside.txt",
-                             "Super Mario Kart.smc", "..\\..\\outside.txt"}) {
-        v.Say("Mallory", "NOTICE " + v.nick() + " :K-Hub-3|GAME|" + name + "|12345678|0");
-    }
-    for (const char* address : {"not-an-address", "127.0.0.1 ; rm -rf /", "127.0.0.1|1|extra",
-                                "127.0.0.1 --exec=/bin/sh", "", "999.1.1.1"}) {
-        v.Say("Mallory", "NOTICE " + v.nick() + " :K-Hub-3|START|" + address);
-    }
-}
-
-void DccNobodyAskedFor(VictimCopy& v) {
-    const std::string to = "PRIVMSG " + v.nick() + " :";
-    for (const char* dcc :
-         {"SEND \"../outside.txt\" 2130706433 1 10", "SEND /etc/passwd 2130706433 1 10",
-          "SEND \"..\" 2130706433 1 10", "SEND \"Super Mario Kart.smc\" 2130706433 1 99999999999",
-          "SEND", "RESUME \"Super Mario Kart.smc\" 4000 1024", "RESUME", "RESUME x 4000 -5",
-          "ACCEPT \"Super Mario Kart.smc\" 4000 1024", "ACCEPT"}) {
-        v.Say("Mallory", to + Dcc(dcc));
-    }
-    v.Say("Trudy", to + Dcc("SEND \"new.smc\" 2130706433 1 4096"));
 }
 
 void LobbyLinesFromStrangersUnvoicedAndOversized(VictimCopy& v) {
@@ -140,8 +112,6 @@ TEST(HostilePeer, AttacksOfEveryKindLeaveTheCopyUnharmed) {
         const char* name;
         std::function<void(VictimCopy&)> attack;
     } rows[] = {{"a thousand games", AThousandGames},
-                {"GAME and START outside a game", GamesAndStartsOutsideAGame},
-                {"DCC nobody asked for", DccNobodyAskedFor},
                 {"lobby lines", LobbyLinesFromStrangersUnvoicedAndOversized},
                 {"NULs, high bytes, broken lines", NulBytesHighBytesAndBrokenLines},
                 {"100,000 lines", HundredThousandLines}};
@@ -159,55 +129,9 @@ TEST(HostilePeer, AttacksOfEveryKindLeaveTheCopyUnharmed) {
         }
         EXPECT_TRUE(v.server.ClientConnected());
         EXPECT_EQ(v.Files(), before) << "a file in or beside the ROM folder changed";
-        EXPECT_TRUE(v.Launches().empty()) << "an emulator was started";
+        EXPECT_FALSE(v.Launched()) << "an emulator was started";
     }
     EXPECT_EQ(v.Quit(), 0) << "quit ends the copy by itself, with status 0";
-}
-
-TEST(HostileHost, AClosedPortIsReportedAndBadStartsLeaveOneHonestLaunch) {
-    VictimCopy v({"+Mallory", "+Eve"});
-    const std::string me = v.nick();
-    auto game = [&](const std::string& name, const std::string& crc) {
-        v.Say("Mallory", "NOTICE " + me + " :K-Hub-3|GAME|" + name + "|" + crc + "|0");
-    };
-    ASSERT_TRUE(v.JoinGameOf("Mallory"));
-    const auto before = v.Files();
-
-    // A connection refused is the player's news, and leaves no file.
-    std::size_t from = v.server.LineCount();
-    game("Zelda.smc", "0BADC0DE");
-    ASSERT_TRUE(v.Sends("NOTICE Mallory :K-Hub-3|MATCH|NO", from));
-    v.cli.Send("download");
-    ASSERT_TRUE(v.Probe());
-    std::size_t out = v.cli.LineCount();
-    v.Say("Mallory", "PRIVMSG " + me + " :" +
-                         Dcc("SEND \"Zelda.smc\" 2130706433 " +
-                             std::to_string(khub::test::FreeLoopbackPort()) + " 4096"));
-    EXPECT_TRUE(v.cli.WaitForLine("box: ERROR", 30s, out)) << v.cli.OutputText();
-    EXPECT_EQ(v.Files(), before);
-
-    // The host names the game after another of the player's files: for the start the two
-    // trade names, and have their own back afterwards.
-    from = v.server.LineCount();
-    game("F-Zero.sfc", khub::rom::CrcTextOfFile((v.roms() / "Super Mario Kart.smc").string()));
-    ASSERT_TRUE(v.Sends("NOTICE Mallory :K-Hub-3|MATCH|YES", from));
-    for (const char* address : {"not-an-address", "127.0.0.1 --exec=/bin/sh", "127.0.0.1;id", "",
-                                "256.1.1.1", "127.0.0.1 127.0.0.2", "-o/tmp/x"}) {
-        v.Say("Mallory", "NOTICE " + me + " :K-Hub-3|START|" + address);
-    }
-    v.Say("Eve", "NOTICE " + me + " :K-Hub-3|START|10.9.8.7");  // not the host
-    // One honest START last: its launch, seven seconds later, is the only one there may be.
-    v.Say("Mallory", "NOTICE " + me + " :K-Hub-3|START|127.0.0.2|1|extra");
-    ASSERT_TRUE(v.Probe());
-    for (int i = 0; i < 400 && v.Launches().empty(); ++i) std::this_thread::sleep_for(50ms);
-    auto launches = v.Launches();
-    ASSERT_EQ(launches.size(), 1u) << "exactly the honest START starts the emulator";
-    EXPECT_NE(launches[0].find("127.0.0.2"), std::string::npos) << launches[0];
-    EXPECT_NE(launches[0].find("F-Zero.sfc"), std::string::npos) << launches[0];
-    ASSERT_TRUE(v.Probe()) << "the copy stopped answering";
-    EXPECT_TRUE(v.server.ClientConnected());
-    EXPECT_EQ(v.Quit(), 0) << "quit ends the copy by itself, with status 0";
-    EXPECT_EQ(v.Files(), before) << "the files did not get their own names back";
 }
 
 }  // namespace

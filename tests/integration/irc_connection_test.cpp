@@ -1,5 +1,5 @@
-// k-hub-cli against a real ircd-ircu: registration and the title as voice and op change, a
-// quiet connection that the server keeps pinging, and the commands of a connected player.
+// k-hub-cli against a real ircd-ircu: registration, a quiet connection that the server keeps
+// pinging, and the commands of a connected player.
 
 #include <gtest/gtest.h>
 
@@ -20,34 +20,22 @@ TEST_F(IrcConnection, ASessionFromConnectToTheEndOfInput) {
     StartServer(IrcdKind::Ircu, options);
     CliProcess alice(CliProcess::PlayerSettings("Alice", port()));
     alice.Send("connect");
-    for (const char* line :
-         {"title: K-Hub I - connecting.", "title: K-Hub I - connecting. (Attempt: #1)",
-          "title: K-Hub I - connecting..", "title: K-Hub I - connecting...",
-          "log: USERIP: IPAddress set as \"127.0.0.1\".", "log: <Alice> joins...",
-          "title: K-Hub I - 1 users online"}) {  // the channel operator
-        ExpectLine(alice, line);
-    }
     ASSERT_TRUE(op.WaitForText(":Alice!KHubUser@127.0.0.1 JOIN #K-HubI"));
-    for (const char* mode : {"+v", "-v", "+o", "-o"}) {
-        ASSERT_TRUE(op.OpMode("#K-HubI", mode, "Alice"));
-        ExpectLine(alice, std::string("title: K-Hub I - ") + (mode[0] == '+' ? "2" : "1") +
-                              " users online");
-    }
     // Unanswered, the server would drop a quiet client after two ping periods.
     ASSERT_TRUE(op.Pump(6s));
     op.Send("PRIVMSG #K-HubI :still here?");
-    ExpectLine(alice, "log: <Ivan> still here?");
+    EXPECT_TRUE(Printed(alice, "log: <Ivan> still here?"));
 
     alice.Send("raw PRIVMSG #K-HubI :typed by hand");
     ASSERT_TRUE(op.WaitForText(":Alice!KHubUser@127.0.0.1 PRIVMSG #K-HubI :typed by hand"));
     alice.Send("connect");
-    ExpectLine(alice, "refused: connect (already connected)");
+    EXPECT_TRUE(Printed(alice, "refused: connect (already connected)"));
     alice.Send("disconnect");
-    ExpectLine(alice, "log: Disconnecting.");
-    ExpectLine(alice, "title: K-Hub I - not connected");
+    EXPECT_TRUE(Printed(alice, "log: Disconnecting."));
+    EXPECT_TRUE(Printed(alice, "title: K-Hub I - not connected"));
     ASSERT_TRUE(op.WaitForText(":Alice!KHubUser@127.0.0.1 QUIT :"));
     alice.Send("raw PRIVMSG #K-HubI :too late");
-    ExpectLine(alice, "refused: raw (not connected)");
+    EXPECT_TRUE(Printed(alice, "refused: raw (not connected)"));
     alice.CloseInput();  // end of input is quit
     EXPECT_EQ(alice.WaitForExit(), 0);
     EXPECT_EQ(alice.OutputText().find("box:"), std::string::npos) << alice.OutputText();

@@ -91,7 +91,7 @@ void CliProcess::Start(const Command& command) {
     close(out[1]);
     stdin_ = in[1];
     reader_ = std::thread([this, fd = out[0]] {
-        output_.ReadToEnd(fd, false);
+        ReadToEnd(fd, false);
         close(fd);
     });
 }
@@ -119,25 +119,6 @@ bool CliProcess::Send(const std::string& command) {
 void CliProcess::CloseInput() {
     if (stdin_ >= 0) close(stdin_);
     stdin_ = -1;
-}
-
-std::optional<std::string> CliProcess::WaitFor(const Predicate& match,
-                                               std::chrono::milliseconds timeout,
-                                               std::size_t from) {
-    return output_.WaitFor(match, timeout, from == kNext ? next_ : from);
-}
-
-std::optional<std::string> CliProcess::WaitForLine(const std::string& text,
-                                                   std::chrono::milliseconds timeout,
-                                                   std::size_t from) {
-    return WaitFor([&](const std::string& l) { return l.starts_with(text); }, timeout, from);
-}
-
-std::optional<std::string> CliProcess::WaitForText(const std::string& text,
-                                                   std::chrono::milliseconds timeout,
-                                                   std::size_t from) {
-    return WaitFor([&](const std::string& l) { return l.find(text) != std::string::npos; }, timeout,
-                   from);
 }
 
 bool CliProcess::WaitForGame(const std::string& row, std::chrono::milliseconds timeout) {
@@ -168,12 +149,6 @@ std::optional<int> CliProcess::WaitForExit(std::chrono::milliseconds timeout) {
 
 void CliProcess::Kill(int signal) {
     if (!exitCode_) kill(pid_, signal);
-}
-
-std::string CliProcess::OutputText() const {
-    std::string all;
-    for (const auto& l : Lines()) all += l + "\n";
-    return all;
 }
 
 long CliProcess::PeakRssKib() const {

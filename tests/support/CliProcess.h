@@ -4,8 +4,7 @@
 // Standard error stays the test's, so sanitizer reports show in its output. Mostly
 // k-hub-cli with a settings folder of its own:
 //
-//   CliProcess cli({{"options", {{"playername", "Alice"}, {"server", "127.0.0.1"},
-//                                {"port", std::to_string(server.port())}}}});
+//   CliProcess cli(CliProcess::PlayerSettings("Alice", server.port()));
 //   cli.Send("connect");
 //   ASSERT_TRUE(cli.WaitForText("title: K-Hub I - 1 users online"));
 
@@ -23,12 +22,9 @@
 
 namespace khub::test {
 
-class CliProcess {
+class CliProcess : public LineLog {
   public:
     using Ini = std::map<std::string, std::map<std::string, std::string>>;
-    using Predicate = LineLog::Predicate;
-    static constexpr std::chrono::milliseconds kDefaultTimeout{15000};
-    static constexpr std::size_t kNext = static_cast<std::size_t>(-1);
 
     // Settings for a player who can connect at once: playername, server, port and a single
     // attempt. Entries in extra win.
@@ -60,20 +56,6 @@ class CliProcess {
     // Ends stdin (k-hub-cli treats that as quit).
     void CloseInput();
 
-    // The first printed line that matches, from index `from` on, or by default after the
-    // lines already waited past; nullopt on timeout or when the output ended without it.
-    std::optional<std::string> WaitFor(const Predicate& match,
-                                       std::chrono::milliseconds timeout = kDefaultTimeout,
-                                       std::size_t from = kNext);
-    // A line that starts with text ("title: K-Hub I - 2 users online", "box: ...").
-    std::optional<std::string> WaitForLine(const std::string& text,
-                                           std::chrono::milliseconds timeout = kDefaultTimeout,
-                                           std::size_t from = kNext);
-    // A line that contains text anywhere.
-    std::optional<std::string> WaitForText(const std::string& text,
-                                           std::chrono::milliseconds timeout = kDefaultTimeout,
-                                           std::size_t from = kNext);
-
     // Asks for the game list until it holds row ("name\thost\tplayers"): an announcement
     // takes its time through the server.
     bool WaitForGame(const std::string& row, std::chrono::milliseconds timeout);
@@ -83,9 +65,6 @@ class CliProcess {
     std::optional<int> WaitForExit(std::chrono::milliseconds timeout = kDefaultTimeout);
     void Kill(int signal);
 
-    std::vector<std::string> Lines() const { return output_.Lines(); }
-    std::size_t LineCount() const { return output_.Count(); }
-    std::string OutputText() const;  // every line so far, for failure messages
     // The peak resident memory so far in KiB (VmHWM), 0 when unknown.
     long PeakRssKib() const;
 
@@ -98,8 +77,6 @@ class CliProcess {
     pid_t pid_ = -1;
     int stdin_ = -1;
     std::thread reader_;
-    LineLog output_;
-    std::size_t next_ = 0;
     std::optional<int> exitCode_;
 };
 

@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "ircu/IrcTestClient.h"
-#include "ircu/IrcuServer.h"
 #include "ircu/LoopbackPort.h"
 #include "lobby/EmulatorCommand.h"
 #include "support/CliProcess.h"
@@ -25,21 +24,18 @@
 
 namespace khub::test {
 
-// The emulator stand-in; what it saw lands in its folder.
+// The emulator stand-in: it writes its command line into its folder ("argv", a line each,
+// its own path first).
 struct FakeEmulator {
     FakeEmulator() {
         script = dir.Write("VOLTAW",
-                           "#!/bin/sh\n"
-                           "d=\"$(dirname \"$0\")\"\n"
-                           "pwd > \"$d/cwd.tmp\"\n"
-                           "cat \"$3\" > \"$d/rom.tmp\"\n"
+                           "#!/bin/sh\nd=\"$(dirname \"$0\")\"\n"
                            "printf '%s\\n' \"$0\" \"$@\" > \"$d/argv.tmp\"\n"
-                           "mv \"$d/cwd.tmp\" \"$d/cwd\"; mv \"$d/rom.tmp\" \"$d/rom\"\n"
                            "mv \"$d/argv.tmp\" \"$d/argv\"\n");
         ::chmod(script.c_str(), 0755);
     }
-    // The Windows stand-in of a Windows build instead (a copy of exe): it writes the same
-    // files, with the arguments as Windows split them.
+    // The Windows stand-in of a Windows build instead (a copy of exe): the arguments as
+    // Windows splits them, and its working folder ("cwd") and ROM ("rom") too.
     explicit FakeEmulator(const std::string& windowsExe) : script(dir / "VOLTAW.EXE") {
         std::filesystem::copy_file(windowsExe, script);
     }
@@ -71,7 +67,7 @@ struct WindowsPrograms {
 
 struct Player {
     Player(const std::string& nick, int port, const CliProcess::Ini& extra = {})
-        : nick(nick), cli(Settings(port, extra, emulator.script, roms.path().string())) {}
+        : nick(nick), cli(Settings(port, extra)) {}
     // A player whose emulator is the Windows stand-in: on Linux started through wine, or by
     // k-hub-cli.exe itself when windowsCli (under wine, so its paths are wine's Z:\...).
     Player(const std::string& nick, int port, const WindowsPrograms& windows, bool windowsCli,
@@ -79,15 +75,11 @@ struct Player {
         : nick(nick),
           windowsCli(windowsCli),
           emulator(windows.emulatorExe),
-          cli(windowsCli ? CliProcess(Settings(port, extra, WinePath(emulator.script),
-                                               WinePath(roms.path().string())),
+          cli(windowsCli ? CliProcess(Settings(port, extra),
                                       CliProcess::WindowsCopy{windows.cliExe, windows.wineRun})
-                         : CliProcess(Settings(port, extra, emulator.script, roms.path().string(),
-                                               windows.wineRun))) {}
+                         : CliProcess(Settings(port, extra, windows.wineRun))) {}
     // A file of the ROM folder as this player's program names it.
-    std::string RomPath(const std::string& file) const {
-        return windowsCli ? WinePath(roms.File(file)) : roms.File(file);
-    }
+    std::string RomPath(const std::string& file) const { return Own(roms.File(file)); }
     std::string nick;
     bool windowsCli = false;
     TempDir roms{"khub-roms"};
@@ -95,13 +87,12 @@ struct Player {
     CliProcess cli;
 
   private:
-    CliProcess::Ini Settings(int port, const CliProcess::Ini& extra, const std::string& program,
-                             const std::string& romFolder, const std::string& launcher = "") {
-        CliProcess::Ini ini = CliProcess::PlayerSettings(nick, port, extra);
-        ini["options"].emplace("programpath", program);
-        ini["options"].emplace("rompath", romFolder);
-        if (!launcher.empty()) ini["options"].emplace("launcher", launcher);
-        return ini;
+    std::string Own(const std::string& path) const { return windowsCli ? WinePath(path) : path; }
+    CliProcess::Ini Settings(int port, CliProcess::Ini extra, const std::string& launcher = "") {
+        extra["options"].emplace("programpath", Own(emulator.script));
+        extra["options"].emplace("rompath", Own(roms.path().string()));
+        if (!launcher.empty()) extra["options"].emplace("launcher", launcher);
+        return CliProcess::PlayerSettings(nick, port, extra);
     }
 };
 
@@ -111,18 +102,11 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
     void StartServer() { StartServer(GetParam()); }
     void StartServer(IrcdKind kind, IrcuServer::Options ircuOptions = {}) {
         kind_ = kind;
-        if (kind == IrcdKind::Ircu) {
-            ircu_ = std::make_unique<IrcuServer>(std::move(ircuOptions));
-            if (!ircu_->ok()) GTEST_SKIP() << ircu_->error();
-            port_ = ircu_->port();
-        } else {
-            other_ = std::make_unique<PackagedIrcd>(kind);
-            if (other_->unavailable()) GTEST_SKIP() << other_->error();
-            ASSERT_TRUE(other_->ok()) << other_->error();
-            port_ = other_->port();
-            op.awaitIdentNotice = other_->sendsIdentNotice();
-        }
-        ASSERT_TRUE(op.Connect(port_));
+        server_ = std::make_unique<PackagedIrcd>(kind, std::move(ircuOptions));
+        if (server_->unavailable()) GTEST_SKIP() << server_->error();
+        ASSERT_TRUE(server_->ok()) << server_->error();
+        op.awaitIdentNotice = server_->sendsIdentNotice();
+        ASSERT_TRUE(op.Connect(port()));
         ASSERT_TRUE(op.Register("Ivan"));
         if (kind == IrcdKind::Ircu) {
             ASSERT_TRUE(op.Oper());
@@ -134,15 +118,19 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
         return kind_ == IrcdKind::Ircu ? op.OpMode("#K-HubI", "+v", nick)
                                        : op.ChannelMode("#K-HubI", "+v", nick);
     }
-    int port() const { return port_; }
+    int port() const { return server_->port(); }
     // Settings for players who send files: a DCC port range of one free port.
     static CliProcess::Ini OneDccPort() {
         std::string port = std::to_string(FreeLoopbackPort());
         return {{"options", {{"startport", port}, {"endport", port}}}};
     }
 
-    static void ExpectLine(CliProcess& cli, const std::string& text) {
-        EXPECT_TRUE(cli.WaitForLine(text)) << "no \"" << text << "\" in:\n" << cli.OutputText();
+    // A line of cli's output that starts with text, or a failure that shows all of it.
+    static ::testing::AssertionResult Printed(
+        CliProcess& cli, const std::string& text,
+        std::chrono::milliseconds timeout = CliProcess::kDefaultTimeout) {
+        if (cli.WaitForLine(text, timeout)) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "no \"" << text << "\" in:\n" << cli.OutputText();
     }
 
     // Connects the player and waits until it is in the lobby and has voice.
@@ -163,38 +151,33 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
                          const std::string& hello) {
         host.roms.Write(rom, bytes);
         host.cli.Send("create " + game + " --rom " + host.RomPath(rom));
-        ASSERT_TRUE(host.cli.WaitForLine("window: open host")) << host.cli.OutputText();
+        ASSERT_TRUE(Printed(host.cli, "window: open host"));
         ASSERT_TRUE(
             client.cli.WaitForGame(game + "\t" + host.nick + "\t1/2", std::chrono::seconds(20)))
             << client.cli.OutputText();
         client.cli.Send("join " + host.nick);
-        ASSERT_TRUE(client.cli.WaitForLine("window: open join")) << client.cli.OutputText();
-        ASSERT_TRUE(host.cli.WaitForLine("chat: " + client.nick + " has joined."))
-            << host.cli.OutputText();
-        ASSERT_TRUE(host.cli.WaitForLine("log: Match: NO")) << host.cli.OutputText();
+        ASSERT_TRUE(Printed(client.cli, "window: open join"));
+        ASSERT_TRUE(Printed(host.cli, "chat: " + client.nick + " has joined."));
+        ASSERT_TRUE(Printed(host.cli, "log: Match: NO"));
         ASSERT_TRUE(
             client.cli.WaitForGame(game + "\t" + host.nick + "\t2/2", std::chrono::seconds(10)))
             << client.cli.OutputText();
         for (Player* p : {&host, &client}) {
             Player& other = p == &host ? client : host;
             p->cli.Send("say " + hello);
-            ASSERT_TRUE(other.cli.WaitForLine("chat: <" + p->nick + "> " + hello))
-                << other.cli.OutputText();
+            ASSERT_TRUE(Printed(other.cli, "chat: <" + p->nick + "> " + hello));
         }
         client.cli.Send("download");
-        ASSERT_TRUE(client.cli.WaitForLine("log: Finished.", std::chrono::seconds(60)))
-            << client.cli.OutputText();
+        ASSERT_TRUE(Printed(client.cli, "log: Finished.", std::chrono::seconds(60)));
         EXPECT_TRUE(ReadFileBytes(client.roms.File(rom)) == bytes);
-        ASSERT_TRUE(host.cli.WaitForLine("log: Match: YES")) << host.cli.OutputText();
+        ASSERT_TRUE(Printed(host.cli, "log: Match: YES"));
     }
 
     IrcTestClient op;
 
   private:
     IrcdKind kind_ = IrcdKind::Ircu;
-    std::unique_ptr<IrcuServer> ircu_;
-    std::unique_ptr<PackagedIrcd> other_;
-    int port_ = 0;
+    std::unique_ptr<PackagedIrcd> server_;
 };
 
 // For INSTANTIATE_TEST_SUITE_P: the server's name as the case's name.

@@ -28,17 +28,6 @@ LoopbackIrcServer::~LoopbackIrcServer() {
     if (listenFd_ >= 0) ::close(listenFd_);
 }
 
-bool LoopbackIrcServer::Accept(std::chrono::milliseconds timeout) {
-    pollfd p{listenFd_, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0) return false;
-    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) return false;
-    lines_.Restart();
-    clientFd_ = fd;
-    reader_ = std::thread([this, fd] { lines_.ReadToEnd(fd, true); });
-    return true;
-}
-
 bool LoopbackIrcServer::Send(std::string_view bytes) {
     std::lock_guard sendLock(sendMutex_);
     int fd = clientFd_;
@@ -56,7 +45,7 @@ bool LoopbackIrcServer::Sync(std::chrono::milliseconds timeout) {
     std::string token = "sync-" + std::to_string(++syncs_);
     std::size_t from = LineCount();
     if (!SendLine("PING :" + token)) return false;
-    return WaitForLine(
+    return WaitFor(
                [&](const std::string& l) {
                    return l.starts_with("PONG") && l.find(token) != std::string::npos;
                },
@@ -70,7 +59,7 @@ void LoopbackIrcServer::Disconnect() {
     std::lock_guard sendLock(sendMutex_);
     if (clientFd_ >= 0) ::close(clientFd_);
     clientFd_ = -1;
-    lines_.End();
+    End();
 }
 
 std::string LoopbackIrcServer::NamesReply(const std::vector<std::string>& members) const {
@@ -92,13 +81,22 @@ std::string LoopbackIrcServer::NamesReply(const std::vector<std::string>& member
 
 bool LoopbackIrcServer::AcceptAndRegister(const std::vector<std::string>& members,
                                           std::chrono::milliseconds timeout) {
-    auto deadline = Clock::now() + timeout;
+    auto deadline = std::chrono::steady_clock::now() + timeout;
     auto left = [&] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
     };
-    if (!Accept(timeout)) return false;
+    pollfd p{listenFd_, POLLIN, 0};
+    int fd = -1;
+    if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0 ||
+        (fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC)) < 0) {
+        return false;
+    }
+    Restart();
+    clientFd_ = fd;
+    reader_ = std::thread([this, fd] { ReadToEnd(fd, true); });
     Send("NOTICE AUTH :*** Checking Ident\r\nNOTICE AUTH :*** No ident response\r\n");
-    auto user = WaitForLine([](const std::string& l) { return l.starts_with("USER "); }, left());
+    auto user = WaitForLine("USER ", left());
     if (!user) return false;
     // The nick in force is the last one sent before USER.
     for (const auto& l : Lines()) {
@@ -109,7 +107,7 @@ bool LoopbackIrcServer::AcceptAndRegister(const std::vector<std::string>& member
     Send(":" + kServer + " 001 " + nick_ + " :Welcome to the Internet Relay Network " + nick_ +
          "\r\n:" + kServer + " 376 " + nick_ + " :End of /MOTD command.\r\n:" + Host(nick_) +
          " MODE " + nick_ + " :+i\r\n");
-    auto join = WaitForLine([](const std::string& l) { return l.starts_with("JOIN "); }, left());
+    auto join = WaitForLine("JOIN ", left());
     if (!join) return false;
     std::string addr = nick_ + "=+KHubUser@127.0.0.1";
     Send(":" + kServer + " 340 " + nick_ + " :" + addr + "\r\n:" + kServer + " 302 " + nick_ +

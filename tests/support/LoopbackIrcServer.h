@@ -8,7 +8,7 @@
 //   ... start the program against it ...
 //   ASSERT_TRUE(server.AcceptAndRegister());  // NICK/USER, MODE, JOIN answered
 //   server.Send(":Bob!u@h NOTICE Alice :K-Hub-3|GET\r\n");
-//   server.WaitForLine([](auto& l) { return l.starts_with("PRIVMSG"); });
+//   server.WaitForLine("PRIVMSG");
 
 #include <atomic>
 #include <chrono>
@@ -23,11 +23,8 @@
 
 namespace khub::test {
 
-class LoopbackIrcServer {
+class LoopbackIrcServer : public LineLog {  // the lines the program sent
   public:
-    using Clock = std::chrono::steady_clock;
-    using LinePredicate = LineLog::Predicate;
-
     LoopbackIrcServer();
     ~LoopbackIrcServer();
     LoopbackIrcServer(const LoopbackIrcServer&) = delete;
@@ -46,24 +43,14 @@ class LoopbackIrcServer {
     bool Send(std::string_view bytes);
     bool SendLine(std::string_view line) { return Send(std::string(line) + "\r\n"); }
 
-    // The first recorded line (from index `from` on) for which pred holds.
-    std::optional<std::string> WaitForLine(const LinePredicate& pred,
-                                           std::chrono::milliseconds timeout,
-                                           std::size_t from = 0) {
-        return lines_.WaitFor(pred, timeout, from);
-    }
     // Returns once the program has handled everything sent before (a PING it answers).
     bool Sync(std::chrono::milliseconds timeout = std::chrono::seconds(30));
-    // Every line the program sent so far (CR LF removed), and how many.
-    std::vector<std::string> Lines() const { return lines_.Lines(); }
-    std::size_t LineCount() const { return lines_.Count(); }
     // True while the program keeps the connection open.
-    bool ClientConnected() const { return clientFd_ >= 0 && !lines_.ended(); }
+    bool ClientConnected() const { return clientFd_ >= 0 && !ended(); }
     // Drops the program's connection as a dying server would.
     void Disconnect();
 
   private:
-    bool Accept(std::chrono::milliseconds timeout);
     // A NAMES reply as ircu sends it: 353 lines of at most ~500 bytes, then 366.
     std::string NamesReply(const std::vector<std::string>& members) const;
 
@@ -72,7 +59,6 @@ class LoopbackIrcServer {
     std::atomic<int> clientFd_ = -1;
     std::string nick_;
     std::thread reader_;
-    LineLog lines_;
     std::mutex sendMutex_;
     int syncs_ = 0;
 };

@@ -69,22 +69,21 @@ std::string IrcdName(IrcdKind kind) {
     return names[static_cast<int>(kind)];
 }
 
-PackagedIrcd::PackagedIrcd(IrcdKind kind) : kind_(kind) {
-    if (!Start()) Stop();
+PackagedIrcd::PackagedIrcd(IrcdKind kind, IrcuServer::Options ircuOptions) : kind_(kind) {
+    if (kind == IrcdKind::Ircu) {
+        ircu_.emplace(std::move(ircuOptions));
+        port_ = ircu_->port();
+        unavailable_ = !ircu_->ok();
+        error_ = ircu_->error();
+    } else if (!Start()) {
+        process_.Stop();
+    }
 }
 
 PackagedIrcd::~PackagedIrcd() {
-    Stop();
+    process_.Stop();
     std::error_code ec;
     if (!hybridModules_.empty()) fs::remove_all(hybridModules_, ec);
-}
-
-bool PackagedIrcd::sendsIdentNotice() const {
-    return kind_ == IrcdKind::Hybrid;
-}
-
-std::string PackagedIrcd::ServerOutput() const {
-    return ReadFileBytes(dir_ / "server.out");
 }
 
 // Unpacks the packages on first use (the test command has done it already).
@@ -163,7 +162,6 @@ bool PackagedIrcd::Start() {
             break;
         }
         case IrcdKind::Ircu:
-            error_ = "ircu runs as IrcuServer";
             return false;
     }
     if (!process_.Start(dir, argv, dir_ / "server.out", env)) {
@@ -171,7 +169,7 @@ bool PackagedIrcd::Start() {
         return false;
     }
     if (!WaitUntilListening(port_, 15000)) {
-        std::string output = ServerOutput();
+        std::string output = ReadFileBytes(dir_ / "server.out");
         // A shared library it needs is not installed (hybrid's libltdl7 without root).
         unavailable_ = output.find("error while loading shared libraries") != std::string::npos;
         error_ =

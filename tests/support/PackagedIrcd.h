@@ -1,17 +1,20 @@
 #pragma once
-// ngircd, InspIRCd or ircd-hybrid from Debian's packages, on a free loopback port with a
-// config of its own in a temp folder; stopped and removed when the object goes.
+// An IRC server the lobby plays on, on a free loopback port with a config of its own in a
+// temp folder; stopped and removed when the object goes. ircd-ircu is IrcuServer; ngircd,
+// InspIRCd and ircd-hybrid come from Debian's packages.
 //
 //   khub::test::PackagedIrcd server(khub::test::IrcdKind::Ngircd);
 //   if (server.unavailable()) GTEST_SKIP() << server.error();
 //   ASSERT_TRUE(server.ok()) << server.error();
 //
-// These conflict with ircd-ircu as installed packages, so they are never installed: their
-// .debs are unpacked (scripts/unpack-ircds.sh) into the source tree's .cache/ircds, once,
-// and each server runs from there. The first member of a channel is its operator on each.
+// The others conflict with ircd-ircu as installed packages, so they are never installed:
+// their .debs are unpacked (scripts/unpack-ircds.sh) into the source tree's .cache/ircds,
+// once, and each server runs from there. The first member of a channel is its operator.
 
+#include <optional>
 #include <string>
 
+#include "ircu/IrcuServer.h"
 #include "ircu/ServerProcess.h"
 #include "ircu/TempDir.h"
 
@@ -22,20 +25,20 @@ std::string IrcdName(IrcdKind kind);
 
 class PackagedIrcd {
   public:
-    explicit PackagedIrcd(IrcdKind kind);
+    explicit PackagedIrcd(IrcdKind kind, IrcuServer::Options ircuOptions = {});
     ~PackagedIrcd();
     PackagedIrcd(const PackagedIrcd&) = delete;
     PackagedIrcd& operator=(const PackagedIrcd&) = delete;
 
-    bool ok() const { return process_.running() && error_.empty(); }
-    // The package or a library it needs cannot be had here: a reason to skip, not to fail.
+    bool ok() const { return (ircu_ ? ircu_->ok() : process_.running()) && error_.empty(); }
+    // The server or a library it needs cannot be had here: a reason to skip, not to fail.
     bool unavailable() const { return unavailable_; }
     const std::string& error() const { return error_; }
     int port() const { return port_; }
     // Whether it sends an ident notice before registration (a client then waits for it).
-    bool sendsIdentNotice() const;
-    void Stop() { process_.Stop(); }
-    std::string ServerOutput() const;
+    bool sendsIdentNotice() const {
+        return kind_ != IrcdKind::Ngircd && kind_ != IrcdKind::InspIrcd;
+    }
 
   private:
     bool Start();
@@ -43,6 +46,7 @@ class PackagedIrcd {
     std::string PatchedHybrid();
 
     IrcdKind kind_;
+    std::optional<IrcuServer> ircu_;
     TempDir dir_{"khub-ircd"};
     std::string hybridModules_;  // a short folder holding a link to hybrid's modules
     int port_ = 0;

@@ -1,24 +1,13 @@
 #include "support/VictimCopy.h"
 
-#include <fstream>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
 
 namespace khub::test {
 
-namespace {
-
-std::vector<std::string> Through(std::vector<std::string> launcher) {
-    launcher.push_back(KHUB_CLI_PATH);
-    return launcher;
-}
-
-}  // namespace
-
-VictimCopy::VictimCopy(const std::vector<std::string>& members,
-                       const std::vector<std::string>& launcher)
-    : cli(Prepare(), Through(launcher)) {
+VictimCopy::VictimCopy(const std::vector<std::string>& members, std::vector<std::string> launcher)
+    : cli(Prepare(), (launcher.push_back(KHUB_CLI_PATH), launcher)) {
     if (!server.AcceptAndRegister(members, std::chrono::seconds(30))) {
         throw std::runtime_error("the copy did not register with the loopback server");
     }
@@ -52,7 +41,7 @@ void VictimCopy::Say(const std::string& nick, const std::string& line) {
 
 bool VictimCopy::Sends(const std::string& line, std::size_t from,
                        std::chrono::milliseconds timeout) {
-    return server.WaitForLine([&](const std::string& l) { return l == line; }, timeout, from)
+    return server.WaitFor([&](const std::string& l) { return l == line; }, timeout, from)
         .has_value();
 }
 
@@ -74,18 +63,9 @@ std::optional<std::chrono::microseconds> VictimCopy::Probe(std::chrono::millisec
     std::string probe = "PRIVMSG ProbeNick :probe " + std::to_string(++probes_);
     std::size_t from = server.LineCount();
     if (!cli.Send("raw " + probe)) return std::nullopt;
-    if (!server.WaitForLine([&](const std::string& l) { return l == probe; }, timeout, from)) {
-        return std::nullopt;
-    }
+    if (!Sends(probe, from, timeout)) return std::nullopt;
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
                                                                  start);
-}
-
-std::vector<std::string> VictimCopy::Launches() const {
-    std::vector<std::string> out;
-    std::ifstream in(root_ / "launched");
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
 }
 
 FolderSnapshot VictimCopy::Files() const {

@@ -29,7 +29,7 @@ class VictimCopy {
     // members: the channel besides the copy ("@op", "+voiced", "plain"). launcher: a command
     // the copy is started through (e.g. {"/usr/bin/prlimit", "--fsize=4096", "--"}).
     explicit VictimCopy(const std::vector<std::string>& members = {},
-                        const std::vector<std::string>& launcher = {});
+                        std::vector<std::string> launcher = {});
 
     const std::string& nick() const { return server.clientNick(); }
     const std::filesystem::path& root() const { return root_.path(); }
@@ -48,8 +48,8 @@ class VictimCopy {
     // Without sync, only the command's round trip (a benchmark of responsiveness).
     std::optional<std::chrono::microseconds> Probe(
         std::chrono::milliseconds timeout = std::chrono::seconds(30), bool sync = true);
-    // Command lines the fake emulator was started with.
-    std::vector<std::string> Launches() const;
+    // Whether the fake emulator was started.
+    bool Launched() const { return std::filesystem::exists(root_ / "launched"); }
     // Everything in the ROM folder and beside it.
     FolderSnapshot Files() const;
     // quit, then the exit code (nothing when it did not end within the timeout).

@@ -65,9 +65,8 @@ void WindowsPlay::Play(bool windowsHosts) {
     if (HasFatalFailure()) return;
 
     SelectWhenEnabled(host, played);
-    ASSERT_TRUE(client.cli.WaitForLine("chat: The selected game is: " + played))
-        << client.cli.OutputText();
-    ASSERT_TRUE(host.cli.WaitForLine("log: Match: YES")) << host.cli.OutputText();
+    ASSERT_TRUE(Printed(client.cli, "chat: The selected game is: " + played));
+    ASSERT_TRUE(Printed(host.cli, "log: Match: YES"));
 
     host.cli.Send("start");
     // The client plays its own copy under the host's name.
