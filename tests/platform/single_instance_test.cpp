@@ -56,6 +56,22 @@ TEST(SingleInstance, NoPlaceForTheLockFileIsUnavailableNotRunning) {
     EXPECT_FALSE(guard.error().empty());
 }
 
+// A guard given another's lock lets its own go.
+TEST(SingleInstance, AMoveHandsTheLockOverAndFreesTheOneItReplaces) {
+    khub::test::TempDir a, b;
+    std::string lockA = a.File("K-Hub.lock"), lockB = b.File("K-Hub.lock");
+    SingleInstance holder = SingleInstance::Acquire(lockA);
+    {
+        SingleInstance other = SingleInstance::Acquire(lockB);
+        ASSERT_EQ(other.state(), State::Acquired);
+        other = std::move(holder);
+        EXPECT_EQ(other.state(), State::Acquired);
+        EXPECT_EQ(SingleInstance::Acquire(lockB).state(), State::Acquired);
+        EXPECT_EQ(SingleInstance::Acquire(lockA).state(), State::AlreadyRunning);
+    }
+    EXPECT_EQ(SingleInstance::Acquire(lockA).state(), State::Acquired);
+}
+
 // A program started with its standard input closed gets descriptor 0 for the lock file.
 TEST(SingleInstance, TheLockFileMayBeDescriptorZero) {
     khub::test::TempDir dir;
