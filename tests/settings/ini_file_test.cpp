@@ -42,6 +42,7 @@ const std::string kHundredKb(100 * 1024, 'v');
 TEST(IniLookup, FindsTheValueAsTheProfileCallsDo) {
     const LookupCase cases[] = {
         {"SectionAndKeyIgnoreCase", "[Host]\nGameName=Mario\n", "host", "gamename", "Mario"},
+        {"CaseIgnoredFromAToZ", "[Az]\naZ=1\n", "aZ", "Az", "1"},
         {"BlanksAroundKeyAndValueTrimmed", "[options]\n \tplayername \t=  Al Bo \t\n", "options",
          "playername", "Al Bo"},
         {"CrLfLines", "[options]\r\nrompath=C:\\roms\r\nretries=3\r\n", "options", "rompath",
@@ -238,6 +239,16 @@ TEST_F(IniOnDisk, WriteThroughASymbolicLinkKeepsTheLink) {
     EXPECT_EQ(ReadFileBytes(real), "[options]\nretries=2\n");
 }
 
+// A program started with its standard input closed gets descriptor 0 for the new file.
+TEST_F(IniOnDisk, AWriteMayUseDescriptorZero) {
+    int savedStdin = ::dup(0);
+    ::close(0);
+    bool written = ini::Write(path, "options", "retries", "3");
+    ::dup2(savedStdin, 0);
+    ::close(savedStdin);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(ini::Read(path, "options", "retries"), "3");
+}
 #endif
 
 TEST_F(IniOnDisk, ConcurrentWritersLoseNoWrite) {

@@ -40,6 +40,14 @@ TEST_F(DccPair, FilesOfEverySizeArriveWhole) {
     }
 }
 
+// The last block read may hold a single byte; it is sent like any other.
+TEST_F(DccPair, AOneByteFileArrives) {
+    Prepare(RandomBytes(1));
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_);
+    EXPECT_TRUE(MatchSent("YES"));
+}
+
 TEST_F(DccPair, PartialFileIsResumed) {
     Prepare(RandomBytes(700'000));
     WriteFile(bob_.Rom("Game.smc"), rom_.substr(0, 307200));
