@@ -50,7 +50,6 @@ TEST_F(CIniTest, DefaultsOnlyWhenMissing) {
     EXPECT_EQ(empty.GetString("host", "v", "def"), "def");
 }
 
-
 // Unsigned decimal, with the default only for nothing.
 TEST_F(CIniTest, GetIntReadsUnsignedDecimal) {
     struct Row {
