@@ -12,6 +12,7 @@
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
 #include "platform/System.h"
+#include "platform/Utf8Path.h"
 
 #ifndef _WIN32
 #include <pwd.h>
@@ -88,6 +89,15 @@ TEST(SettingsLocation, AUserWithoutHomeOrEntryGetsTheCurrentFolder) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "the look-up crashed";
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+#endif
+
+#ifdef _WIN32
+// Elevated or before Vista, the settings lie beside the program: its folder must be found.
+TEST(SettingsLocation, TheProgramFolderHoldsTheRunningProgram) {
+    std::string folder = platform::ProgramFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_TRUE(fs::exists(PathFromUtf8(folder) / "test_app.exe")) << folder;
 }
 #endif
 

@@ -1,7 +1,8 @@
 // The emulator stand-in of the Windows play tests, a Windows program: it writes what it was
 // started with into its own folder, as UTF-8 lines: "argv" (the arguments as Windows
 // splits them, argv[0] included), "cwd" (its working folder) and "rom" (a copy of the file
-// named by its fourth argument, the ROM path).
+// named by its fourth argument, the ROM path) and "show" (how it was asked to show its
+// window: the ShowWindow number, or -1 when the starter left that to the system).
 // Each file appears whole, "argv" last.
 
 #include <windows.h>
@@ -44,7 +45,11 @@ int main() {
     for (int i = 0; i < argc; ++i) args += Utf8(argv[i]) + "\n";
     std::ifstream rom(argc > 3 ? fs::path(argv[3]) : fs::path(), std::ios::binary);
     std::string romBytes(std::istreambuf_iterator<char>(rom), {});
+    STARTUPINFOW startup{};
+    GetStartupInfoW(&startup);
+    int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
     bool ok = WriteWhole(folder / "cwd", Utf8(fs::current_path()) + "\n") &&
+              WriteWhole(folder / "show", std::to_string(show) + "\n") &&
               WriteWhole(folder / "rom", romBytes) && WriteWhole(folder / "argv", args);
     LocalFree(argv);
     return ok ? 0 : 1;

@@ -79,6 +79,10 @@ void WindowsPlay::Play(bool windowsHosts) {
         EXPECT_EQ(std::vector<std::string>(argv.begin() + 1, argv.end()), arguments);
         EXPECT_EQ(p->emulator.Cwd(), WinePath(p->roms.path().string()));
         EXPECT_TRUE(p->emulator.Rom() == playedBytes);
+        // The Windows copy starts it in a window the player sees (SW_SHOWNORMAL).
+        if (p->windowsCli) {
+            EXPECT_EQ(p->emulator.Lines("show"), std::vector<std::string>{"1"});
+        }
     }
 }
 
