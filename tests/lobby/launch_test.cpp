@@ -72,6 +72,7 @@ TEST(LaunchTest, CommandLines) {
               "(J).smc\" 10.0.0.5");
 }
 
+#ifndef _WIN32
 // A shell script that writes its working folder to <script>.cwd and its arguments, one a
 // line, to <script>.args; returns the path of the latter, which appears once it is whole.
 std::filesystem::path WriteRecorder(const std::filesystem::path& script) {
@@ -89,7 +90,6 @@ std::string WaitAndRead(const std::filesystem::path& file) {
     return ReadFile(file);
 }
 
-#ifndef _WIN32
 // Sets PATH for one test and puts the old value back.
 class ScopedPath {
   public:
