@@ -341,6 +341,20 @@ TEST_F(DccPair, ASilentSenderIsGivenUp) {
     }
 }
 
+// A sender that resets the connection mid-file is a socket error, not a file that ended.
+TEST_F(DccPair, ASenderThatResetsIsASocketError) {
+    Prepare(RandomBytes(200'000));
+    RawPeer sender;
+    int port = sender.Send(rom_, 0, 30'000, RawPeer::AtStop::Reset);
+    bob_.TakeOffer("Alice", port, 200000);
+    ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
+    EXPECT_TRUE(bob_.Logged("Transfer interupted."));
+    ASSERT_EQ(bob_.ui().Boxes().size(), 1u);
+    EXPECT_EQ(bob_.ui().Boxes()[0].first, "SOCKET ERROR: Could not receive data.");
+    std::string part = ReadFile(bob_.Rom("Game.smc.part"));
+    EXPECT_EQ(part, rom_.substr(0, part.size()));
+}
+
 // The host ends a send by closing the window. The client stopping it is news for the host,
 // not an error to confirm: so is a reset, whether it meets our sending or, with every byte
 // already on its way, our wait for the acknowledgements.
