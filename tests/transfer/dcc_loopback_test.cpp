@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <random>
+
 #include "DccPeer.h"
 #include "platform/Sockets.h"
 #include "platform/System.h"
@@ -264,7 +266,9 @@ TEST_F(DccPair, AnOfferListensOnAFreePortOfTheRange) {
     for (int attempt = 0; attempt < 20 && held.size() < 3; ++attempt) {
         for (SocketHandle s : held) CloseSocket(s);
         held.clear();
-        base = FreeLoopbackPort();
+        // Below the systems' ranges for outgoing connections: no connect of another test can
+        // take one of these ports meanwhile.
+        base = 20000 + static_cast<int>(std::random_device{}() % 10000);
         for (int k = 0; k < 4; ++k) {
             SocketHandle s = ListenIpv4("127.0.0.1", static_cast<std::uint16_t>(base + k));
             if (s == kInvalidSocket) break;
