@@ -98,6 +98,9 @@ struct NoNewDescriptors {
 
 // A socket the system cannot make is no port in use: nothing to wait for and retry.
 TEST_F(SocketsTest, NoSocketAtAllEndsTheListenAtOnce) {
+#ifdef KHUB_SANITIZED
+    GTEST_SKIP() << "the sanitizers' runtime needs file descriptors of its own";
+#endif
     int port = test::FreeLoopbackPort();
     ManualEventLoop loop;
     std::optional<SocketHandle> result;
@@ -163,12 +166,14 @@ TEST(SocketConnectWait, APendingConnectIsReportedPending) {
         EXPECT_EQ(WaitForConnect(pending, 2000), ConnectWait::Pending);
         ::sigaction(SIGALRM, &earlier, nullptr);
     }
+#ifndef KHUB_SANITIZED  // their runtime needs file descriptors of its own
     std::optional<ConnectWait> refusedWait;
     {  // a wait the system refuses is a failure, never a connect
         NoNewDescriptors limit;
         refusedWait = WaitForConnect(pending, 0);
     }
     EXPECT_EQ(refusedWait, ConnectWait::Failed);
+#endif
     SocketHandle timedOut = ConnectIpv4("127.0.0.1", port, 50ms);
     EXPECT_EQ(timedOut, kInvalidSocket);
     for (SocketHandle s : {queued, pending, timedOut, listener}) CloseSocket(s);
