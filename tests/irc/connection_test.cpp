@@ -331,6 +331,18 @@ TEST_F(ConnectionTest, EndingWhileTheReaderWaitsForRoomDoesNotHang) {
     sender.join();
 }
 
+// A new link starts with no receive error: a send that fails on it before the reader has
+// seen anything is not the earlier link's "ERROR 2".
+TEST_F(ConnectionTest, AFailedSendOnANewLinkIgnoresTheLastLinksReceiveError) {
+    program->conn.lastReceiveResult = -1;
+    program->conn.sendOverride = [](std::string_view) { return -1L; };
+    Connect();
+    SendIrcLine(*program, "PING :srv\r\n");
+    loop.RunPending();
+    EXPECT_TRUE(ui.Boxes().empty());
+    EXPECT_TRUE(program->conn.receiveLoopActive);
+}
+
 TEST(ExitSequence, WithoutAConnectionAttemptsTheFarewellQuietly) {
     RecordingUi ui;
     ManualEventLoop loop;
