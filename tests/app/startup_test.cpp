@@ -7,12 +7,9 @@
 #include <string>
 #include <tuple>
 
-#include "app/Program.h"
-#include "ircu/TempDir.h"
-#include "platform/ManualEventLoop.h"
-#include "platform/RecordingUi.h"
 #include "platform/System.h"
 #include "platform/Utf8Path.h"
+#include "support/IrcHarness.h"
 
 #ifndef _WIN32
 #include <pwd.h>
@@ -130,18 +127,14 @@ TEST(SettingsLocation, WindowsRule) {
 
 // --- the start-up rules ---
 
-class Startup : public ::testing::Test {
+class Startup : public ::testing::Test, public test::IrcHarness {
   protected:
     StartupAction Run(const std::string& fileContent) {
         WriteFileBytes(path, fileContent);
-        return RunStartup(program, {path, "How.\r\n", ""});
+        return RunStartup(*program, {path, "How.\r\n", ""});
     }
 
-    TempDir dir;
-    std::string path = dir.File("K-Hub.ini");
-    RecordingUi ui;
-    ManualEventLoop loop;
-    Program program{ui, loop, ""};
+    std::string path = dir.File("Start.ini");  // not yet the program's
 };
 
 const std::string kComplete =
@@ -150,9 +143,9 @@ const std::string kComplete =
 TEST_F(Startup, TitleAddressesAndLogLinesInOrder) {
     Run("");
     EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
-    EXPECT_EQ(program.settingsFilePath, path);
-    EXPECT_FALSE(program.forumUrl.empty());
-    EXPECT_FALSE(program.rulesUrl.empty());
+    EXPECT_EQ(program->settingsFilePath, path);
+    EXPECT_FALSE(program->forumUrl.empty());
+    EXPECT_FALSE(program->rulesUrl.empty());
     auto lines = ui.Lines(WindowId::Debug, control::kDebugLog);
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[0], "How.\r\n");
@@ -189,19 +182,19 @@ TEST_F(Startup, PortDefaultsWrittenOnlyWhereTheyReadZero) {
 
 TEST_F(Startup, InMemorySettingsLoaded) {
     Run("[HOST]\nplaysound=yes\nplaytextsound=0\nIP=192.168.100.100  extra\n");
-    EXPECT_TRUE(program.playJoinSound);
-    EXPECT_FALSE(program.playTextSound);
-    EXPECT_EQ(program.ownIpText, "192.168.100.100");
+    EXPECT_TRUE(program->playJoinSound);
+    EXPECT_FALSE(program->playTextSound);
+    EXPECT_EQ(program->ownIpText, "192.168.100.100");
 
     Run("[host]\nplaytextsound=TRUE\n");
-    EXPECT_FALSE(program.playJoinSound);
-    EXPECT_TRUE(program.playTextSound);
-    EXPECT_EQ(program.ownIpText, "");
+    EXPECT_FALSE(program->playJoinSound);
+    EXPECT_TRUE(program->playTextSound);
+    EXPECT_EQ(program->ownIpText, "");
 }
 
 TEST_F(Startup, UnusableSettingsFolderWarnsAndStillDecides) {
     std::string inMissing = dir.File("missing/K-Hub.ini");
-    StartupAction action = RunStartup(program, {inMissing, "How.\r\n", "Permission denied"});
+    StartupAction action = RunStartup(*program, {inMissing, "How.\r\n", "Permission denied"});
     EXPECT_EQ(action, StartupAction::OpenOptions);
     ASSERT_EQ(ui.Boxes().size(), 1u);
     EXPECT_EQ(ui.Boxes()[0].second, BoxIcon::Warning);

@@ -106,22 +106,6 @@ TEST(RomFolderTest, CacheAnswersAgainButNeverForAChangedFile) {
     EXPECT_EQ(warm.FilesRead(), 1u);
 }
 
-TEST(RomFolderTest, WantedRomUnderItsOwnOrAnotherName) {
-    TempDir dir;
-    WriteFile(dir.path() / "Game.smc", "123456789");
-    WriteFile(dir.path() / "Other.smc", "wrong");
-    CrcCache cache;
-    auto own = CheckWantedRom(dir.path().string(), "Game.smc", "CBF43926", cache, {}, nullptr);
-    EXPECT_TRUE(own.found);
-    EXPECT_EQ(own.localRomFile, "");
-    auto other = CheckWantedRom(dir.path().string(), "Other.smc", "CBF43926", cache, {}, nullptr);
-    EXPECT_TRUE(other.found);
-    EXPECT_EQ(other.localRomFile, "Game.smc");
-    auto none = CheckWantedRom(dir.path().string(), "X.smc", "12345678", cache, {}, nullptr);
-    EXPECT_FALSE(none.found);
-    EXPECT_EQ(none.folderError, "");
-}
-
 // A folder that is missing, a file, or removed halfway through the listing is reported, not
 // taken for a folder without the ROM.
 TEST(RomFolderTest, FolderGoneOrNoFolderIsReported) {
