@@ -8,7 +8,7 @@ namespace {
 using V = std::vector<std::string>;
 using LobbyRulesTest = khub::testing::LobbyTest;
 
-TEST_F(LobbyRulesTest, HostAnnouncementsFillTheGameListByLevel) {
+TEST_F(LobbyRulesTest, HostAndAnnounceCountOnlyFromTheirLevelUp) {
     h.levels["Plain"] = 0;
     h.levels["Voiced"] = 1;
     // A plain member's HOST is no lobby message for us: the dispatcher shows it as text.
@@ -32,6 +32,18 @@ TEST_F(LobbyRulesTest, HostAnnouncementsFillTheGameListByLevel) {
     EXPECT_TRUE(h.Channel("Voiced", "K-Hub-3|DONE"));
     EXPECT_EQ(h.program->games.Size(), 0);
     EXPECT_TRUE(h.sent.empty());
+
+    // Announcements need an operator.
+    h.levels["Op"] = 3;
+    EXPECT_FALSE(h.Channel("Voiced", "K-Hub-3|ANNOUNCE|hello all"));
+    EXPECT_FALSE(h.Private("Voiced", "K-Hub-3|ANNOUNCE|hello"));
+    EXPECT_TRUE(h.ui.Boxes().empty());
+    EXPECT_TRUE(h.Channel("Op", "K-Hub-3|ANNOUNCE|hello all"));
+    EXPECT_TRUE(h.Private("Op", "K-Hub-3|ANNOUNCE|psst"));
+    auto boxes = h.ui.Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].first, "Announcement:\r\n\r\n\thello all");
+    EXPECT_EQ(boxes[1].first, "Notice:\r\n\r\n\tpsst");
 }
 
 TEST_F(LobbyRulesTest, PlayerListsRefuseBySubstringButNeverOperators) {
@@ -132,20 +144,6 @@ TEST_F(LobbyRulesTest, ClientJoinsTheHostedGameAndOnlyItIsBelieved) {
     h.sent.clear();
     h.Advance(5000);
     EXPECT_TRUE(h.sent.empty());
-}
-
-TEST_F(LobbyRulesTest, AnnouncementsNeedAnOperator) {
-    h.levels["Voiced"] = 1;
-    h.levels["Op"] = 3;
-    EXPECT_FALSE(h.Channel("Voiced", "K-Hub-3|ANNOUNCE|hello all"));
-    EXPECT_FALSE(h.Private("Voiced", "K-Hub-3|ANNOUNCE|hello"));
-    EXPECT_TRUE(h.ui.Boxes().empty());
-    EXPECT_TRUE(h.Channel("Op", "K-Hub-3|ANNOUNCE|hello all"));
-    EXPECT_TRUE(h.Private("Op", "K-Hub-3|ANNOUNCE|psst"));
-    auto boxes = h.ui.Boxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].first, "Announcement:\r\n\r\n\thello all");
-    EXPECT_EQ(boxes[1].first, "Notice:\r\n\r\n\tpsst");
 }
 
 TEST_F(LobbyRulesTest, NewPlayersHearOfAGameOnlyWhileItIsHostedWithVoice) {
