@@ -35,7 +35,7 @@ EnvLookup Env(std::map<std::string, std::string> vars) {
 
 // --- where the settings file lives ---
 
-TEST(SettingsLocation, XdgConfigHomeFirstThenTheHomeFoldersConfig) {
+TEST(SettingsLocation, XdgConfigHomeFirstThenTheHomeFoldersConfigAndErrorsReported) {
     if (platform::kWindowsBuild) GTEST_SKIP() << "the XDG folders are the POSIX systems' rule";
     TempDir dir;
     std::string xdg = (dir.path() / "xdg").string();
@@ -61,6 +61,12 @@ TEST(SettingsLocation, XdgConfigHomeFirstThenTheHomeFoldersConfig) {
     }
     EXPECT_FALSE(fs::exists(dir.path() / "relative"));
     EXPECT_FALSE(fs::exists(dir.path() / "K-Hub I"));
+
+    // A folder that cannot be made is reported.
+    WriteFileBytes(dir.File("K-Hub I"), "a file where the folder should be");
+    SettingsLocation c = LocateSettingsFile(Env({{"XDG_CONFIG_HOME", dir.path().string()}}));
+    EXPECT_EQ(c.filePath, dir.File("K-Hub I") + "/K-Hub.ini");
+    EXPECT_FALSE(c.folderError.empty());
 }
 
 TEST(SettingsLocation, WithoutHomeTheUserDatabaseNamesIt) {
@@ -98,15 +104,6 @@ TEST(SettingsLocation, TheProgramFolderHoldsTheRunningProgram) {
 }
 #endif
 
-TEST(SettingsLocation, AFolderThatCannotBeMadeIsReported) {
-    if (platform::kWindowsBuild) GTEST_SKIP() << "the XDG folders are the POSIX systems' rule";
-    TempDir dir;
-    WriteFileBytes(dir.File("K-Hub I"), "a file where the folder should be");
-    SettingsLocation where = LocateSettingsFile(Env({{"XDG_CONFIG_HOME", dir.path().string()}}));
-    EXPECT_EQ(where.filePath, dir.File("K-Hub I") + "/K-Hub.ini");
-    EXPECT_FALSE(where.folderError.empty());
-}
-
 TEST(SettingsLocation, WindowsRule) {
     const std::string appData = "C:\\Users\\al\\AppData\\Roaming";
     const std::string programDir = "C:\\Games\\K-Hub\\";
@@ -140,19 +137,6 @@ class Startup : public ::testing::Test, public test::IrcHarness {
 const std::string kComplete =
     "[options]\nplayername=Player1\nprogrampath=/emu/VOLTAW.EXE\nrompath=/roms\n";
 
-TEST_F(Startup, TitleAddressesAndLogLinesInOrder) {
-    Run("");
-    EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
-    EXPECT_EQ(program->settingsFilePath, path);
-    EXPECT_FALSE(program->forumUrl.empty());
-    EXPECT_FALSE(program->rulesUrl.empty());
-    auto lines = ui.Lines(WindowId::Debug, control::kDebugLog);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "How.\r\n");
-    EXPECT_EQ(lines[1], "Settings ini set to: \"" + path + "\".\r\n");
-    EXPECT_TRUE(ui.Boxes().empty());
-}
-
 // From the three paths and "connect on startup".
 TEST_F(Startup, Decision) {
     const std::tuple<const char*, std::string, StartupAction> rows[] = {
@@ -169,8 +153,17 @@ TEST_F(Startup, Decision) {
     for (const auto& [name, file, expected] : rows) EXPECT_EQ(Run(file), expected) << name;
 }
 
-TEST_F(Startup, PortDefaultsWrittenOnlyWhereTheyReadZero) {
+TEST_F(Startup, TitleLogLinesAndPortDefaultsWrittenOnlyWhereTheyReadZero) {
     Run("");
+    EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
+    EXPECT_EQ(program->settingsFilePath, path);
+    EXPECT_FALSE(program->forumUrl.empty());
+    EXPECT_FALSE(program->rulesUrl.empty());
+    auto lines = ui.Lines(WindowId::Debug, control::kDebugLog);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "How.\r\n");
+    EXPECT_EQ(lines[1], "Settings ini set to: \"" + path + "\".\r\n");
+    EXPECT_TRUE(ui.Boxes().empty());
     EXPECT_EQ(ReadFileBytes(path), "[options]\nstartport=4000\nendport=4010\n");
 
     Run("; mine\r\n[options]\r\nstartport=4005\r\nendport=0\r\n");
