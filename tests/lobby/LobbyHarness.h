@@ -1,6 +1,6 @@
 #pragma once
-// A lobby on the program harness: a user list of our own, a recorder instead of the
-// emulator, and a ROM folder in the temporary folder.
+// A lobby on the program harness: a user list of our own, the emulator's starts recorded,
+// and a ROM folder in the temporary folder.
 
 #include <gtest/gtest.h>
 
@@ -33,17 +33,7 @@ struct Spawn {
     std::string workingDir;
 };
 
-class RecordingProcess : public Process {
-  public:
-    bool Spawn(const std::string& program, const std::vector<std::string>& argv,
-               const std::string& workingDir, std::string*) override {
-        spawns.push_back({program, argv, workingDir});
-        return true;
-    }
-    std::vector<testing::Spawn> spawns;
-};
-
-struct LobbyHarness : test::IrcHarness {
+struct LobbyHarness : test::IrcHarness, Process {
     LobbyHarness() {
         std::filesystem::create_directories(romDir);
         CIni settings = program->Settings();
@@ -57,7 +47,7 @@ struct LobbyHarness : test::IrcHarness {
         };
         program->links.offerRomByDcc = [this](const std::string& nick) { offers.push_back(nick); };
         program->links.runWorker = [](std::function<void()> job) { job(); };
-        program->links.process = &process;
+        program->links.process = this;  // the emulator's starts are recorded
         levels["Me"] = 1;
     }
 
@@ -75,6 +65,12 @@ struct LobbyHarness : test::IrcHarness {
     }
     bool Channel(const std::string& from, const std::string& text) {
         return Notice(from, "@#K-HubI", "+ " + text);
+    }
+
+    bool Spawn(const std::string& path, const std::vector<std::string>& argv,
+               const std::string& workingDir, std::string*) override {
+        spawns.push_back({path, argv, workingDir});
+        return true;
     }
 
     // Worker jobs (the ROM folder scan) wait here until the test runs them.
@@ -108,13 +104,12 @@ struct LobbyHarness : test::IrcHarness {
     }
 
     std::filesystem::path romDir = dir.path() / "roms";
-    RecordingProcess process;
+    std::vector<testing::Spawn> spawns;
     std::vector<std::string> offers;
     std::vector<std::function<void()>> heldJobs;
     std::map<std::string, int> levels;
 };
 
-// One harness per test.
 struct LobbyTest : ::testing::Test {
     LobbyHarness h;
 };

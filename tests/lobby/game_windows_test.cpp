@@ -155,8 +155,8 @@ TEST_F(HostGameTest, SelectLocksForTenSecondsThenStartKickAndClose) {
 
     CIni(h.program->settingsFilePath).SetString("options", "protocol", "T");
     HostStart(*h.program);
-    ASSERT_EQ(h.process.spawns.size(), 1u);
-    const auto& spawn = h.process.spawns[0];
+    ASSERT_EQ(h.spawns.size(), 1u);
+    const auto& spawn = h.spawns[0];
     EXPECT_EQ(spawn.program, "/opt/emu/VOLTAW");
     EXPECT_EQ(spawn.argv,
               (V{"/opt/emu/VOLTAW", "/TSLQ2", "Me", (h.romDir / "Super Game (U).smc").string()}));
@@ -165,7 +165,7 @@ TEST_F(HostGameTest, SelectLocksForTenSecondsThenStartKickAndClose) {
 
     CIni(h.program->settingsFilePath).SetString("options", "protocol", "X");
     HostStart(*h.program);
-    EXPECT_EQ(h.process.spawns[1].argv[1], "/USLQ2");
+    EXPECT_EQ(h.spawns[1].argv[1], "/USLQ2");
     EXPECT_EQ(h.TakeSent(), V{"NOTICE Joe :K-Hub-3|START|10.0.0.1\r\n"});
 
     HostKick(*h.program);
@@ -362,7 +362,7 @@ TEST_F(JoinGameTest, GameAnswersMatchAndStartComesFromOurHostWithAnAddress) {
         h.Private("Hoster", std::string("K-Hub-3|START|") + bad);
     }
     h.Advance(10000);
-    EXPECT_TRUE(h.process.spawns.empty());
+    EXPECT_TRUE(h.spawns.empty());
     EXPECT_TRUE(h.LogHas("Ignored START from Other: not the host of our game.\r\n"));
 
     // The client plays with the host's transport letter, not its own setting: "T" exactly
@@ -374,17 +374,17 @@ TEST_F(JoinGameTest, GameAnswersMatchAndStartComesFromOurHostWithAnAddress) {
         CIni(h.program->settingsFilePath).SetString("options", "protocol", ownSetting);
         h.Private("Hoster", std::string("K-Hub-3|START|10.0.0.5") + startEnd);
         h.Advance(6000);
-        ASSERT_FALSE(h.process.spawns.empty());
-        EXPECT_EQ(h.process.spawns.back().argv[1], argument);
+        ASSERT_FALSE(h.spawns.empty());
+        EXPECT_EQ(h.spawns.back().argv[1], argument);
     }
-    EXPECT_EQ(h.process.spawns.size(), 3u);
+    EXPECT_EQ(h.spawns.size(), 3u);
 
     // A client start belongs to its window: closed during the wait, nothing is launched.
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5|1");
     h.Advance(3000);
     JoinCancel(*h.program);
     h.Advance(10000);
-    EXPECT_EQ(h.process.spawns.size(), 3u);
+    EXPECT_EQ(h.spawns.size(), 3u);
 }
 
 TEST(JoinGameCases, StartParksRenamesLaunchesAndRestores) {
@@ -415,7 +415,7 @@ TEST(JoinGameCases, StartParksRenamesLaunchesAndRestores) {
                 end(h);
                 EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
                 h.Advance(40000);
-                EXPECT_TRUE(h.process.spawns.empty());
+                EXPECT_TRUE(h.spawns.empty());
                 EXPECT_TRUE(h.ui.Boxes().empty());
                 EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
                 EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
@@ -424,11 +424,11 @@ TEST(JoinGameCases, StartParksRenamesLaunchesAndRestores) {
             h.Advance(1000);
             EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
             h.Advance(5999);
-            EXPECT_TRUE(h.process.spawns.empty());
+            EXPECT_TRUE(h.spawns.empty());
             h.Advance(1);
-            ASSERT_EQ(h.process.spawns.size(), 1u);
-            EXPECT_EQ(h.process.spawns[0].argv, (V{"/opt/emu/VOLTAW", "/UCLQ2", "Me",
-                                                   (h.romDir / "Their.smc").string(), "10.0.0.5"}));
+            ASSERT_EQ(h.spawns.size(), 1u);
+            EXPECT_EQ(h.spawns[0].argv, (V{"/opt/emu/VOLTAW", "/UCLQ2", "Me",
+                                           (h.romDir / "Their.smc").string(), "10.0.0.5"}));
 
             if (end) end(h);
             h.Advance(29999);
@@ -456,7 +456,7 @@ TEST(JoinGameCases, QuittingRestoresOnlyNamesStillLentOut) {
             JoinWithOurRomUnderAnotherName(h);
             h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
             h.Advance(restoredBefore ? 40000 : 7000);
-            ASSERT_EQ(h.process.spawns.size(), 1u);
+            ASSERT_EQ(h.spawns.size(), 1u);
             if (restoredBefore) std::filesystem::remove(roms.path() / "Mine.smc");
         }
         EXPECT_EQ(ReadFile(roms.path() / "Their.smc"), "a different game");
@@ -470,7 +470,7 @@ TEST_F(JoinGameTest, RenamesNeverDestroyAFile) {
     WriteFile(h.romDir / "K-HUB_TEMPFILE", "left from a crash");
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5|1");
     h.Advance(60000);
-    EXPECT_TRUE(h.process.spawns.empty());
+    EXPECT_TRUE(h.spawns.empty());
     EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
     EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
     EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "left from a crash");
@@ -549,11 +549,11 @@ TEST_F(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeItAndKeepsTheNames
     HandleNickChange(*h.program, "Hoster", "Host2");
     h.levels["Host2"] = 1;
     h.Advance(4000);
-    ASSERT_EQ(h.process.spawns.size(), 1u);
-    EXPECT_EQ(h.process.spawns[0].argv.back(), "10.0.0.5");
+    ASSERT_EQ(h.spawns.size(), 1u);
+    EXPECT_EQ(h.spawns[0].argv.back(), "10.0.0.5");
     h.Advance(7000);
-    ASSERT_EQ(h.process.spawns.size(), 2u);
-    EXPECT_EQ(h.process.spawns[1].argv.back(), "10.0.0.7");
+    ASSERT_EQ(h.spawns.size(), 2u);
+    EXPECT_EQ(h.spawns[1].argv.back(), "10.0.0.7");
     EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
 
     // The host starts again while the first start's names are still lent out; the third
@@ -561,9 +561,9 @@ TEST_F(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeItAndKeepsTheNames
     h.Advance(21000);
     h.Private("Host2", "K-Hub-3|START|10.0.0.5");
     h.Advance(6999);
-    EXPECT_EQ(h.process.spawns.size(), 2u);
+    EXPECT_EQ(h.spawns.size(), 2u);
     h.Advance(1);
-    ASSERT_EQ(h.process.spawns.size(), 3u);
+    ASSERT_EQ(h.spawns.size(), 3u);
     EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
     EXPECT_EQ(ReadFile(h.romDir / "K-HUB_TEMPFILE"), "a different game");
 
@@ -574,7 +574,7 @@ TEST_F(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeItAndKeepsTheNames
     ASSERT_EQ(jobs.size(), 2u);
     jobs[1]();
     h.Advance(60000);
-    EXPECT_EQ(h.process.spawns.size(), 3u);
+    EXPECT_EQ(h.spawns.size(), 3u);
     EXPECT_EQ(ReadFile(h.romDir / "Mine.smc"), "123456789");
     EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
     EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
