@@ -133,7 +133,6 @@ TEST_F(RealLaunchTest, RomFolderThatIsMissingWhenTheEmulatorStarts) {
 }
 
 TEST_F(RealLaunchTest, RomFolderThatIsMissingWhenTheHostChoosesAGame) {
-    h.program->links.process = &h;
     h.JoinGame("Hoster");
     const std::string folder = (h.dir.path() / "gone").string();
     Set("rompath", folder);
