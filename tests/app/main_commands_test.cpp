@@ -1,30 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "app/MainCommands.h"
-#include "app/Program.h"
-#include "ircu/TempDir.h"
-#include "platform/ManualEventLoop.h"
-#include "platform/RecordingUi.h"
+#include "support/IrcHarness.h"
 
 namespace khub {
 namespace {
 
 using W = WindowId;
-
-// A program in its own folder, its lines to the server recorded; one for each case.
-struct Session {
-    Session() {
-        program.conn.sendOverride = [this](std::string_view line) {
-            sent.emplace_back(line);
-            return static_cast<long>(line.size());
-        };
-    }
-    test::TempDir dir;
-    RecordingUi ui;
-    ManualEventLoop loop;
-    Program program{ui, loop, dir.File("K-Hub.ini")};
-    std::vector<std::string> sent;
-};
+using Session = test::IrcHarness;
 
 // Create and the Host Game window wait while a game window is open.
 TEST(MainCommands, EachCommandOpensItsWindowUnlessAGameWindowIsOpen) {
@@ -48,24 +31,24 @@ TEST(MainCommands, EachCommandOpensItsWindowUnlessAGameWindowIsOpen) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Session s;
-        if (row.gameOpen) s.program.windows.*row.gameOpen = true;
-        EXPECT_TRUE(RunMainCommand(s.program, row.id));
+        if (row.gameOpen) s.program->windows.*row.gameOpen = true;
+        EXPECT_TRUE(RunMainCommand(*s.program, row.id));
         EXPECT_EQ(s.ui.IsOpen(row.window), row.opens);
     }
     Session s;
-    s.program.rulesUrl = "https://rules.example/";
-    EXPECT_TRUE(RunMainCommand(s.program, menu::kRules));
+    s.program->rulesUrl = "https://rules.example/";
+    EXPECT_TRUE(RunMainCommand(*s.program, menu::kRules));
     EXPECT_EQ(s.ui.Addresses(), std::vector<std::string>{"https://rules.example/"});
-    EXPECT_FALSE(RunMainCommand(s.program, command::kKeyE));  // the front end's own
+    EXPECT_FALSE(RunMainCommand(*s.program, command::kKeyE));  // the front end's own
 }
 
 // The four buttons' addresses, the forum's from the settings; other ids open nothing.
 TEST(MainCommands, AboutButtonsOpenTheirAddresses) {
     Session s;
-    s.program.forumUrl = "https://forum.example/";
+    s.program->forumUrl = "https://forum.example/";
     for (int id = about::kSite - 1; id <= about::kEmulatorSite + 1; ++id) {
         const bool known = id >= about::kSite && id <= about::kEmulatorSite;
-        EXPECT_EQ(about::OpenAddress(s.program, id), known) << id;
+        EXPECT_EQ(about::OpenAddress(*s.program, id), known) << id;
     }
     EXPECT_EQ(s.ui.Addresses(),
               (std::vector<std::string>{about::kSiteUrl, about::kMirrorUrl,
@@ -87,7 +70,7 @@ TEST(MainCommands, TheDebugLineGoesUpToItsFirstLineBreak) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Session s;
-        EXPECT_EQ(SendDebugLine(s.program, row.typed), row.sent != nullptr);
+        EXPECT_EQ(SendDebugLine(*s.program, row.typed), row.sent != nullptr);
         EXPECT_EQ(s.sent,
                   row.sent ? std::vector<std::string>{row.sent} : std::vector<std::string>{});
     }

@@ -7,12 +7,9 @@
 #include <string>
 #include <tuple>
 
-#include "app/Program.h"
-#include "ircu/TempDir.h"
-#include "platform/ManualEventLoop.h"
-#include "platform/RecordingUi.h"
 #include "platform/System.h"
 #include "platform/Utf8Path.h"
+#include "support/IrcHarness.h"
 
 #ifndef _WIN32
 #include <pwd.h>
@@ -38,7 +35,7 @@ EnvLookup Env(std::map<std::string, std::string> vars) {
 
 // --- where the settings file lives ---
 
-TEST(SettingsLocation, XdgConfigHomeFirstThenTheHomeFoldersConfig) {
+TEST(SettingsLocation, XdgConfigHomeFirstThenTheHomeFoldersConfigAndErrorsReported) {
     if (platform::kWindowsBuild) GTEST_SKIP() << "the XDG folders are the POSIX systems' rule";
     TempDir dir;
     std::string xdg = (dir.path() / "xdg").string();
@@ -64,6 +61,12 @@ TEST(SettingsLocation, XdgConfigHomeFirstThenTheHomeFoldersConfig) {
     }
     EXPECT_FALSE(fs::exists(dir.path() / "relative"));
     EXPECT_FALSE(fs::exists(dir.path() / "K-Hub I"));
+
+    // A folder that cannot be made is reported.
+    WriteFileBytes(dir.File("K-Hub I"), "a file where the folder should be");
+    SettingsLocation c = LocateSettingsFile(Env({{"XDG_CONFIG_HOME", dir.path().string()}}));
+    EXPECT_EQ(c.filePath, dir.File("K-Hub I") + "/K-Hub.ini");
+    EXPECT_FALSE(c.folderError.empty());
 }
 
 TEST(SettingsLocation, WithoutHomeTheUserDatabaseNamesIt) {
@@ -101,15 +104,6 @@ TEST(SettingsLocation, TheProgramFolderHoldsTheRunningProgram) {
 }
 #endif
 
-TEST(SettingsLocation, AFolderThatCannotBeMadeIsReported) {
-    if (platform::kWindowsBuild) GTEST_SKIP() << "the XDG folders are the POSIX systems' rule";
-    TempDir dir;
-    WriteFileBytes(dir.File("K-Hub I"), "a file where the folder should be");
-    SettingsLocation where = LocateSettingsFile(Env({{"XDG_CONFIG_HOME", dir.path().string()}}));
-    EXPECT_EQ(where.filePath, dir.File("K-Hub I") + "/K-Hub.ini");
-    EXPECT_FALSE(where.folderError.empty());
-}
-
 TEST(SettingsLocation, WindowsRule) {
     const std::string appData = "C:\\Users\\al\\AppData\\Roaming";
     const std::string programDir = "C:\\Games\\K-Hub\\";
@@ -130,35 +124,18 @@ TEST(SettingsLocation, WindowsRule) {
 
 // --- the start-up rules ---
 
-class Startup : public ::testing::Test {
+class Startup : public ::testing::Test, public test::IrcHarness {
   protected:
     StartupAction Run(const std::string& fileContent) {
         WriteFileBytes(path, fileContent);
-        return RunStartup(program, {path, "How.\r\n", ""});
+        return RunStartup(*program, {path, "How.\r\n", ""});
     }
 
-    TempDir dir;
-    std::string path = dir.File("K-Hub.ini");
-    RecordingUi ui;
-    ManualEventLoop loop;
-    Program program{ui, loop, ""};
+    std::string path = dir.File("Start.ini");  // not yet the program's
 };
 
 const std::string kComplete =
     "[options]\nplayername=Player1\nprogrampath=/emu/VOLTAW.EXE\nrompath=/roms\n";
-
-TEST_F(Startup, TitleAddressesAndLogLinesInOrder) {
-    Run("");
-    EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
-    EXPECT_EQ(program.settingsFilePath, path);
-    EXPECT_FALSE(program.forumUrl.empty());
-    EXPECT_FALSE(program.rulesUrl.empty());
-    auto lines = ui.Lines(WindowId::Debug, control::kDebugLog);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "How.\r\n");
-    EXPECT_EQ(lines[1], "Settings ini set to: \"" + path + "\".\r\n");
-    EXPECT_TRUE(ui.Boxes().empty());
-}
 
 // From the three paths and "connect on startup".
 TEST_F(Startup, Decision) {
@@ -176,8 +153,17 @@ TEST_F(Startup, Decision) {
     for (const auto& [name, file, expected] : rows) EXPECT_EQ(Run(file), expected) << name;
 }
 
-TEST_F(Startup, PortDefaultsWrittenOnlyWhereTheyReadZero) {
+TEST_F(Startup, TitleLogLinesAndPortDefaultsWrittenOnlyWhereTheyReadZero) {
     Run("");
+    EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
+    EXPECT_EQ(program->settingsFilePath, path);
+    EXPECT_FALSE(program->forumUrl.empty());
+    EXPECT_FALSE(program->rulesUrl.empty());
+    auto lines = ui.Lines(WindowId::Debug, control::kDebugLog);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "How.\r\n");
+    EXPECT_EQ(lines[1], "Settings ini set to: \"" + path + "\".\r\n");
+    EXPECT_TRUE(ui.Boxes().empty());
     EXPECT_EQ(ReadFileBytes(path), "[options]\nstartport=4000\nendport=4010\n");
 
     Run("; mine\r\n[options]\r\nstartport=4005\r\nendport=0\r\n");
@@ -189,19 +175,19 @@ TEST_F(Startup, PortDefaultsWrittenOnlyWhereTheyReadZero) {
 
 TEST_F(Startup, InMemorySettingsLoaded) {
     Run("[HOST]\nplaysound=yes\nplaytextsound=0\nIP=192.168.100.100  extra\n");
-    EXPECT_TRUE(program.playJoinSound);
-    EXPECT_FALSE(program.playTextSound);
-    EXPECT_EQ(program.ownIpText, "192.168.100.100");
+    EXPECT_TRUE(program->playJoinSound);
+    EXPECT_FALSE(program->playTextSound);
+    EXPECT_EQ(program->ownIpText, "192.168.100.100");
 
     Run("[host]\nplaytextsound=TRUE\n");
-    EXPECT_FALSE(program.playJoinSound);
-    EXPECT_TRUE(program.playTextSound);
-    EXPECT_EQ(program.ownIpText, "");
+    EXPECT_FALSE(program->playJoinSound);
+    EXPECT_TRUE(program->playTextSound);
+    EXPECT_EQ(program->ownIpText, "");
 }
 
 TEST_F(Startup, UnusableSettingsFolderWarnsAndStillDecides) {
     std::string inMissing = dir.File("missing/K-Hub.ini");
-    StartupAction action = RunStartup(program, {inMissing, "How.\r\n", "Permission denied"});
+    StartupAction action = RunStartup(*program, {inMissing, "How.\r\n", "Permission denied"});
     EXPECT_EQ(action, StartupAction::OpenOptions);
     ASSERT_EQ(ui.Boxes().size(), 1u);
     EXPECT_EQ(ui.Boxes()[0].second, BoxIcon::Warning);

@@ -1,24 +1,19 @@
 #pragma once
-// A lobby with its surroundings replaced: a manual clock, a recording Ui, the lines the
-// lobby sends, a user list of our own, a recorder instead of the emulator, and a settings
-// file and ROM folder in a fresh temporary folder.
+// A lobby on the program harness: a user list of our own, the emulator's starts recorded,
+// and a ROM folder in the temporary folder.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "app/Program.h"
 #include "irc/IrcLine.h"
-#include "ircu/TempDir.h"
 #include "lobby/Lobby.h"
 #include "lobby/LobbyHooks.h"
-#include "platform/ManualEventLoop.h"
 #include "platform/Process.h"
-#include "platform/RecordingUi.h"
+#include "support/IrcHarness.h"
 
 namespace khub::testing {
 
@@ -38,36 +33,21 @@ struct Spawn {
     std::string workingDir;
 };
 
-class RecordingProcess : public Process {
-  public:
-    bool Spawn(const std::string& program, const std::vector<std::string>& argv,
-               const std::string& workingDir, std::string*) override {
-        spawns.push_back({program, argv, workingDir});
-        return true;
-    }
-    std::vector<testing::Spawn> spawns;
-};
-
-struct LobbyHarness {
-    LobbyHarness() : program(ui, loop, (dir.path() / "K-Hub.ini").string()) {
-        romDir = dir.path() / "roms";
+struct LobbyHarness : test::IrcHarness, Process {
+    LobbyHarness() {
         std::filesystem::create_directories(romDir);
-        CIni settings = program.Settings();
+        CIni settings = program->Settings();
         settings.SetString("options", "rompath", romDir.string());
         settings.SetString("options", "programpath", "/opt/emu/VOLTAW");
-        program.conn.ownNick = "Me";
-        program.ownIpText = "10.0.0.1";
-        program.links.sendLine = [this](const std::string& line) {
-            sent.push_back(line);
-            return true;
-        };
-        program.links.userLevel = [this](const std::string& nick) {
+        program->conn.ownNick = "Me";
+        program->ownIpText = "10.0.0.1";
+        program->links.userLevel = [this](const std::string& nick) {
             auto it = levels.find(nick);
             return it == levels.end() ? -1 : it->second;
         };
-        program.links.offerRomByDcc = [this](const std::string& nick) { offers.push_back(nick); };
-        program.links.runWorker = [](std::function<void()> job) { job(); };
-        program.links.process = &process;
+        program->links.offerRomByDcc = [this](const std::string& nick) { offers.push_back(nick); };
+        program->links.runWorker = [](std::function<void()> job) { job(); };
+        program->links.process = this;  // the emulator's starts are recorded
         levels["Me"] = 1;
     }
 
@@ -75,8 +55,8 @@ struct LobbyHarness {
     bool Notice(const std::string& from, const std::string& target, const std::string& text) {
         IrcLineParts parts{from + "!u@127.0.0.1", from, "NOTICE", target, text, {}};
         bool taken = target.find('#') != std::string::npos
-                         ? lobby::HandleChannelNotice(program, parts)
-                         : lobby::HandlePrivateNotice(program, parts);
+                         ? lobby::HandleChannelNotice(*program, parts)
+                         : lobby::HandlePrivateNotice(*program, parts);
         loop.RunPending();
         return taken;
     }
@@ -87,23 +67,20 @@ struct LobbyHarness {
         return Notice(from, "@#K-HubI", "+ " + text);
     }
 
+    bool Spawn(const std::string& path, const std::vector<std::string>& argv,
+               const std::string& workingDir, std::string*) override {
+        spawns.push_back({path, argv, workingDir});
+        return true;
+    }
+
     // Worker jobs (the ROM folder scan) wait here until the test runs them.
     std::vector<std::function<void()>>& HoldWorkerJobs() {
-        program.links.runWorker = [this](std::function<void()> job) {
+        program->links.runWorker = [this](std::function<void()> job) {
             heldJobs.push_back(std::move(job));
         };
         return heldJobs;
     }
 
-    std::vector<std::string> TakeSent() {
-        auto out = sent;
-        sent.clear();
-        return out;
-    }
-    bool Logged(const std::string& line) const {
-        auto log = ui.Lines(WindowId::Debug, control::kDebugLog);
-        return std::find(log.begin(), log.end(), line) != log.end();
-    }
     std::vector<std::string> Chat(WindowId window) const {
         return ui.Lines(
             window, window == WindowId::HostGame ? control::kHostChatLog : control::kJoinChatLog);
@@ -113,32 +90,26 @@ struct LobbyHarness {
 
     // A hosted game "Mario Kart" with the Host Game window open.
     void HostGame(const std::string& name = "Mario Kart") {
-        lobby::OpenCreateGame(program);
-        ASSERT_TRUE(lobby::CreateGameOk(program, name, false));
+        lobby::OpenCreateGame(*program);
+        ASSERT_TRUE(lobby::CreateGameOk(*program, name, false));
         sent.clear();
     }
     // A row hosted by host, joined and accepted.
     void JoinGame(const std::string& host = "Hoster") {
         levels[host] = 1;
         Channel(host, "K-Hub-3|HOST|Zelda");
-        lobby::GameListClick(program, program.games.FindGameRow(host), true);
+        lobby::GameListClick(*program, program->games.FindGameRow(host), true);
         Channel(host, "K-Hub-3|HOST|Zelda|Me");
         sent.clear();
     }
 
-    TempDir dir;
-    std::filesystem::path romDir;
-    RecordingUi ui;
-    ManualEventLoop loop;
-    Program program;
-    RecordingProcess process;
-    std::vector<std::string> sent;
+    std::filesystem::path romDir = dir.path() / "roms";
+    std::vector<testing::Spawn> spawns;
     std::vector<std::string> offers;
     std::vector<std::function<void()>> heldJobs;
     std::map<std::string, int> levels;
 };
 
-// One harness per test.
 struct LobbyTest : ::testing::Test {
     LobbyHarness h;
 };

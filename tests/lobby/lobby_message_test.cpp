@@ -77,7 +77,7 @@ TEST(LobbyMessageTest, NetworkNamesAreChecked) {
     }
 }
 
-TEST(GameListAppearanceTest, ColourTexts) {
+TEST(GameListAppearanceTest, SettingsChooseTheBackgroundAndColours) {
     EXPECT_EQ(ParseColorText("255,128,0"), (Rgb{255, 128, 0}));
     EXPECT_EQ(ParseColorText("256,0,0"), (Rgb{0, 0, 0}));
     EXPECT_EQ(ParseColorText("300,x,7"), (Rgb{44, 0, 7}));
@@ -85,9 +85,6 @@ TEST(GameListAppearanceTest, ColourTexts) {
     EXPECT_EQ(ParseColorText(""), std::nullopt);
     // Only 12 characters count: "12345" is read as 1234, whose low byte is 210.
     EXPECT_EQ(ParseColorText("100,100,12345"), (Rgb{100, 100, 210}));
-}
-
-TEST(GameListAppearanceTest, SettingsChooseTheBackground) {
     testing::TempDir dir;
     CIni ini((dir.path() / "K-Hub.ini").string());
     EXPECT_EQ(ReadGameListAppearance(ini).background, GameListAppearance::Background::System);
