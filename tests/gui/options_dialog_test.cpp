@@ -18,7 +18,7 @@ class OptionsDialogTest : public GuiTest {
   protected:
     COptionsDlg* OpenOptions() {
         if (!frame_) MakeFrame();
-        frame_->SendCommand(menu::kOptions);
+        FrameKey(Qt::Key_O);
         return qobject_cast<COptionsDlg*>(Open(WindowId::Options));
     }
     QLineEdit* Field(int id) { return C<QLineEdit>(WindowId::Options, id); }
