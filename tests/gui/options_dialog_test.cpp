@@ -33,12 +33,12 @@ class OptionsDialogTest : public GuiTest {
 TEST_F(OptionsDialogTest, OpensWithTheStoredValuesCancelWritesNothingAndOkWritesEachField) {
     CIni ini(SettingsPath());
     ini.SetString("options", "playername", "PlayerWithAVeryLongNameOverThirtyChars");
-    ini.SetString("options", "programpath", "/opt/volta/voltaw");
-    ini.SetString("options", "rompath", "/home/p/roms");
+    ini.SetString("options", "programpath", "/home/player/Games/SNES/Volta/VOLTAW.EXE");
+    ini.SetString("options", "rompath", "/home/player/Games/SNES/Roms/Super Famicom");
     ini.SetString("options", "connectonstartup", "Yes");
     ini.SetString("host", "playsound", "1");
-    ini.SetString("host", "soundfile", "/s/join.wav");
-    ini.SetString("host", "textsoundfile", "/s/text.wav");
+    ini.SetString("host", "soundfile", "/home/player/Games/SNES/Sounds/join.wav");
+    ini.SetString("host", "textsoundfile", "/home/player/Games/SNES/Sounds/text.wav");
     COptionsDlg* d = OpenOptions();
     ASSERT_NE(d, nullptr);
     EXPECT_TRUE(d->isModal());
@@ -46,10 +46,16 @@ TEST_F(OptionsDialogTest, OpensWithTheStoredValuesCancelWritesNothingAndOkWrites
     EXPECT_EQ(Field(COptionsDlg::kName)->text(), "PlayerWithAVeryLongNameOverThi");
     EXPECT_EQ(Field(COptionsDlg::kName)->maxLength(), 30);
     EXPECT_EQ(Field(COptionsDlg::kProgram)->maxLength(), 1024);
-    EXPECT_EQ(Field(COptionsDlg::kProgram)->text(), "/opt/volta/voltaw");
-    EXPECT_EQ(Field(COptionsDlg::kRomFolder)->text(), "/home/p/roms");
-    EXPECT_EQ(Field(COptionsDlg::kJoinSoundFile)->text(), "/s/join.wav");
-    EXPECT_EQ(Field(COptionsDlg::kTextSoundFile)->text(), "/s/text.wav");
+    EXPECT_EQ(Field(COptionsDlg::kProgram)->text(), "/home/player/Games/SNES/Volta/VOLTAW.EXE");
+    EXPECT_EQ(Field(COptionsDlg::kRomFolder)->text(), "/home/player/Games/SNES/Roms/Super Famicom");
+    EXPECT_EQ(Field(COptionsDlg::kJoinSoundFile)->text(),
+              "/home/player/Games/SNES/Sounds/join.wav");
+    EXPECT_EQ(Field(COptionsDlg::kTextSoundFile)->text(),
+              "/home/player/Games/SNES/Sounds/text.wav");
+    for (int path : {COptionsDlg::kProgram, COptionsDlg::kRomFolder, COptionsDlg::kJoinSoundFile,
+                     COptionsDlg::kTextSoundFile}) {
+        EXPECT_TRUE(ShowsWhole(Field(path))) << path;  // a typical path
+    }
     EXPECT_TRUE(Box(COptionsDlg::kConnectOnStartup)->isChecked());
     EXPECT_TRUE(Box(COptionsDlg::kJoinSound)->isChecked());
     EXPECT_FALSE(Box(COptionsDlg::kTextSound)->isChecked());
@@ -62,7 +68,7 @@ TEST_F(OptionsDialogTest, OpensWithTheStoredValuesCancelWritesNothingAndOkWrites
     Field(COptionsDlg::kProgram)->setText("/x");
     Box(COptionsDlg::kConnectOnStartup)->click();
     Click(WindowId::Options, CDialog::kIdCancel);
-    EXPECT_EQ(ini.GetString("options", "programpath"), "/opt/volta/voltaw");
+    EXPECT_EQ(ini.GetString("options", "programpath"), "/home/player/Games/SNES/Volta/VOLTAW.EXE");
     EXPECT_EQ(ini.GetString("options", "connectonstartup"), "Yes");
 
     OpenOptions();
@@ -81,7 +87,7 @@ TEST_F(OptionsDialogTest, OpensWithTheStoredValuesCancelWritesNothingAndOkWrites
     EXPECT_EQ(ini.GetString("host", "playsound"), "0");
     EXPECT_EQ(ini.GetString("host", "playtextsound"), "1");
     EXPECT_EQ(ini.GetString("options", "connectonstartup"), "0");
-    EXPECT_EQ(ini.GetString("host", "soundfile"), "/s/join.wav");
+    EXPECT_EQ(ini.GetString("host", "soundfile"), "/home/player/Games/SNES/Sounds/join.wav");
 }
 
 TEST_F(OptionsDialogTest, WhileConnectedTheNameIsFixedAndABadStoredNameKeepsTheDialogOpen) {
