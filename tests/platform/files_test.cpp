@@ -15,20 +15,13 @@
 namespace khub {
 namespace {
 
-void WriteUtf8Named(const std::string& path, const std::string& bytes) {
-    std::FILE* f = platform::OpenStream(path, "wb");
-    ASSERT_NE(f, nullptr) << path;
-    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-    std::fclose(f);
-}
-
 TEST(PlatformFiles, NonAsciiNamesEndToEnd) {
     test::TempDir dir;
     const std::string folder = rom::JoinPath(Utf8FromPath(dir.path()), "Игры ゲーム");
     ASSERT_TRUE(std::filesystem::create_directory(PathFromUtf8(folder)));
     const std::string name = "Pokémon Stadium (J).smc";
     const std::string rom = rom::JoinPath(folder, name);
-    WriteUtf8Named(rom, "123456789");
+    ASSERT_TRUE(platform::ReplaceFileContent(rom, "123456789"));
 
     auto listed = platform::ListFolder(folder);
     ASSERT_TRUE(listed);
@@ -49,7 +42,7 @@ TEST(PlatformFiles, NonAsciiNamesEndToEnd) {
     std::string error;
     ASSERT_TRUE(platform::RenameNoReplace(rom, hosts, &error)) << error;
     EXPECT_FALSE(platform::PathExists(rom));
-    WriteUtf8Named(rom, "other");
+    ASSERT_TRUE(platform::ReplaceFileContent(rom, "other"));
     EXPECT_FALSE(platform::RenameNoReplace(hosts, rom, &error));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(platform::ReadWholeFile(rom), "other");
