@@ -30,7 +30,7 @@ class OptionsDialogTest : public GuiTest {
     }
 };
 
-TEST_F(OptionsDialogTest, OpensWithTheStoredValuesCancelWritesNothingAndOkWritesEachField) {
+TEST_F(OptionsDialogTest, ShowsTheStoredValuesCancelWritesNothingOkWritesEachFieldUnlessRefused) {
     CIni ini(SettingsPath());
     ini.SetString("options", "playername", "PlayerWithAVeryLongNameOverThirtyChars");
     ini.SetString("options", "programpath", "/home/player/Games/SNES/Volta/VOLTAW.EXE");
@@ -88,12 +88,11 @@ TEST_F(OptionsDialogTest, OpensWithTheStoredValuesCancelWritesNothingAndOkWrites
     EXPECT_EQ(ini.GetString("host", "playtextsound"), "1");
     EXPECT_EQ(ini.GetString("options", "connectonstartup"), "0");
     EXPECT_EQ(ini.GetString("host", "soundfile"), "/home/player/Games/SNES/Sounds/join.wav");
-}
 
-TEST_F(OptionsDialogTest, WhileConnectedTheNameIsFixedAndABadStoredNameKeepsTheDialogOpen) {
-    CIni(SettingsPath()).SetString("options", "playername", "bad");
+    // While connected the name is fixed, and a bad stored one keeps the dialog open.
+    ini.SetString("options", "playername", "bad");
     program_->conn.receiveThreadRunning = true;
-    COptionsDlg* d = OpenOptions();
+    d = OpenOptions();
     ASSERT_NE(d, nullptr);
     EXPECT_FALSE(Field(COptionsDlg::kName)->isEnabled());
     Click(WindowId::Options, CDialog::kIdOk);

@@ -2,8 +2,6 @@
 // folder's artifacts for a person to look at. The test runs this binary again under
 // xvfb-run with the xcb platform; the inner run does the checking and takes the picture.
 
-#include <gtest/gtest.h>
-
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QGuiApplication>
@@ -11,15 +9,10 @@
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QTest>
 #include <cstdlib>
 
-#include "app/CMainFrame.h"
-#include "app/Program.h"
-#include "framework/CDialog.h"
+#include "GuiFixture.h"
 #include "lobby/CViewList.h"
-#include "platform/ManualEventLoop.h"
-#include "platform/QtUi.h"
 
 namespace khub::gui::test {
 namespace {
@@ -41,10 +34,15 @@ bool WaitFor(Done done) {
     return true;
 }
 
+class Screenshot : public GuiTest {
+  protected:
+    void Check();
+};
+
 // A first start opens Options: under a window manager, which places the frame only once
 // it is shown, the dialog must still come up over the frame. Then the main window shows
 // its title, and its column titles and a row are drawn on the screen.
-void Check() {
+void Screenshot::Check() {
     QProcess wm;
     wm.start(QStringLiteral("openbox"), {});
     ASSERT_TRUE(wm.waitForStarted(10000));
@@ -53,11 +51,8 @@ void Check() {
         xprop.start(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"});
         return xprop.waitForFinished(5000) && xprop.readAllStandardOutput().contains("window id");
     }));
-    QTemporaryDir dir;
-    QtUi ui;
-    ManualEventLoop loop;
-    Program program(ui, loop, dir.filePath("K-Hub.ini").toStdString());
-    CMainFrame frame(program, ui);
+    frame_ = std::make_unique<CMainFrame>(*program_, ui_);
+    CMainFrame& frame = *frame_;
     frame.SetStartupHook([&frame] { frame.OpenWindow(WindowId::Options); });
     frame.Create();
     ASSERT_TRUE(WaitFor([&frame] { return frame.Window(WindowId::Options) != nullptr; }));
@@ -71,7 +66,7 @@ void Check() {
     Shoot("k-hub-first-start.png");
     options->close();
 
-    program.games.PutGameRow({"Super Mario World", "alice", "1/2"});
+    program_->games.PutGameRow({"Super Mario World", "alice", "1/2"});
     QHeaderView* header = frame.ViewList().header();
     // All three column titles fit in the window as it first opens.
     EXPECT_GE(header->viewport()->width(), 3 * CViewList::kColumnWidth);
@@ -106,7 +101,7 @@ void Check() {
     wm.waitForFinished(5000);
 }
 
-TEST(Screenshot, FirstStartAndMainWindowUnderXvfbAndAWindowManager) {
+TEST_F(Screenshot, FirstStartAndMainWindowUnderXvfbAndAWindowManager) {
     if (std::getenv("KHUB_XVFB_CHILD")) return Check();
     for (const char* tool : {"xvfb-run", "openbox", "xwininfo", "xprop"}) {
         if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is missing";
