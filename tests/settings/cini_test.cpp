@@ -99,8 +99,6 @@ TEST_F(CIniTest, SettersWriteTheirTextForm) {
     EXPECT_EQ(ini.GetString("options", "rompath"), "/roms/snes");
 }
 
-// --- through the key table ---
-
 TEST_F(CIniTest, KeyTableDefaultsAndFields) {
     WriteFileBytes(path,
                    "[host]\nIP=123.123.123.123XYZ\ngamename=Super Mario World\n"

@@ -20,14 +20,9 @@ namespace ini = khub::ini;
 using khub::test::ReadFileBytes;
 using khub::test::TempDir;
 using khub::test::WriteFileBytes;
+using namespace std::string_literals;  // "..."s keeps NUL bytes
 
 namespace {
-
-// A literal with NUL bytes inside, whole.
-template <std::size_t N>
-std::string Bytes(const char (&s)[N]) {
-    return std::string(s, N - 1);
-}
 
 struct LookupCase {
     const char* name;
@@ -66,9 +61,8 @@ TEST(IniLookup, FindsTheValueAsTheProfileCallsDo) {
         {"ByteOrderMarkBeforeFirstSection", "\xEF\xBB\xBF[options]\nretries=7\n", "options",
          "retries", "7"},
         {"LastLineWithoutLineEnd", "[options]\nretries=7", "options", "retries", "7"},
-        {"BinaryGarbageAround",
-         Bytes("\x00\x01\xff[\x00]\n\x7f=\x02\n[options]\nretries=6\n\x00\xfe"), "options",
-         "retries", "6"}};
+        {"BinaryGarbageAround", "\x00\x01\xff[\x00]\n\x7f=\x02\n[options]\nretries=6\n\x00\xfe"s,
+         "options", "retries", "6"}};
     for (const auto& c : cases) {
         EXPECT_EQ(ini::Lookup(c.content, c.section, c.key), c.expected) << c.name;
     }
@@ -118,8 +112,8 @@ TEST_F(IniOnDisk, WriteChangesOnlyTheOneValue) {
          "a\\b,c;d \xe9\xff", "[options]\nblacklist=a\\b,c;d \xe9\xff\n"},
         {"ByteOrderMarkKept", "\xEF\xBB\xBF[options]\nretries=1\n", "options", "retries", "2",
          "\xEF\xBB\xBF[options]\nretries=2\n"},
-        {"GarbageLinesUntouched", Bytes("[options]\n\x00\x01=\xff\nretries=1\n"), "options",
-         "retries", "2", Bytes("[options]\n\x00\x01=\xff\nretries=2\n")}};
+        {"GarbageLinesUntouched", "[options]\n\x00\x01=\xff\nretries=1\n"s, "options", "retries",
+         "2", "[options]\n\x00\x01=\xff\nretries=2\n"s}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         WriteFileBytes(path, c.before);
