@@ -21,6 +21,7 @@
 #include "framework/CDialog.h"
 #include "framework/CWinApp.h"
 #include "irc/Connection.h"
+#include "platform/Choosers.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/QtUi.h"
 
@@ -48,6 +49,8 @@ class GuiTest : public ::testing::Test {
         }
         DestroyFrame();
         ui_.SetObserver(nullptr);
+        SetChooseFileHook({});
+        SetBrowseFolderHook({});
         Pump();
     }
 

@@ -8,7 +8,6 @@
 
 #include "GuiFixture.h"
 #include "lobby/RomFilter.h"
-#include "platform/Choosers.h"
 #include "settings/COptionsDlg.h"
 
 namespace khub::gui::test {
@@ -23,11 +22,6 @@ class OptionsDialogTest : public GuiTest {
     }
     QLineEdit* Field(int id) { return C<QLineEdit>(WindowId::Options, id); }
     QCheckBox* Box(int id) { return C<QCheckBox>(WindowId::Options, id); }
-    void TearDown() override {
-        SetChooseFileHook({});
-        SetBrowseFolderHook({});
-        GuiTest::TearDown();
-    }
 };
 
 TEST_F(OptionsDialogTest, ShowsTheStoredValuesCancelWritesNothingOkWritesEachFieldUnlessRefused) {
