@@ -10,7 +10,6 @@
 #include "ircu/TempDir.h"
 #include "lobby/RomCatalogue.h"
 #include "platform/Utf8Path.h"
-#include "settings/IniFile.h"
 
 namespace khub {
 namespace {
@@ -47,13 +46,6 @@ TEST(PlatformFiles, NonAsciiNamesEndToEnd) {
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(platform::ReadWholeFile(rom), "other");
     EXPECT_EQ(platform::ReadWholeFile(hosts), "123456789");
-
-    // Settings kept under a user folder with such letters.
-    const std::string ini = rom::JoinPath(folder, "K-Hub.ini");
-    ASSERT_TRUE(ini::Write(ini, "options", "rompath", folder));
-    ASSERT_TRUE(ini::Write(ini, "options", "playername", "Zoë"));
-    EXPECT_EQ(ini::Read(ini, "options", "rompath"), folder);
-    EXPECT_EQ(ini::Read(ini, "options", "playername"), "Zoë");
 }
 
 }  // namespace
