@@ -16,7 +16,6 @@
 #include "app/MainCommands.h"
 #include "app/ProgramIcon.h"
 #include "lobby/CCreateGameDlg.h"
-#include "settings/COptionsDlg.h"
 
 namespace khub::gui::test {
 namespace {
