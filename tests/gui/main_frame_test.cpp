@@ -83,7 +83,6 @@ TEST_F(MainFrameTest, EachAppearanceModeReachesThePaintedList) {
         const char *mode, *color, *text, *image;
         std::optional<QColor> background, textColor;  // none: the system's
     } const rows[] = {
-        {"no settings", "", "", "", "", {}, {}},
         {"colours", "1", "12ab,3x,9", "255,255,0", "", QColor(12, 3, 9), QColor(255, 255, 0)},
         {"too few parts", "1", "255,0", "9", "", {}, {}},
         {"tiled picture", "2", "", "", tilePath.c_str(), QColor(10, 200, 30), {}},
