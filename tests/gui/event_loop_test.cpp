@@ -11,14 +11,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void RunUntil(const std::function<bool()>& done) {
-    // Work queued from other threads arrives with the next passes of the event loop.
-    for (int i = 0; i < 1000 && !done(); ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        QCoreApplication::sendPostedEvents();
-    }
-}
-
 TEST(QtEventLoop, PostsFromWorkersRunOnTheGuiThreadInOrderAndCancelledTimersNever) {
     QtEventLoop loop;
     std::vector<int> ran;
@@ -43,7 +35,8 @@ TEST(QtEventLoop, PostsFromWorkersRunOnTheGuiThreadInOrderAndCancelledTimersNeve
     worker.join();
     loop.Cancel(fromWorker);
     EXPECT_TRUE(ran.empty());
-    RunUntil([&] { return ran.size() == 101 && keptRan; });
+    // Work queued from other threads arrives with the next passes of the event loop.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ran.size() == 101 && keptRan; }));
     ASSERT_EQ(ran.size(), 101u);
     for (int i = 0; i <= 100; ++i) EXPECT_EQ(ran[static_cast<std::size_t>(i)], i);
     EXPECT_TRUE(allOnGui);
