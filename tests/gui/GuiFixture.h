@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +21,7 @@
 #include "framework/CDialog.h"
 #include "framework/CWinApp.h"
 #include "irc/Connection.h"
+#include "platform/Choosers.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/QtUi.h"
 
@@ -47,6 +49,8 @@ class GuiTest : public ::testing::Test {
         }
         DestroyFrame();
         ui_.SetObserver(nullptr);
+        SetChooseFileHook({});
+        SetBrowseFolderHook({});
         Pump();
     }
 
@@ -76,6 +80,10 @@ class GuiTest : public ::testing::Test {
         return Open(w) ? Open(w)->ControlAs<T>(id) : nullptr;
     }
     bool Enabled(WindowId w, int id) { return C(w, id) && C(w, id)->isEnabled(); }
+    // Whether the field's text shows whole: its frame and inner margins take a few pixels.
+    static bool ShowsWhole(QLineEdit* field) {
+        return field->width() - 12 >= field->fontMetrics().horizontalAdvance(field->text());
+    }
     void Click(WindowId w, int id) {
         C<QAbstractButton>(w, id)->click();
         Pump();

@@ -8,7 +8,6 @@
 #include "lobby/CCreateGameDlg.h"
 #include "lobby/CViewList.h"
 #include "lobby/Lobby.h"
-#include "platform/Choosers.h"
 
 namespace khub::gui::test {
 namespace {
@@ -17,10 +16,6 @@ using W = WindowId;
 
 class LobbyWindowsTest : public GuiTest {
   protected:
-    void TearDown() override {
-        SetChooseFileHook({});
-        GuiTest::TearDown();
-    }
     void ClickAt(QPoint at, bool twice) {
         QWidget* viewport = frame_->ViewList().viewport();
         if (twice) {

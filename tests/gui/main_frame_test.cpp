@@ -18,7 +18,8 @@ class MainFrameTest : public GuiTest {
     }
 };
 
-TEST_F(MainFrameTest, StartsNotConnectedWithTheMenuAndTheThreeColumns) {
+// The menus and columns a first start shows, then what keys in the main window do.
+TEST_F(MainFrameTest, StartsNotConnectedAndItsKeysReachOnlyWhatTheirItemsAllow) {
     MakeFrame();
     struct Item {
         int id;
@@ -49,56 +50,24 @@ TEST_F(MainFrameTest, StartsNotConnectedWithTheMenuAndTheThreeColumns) {
     EXPECT_FALSE(frame_->ToolbarShown());
     EXPECT_FALSE(frame_->StatusbarShown());
     EXPECT_EQ(frame_->centralWidget(), &list);
-}
 
-// Each row starts a fresh frame, prepares it and presses the keys in the main window.
-TEST_F(MainFrameTest, AcceleratorsOpenTheirWindowsOnlyWhenTheirItemMay) {
-    struct Row {
-        const char* name;
-        Qt::Key key;
-        std::function<void()> prepare;
-        WindowId opens;
-        bool opened;
-    } const rows[] = {
-        {"Ctrl+O opens Options", Qt::Key_O, {}, WindowId::Options, true},
-        {"Ctrl+H does nothing while Create is greyed", Qt::Key_H, {}, WindowId::CreateGame, false},
-        // Without an emulator and ROM folder Connect opens Options instead; a focused
-        // text field holding a selection it could copy does not take the key.
-        {"Ctrl+C wins over a focused line edit", Qt::Key_C,
-         [this] {
-             auto* field = new QLineEdit(frame_.get());
-             field->setText("selected text");
-             field->selectAll();
-             field->show();
-             field->setFocus();
-         },
-         WindowId::Options, true},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        program_->windows = {};
-        MakeFrame();
-        if (row.prepare) row.prepare();
-        if (row.key == Qt::Key_C) {
-            QTest::keyClick(QApplication::focusWidget(), row.key, Qt::ControlModifier);
-            Pump();
-        } else {
-            FrameKey(row.key);
-        }
-        EXPECT_EQ(Open(row.opens) != nullptr, row.opened);
-        DestroyFrame();
-    }
-}
-
-TEST_F(MainFrameTest, TheKeySequenceSetsATiledPicture) {
-    MakeFrame();
-    auto hasPicture = [this] {
-        return !frame_->ViewList().palette().brush(QPalette::Base).texture().isNull();
-    };
+    FrameKey(Qt::Key_H);  // Create is greyed
+    EXPECT_EQ(Open(WindowId::CreateGame), nullptr);
+    auto hasPicture = [&list] { return !list.palette().brush(QPalette::Base).texture().isNull(); };
     EXPECT_FALSE(hasPicture());
     for (const char* c = "EASTEREGG"; *c; ++c)
         QTest::keyClick(frame_.get(), Qt::Key(Qt::Key_A + (*c - 'A')), Qt::ShiftModifier);
     EXPECT_TRUE(hasPicture());
+    // A focused text field holding a selection it could copy does not take Ctrl+C; without
+    // an emulator and ROM folder Connect opens Options.
+    auto* field = new QLineEdit(frame_.get());
+    field->setText("selected text");
+    field->selectAll();
+    field->show();
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+    Pump();
+    EXPECT_NE(Open(WindowId::Options), nullptr);
 }
 
 // The list's colours and picture from section "UI", as drawn; how the texts read is the
@@ -114,10 +83,8 @@ TEST_F(MainFrameTest, EachAppearanceModeReachesThePaintedList) {
         const char *mode, *color, *text, *image;
         std::optional<QColor> background, textColor;  // none: the system's
     } const rows[] = {
-        {"no settings", "", "", "", "", {}, {}},
-        {"colour", "1", "12ab,3x,9", "", "", QColor(12, 3, 9), {}},
+        {"colours", "1", "12ab,3x,9", "255,255,0", "", QColor(12, 3, 9), QColor(255, 255, 0)},
         {"too few parts", "1", "255,0", "9", "", {}, {}},
-        {"other modes act as system", "7", "0,0,128", "255,255,0", "", {}, QColor(255, 255, 0)},
         {"tiled picture", "2", "", "", tilePath.c_str(), QColor(10, 200, 30), {}},
         {"missing picture", "2", "", "", missing.c_str(), {}, {}},
     };

@@ -2,24 +2,16 @@
 // folder's artifacts for a person to look at. The test runs this binary again under
 // xvfb-run with the xcb platform; the inner run does the checking and takes the picture.
 
-#include <gtest/gtest.h>
-
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QTest>
 #include <cstdlib>
 
-#include "app/CMainFrame.h"
-#include "app/Program.h"
-#include "framework/CDialog.h"
+#include "GuiFixture.h"
 #include "lobby/CViewList.h"
-#include "platform/ManualEventLoop.h"
-#include "platform/QtUi.h"
 
 namespace khub::gui::test {
 namespace {
@@ -31,47 +23,48 @@ bool Shoot(const char* name) {
     return QGuiApplication::primaryScreen()->grabWindow(0).save(folder + "/" + name, "PNG");
 }
 
-// Lets the GUI thread work until done() holds, for at most thirty seconds: a loaded
-// machine may take that long to map a window.
-template <class Done>
-bool WaitFor(Done done) {
-    for (QDeadlineTimer deadline(30000); !done(); QTest::qWait(20)) {
-        if (deadline.hasExpired()) return false;
-    }
-    return true;
-}
+// A loaded machine may take that long to map a window.
+constexpr int kWaitMs = 30000;
+
+class Screenshot : public GuiTest {
+  protected:
+    void Check();
+};
 
 // A first start opens Options: under a window manager, which places the frame only once
 // it is shown, the dialog must still come up over the frame. Then the main window shows
 // its title, and its column titles and a row are drawn on the screen.
-void Check() {
+void Screenshot::Check() {
     QProcess wm;
     wm.start(QStringLiteral("openbox"), {});
     ASSERT_TRUE(wm.waitForStarted(10000));
-    ASSERT_TRUE(WaitFor([] {  // until it has taken the screen
-        QProcess xprop;
-        xprop.start(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"});
-        return xprop.waitForFinished(5000) && xprop.readAllStandardOutput().contains("window id");
-    }));
-    QTemporaryDir dir;
-    QtUi ui;
-    ManualEventLoop loop;
-    Program program(ui, loop, dir.filePath("K-Hub.ini").toStdString());
-    CMainFrame frame(program, ui);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] {  // until it has taken the screen
+            QProcess xprop;
+            xprop.start(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"});
+            return xprop.waitForFinished(5000) &&
+                   xprop.readAllStandardOutput().contains("window id");
+        },
+        kWaitMs));
+    frame_ = std::make_unique<CMainFrame>(*program_, ui_);
+    CMainFrame& frame = *frame_;
     frame.SetStartupHook([&frame] { frame.OpenWindow(WindowId::Options); });
     frame.Create();
-    ASSERT_TRUE(WaitFor([&frame] { return frame.Window(WindowId::Options) != nullptr; }));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&frame] { return frame.Window(WindowId::Options) != nullptr; }, kWaitMs));
     CDialog* options = frame.Window(WindowId::Options);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(options));
     // The window manager may still be moving things; wait until they sit together.
-    EXPECT_TRUE(WaitFor([&] {
-        return (options->frameGeometry().center() - frame.frameGeometry().center())
-                   .manhattanLength() <= 40;
-    }));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return (options->frameGeometry().center() - frame.frameGeometry().center())
+                       .manhattanLength() <= 40;
+        },
+        kWaitMs));
     Shoot("k-hub-first-start.png");
     options->close();
 
-    program.games.PutGameRow({"Super Mario World", "alice", "1/2"});
+    program_->games.PutGameRow({"Super Mario World", "alice", "1/2"});
     QHeaderView* header = frame.ViewList().header();
     // All three column titles fit in the window as it first opens.
     EXPECT_GE(header->viewport()->width(), 3 * CViewList::kColumnWidth);
@@ -97,16 +90,18 @@ void Check() {
     };
     CViewList& view = frame.ViewList();
     const QRect row = view.visualRect(view.model()->index(0, 0));
-    EXPECT_TRUE(WaitFor([&] {
-        return shows(header, QRect(0, 0, 3 * CViewList::kColumnWidth, header->height()), 3) &&
-               shows(view.viewport(), row, 3);
-    }));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return shows(header, QRect(0, 0, 3 * CViewList::kColumnWidth, header->height()), 3) &&
+                   shows(view.viewport(), row, 3);
+        },
+        kWaitMs));
     EXPECT_TRUE(Shoot("k-hub-main-window.png"));
     wm.kill();
     wm.waitForFinished(5000);
 }
 
-TEST(Screenshot, FirstStartAndMainWindowUnderXvfbAndAWindowManager) {
+TEST_F(Screenshot, FirstStartAndMainWindowUnderXvfbAndAWindowManager) {
     if (std::getenv("KHUB_XVFB_CHILD")) return Check();
     for (const char* tool : {"xvfb-run", "openbox", "xwininfo", "xprop"}) {
         if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is missing";

@@ -16,7 +16,6 @@
 #include "app/MainCommands.h"
 #include "app/ProgramIcon.h"
 #include "lobby/CCreateGameDlg.h"
-#include "settings/COptionsDlg.h"
 
 namespace khub::gui::test {
 namespace {
@@ -43,7 +42,9 @@ class WindowsTest : public GuiTest {
     }
 };
 
-TEST_F(WindowsTest, WindowsStartWithTheirControls) {
+// The controls each window starts with; then what a worker asks of them, queued to the
+// GUI thread in call order, never done behind its back; a box does not block.
+TEST_F(WindowsTest, WindowsStartWithTheirControlsAndShowAWorkersCallsInOrder) {
     MakeFrame();
     // The controls the core enables or greys on opening each window are the core's tests.
     for (W w : {W::HostGame, W::JoinGame, W::CreateGame}) frame_->OpenWindow(w);
@@ -75,25 +76,23 @@ TEST_F(WindowsTest, WindowsStartWithTheirControls) {
     EXPECT_TRUE(bar->isHidden());
     EXPECT_LE(bar->height(), 8);  // a thin bar under the chat
     // Typing reaches the core; a name the core puts in (the "gamename" setting, a ROM's
-    // name) counts as typed.
+    // name) counts as typed, and a typical one shows whole.
     QTest::keyClicks(C(W::CreateGame, control::kCreateGameName), "a");
     EXPECT_TRUE(Enabled(W::CreateGame, control::kSend));
     ui_.SetControlText(W::CreateGame, control::kCreateGameName, "");
     EXPECT_FALSE(Enabled(W::CreateGame, control::kSend));
-    ui_.SetControlText(W::CreateGame, control::kCreateGameName, "Super Game (U)");
+    ui_.SetControlText(W::CreateGame, control::kCreateGameName,
+                       "Super Mario World 2 - Yoshi's Island (U)");
     EXPECT_TRUE(Enabled(W::CreateGame, control::kSend));
+    EXPECT_TRUE(ShowsWhole(C<QLineEdit>(W::CreateGame, control::kCreateGameName)));
     Open(W::CreateGame)->CloseWithoutCancel();
     // The chat line has the keyboard focus, in the join window once it is enabled.
     EXPECT_TRUE(FocusOn(W::HostGame, control::kHostChatEdit));
     EXPECT_FALSE(FocusOn(W::JoinGame, control::kJoinChatEdit));
     ui_.EnableControl(W::JoinGame, control::kJoinChatEdit, true);
     EXPECT_EQ(QApplication::focusWidget(), C(W::JoinGame, control::kJoinChatEdit));
-}
 
-// Queued to the GUI thread in call order, never done behind its back; a box does not block.
-TEST_F(WindowsTest, UiCallsFromAWorkerShowInTheWindowsInOrder) {
-    MakeFrame();
-    for (W w : {W::HostGame, W::JoinGame, W::FileTransfer}) ui_.OpenWindow(w);
+    ui_.OpenWindow(W::FileTransfer);
     program_->log.AppendColoredText(W::HostGame, control::kHostChatLog,
                                     "\x03<\x03"
                                     "4[MOD]\x03 %s> %s\r\n",
@@ -133,7 +132,6 @@ TEST_F(WindowsTest, UiCallsFromAWorkerShowInTheWindowsInOrder) {
     EXPECT_EQ(runs[1], std::make_pair(QString("[MOD]"), QColor(255, 0, 0)));
     EXPECT_EQ(runs[2].second, QColor(0, 0, 0));
     EXPECT_TRUE(Enabled(W::HostGame, control::kKick));
-    auto* bar = C<QProgressBar>(W::JoinGame, control::kJoinProgress);
     EXPECT_FALSE(bar->isHidden());
     EXPECT_EQ(bar->value(), 100);
     ui_.ShowProgress(W::JoinGame, control::kJoinProgress, false);
@@ -148,6 +146,12 @@ TEST_F(WindowsTest, UiCallsFromAWorkerShowInTheWindowsInOrder) {
     EXPECT_EQ(box->text(), "ERROR 2: Socket connection lost.");
     EXPECT_EQ(box->icon(), QMessageBox::Critical);
     EXPECT_EQ(box->windowModality(), Qt::NonModal);
+    // The program's icon, set once for the application, built in and drawn (a missing SVG
+    // reader would leave it empty): the frame shows it, and so does the box.
+    const QImage icon = ProgramIcon().pixmap(32).toImage();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(frame_->windowIcon().pixmap(32).toImage(), icon);
+    EXPECT_EQ(box->windowIcon().pixmap(32).toImage(), icon);
 }
 
 TEST_F(WindowsTest, ClosingAWindowRunsItsCancelUnlessTheCoreClosedIt) {
@@ -216,40 +220,6 @@ TEST_F(WindowsTest, DebugWindowShowsABoundedBacklogAndSendsTypedLines) {
     EXPECT_EQ(sent_, (std::vector<std::string>{"PRIVMSG #K-HubI :hi there\r\n", "PING x\r\n"}));
 }
 
-TEST_F(WindowsTest, TypicalPathsAndGameNamesShowWhole) {
-    MakeFrame();
-    auto showsWhole = [](QLineEdit* field, const char* text) {
-        field->setText(QString::fromLatin1(text));
-        // The frame and the inner margins take a few pixels on each side.
-        return field->width() - 12 >= field->fontMetrics().horizontalAdvance(field->text());
-    };
-    frame_->OpenWindow(W::Options);
-    for (int path : {COptionsDlg::kProgram, COptionsDlg::kRomFolder, COptionsDlg::kJoinSoundFile,
-                     COptionsDlg::kTextSoundFile}) {
-        EXPECT_TRUE(
-            showsWhole(C<QLineEdit>(W::Options, path), "/home/player/Games/SNES/Volta/VOLTAW.EXE"))
-            << path;
-    }
-    Open(W::Options)->CloseWithoutCancel();
-    frame_->OpenWindow(W::CreateGame);
-    EXPECT_TRUE(showsWhole(C<QLineEdit>(W::CreateGame, control::kCreateGameName),
-                           "Super Mario World 2 - Yoshi's Island (U)"));
-}
-
-// Set once for the application: the frame shows it, and so does a window the program does
-// not build itself.
-TEST_F(WindowsTest, WindowsShowTheProgramIcon) {
-    MakeFrame();
-    // Built in, and drawn: a missing SVG reader would leave it empty.
-    const QImage icon = ProgramIcon().pixmap(32).toImage();
-    ASSERT_FALSE(icon.isNull());
-    EXPECT_EQ(frame_->windowIcon().pixmap(32).toImage(), icon);
-    ui_.ShowMessage("Hello", BoxIcon::Information);
-    Pump();
-    ASSERT_NE(VisibleBox(), nullptr);
-    EXPECT_EQ(VisibleBox()->windowIcon().pixmap(32).toImage(), icon);
-}
-
 // The build's version; each address opens from its button and from a click on its link.
 TEST_F(WindowsTest, AboutBoxShowsTheVersionAndOpensItsAddresses) {
     MakeFrame();
@@ -265,8 +235,6 @@ TEST_F(WindowsTest, AboutBoxShowsTheVersionAndOpensItsAddresses) {
     }
     EXPECT_EQ(versions, QStringList{KHUB_VERSION});
 
-    const std::vector<std::string> addresses = {about::kSiteUrl, about::kMirrorUrl,
-                                                "https://forum.example/", about::kEmulatorUrl};
     for (int id = about::kSite; id <= about::kEmulatorSite; ++id) {
         auto* button = about->ControlAs<QPushButton>(id);
         ASSERT_NE(button, nullptr);
@@ -278,9 +246,10 @@ TEST_F(WindowsTest, AboutBoxShowsTheVersionAndOpensItsAddresses) {
         QTest::mouseClick(label, Qt::LeftButton, {}, onText);
     }
     Pump();
-    std::vector<std::string> twice;
-    for (const std::string& a : addresses) twice.insert(twice.end(), {a, a});
-    EXPECT_EQ(urls_, twice);
+    const std::string forum = "https://forum.example/";
+    EXPECT_EQ(urls_, (std::vector<std::string>{about::kSiteUrl, about::kSiteUrl, about::kMirrorUrl,
+                                               about::kMirrorUrl, forum, forum, about::kEmulatorUrl,
+                                               about::kEmulatorUrl}));
 }
 
 }  // namespace

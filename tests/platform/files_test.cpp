@@ -10,17 +10,9 @@
 #include "ircu/TempDir.h"
 #include "lobby/RomCatalogue.h"
 #include "platform/Utf8Path.h"
-#include "settings/IniFile.h"
 
 namespace khub {
 namespace {
-
-void WriteUtf8Named(const std::string& path, const std::string& bytes) {
-    std::FILE* f = platform::OpenStream(path, "wb");
-    ASSERT_NE(f, nullptr) << path;
-    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-    std::fclose(f);
-}
 
 TEST(PlatformFiles, NonAsciiNamesEndToEnd) {
     test::TempDir dir;
@@ -28,7 +20,7 @@ TEST(PlatformFiles, NonAsciiNamesEndToEnd) {
     ASSERT_TRUE(std::filesystem::create_directory(PathFromUtf8(folder)));
     const std::string name = "Pokémon Stadium (J).smc";
     const std::string rom = rom::JoinPath(folder, name);
-    WriteUtf8Named(rom, "123456789");
+    ASSERT_TRUE(platform::ReplaceFileContent(rom, "123456789"));
 
     auto listed = platform::ListFolder(folder);
     ASSERT_TRUE(listed);
@@ -49,18 +41,11 @@ TEST(PlatformFiles, NonAsciiNamesEndToEnd) {
     std::string error;
     ASSERT_TRUE(platform::RenameNoReplace(rom, hosts, &error)) << error;
     EXPECT_FALSE(platform::PathExists(rom));
-    WriteUtf8Named(rom, "other");
+    ASSERT_TRUE(platform::ReplaceFileContent(rom, "other"));
     EXPECT_FALSE(platform::RenameNoReplace(hosts, rom, &error));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(platform::ReadWholeFile(rom), "other");
     EXPECT_EQ(platform::ReadWholeFile(hosts), "123456789");
-
-    // Settings kept under a user folder with such letters.
-    const std::string ini = rom::JoinPath(folder, "K-Hub.ini");
-    ASSERT_TRUE(ini::Write(ini, "options", "rompath", folder));
-    ASSERT_TRUE(ini::Write(ini, "options", "playername", "Zoë"));
-    EXPECT_EQ(ini::Read(ini, "options", "rompath"), folder);
-    EXPECT_EQ(ini::Read(ini, "options", "playername"), "Zoë");
 }
 
 }  // namespace

@@ -24,29 +24,29 @@ TEST(SingleInstance, TheNamedMutexAdmitsOneHolderAtATime) {
 
 #include <unistd.h>
 
-TEST(SingleInstance, OneHolderAtATimeAndFreeAgainWhenItGoes) {
-    khub::test::TempDir dir;
+TEST(SingleInstance, OneHolderPerProfileUntilItGoesAndAMoveHandsTheLockOver) {
+    khub::test::TempDir dir, other;
     std::string lock = khub::LockFilePathFor(dir.File("K-Hub.ini"));
     EXPECT_EQ(lock, dir.File("K-Hub.lock"));
+    const std::string otherLock = khub::LockFilePathFor(other.File("K-Hub.ini"));
     {
         SingleInstance first = SingleInstance::Acquire(lock);
         ASSERT_EQ(first.state(), State::Acquired);
         SingleInstance second = SingleInstance::Acquire(lock);
         EXPECT_EQ(second.state(), State::AlreadyRunning);
         EXPECT_EQ(second.otherPid(), ::getpid());
-
-        // Moving the guard keeps the lock held.
         SingleInstance moved = std::move(first);
+        EXPECT_EQ(SingleInstance::Acquire(lock).state(), State::AlreadyRunning);
+        // Another settings folder is another profile with its own lock; a guard given
+        // another's lock lets its own go.
+        SingleInstance there = SingleInstance::Acquire(otherLock);
+        ASSERT_EQ(there.state(), State::Acquired);
+        there = std::move(moved);
+        EXPECT_EQ(there.state(), State::Acquired);
+        EXPECT_EQ(SingleInstance::Acquire(otherLock).state(), State::Acquired);
         EXPECT_EQ(SingleInstance::Acquire(lock).state(), State::AlreadyRunning);
     }
     EXPECT_EQ(SingleInstance::Acquire(lock).state(), State::Acquired);
-
-    // Another settings folder is another profile with its own lock.
-    khub::test::TempDir other;
-    SingleInstance here = SingleInstance::Acquire(lock);
-    SingleInstance there = SingleInstance::Acquire(khub::LockFilePathFor(other.File("K-Hub.ini")));
-    EXPECT_EQ(here.state(), State::Acquired);
-    EXPECT_EQ(there.state(), State::Acquired);
 }
 
 TEST(SingleInstance, NoPlaceForTheLockFileIsUnavailableNotRunning) {
@@ -54,22 +54,6 @@ TEST(SingleInstance, NoPlaceForTheLockFileIsUnavailableNotRunning) {
     SingleInstance guard = SingleInstance::Acquire(dir.File("missing/K-Hub.lock"));
     EXPECT_EQ(guard.state(), State::Unavailable);
     EXPECT_FALSE(guard.error().empty());
-}
-
-// A guard given another's lock lets its own go.
-TEST(SingleInstance, AMoveHandsTheLockOverAndFreesTheOneItReplaces) {
-    khub::test::TempDir a, b;
-    std::string lockA = a.File("K-Hub.lock"), lockB = b.File("K-Hub.lock");
-    SingleInstance holder = SingleInstance::Acquire(lockA);
-    {
-        SingleInstance other = SingleInstance::Acquire(lockB);
-        ASSERT_EQ(other.state(), State::Acquired);
-        other = std::move(holder);
-        EXPECT_EQ(other.state(), State::Acquired);
-        EXPECT_EQ(SingleInstance::Acquire(lockB).state(), State::Acquired);
-        EXPECT_EQ(SingleInstance::Acquire(lockA).state(), State::AlreadyRunning);
-    }
-    EXPECT_EQ(SingleInstance::Acquire(lockA).state(), State::Acquired);
 }
 
 // A program started with its standard input closed gets descriptor 0 for the lock file.

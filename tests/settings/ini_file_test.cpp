@@ -20,14 +20,9 @@ namespace ini = khub::ini;
 using khub::test::ReadFileBytes;
 using khub::test::TempDir;
 using khub::test::WriteFileBytes;
+using namespace std::string_literals;  // "..."s keeps NUL bytes
 
 namespace {
-
-// A literal with NUL bytes inside, whole.
-template <std::size_t N>
-std::string Bytes(const char (&s)[N]) {
-    return std::string(s, N - 1);
-}
 
 struct LookupCase {
     const char* name;
@@ -37,11 +32,8 @@ struct LookupCase {
     std::optional<std::string> expected;
 };
 
-const std::string kHundredKb(100 * 1024, 'v');
-
 TEST(IniLookup, FindsTheValueAsTheProfileCallsDo) {
     const LookupCase cases[] = {
-        {"SectionAndKeyIgnoreCase", "[Host]\nGameName=Mario\n", "host", "gamename", "Mario"},
         {"CaseIgnoredFromAToZ", "[Az]\naZ=1\n", "aZ", "Az", "1"},
         {"BlanksAroundKeyAndValueTrimmed", "[options]\n \tplayername \t=  Al Bo \t\n", "options",
          "playername", "Al Bo"},
@@ -69,17 +61,23 @@ TEST(IniLookup, FindsTheValueAsTheProfileCallsDo) {
         {"ByteOrderMarkBeforeFirstSection", "\xEF\xBB\xBF[options]\nretries=7\n", "options",
          "retries", "7"},
         {"LastLineWithoutLineEnd", "[options]\nretries=7", "options", "retries", "7"},
-        {"BinaryGarbageAround",
-         Bytes("\x00\x01\xff[\x00]\n\x7f=\x02\n[options]\nretries=6\n\x00\xfe"), "options",
-         "retries", "6"},
-        {"HundredKilobyteLine", "[options]\nblacklist=" + kHundredKb + "\nretries=2\n", "options",
-         "blacklist", kHundredKb},
-        {"AfterHundredKilobyteLine", "[options]\nx" + kHundredKb + "\nretries=2\n", "options",
-         "retries", "2"}};
+        {"BinaryGarbageAround", "\x00\x01\xff[\x00]\n\x7f=\x02\n[options]\nretries=6\n\x00\xfe"s,
+         "options", "retries", "6"}};
     for (const auto& c : cases) {
         EXPECT_EQ(ini::Lookup(c.content, c.section, c.key), c.expected) << c.name;
     }
 }
+
+class IniOnDisk : public ::testing::Test {
+  protected:
+    int FilesInFolder() const {
+        auto all = std::filesystem::directory_iterator(dir.path());
+        return static_cast<int>(std::distance(begin(all), end(all)));
+    }
+
+    TempDir dir;
+    std::string path = dir.File("K-Hub.ini");
+};
 
 struct WriteCase {
     const char* name;
@@ -90,15 +88,16 @@ struct WriteCase {
     std::string after;
 };
 
-TEST(IniWithValue, ChangesOnlyTheOneValue) {
+// Each row's file on disk, byte for byte: line ends and odd bytes are not translated.
+TEST_F(IniOnDisk, WriteChangesOnlyTheOneValue) {
     const WriteCase cases[] = {
         {"NewFile", "", "options", "startport", "4000", "[options]\nstartport=4000\n"},
         {"ReplaceInPlaceKeepingEverythingElse",
-         "; my settings\r\n[Options]\r\n  PlayerName =  old name \r\nrompath=/r\r\n\r\n"
-         "[host]\r\nIP=1.2.3.4\r\n",
+         "; my settings\r\n[Options]\r\n  PlayerName =  old name \r\nodd line\r\n\r\n"
+         "[host]\r\nIP=1.2.3.4",
          "options", "playername", "new",
-         "; my settings\r\n[Options]\r\n  PlayerName =  new\r\nrompath=/r\r\n\r\n"
-         "[host]\r\nIP=1.2.3.4\r\n"},
+         "; my settings\r\n[Options]\r\n  PlayerName =  new\r\nodd line\r\n\r\n"
+         "[host]\r\nIP=1.2.3.4"},
         {"NewKeyAfterTheSectionsLastLine", "[options]\nrompath=/r\n\n[host]\nIP=1\n", "options",
          "endport", "4010", "[options]\nrompath=/r\nendport=4010\n\n[host]\nIP=1\n"},
         {"NewKeyInSectionAtEndWithoutLineEnd", "[options]\nrompath=/r", "options", "endport",
@@ -113,14 +112,14 @@ TEST(IniWithValue, ChangesOnlyTheOneValue) {
          "a\\b,c;d \xe9\xff", "[options]\nblacklist=a\\b,c;d \xe9\xff\n"},
         {"ByteOrderMarkKept", "\xEF\xBB\xBF[options]\nretries=1\n", "options", "retries", "2",
          "\xEF\xBB\xBF[options]\nretries=2\n"},
-        {"GarbageLinesUntouched", Bytes("[options]\n\x00\x01=\xff\nretries=1\n"), "options",
-         "retries", "2", Bytes("[options]\n\x00\x01=\xff\nretries=2\n")}};
+        {"GarbageLinesUntouched", "[options]\n\x00\x01=\xff\nretries=1\n"s, "options", "retries",
+         "2", "[options]\n\x00\x01=\xff\nretries=2\n"s}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        auto out = ini::WithValue(c.before, c.section, c.key, c.value);
-        ASSERT_TRUE(out.has_value());
-        EXPECT_EQ(*out, c.after);
-        EXPECT_EQ(ini::Lookup(*out, c.section, c.key), std::string(c.value));
+        WriteFileBytes(path, c.before);
+        ASSERT_TRUE(ini::Write(path, c.section, c.key, c.value));
+        EXPECT_EQ(ReadFileBytes(path), c.after);
+        EXPECT_EQ(ini::Read(path, c.section, c.key), c.value);
     }
 }
 
@@ -137,50 +136,17 @@ TEST(IniWithValue, RefusesWhatTheFormatCannotHoldOnOneLine) {
     EXPECT_FALSE(ini::WithValue(file, "", "retries", "1"));
 }
 
-// --- on disk ---
-
-class IniOnDisk : public ::testing::Test {
-  protected:
-    int FilesInFolder() const {
-        auto all = std::filesystem::directory_iterator(dir.path());
-        return static_cast<int>(std::distance(begin(all), end(all)));
-    }
-
-    TempDir dir;
-    std::string path = dir.File("K-Hub.ini");
-};
-
-TEST_F(IniOnDisk, WriteKeepsEveryOtherByteOfTheFile) {
-    const std::string before = std::string(
-        "; K-Hub I settings\r\n"
-        "[options]\r\n"
-        "playername=Al\r\n"
-        "startport = 0 \r\n"
-        "odd line without equals\r\n"
-        "\r\n"
-        "[UI]\r\n"
-        "GamelistBGColor=255,128,0\r\n"
-        "bin=\x01\x02\xfe\xff\r\n"
-        "tail without line end");
-    WriteFileBytes(path, before);
-    ASSERT_TRUE(ini::Write(path, "OPTIONS", "StartPort", "4000"));
-    std::string expected = before;
-    expected.replace(expected.find("startport = 0 "), 14, "startport = 4000");
-    EXPECT_EQ(ReadFileBytes(path), expected);
-}
-
 // In a missing folder, or with a folder in the file's place: nothing read, nothing made.
-TEST_F(IniOnDisk, NoFileThereReadsNothingAndWritesNothing) {
-    std::filesystem::create_directory(path);
-    for (const std::string& p : {dir.File("gone/K-Hub.ini"), path}) {
+// A read-only file is read and stays as it was.
+TEST_F(IniOnDisk, WhatCannotBeWrittenStaysAsItWas) {
+    const std::string folder = dir.File("folder.ini");
+    std::filesystem::create_directory(folder);
+    for (const std::string& p : {dir.File("gone/K-Hub.ini"), folder}) {
         EXPECT_EQ(ini::Read(p, "options", "retries"), std::nullopt) << p;
         EXPECT_FALSE(ini::Write(p, "options", "retries", "3")) << p;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "gone"));
-    EXPECT_TRUE(std::filesystem::is_directory(path));
-}
-
-TEST_F(IniOnDisk, ReadOnlyFileStaysAsItWas) {
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
     WriteFileBytes(path, "[options]\nretries=1\n");
     std::filesystem::permissions(path, std::filesystem::perms::owner_read |
                                            std::filesystem::perms::group_read |
@@ -213,30 +179,27 @@ TEST_F(IniOnDisk, AWriteThatFailsHalfwayLeavesTheOldFile) {
     EXPECT_EQ(FilesInFolder(), 1) << "a temporary file was left behind";
 }
 
-TEST_F(IniOnDisk, WriteKeepsModeAndOwner) {
-    WriteFileBytes(path, "[options]\n");
-    ::chmod(path.c_str(), 0600);
-    ASSERT_TRUE(ini::Write(path, "options", "retries", "1"));
-    struct stat st {};
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    if (::geteuid() == 0) {
-        // Root editing a user's settings leaves the file that user's.
-        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
-        ASSERT_TRUE(ini::Write(path, "options", "retries", "x"));
-        ASSERT_EQ(::stat(path.c_str(), &st), 0);
-        EXPECT_EQ(st.st_uid, 65534u);
-        EXPECT_EQ(st.st_gid, 65534u);
-    }
-}
-
-TEST_F(IniOnDisk, WriteThroughASymbolicLinkKeepsTheLink) {
+// The new file keeps the old one's mode, its owner (root editing a user's settings leaves
+// them that user's) and a link to it.
+TEST_F(IniOnDisk, WriteKeepsModeOwnerAndLink) {
     std::string real = dir.File("real.ini");
     WriteFileBytes(real, "[options]\nretries=1\n");
+    ::chmod(real.c_str(), 0600);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(real.c_str(), 65534, 65534), 0);
+    }
     std::filesystem::create_symlink(real, path);
     ASSERT_TRUE(ini::Write(path, "options", "retries", "2"));
     EXPECT_TRUE(std::filesystem::is_symlink(path));
     EXPECT_EQ(ReadFileBytes(real), "[options]\nretries=2\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
 }
 
 // A program started with its standard input closed gets descriptor 0 for the new file.
