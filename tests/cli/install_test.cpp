@@ -68,16 +68,11 @@ TEST(Install, ProgramsDesktopEntryAndIconAndNothingLeftAfterUninstall) {
     const fs::path icon = prefix / "share/icons/hicolor/scalable/apps/k-hub.svg";
     ASSERT_TRUE(fs::exists(desktop));
     ASSERT_TRUE(fs::exists(icon));
+    // The menu entry starts the installed program with the installed icon.
     const std::string entry = ReadFileBytes(desktop.string());
-    EXPECT_TRUE(entry.starts_with("[Desktop Entry]\n")) << entry;
-    for (const char* key : {"Type=Application\n", "Name=K-Hub I\n", "Exec=k-hub\n", "Icon=k-hub\n",
-                            "Terminal=false\n", "Categories=Game;"}) {
-        EXPECT_NE(entry.find(std::string("\n") + key), std::string::npos) << key;
+    for (const char* key : {"\nExec=k-hub\n", "\nIcon=k-hub\n"}) {
+        EXPECT_NE(entry.find(key), std::string::npos) << key;
     }
-    std::string svg = ReadFileBytes(icon.string());
-    EXPECT_NE(svg.find("<svg"), std::string::npos);
-    EXPECT_NE(svg.find("viewBox="), std::string::npos);
-    EXPECT_NE(svg.find("</svg>"), std::string::npos);
 
     // The installed program runs from where it landed.
     std::string version = temp.File("version.txt");

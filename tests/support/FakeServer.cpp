@@ -25,8 +25,16 @@ bool FakeServer::Accept(std::chrono::milliseconds timeout) {
     return client_ != kInvalidSocket;
 }
 
-void FakeServer::Send(const std::string& bytes) {
-    if (client_ != kInvalidSocket) SendSome(client_, bytes.data(), bytes.size());
+bool FakeServer::Send(const std::string& bytes) {
+    for (std::size_t sent = 0; sent < bytes.size();) {
+        long n = client_ == kInvalidSocket
+                     ? -1
+                     : SendSome(client_, bytes.data() + sent, bytes.size() - sent);
+        if (n < 0 && IsInterrupted(LastSocketError())) continue;
+        if (n <= 0) return false;
+        sent += static_cast<std::size_t>(n);
+    }
+    return client_ != kInvalidSocket;
 }
 
 bool FakeServer::ReadSome(int waitMs) {

@@ -24,8 +24,8 @@ class FakeServer {
 
     int port() const { return port_; }
     bool Accept(std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
-    // Sends bytes as they stand, in one send call.
-    void Send(const std::string& bytes);
+    // Sends bytes as they stand (in one send call when they fit). False once the link is gone.
+    bool Send(const std::string& bytes);
     // Reads until what arrived contains text; returns everything read so far.
     std::string ReadUntil(const std::string& text,
                           std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
@@ -35,6 +35,9 @@ class FakeServer {
     void CloseClient();
     // Stops listening: a new connection is refused.
     void StopListening();
+
+  protected:
+    SocketHandle client() const { return client_; }
 
   private:
     bool ReadSome(int waitMs);

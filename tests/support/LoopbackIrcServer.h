@@ -10,27 +10,25 @@
 //   server.Send(":Bob!u@h NOTICE Alice :K-Hub-3|GET\r\n");
 //   server.WaitForLine("PRIVMSG");
 
-#include <atomic>
 #include <chrono>
-#include <mutex>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "support/FakeServer.h"
 #include "support/LineLog.h"
 
 namespace khub::test {
 
-class LoopbackIrcServer : public LineLog {  // the lines the program sent
+// The lines the program sent are the LineLog's; the bytes are read by a thread of its own.
+class LoopbackIrcServer : private FakeServer, public LineLog {
   public:
-    LoopbackIrcServer();
-    ~LoopbackIrcServer();
-    LoopbackIrcServer(const LoopbackIrcServer&) = delete;
-    LoopbackIrcServer& operator=(const LoopbackIrcServer&) = delete;
+    ~LoopbackIrcServer() { Disconnect(); }
 
-    int port() const { return port_; }
+    using FakeServer::port;
+    // Raw bytes to the program (no line end is added). False once the link is gone.
+    using FakeServer::Send;
+    bool SendLine(const std::string& line) { return Send(line + "\r\n"); }
 
     // Waits for the program to connect, then plays the ircu registration: the ident notice, the
     // welcome and the own-nick MODE after NICK/USER, 340/302 answers, the JOIN echo and a NAMES
@@ -39,14 +37,10 @@ class LoopbackIrcServer : public LineLog {  // the lines the program sent
                            std::chrono::milliseconds timeout = std::chrono::seconds(10));
     const std::string& clientNick() const { return nick_; }
 
-    // Raw bytes to the program (no line end is added). False once the link is gone.
-    bool Send(std::string_view bytes);
-    bool SendLine(std::string_view line) { return Send(std::string(line) + "\r\n"); }
-
     // Returns once the program has handled everything sent before (a PING it answers).
     bool Sync(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // True while the program keeps the connection open.
-    bool ClientConnected() const { return clientFd_ >= 0 && !ended(); }
+    bool ClientConnected() const { return client() != kInvalidSocket && !ended(); }
     // Drops the program's connection as a dying server would.
     void Disconnect();
 
@@ -54,12 +48,8 @@ class LoopbackIrcServer : public LineLog {  // the lines the program sent
     // A NAMES reply as ircu sends it: 353 lines of at most ~500 bytes, then 366.
     std::string NamesReply(const std::vector<std::string>& members) const;
 
-    int port_ = 0;
-    int listenFd_ = -1;
-    std::atomic<int> clientFd_ = -1;
     std::string nick_;
     std::thread reader_;
-    std::mutex sendMutex_;
     int syncs_ = 0;
 };
 

@@ -9,7 +9,8 @@
 //
 // The others conflict with ircd-ircu as installed packages, so they are never installed:
 // their .debs are unpacked (scripts/unpack-ircds.sh) into the source tree's .cache/ircds,
-// once, and each server runs from there. The first member of a channel is its operator.
+// and each server runs from there; without them, unavailable() holds. The first member of a channel
+// is its operator.
 
 #include <optional>
 #include <string>
@@ -42,7 +43,6 @@ class PackagedIrcd {
 
   private:
     bool Start();
-    bool Unpacked(const std::string& binary);
     std::string PatchedHybrid();
 
     IrcdKind kind_;

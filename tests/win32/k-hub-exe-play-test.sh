@@ -55,7 +55,7 @@ within 30 ready || fail "not accepted, or no Download: $(probe controls "$join")
 shot "$join" join-game
 
 # The window of a fast transfer may show only briefly: watched from before the click.
-"$wine" "$probe_exe" watch "File Transfer" 60 >"$work/transfer-watch" 2>/dev/null &
+"$wine" "$probe_exe" wait "File Transfer" 60 >"$work/transfer-watch" 2>/dev/null &
 watcher=$!
 within 10 grep -q watching "$work/transfer-watch" || true
 probe command "$join" 306 >/dev/null
