@@ -53,9 +53,7 @@ TEST(DemoTest, ShowsTheHostsGameAndLeavesNothingBehindHoweverItEnds) {
         // ircd-ircu runs as "irc" when the test runs as root and must reach the folder.
         ::chmod(tmp.path().c_str(), 0755);
         const std::string marker = "TMPDIR=" + tmp.path().string();
-        CliProcess demo(
-            CliProcess::Command{{std::string(KHUB_BUILD_DIR) + "/k-hub-demo", "--front-end=cli"},
-                                {{"TMPDIR", tmp.path().string()}}});
+        CliProcess demo({"/usr/bin/env", marker, KHUB_BUILD_DIR "/k-hub-demo", "--front-end=cli"});
         ASSERT_TRUE(demo.WaitForGame("K-Hub Demo Game\tDemoHost\t1/2", 30s)) << demo.OutputText();
         // Server, host, newcomer and the guardian are up meanwhile, all under the folder.
         EXPECT_GE(ProcessesWithEnvironment(marker).size(), 4u);

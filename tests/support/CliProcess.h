@@ -42,12 +42,8 @@ class CliProcess : public LineLog {
     };
     CliProcess(const Ini& settings, const WindowsCopy& windows);
 
-    // Any program: argv[0] with argv, in the environment plus env (which overrides).
-    struct Command {
-        std::vector<std::string> argv;
-        std::map<std::string, std::string> env = {};
-    };
-    explicit CliProcess(const Command& command);
+    // Any program: argv[0] (a full path; "/usr/bin/env" sets variables) with argv.
+    explicit CliProcess(std::vector<std::string> argv) { Start(std::move(argv)); }
     ~CliProcess();
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
@@ -70,7 +66,7 @@ class CliProcess : public LineLog {
 
   private:
     void WriteSettings(const Ini& settings) const;
-    void Start(const Command& command);
+    void Start(std::vector<std::string> argv);
 
     TempDir profile_{"khub-cli"};
     std::string settingsFile_ = profile_ / "K-Hub I/K-Hub.ini";
