@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 class AnyServer : public LobbyServerTest {};
 
 TEST_P(AnyServer, AWholeGameWithADownload) {
-    StartServer();
+    StartServer(GetParam());
     Player alice("Alice", port(), OneDccPort());
     Player bob("Bobby", port(), OneDccPort());
     Enter(alice);

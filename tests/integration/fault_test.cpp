@@ -15,7 +15,6 @@
 #include "transfer/DccPeer.h"
 
 using namespace std::chrono_literals;
-using khub::test::From;
 using khub::test::VictimCopy;
 using khub::transfer::testing::RawPeer;
 

@@ -13,38 +13,35 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ircu/IrcTestClient.h"
 #include "ircu/LoopbackPort.h"
 #include "lobby/EmulatorCommand.h"
 #include "support/CliProcess.h"
+#include "support/FakeServer.h"
 #include "support/PackagedIrcd.h"
 
 namespace khub::test {
 
 // The emulator stand-in: it writes its command line into its folder ("argv", a line each,
-// its own path first).
+// its own path first). With windowsExe, a copy of the Windows stand-in, which writes the
+// arguments as Windows splits them, and its working folder ("cwd") and ROM ("rom") too.
 struct FakeEmulator {
-    FakeEmulator() {
+    explicit FakeEmulator(const std::string& windowsExe = "") : script(dir / "VOLTAW.EXE") {
+        if (!windowsExe.empty()) {
+            std::filesystem::copy_file(windowsExe, script);
+            return;
+        }
         script = dir.Write("VOLTAW",
                            "#!/bin/sh\nd=\"$(dirname \"$0\")\"\n"
                            "printf '%s\\n' \"$0\" \"$@\" > \"$d/argv.tmp\"\n"
                            "mv \"$d/argv.tmp\" \"$d/argv\"\n");
         ::chmod(script.c_str(), 0755);
     }
-    // The Windows stand-in of a Windows build instead (a copy of exe): the arguments as
-    // Windows splits them, and its working folder ("cwd") and ROM ("rom") too.
-    explicit FakeEmulator(const std::string& windowsExe) : script(dir / "VOLTAW.EXE") {
-        std::filesystem::copy_file(windowsExe, script);
-    }
-    // Waits for the script of a launch that was already logged.
+    // Waits for the stand-in of a launch that was already logged.
     bool WaitRan(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
-        auto end = std::chrono::steady_clock::now() + timeout;
-        while (!std::filesystem::exists(dir / "argv") && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return std::filesystem::exists(dir / "argv");
+        return WaitUntil([&] { return std::filesystem::exists(dir / "argv"); }, timeout);
     }
     std::vector<std::string> Lines(const std::string& file) const {
         std::ifstream in(dir / file);
@@ -53,8 +50,6 @@ struct FakeEmulator {
         return lines;
     }
     std::vector<std::string> Argv() const { return Lines("argv"); }
-    std::string Cwd() const { return Lines("cwd").at(0); }
-    std::string Rom() const { return ReadFileBytes(dir / "rom"); }
 
     TempDir dir{"khub-emu"};
     std::string script;
@@ -66,18 +61,16 @@ struct WindowsPrograms {
 };
 
 struct Player {
-    Player(const std::string& nick, int port, const CliProcess::Ini& extra = {})
-        : nick(nick), cli(Settings(port, extra)) {}
-    // A player whose emulator is the Windows stand-in: on Linux started through wine, or by
+    // With windows, the emulator is the Windows stand-in: on Linux started through wine, or by
     // k-hub-cli.exe itself when windowsCli (under wine, so its paths are wine's Z:\...).
-    Player(const std::string& nick, int port, const WindowsPrograms& windows, bool windowsCli,
-           const CliProcess::Ini& extra = {})
+    Player(const std::string& nick, int port, const CliProcess::Ini& extra = {},
+           const WindowsPrograms* windows = nullptr, bool windowsCli = false)
         : nick(nick),
           windowsCli(windowsCli),
-          emulator(windows.emulatorExe),
+          emulator(windows ? windows->emulatorExe : ""),
           cli(windowsCli ? CliProcess(Settings(port, extra),
-                                      CliProcess::WindowsCopy{windows.cliExe, windows.wineRun})
-                         : CliProcess(Settings(port, extra, windows.wineRun))) {}
+                                      CliProcess::WindowsCopy{windows->cliExe, windows->wineRun})
+                         : CliProcess(Settings(port, extra, windows ? windows->wineRun : ""))) {}
     // A file of the ROM folder as this player's program names it.
     std::string RomPath(const std::string& file) const { return Own(roms.File(file)); }
     std::string nick;
@@ -99,10 +92,9 @@ struct Player {
 class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
   protected:
     // Skips the test when the server cannot be had here.
-    void StartServer() { StartServer(GetParam()); }
-    void StartServer(IrcdKind kind, IrcuServer::Options ircuOptions = {}) {
+    void StartServer(IrcdKind kind) {
         kind_ = kind;
-        server_ = std::make_unique<PackagedIrcd>(kind, std::move(ircuOptions));
+        server_ = std::make_unique<PackagedIrcd>(kind);
         if (server_->unavailable()) GTEST_SKIP() << server_->error();
         ASSERT_TRUE(server_->ok()) << server_->error();
         op.awaitIdentNotice = server_->sendsIdentNotice();

@@ -68,9 +68,9 @@ std::string IrcdName(IrcdKind kind) {
     return names[static_cast<int>(kind)];
 }
 
-PackagedIrcd::PackagedIrcd(IrcdKind kind, IrcuServer::Options ircuOptions) : kind_(kind) {
+PackagedIrcd::PackagedIrcd(IrcdKind kind) : kind_(kind) {
     if (kind == IrcdKind::Ircu) {
-        ircu_.emplace(std::move(ircuOptions));
+        ircu_.emplace();
         port_ = ircu_->port();
         unavailable_ = !ircu_->ok();
         error_ = ircu_->error();

@@ -26,7 +26,7 @@ std::string IrcdName(IrcdKind kind);
 
 class PackagedIrcd {
   public:
-    explicit PackagedIrcd(IrcdKind kind, IrcuServer::Options ircuOptions = {});
+    explicit PackagedIrcd(IrcdKind kind);
     ~PackagedIrcd();
     PackagedIrcd(const PackagedIrcd&) = delete;
     PackagedIrcd& operator=(const PackagedIrcd&) = delete;

@@ -5,11 +5,8 @@
 # k-hub.exe start its emulator (a stand-in that records how).
 #   k-hub-exe-play-test.sh K-HUB.EXE KHUB-WIN-PROBE.EXE FAKE-EMULATOR.EXE K-HUB-DEMO
 set -euo pipefail
-exe=$(realpath "$1")
-probe_exe=$(realpath "$2")
 emulator_exe=$(realpath "$3")
 demo=$(realpath "$4")
-artifacts=${KHUB_BUILD_DIR:-.}/artifacts
 source "$(dirname "$0")/wine-screen.sh"
 command -v ircd-ircu >/dev/null || [ -x /usr/sbin/ircd-ircu ] || {
     echo "${0##*/}: ircd-ircu is missing (apt-get install ircd-ircu)" >&2

@@ -2,12 +2,9 @@
 # k-hub.exe under wine on a virtual screen: the main window with its title and columns,
 # each window opened from its accelerator or menu command, a greyed item's accelerator
 # doing nothing, typing reaching the core, Exit ending the program, and the window's place
-# kept for the next start. Screenshots of every window go to $KHUB_BUILD_DIR/artifacts.
+# kept for the next start. Screenshots of every window go to the artifacts.
 #   k-hub-exe-test.sh K-HUB.EXE KHUB-WIN-PROBE.EXE
 set -euo pipefail
-exe=$(realpath "$1")
-probe_exe=$(realpath "$2")
-artifacts=${KHUB_BUILD_DIR:-.}/artifacts
 source "$(dirname "$0")/wine-screen.sh"
 
 mkdir -p "$work/roms"

@@ -1,6 +1,9 @@
-# Sourced by the k-hub.exe tests: a virtual screen with a window manager, a fresh wine
-# prefix, and helpers that look at and drive the program's windows as a person would.
-# Needs: exe, probe_exe (paths), artifacts (folder for screenshots).
+# Sourced by the k-hub.exe tests, whose first arguments are K-HUB.EXE KHUB-WIN-PROBE.EXE: a
+# virtual screen with a window manager, a fresh wine prefix, and helpers that look at and
+# drive the program's windows as a person would. Screenshots go to $KHUB_BUILD_DIR/artifacts.
+exe=$(realpath "$1")
+probe_exe=$(realpath "$2")
+artifacts=${KHUB_BUILD_DIR:-.}/artifacts
 wine=${KHUB_WINE:-/usr/lib/wine/wine64}
 for tool in "$wine" Xvfb openbox xdotool import; do
     if ! command -v "$tool" >/dev/null; then
