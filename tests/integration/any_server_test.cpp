@@ -53,7 +53,7 @@ TEST_P(AnyServer, AWholeGameWithADownload) {
 INSTANTIATE_TEST_SUITE_P(Servers, AnyServer,
                          ::testing::Values(IrcdKind::Ircu, IrcdKind::Ngircd, IrcdKind::InspIrcd,
                                            IrcdKind::Hybrid),
-                         IrcdCaseName);
+                         [](const auto& info) { return IrcdName(info.param); });
 
 }  // namespace
 }  // namespace khub::test

@@ -106,10 +106,6 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
         ASSERT_TRUE(op.Join());
     }
 
-    bool Voice(const std::string& nick) {
-        return kind_ == IrcdKind::Ircu ? op.OpMode("#K-HubI", "+v", nick)
-                                       : op.ChannelMode("#K-HubI", "+v", nick);
-    }
     int port() const { return server_->port(); }
     // Settings for players who send files: a DCC port range of one free port.
     static CliProcess::Ini OneDccPort() {
@@ -139,7 +135,8 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
         p.cli.Send("connect");
         ASSERT_TRUE(OpSees(p, " JOIN ")) << p.cli.OutputText();
         ASSERT_TRUE(p.cli.WaitForText("users online")) << p.cli.OutputText();
-        ASSERT_TRUE(Voice(p.nick));
+        ASSERT_TRUE(kind_ == IrcdKind::Ircu ? op.OpMode("#K-HubI", "+v", p.nick)
+                                            : op.ChannelMode("#K-HubI", "+v", p.nick));
         ASSERT_TRUE(p.cli.WaitForText("+v " + p.nick)) << p.cli.OutputText();
     }
 
@@ -178,10 +175,5 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
     IrcdKind kind_ = IrcdKind::Ircu;
     std::unique_ptr<PackagedIrcd> server_;
 };
-
-// For INSTANTIATE_TEST_SUITE_P: the server's name as the case's name.
-inline std::string IrcdCaseName(const ::testing::TestParamInfo<IrcdKind>& info) {
-    return IrcdName(info.param);
-}
 
 }  // namespace khub::test
