@@ -60,8 +60,7 @@ bool LoopbackIrcServer::AcceptAndRegister(const std::vector<std::string>& member
     Restart();
     reader_ = std::thread([this, fd = client()] { ReadToEnd(fd, true); });
     Send("NOTICE AUTH :*** Checking Ident\r\nNOTICE AUTH :*** No ident response\r\n");
-    auto user = WaitForLine("USER ", left());
-    if (!user) return false;
+    if (!WaitForLine("USER ", left())) return false;
     // The nick in force is the last one sent before USER.
     for (const auto& l : Lines()) {
         if (l.starts_with("NICK ")) nick_ = l.substr(5);
@@ -71,8 +70,7 @@ bool LoopbackIrcServer::AcceptAndRegister(const std::vector<std::string>& member
     Send(":" + kServer + " 001 " + nick_ + " :Welcome to the Internet Relay Network " + nick_ +
          "\r\n:" + kServer + " 376 " + nick_ + " :End of /MOTD command.\r\n:" + Host(nick_) +
          " MODE " + nick_ + " :+i\r\n");
-    auto join = WaitForLine("JOIN ", left());
-    if (!join) return false;
+    if (!WaitForLine("JOIN ", left())) return false;
     std::string addr = nick_ + "=+KHubUser@127.0.0.1";
     Send(":" + kServer + " 340 " + nick_ + " :" + addr + "\r\n:" + kServer + " 302 " + nick_ +
          " :" + addr + "\r\n:" + Host(nick_) + " JOIN :" + kChannel + "\r\n" + NamesReply(members));

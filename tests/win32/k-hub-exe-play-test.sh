@@ -22,20 +22,17 @@ within 60 grep -q "hosts \"K-Hub Demo Game\"" "$work/demo.log" ||
     fail "the demo lobby did not start: $(cat "$work/demo.log")"
 port=$(sed -n 's/.*lobby server on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/demo.log")
 
-mkdir -p "$work/roms" "$work/emulator"
+mkdir -p "$work/emulator"
 cp "$emulator_exe" "$work/emulator/VOLTAW.EXE"
-write_settings "[options]
-playername=WinPlayer
+write_settings "playername=WinPlayer
 server=127.0.0.1
 port=$port
 retries=3
 connectonstartup=1
 programpath=$(windows_path "$work/emulator/VOLTAW.EXE")
-rompath=$(windows_path "$work/roms")
 "
-start_program
 main="K-Hub I - *"
-opens "$main" 60
+start_program "$main"
 listed() { probe rows "$main" | grep -q "^K-Hub Demo Game	DemoHost	1/2$"; }
 within 30 listed || fail "the game is not listed: $(probe rows "$main")"
 shot "$main" game-list

@@ -7,16 +7,12 @@
 set -euo pipefail
 source "$(dirname "$0")/wine-screen.sh"
 
-mkdir -p "$work/roms"
-write_settings "[options]
-playername=Tester1
+write_settings "playername=Tester1
 programpath=C:\\windows\\notepad.exe
-rompath=$(windows_path "$work/roms")
 connectonstartup=0
 "
-start_program
 main="K-Hub I - not connected"
-opens "$main" 60
+start_program "$main"
 columns=$(probe rows "$main" | head -1 | tr '\t' '|')
 [ "$columns" = "Game Name|Host|Players" ] || fail "columns: $columns"
 shot "$main" main-window
@@ -74,8 +70,7 @@ sleep 0.5
 placed=$(geometry)
 keys_in "$main" ctrl+x
 ends
-start_program
-opens "$main" 60
+start_program "$main"
 sleep 0.5
 [ "$(geometry)" = "$placed" ] || fail "placed at $placed, came back at $(geometry)"
 keys_in "$main" ctrl+x
