@@ -45,8 +45,6 @@ class CliProcess : public LineLog {
     // Any program: argv[0] (a full path; "/usr/bin/env" sets variables) with argv.
     explicit CliProcess(std::vector<std::string> argv) { Start(std::move(argv)); }
     ~CliProcess();
-    CliProcess(const CliProcess&) = delete;
-    CliProcess& operator=(const CliProcess&) = delete;
 
     bool Send(const std::string& command);
     // Ends stdin (k-hub-cli treats that as quit).

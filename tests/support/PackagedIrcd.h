@@ -28,8 +28,6 @@ class PackagedIrcd {
   public:
     explicit PackagedIrcd(IrcdKind kind);
     ~PackagedIrcd();
-    PackagedIrcd(const PackagedIrcd&) = delete;
-    PackagedIrcd& operator=(const PackagedIrcd&) = delete;
 
     bool ok() const { return (ircu_ ? ircu_->ok() : process_.running()) && error_.empty(); }
     // The server or a library it needs cannot be had here: a reason to skip, not to fail.
