@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "ircu/IrcuServer.h"
 #include "support/CliProcess.h"
@@ -66,12 +65,11 @@ TEST(DemoTest, ShowsTheHostsGameAndLeavesNothingBehindHoweverItEnds) {
         auto code = demo.WaitForExit(20s);
         ASSERT_TRUE(code.has_value());
         EXPECT_TRUE(*code >= row.lowest && *code <= row.highest) << *code;
-        bool gone = false;
-        for (auto end = std::chrono::steady_clock::now() + 10s;
-             !gone && std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(50ms)) {
-            gone = ProcessesWithEnvironment(marker).empty() && fs::is_empty(tmp.path());
-        }
-        EXPECT_TRUE(gone) << "left: " << ProcessesWithEnvironment(marker).size();
+        auto gone = [&] {
+            return ProcessesWithEnvironment(marker).empty() && fs::is_empty(tmp.path());
+        };
+        EXPECT_TRUE(WaitUntil(gone, 10s, 50ms))
+            << "left: " << ProcessesWithEnvironment(marker).size();
     }
 }
 

@@ -109,29 +109,25 @@ void CliProcess::CloseInput() {
 }
 
 bool CliProcess::WaitForGame(const std::string& row, std::chrono::milliseconds timeout) {
-    auto end = std::chrono::steady_clock::now() + timeout;
-    do {
+    auto listed = [&] {
         std::size_t from = LineCount();
-        if (!Send("games") || !WaitForLine("games: ", kDefaultTimeout, from)) return false;
-        auto listed = [&](const std::string& l) { return l == "game: " + row; };
-        if (WaitFor(listed, std::chrono::milliseconds(0), from)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    } while (std::chrono::steady_clock::now() < end);
-    return false;
+        return Send("games") && WaitForLine("games: ", kDefaultTimeout, from) &&
+               WaitFor([&](const std::string& l) { return l == "game: " + row; },
+                       std::chrono::milliseconds(0), from);
+    };
+    return WaitUntil(listed, timeout, std::chrono::milliseconds(100));
 }
 
 std::optional<int> CliProcess::WaitForExit(std::chrono::milliseconds timeout) {
-    if (exitCode_ || pid_ <= 0) return exitCode_;
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
+    auto exited = [&] {
+        if (exitCode_ || pid_ <= 0) return true;
         int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-            return exitCode_;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+        if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        return true;
+    };
+    WaitUntil(exited, timeout, std::chrono::milliseconds(5));
+    return exitCode_;
 }
 
 void CliProcess::Kill(int signal) {

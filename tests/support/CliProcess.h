@@ -19,6 +19,7 @@
 
 #include "ircu/TempDir.h"
 #include "support/LineLog.h"
+#include "support/Wait.h"
 
 namespace khub::test {
 

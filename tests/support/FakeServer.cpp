@@ -1,7 +1,5 @@
 #include "support/FakeServer.h"
 
-#include <thread>
-
 #include "ircu/LoopbackPort.h"
 #include "platform/ManualEventLoop.h"
 
@@ -71,15 +69,6 @@ void FakeServer::CloseClient() {
 void FakeServer::StopListening() {
     CloseSocket(listener_);
     listener_ = kInvalidSocket;
-}
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }
 
 bool RunUntil(ManualEventLoop& loop, const std::function<bool()>& done,

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/Net.h"
+#include "support/Wait.h"
 
 namespace khub {
 class ManualEventLoop;
@@ -48,9 +49,6 @@ class FakeServer {
     std::string received_;
 };
 
-// Asks done() until it holds or the timeout passes (real time: other threads change it).
-bool WaitUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 // Runs the loop's posted tasks until done() or the timeout (real time: I/O threads post).
 bool RunUntil(ManualEventLoop& loop, const std::function<bool()>& done,
               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));

@@ -19,7 +19,6 @@
 #include "ircu/LoopbackPort.h"
 #include "lobby/EmulatorCommand.h"
 #include "support/CliProcess.h"
-#include "support/FakeServer.h"
 #include "support/PackagedIrcd.h"
 
 namespace khub::test {
