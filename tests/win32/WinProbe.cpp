@@ -103,13 +103,6 @@ std::string ClassOf(HWND window) {
     return Narrow(cls);
 }
 
-HWND FindListView(HWND window) {
-    for (HWND child : Children(window)) {
-        if (ClassOf(child) == Narrow(WC_LISTVIEWW)) return child;
-    }
-    return nullptr;
-}
-
 // A list view keeps its texts in its own process: they are asked for there, with a
 // structure and a text buffer made in that process's memory.
 class RemoteText {
@@ -220,7 +213,7 @@ int wmain(int argc, wchar_t** argv) {
     if (verb == L"command" && argc > 3)
         return PostMessageW(window, WM_COMMAND, MAKEWPARAM(_wtoi(argv[3]), 0), 0) ? 0 : 1;
     if (verb == L"close") return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
-    HWND list = FindListView(window);
+    HWND list = FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr);
     RemoteText remote(list);
     if (!list || !remote.ok()) return 1;
     if (verb == L"rows") return PrintRows(list, remote);
