@@ -2,11 +2,7 @@
 // A program run as a child with its standard input and output on pipes: commands written
 // to it, every output line recorded, its exit seen; killed and reaped when the object goes.
 // Standard error stays the test's, so sanitizer reports show in its output. Mostly
-// k-hub-cli with a settings folder of its own:
-//
-//   CliProcess cli(CliProcess::PlayerSettings("Alice", server.port()));
-//   cli.Send("connect");
-//   ASSERT_TRUE(cli.WaitForText("title: K-Hub I - 1 users online"));
+// k-hub-cli with a settings folder of its own.
 
 #include <sys/types.h>
 

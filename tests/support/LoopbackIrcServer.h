@@ -3,12 +3,6 @@
 // hundred thousand lines at once, a NAMES reply of ten thousand nicks, bytes no server
 // would relay. It plays just enough of ircu's registration for the program to join the
 // lobby, then sends whatever the test writes and records every line the program sends.
-//
-//   LoopbackIrcServer server;                 // listening on server.port()
-//   ... start the program against it ...
-//   ASSERT_TRUE(server.AcceptAndRegister());  // NICK/USER, MODE, JOIN answered
-//   server.Send(":Bob!u@h NOTICE Alice :K-Hub-3|GET\r\n");
-//   server.WaitForLine("PRIVMSG");
 
 #include <chrono>
 #include <string>
