@@ -7,10 +7,6 @@ namespace {
 constexpr const char* kChannel = "#K-HubI";
 const std::string kServer = "irc.test.local";
 
-std::string Host(const std::string& nick) {
-    return nick + "!KHubUser@127.0.0.1";
-}
-
 }  // namespace
 
 bool LoopbackIrcServer::Sync(std::chrono::milliseconds timeout) {
@@ -68,12 +64,12 @@ bool LoopbackIrcServer::AcceptAndRegister(const std::vector<std::string>& member
     }
     if (nick_.empty()) return false;
     Send(":" + kServer + " 001 " + nick_ + " :Welcome to the Internet Relay Network " + nick_ +
-         "\r\n:" + kServer + " 376 " + nick_ + " :End of /MOTD command.\r\n:" + Host(nick_) +
+         "\r\n:" + kServer + " 376 " + nick_ + " :End of /MOTD command.\r\n" + From(nick_) +
          " MODE " + nick_ + " :+i\r\n");
     if (!WaitForLine("JOIN ", left())) return false;
     std::string addr = nick_ + "=+KHubUser@127.0.0.1";
     Send(":" + kServer + " 340 " + nick_ + " :" + addr + "\r\n:" + kServer + " 302 " + nick_ +
-         " :" + addr + "\r\n:" + Host(nick_) + " JOIN :" + kChannel + "\r\n" + NamesReply(members));
+         " :" + addr + "\r\n" + From(nick_) + " JOIN :" + kChannel + "\r\n" + NamesReply(members));
     return true;
 }
 

@@ -14,6 +14,11 @@
 
 namespace khub::test {
 
+// The prefix of a line from a user of the channel (the program included).
+inline std::string From(const std::string& nick) {
+    return ":" + nick + "!KHubUser@127.0.0.1";
+}
+
 // The lines the program sent are the LineLog's; the bytes are read by a thread of its own.
 class LoopbackIrcServer : private FakeServer, public LineLog {
   public:
