@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,33 +23,27 @@ class CliFixture : public ::testing::Test {
     }
     // Output since the last call, one entry per line.
     std::vector<std::string> Output() {
-        std::vector<std::string> lines = Lines();
+        std::vector<std::string> lines;
+        std::istringstream in(out.str());
+        for (std::string l; std::getline(in, l);) lines.push_back(l);
         out.str("");
         return lines;
     }
+    // Whether the line came out since the last Output(), leaving the output as it is.
+    bool PrintedSoFar(const std::string& line) const {
+        return ("\n" + out.str()).find("\n" + line + "\n") != std::string::npos;
+    }
     // Whether the line came out since the last Output(), which it then clears.
     bool Printed(const std::string& line) {
-        auto lines = Output();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
-    // Whether the line came out since the last Output(), leaving the output as it is.
-    bool PrintedSoFar(const std::string& line) {
-        auto lines = Lines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
+        bool printed = PrintedSoFar(line);
+        out.str("");
+        return printed;
     }
 
     test::TempDir dir;
     std::ostringstream out;
     CliApp app;
     std::vector<std::string> sent;
-
-  private:
-    std::vector<std::string> Lines() const {
-        std::vector<std::string> lines;
-        std::istringstream in(out.str());
-        for (std::string l; std::getline(in, l);) lines.push_back(l);
-        return lines;
-    }
 };
 
 }  // namespace khub::testing

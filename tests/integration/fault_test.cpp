@@ -1,7 +1,6 @@
 // Faults around a copy of k-hub-cli: the server dying in each phase of a game, the sender
 // dying mid-transfer or not there at all, the disk filling up during a receive, the ROM
-// folder gone. Afterwards
-// the copy must say what happened, keep its files whole, and be able to go on.
+// folder gone. Afterwards the copy must say what happened, keep its files whole, and go on.
 
 #include <gtest/gtest.h>
 
@@ -15,7 +14,6 @@
 #include "transfer/DccPeer.h"
 
 using namespace std::chrono_literals;
-using khub::test::From;
 using khub::test::VictimCopy;
 using khub::transfer::testing::RawPeer;
 

@@ -17,10 +17,6 @@ using khub::test::VictimCopy;
 
 namespace {
 
-std::string Dcc(const std::string& text) {
-    return "\001DCC " + text + "\001";
-}
-
 // Mallory, Carol and bot0 to bot999 are voiced, Eve and bot1000 to bot9999 are plain
 // members, Oscar an operator; Trudy is not in the channel at all.
 std::vector<std::string> Members() {
@@ -72,7 +68,7 @@ void NulBytesHighBytesAndBrokenLines(VictimCopy& v) {
     v.Say("Mallory", "WALLVOICES #K-HubI :K-Hub-3|HOST|nul" + nul + "game");
     v.Say("Mallory", "WALLVOICES #K-HubI :K-Hub-3|HOST|" + high);
     v.Say("Mallory", "PRIVMSG " + me + " :" + high);
-    v.Say("Mallory", "NOTICE " + me + " :" + Dcc("SEND " + high));
+    v.Say("Mallory", "NOTICE " + me + " :\001DCC SEND " + high + "\001");
     v.Say("Eve", "PRIVMSG " + me + " :" + high + "|" + high);
     v.Say("Oscar", "TOPIC #K-HubI :Moderators: " + high);
     // What only a server could send: nicks and replies no server allows, broken lines.

@@ -9,8 +9,6 @@
 #include <fstream>
 #include <sstream>
 
-extern char** environ;
-
 namespace khub::test {
 
 CliProcess::Ini CliProcess::PlayerSettings(const std::string& playername, int port,
@@ -37,7 +35,8 @@ CliProcess::CliProcess(const Ini& settings, std::vector<std::string> argv) {
         ini["options"]["rompath"] = profile_ / "roms";
     }
     WriteSettings(ini);
-    Start({std::move(argv), {{"XDG_CONFIG_HOME", profile_.path().string()}}});
+    argv.insert(argv.begin(), {"/usr/bin/env", "XDG_CONFIG_HOME=" + profile_.path().string()});
+    Start(std::move(argv));
 }
 
 CliProcess::CliProcess(const Ini& settings, const WindowsCopy& windows) {
@@ -45,11 +44,7 @@ CliProcess::CliProcess(const Ini& settings, const WindowsCopy& windows) {
     std::filesystem::copy_file(windows.exe, copy);
     settingsFile_ = profile_ / "K-Hub.ini";
     WriteSettings(settings);
-    Start({{windows.wineRun, copy.string()}});
-}
-
-CliProcess::CliProcess(const Command& command) {
-    Start(command);
+    Start({windows.wineRun, copy.string()});
 }
 
 void CliProcess::WriteSettings(const Ini& settings) const {
@@ -62,29 +57,21 @@ void CliProcess::WriteSettings(const Ini& settings) const {
     WriteFileBytes(settingsFile_, text.str());
 }
 
-void CliProcess::Start(const Command& command) {
+void CliProcess::Start(std::vector<std::string> args) {
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
     // Everything the child needs is prepared before fork: after it only exec-safe calls.
-    std::vector<std::string> envText, argText = command.argv;
-    for (char** e = environ; *e; ++e) {
-        std::string entry = *e;
-        if (!command.env.count(entry.substr(0, entry.find('=')))) envText.push_back(entry);
-    }
-    for (const auto& [k, v] : command.env) envText.push_back(k + "=" + v);
-    std::vector<char*> envp, argv;
-    for (auto& e : envText) envp.push_back(e.data());
-    for (auto& a : argText) argv.push_back(a.data());
-    envp.push_back(nullptr);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
         dup2(in[0], 0);
         dup2(out[1], 1);
-        execve(argv[0], argv.data(), envp.data());
+        execv(argv[0], argv.data());
         _exit(127);
     }
     close(in[0]);
@@ -122,29 +109,25 @@ void CliProcess::CloseInput() {
 }
 
 bool CliProcess::WaitForGame(const std::string& row, std::chrono::milliseconds timeout) {
-    auto end = std::chrono::steady_clock::now() + timeout;
-    do {
+    auto listed = [&] {
         std::size_t from = LineCount();
-        if (!Send("games") || !WaitForLine("games: ", kDefaultTimeout, from)) return false;
-        auto listed = [&](const std::string& l) { return l == "game: " + row; };
-        if (WaitFor(listed, std::chrono::milliseconds(0), from)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    } while (std::chrono::steady_clock::now() < end);
-    return false;
+        return Send("games") && WaitForLine("games: ", kDefaultTimeout, from) &&
+               WaitFor([&](const std::string& l) { return l == "game: " + row; },
+                       std::chrono::milliseconds(0), from);
+    };
+    return WaitUntil(listed, timeout, std::chrono::milliseconds(100));
 }
 
 std::optional<int> CliProcess::WaitForExit(std::chrono::milliseconds timeout) {
-    if (exitCode_ || pid_ <= 0) return exitCode_;
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
+    auto exited = [&] {
+        if (exitCode_ || pid_ <= 0) return true;
         int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-            return exitCode_;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+        if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        return true;
+    };
+    WaitUntil(exited, timeout, std::chrono::milliseconds(5));
+    return exitCode_;
 }
 
 void CliProcess::Kill(int signal) {

@@ -2,11 +2,7 @@
 // A program run as a child with its standard input and output on pipes: commands written
 // to it, every output line recorded, its exit seen; killed and reaped when the object goes.
 // Standard error stays the test's, so sanitizer reports show in its output. Mostly
-// k-hub-cli with a settings folder of its own:
-//
-//   CliProcess cli(CliProcess::PlayerSettings("Alice", server.port()));
-//   cli.Send("connect");
-//   ASSERT_TRUE(cli.WaitForText("title: K-Hub I - 1 users online"));
+// k-hub-cli with a settings folder of its own.
 
 #include <sys/types.h>
 
@@ -19,6 +15,7 @@
 
 #include "ircu/TempDir.h"
 #include "support/LineLog.h"
+#include "support/Wait.h"
 
 namespace khub::test {
 
@@ -42,15 +39,9 @@ class CliProcess : public LineLog {
     };
     CliProcess(const Ini& settings, const WindowsCopy& windows);
 
-    // Any program: argv[0] with argv, in the environment plus env (which overrides).
-    struct Command {
-        std::vector<std::string> argv;
-        std::map<std::string, std::string> env = {};
-    };
-    explicit CliProcess(const Command& command);
+    // Any program: argv[0] (a full path; "/usr/bin/env" sets variables) with argv.
+    explicit CliProcess(std::vector<std::string> argv) { Start(std::move(argv)); }
     ~CliProcess();
-    CliProcess(const CliProcess&) = delete;
-    CliProcess& operator=(const CliProcess&) = delete;
 
     bool Send(const std::string& command);
     // Ends stdin (k-hub-cli treats that as quit).
@@ -70,7 +61,7 @@ class CliProcess : public LineLog {
 
   private:
     void WriteSettings(const Ini& settings) const;
-    void Start(const Command& command);
+    void Start(std::vector<std::string> argv);
 
     TempDir profile_{"khub-cli"};
     std::string settingsFile_ = profile_ / "K-Hub I/K-Hub.ini";

@@ -1,7 +1,5 @@
 #include "support/FakeServer.h"
 
-#include <thread>
-
 #include "ircu/LoopbackPort.h"
 #include "platform/ManualEventLoop.h"
 
@@ -25,8 +23,16 @@ bool FakeServer::Accept(std::chrono::milliseconds timeout) {
     return client_ != kInvalidSocket;
 }
 
-void FakeServer::Send(const std::string& bytes) {
-    if (client_ != kInvalidSocket) SendSome(client_, bytes.data(), bytes.size());
+bool FakeServer::Send(const std::string& bytes) {
+    for (std::size_t sent = 0; sent < bytes.size();) {
+        long n = client_ == kInvalidSocket
+                     ? -1
+                     : SendSome(client_, bytes.data() + sent, bytes.size() - sent);
+        if (n < 0 && IsInterrupted(LastSocketError())) continue;
+        if (n <= 0) return false;
+        sent += static_cast<std::size_t>(n);
+    }
+    return client_ != kInvalidSocket;
 }
 
 bool FakeServer::ReadSome(int waitMs) {
@@ -63,15 +69,6 @@ void FakeServer::CloseClient() {
 void FakeServer::StopListening() {
     CloseSocket(listener_);
     listener_ = kInvalidSocket;
-}
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }
 
 bool RunUntil(ManualEventLoop& loop, const std::function<bool()>& done,

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/Net.h"
+#include "support/Wait.h"
 
 namespace khub {
 class ManualEventLoop;
@@ -24,8 +25,8 @@ class FakeServer {
 
     int port() const { return port_; }
     bool Accept(std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
-    // Sends bytes as they stand, in one send call.
-    void Send(const std::string& bytes);
+    // Sends bytes as they stand (in one send call when they fit). False once the link is gone.
+    bool Send(const std::string& bytes);
     // Reads until what arrived contains text; returns everything read so far.
     std::string ReadUntil(const std::string& text,
                           std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
@@ -36,6 +37,9 @@ class FakeServer {
     // Stops listening: a new connection is refused.
     void StopListening();
 
+  protected:
+    SocketHandle client() const { return client_; }
+
   private:
     bool ReadSome(int waitMs);
 
@@ -45,9 +49,6 @@ class FakeServer {
     std::string received_;
 };
 
-// Asks done() until it holds or the timeout passes (real time: other threads change it).
-bool WaitUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 // Runs the loop's posted tasks until done() or the timeout (real time: I/O threads post).
 bool RunUntil(ManualEventLoop& loop, const std::function<bool()>& done,
               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));

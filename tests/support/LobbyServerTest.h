@@ -13,7 +13,6 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ircu/IrcTestClient.h"
@@ -25,26 +24,23 @@
 namespace khub::test {
 
 // The emulator stand-in: it writes its command line into its folder ("argv", a line each,
-// its own path first).
+// its own path first). With windowsExe, a copy of the Windows stand-in, which writes the
+// arguments as Windows splits them, and its working folder ("cwd") and ROM ("rom") too.
 struct FakeEmulator {
-    FakeEmulator() {
+    explicit FakeEmulator(const std::string& windowsExe = "") : script(dir / "VOLTAW.EXE") {
+        if (!windowsExe.empty()) {
+            std::filesystem::copy_file(windowsExe, script);
+            return;
+        }
         script = dir.Write("VOLTAW",
                            "#!/bin/sh\nd=\"$(dirname \"$0\")\"\n"
                            "printf '%s\\n' \"$0\" \"$@\" > \"$d/argv.tmp\"\n"
                            "mv \"$d/argv.tmp\" \"$d/argv\"\n");
         ::chmod(script.c_str(), 0755);
     }
-    // The Windows stand-in of a Windows build instead (a copy of exe): the arguments as
-    // Windows splits them, and its working folder ("cwd") and ROM ("rom") too.
-    explicit FakeEmulator(const std::string& windowsExe) : script(dir / "VOLTAW.EXE") {
-        std::filesystem::copy_file(windowsExe, script);
-    }
-    // Waits for the script of a launch that was already logged.
+    // Waits for the stand-in of a launch that was already logged.
     bool WaitRan(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
-        auto end = std::chrono::steady_clock::now() + timeout;
-        while (!std::filesystem::exists(dir / "argv") && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return std::filesystem::exists(dir / "argv");
+        return WaitUntil([&] { return std::filesystem::exists(dir / "argv"); }, timeout);
     }
     std::vector<std::string> Lines(const std::string& file) const {
         std::ifstream in(dir / file);
@@ -53,8 +49,6 @@ struct FakeEmulator {
         return lines;
     }
     std::vector<std::string> Argv() const { return Lines("argv"); }
-    std::string Cwd() const { return Lines("cwd").at(0); }
-    std::string Rom() const { return ReadFileBytes(dir / "rom"); }
 
     TempDir dir{"khub-emu"};
     std::string script;
@@ -66,18 +60,16 @@ struct WindowsPrograms {
 };
 
 struct Player {
-    Player(const std::string& nick, int port, const CliProcess::Ini& extra = {})
-        : nick(nick), cli(Settings(port, extra)) {}
-    // A player whose emulator is the Windows stand-in: on Linux started through wine, or by
+    // With windows, the emulator is the Windows stand-in: on Linux started through wine, or by
     // k-hub-cli.exe itself when windowsCli (under wine, so its paths are wine's Z:\...).
-    Player(const std::string& nick, int port, const WindowsPrograms& windows, bool windowsCli,
-           const CliProcess::Ini& extra = {})
+    Player(const std::string& nick, int port, const CliProcess::Ini& extra = {},
+           const WindowsPrograms* windows = nullptr, bool windowsCli = false)
         : nick(nick),
           windowsCli(windowsCli),
-          emulator(windows.emulatorExe),
+          emulator(windows ? windows->emulatorExe : ""),
           cli(windowsCli ? CliProcess(Settings(port, extra),
-                                      CliProcess::WindowsCopy{windows.cliExe, windows.wineRun})
-                         : CliProcess(Settings(port, extra, windows.wineRun))) {}
+                                      CliProcess::WindowsCopy{windows->cliExe, windows->wineRun})
+                         : CliProcess(Settings(port, extra, windows ? windows->wineRun : ""))) {}
     // A file of the ROM folder as this player's program names it.
     std::string RomPath(const std::string& file) const { return Own(roms.File(file)); }
     std::string nick;
@@ -99,10 +91,9 @@ struct Player {
 class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
   protected:
     // Skips the test when the server cannot be had here.
-    void StartServer() { StartServer(GetParam()); }
-    void StartServer(IrcdKind kind, IrcuServer::Options ircuOptions = {}) {
+    void StartServer(IrcdKind kind) {
         kind_ = kind;
-        server_ = std::make_unique<PackagedIrcd>(kind, std::move(ircuOptions));
+        server_ = std::make_unique<PackagedIrcd>(kind);
         if (server_->unavailable()) GTEST_SKIP() << server_->error();
         ASSERT_TRUE(server_->ok()) << server_->error();
         op.awaitIdentNotice = server_->sendsIdentNotice();
@@ -114,10 +105,6 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
         ASSERT_TRUE(op.Join());
     }
 
-    bool Voice(const std::string& nick) {
-        return kind_ == IrcdKind::Ircu ? op.OpMode("#K-HubI", "+v", nick)
-                                       : op.ChannelMode("#K-HubI", "+v", nick);
-    }
     int port() const { return server_->port(); }
     // Settings for players who send files: a DCC port range of one free port.
     static CliProcess::Ini OneDccPort() {
@@ -133,14 +120,22 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
         return ::testing::AssertionFailure() << "no \"" << text << "\" in:\n" << cli.OutputText();
     }
 
+    // Whether op sees a line of p's that holds text (its user@host differs between servers).
+    bool OpSees(const Player& p, const std::string& text) {
+        return op
+            .WaitFor([&](const std::string& l) {
+                return l.starts_with(":" + p.nick + "!") && l.find(text) != std::string::npos;
+            })
+            .has_value();
+    }
+
     // Connects the player and waits until it is in the lobby and has voice.
     void Enter(Player& p) {
         p.cli.Send("connect");
-        ASSERT_TRUE(op.WaitFor([&](const std::string& l) {
-            return l.starts_with(":" + p.nick + "!") && l.find(" JOIN ") != std::string::npos;
-        })) << p.cli.OutputText();
+        ASSERT_TRUE(OpSees(p, " JOIN ")) << p.cli.OutputText();
         ASSERT_TRUE(p.cli.WaitForText("users online")) << p.cli.OutputText();
-        ASSERT_TRUE(Voice(p.nick));
+        ASSERT_TRUE(kind_ == IrcdKind::Ircu ? op.OpMode("#K-HubI", "+v", p.nick)
+                                            : op.ChannelMode("#K-HubI", "+v", p.nick));
         ASSERT_TRUE(p.cli.WaitForText("+v " + p.nick)) << p.cli.OutputText();
     }
 
@@ -179,10 +174,5 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
     IrcdKind kind_ = IrcdKind::Ircu;
     std::unique_ptr<PackagedIrcd> server_;
 };
-
-// For INSTANTIATE_TEST_SUITE_P: the server's name as the case's name.
-inline std::string IrcdCaseName(const ::testing::TestParamInfo<IrcdKind>& info) {
-    return IrcdName(info.param);
-}
 
 }  // namespace khub::test

@@ -1,13 +1,5 @@
 #include "support/LoopbackIrcServer.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-
-#include "ircu/LoopbackPort.h"
-
 namespace khub::test {
 
 namespace {
@@ -15,31 +7,7 @@ namespace {
 constexpr const char* kChannel = "#K-HubI";
 const std::string kServer = "irc.test.local";
 
-std::string Host(const std::string& nick) {
-    return nick + "!KHubUser@127.0.0.1";
-}
-
 }  // namespace
-
-LoopbackIrcServer::LoopbackIrcServer() : listenFd_(ListenOnLoopback(&port_)) {}
-
-LoopbackIrcServer::~LoopbackIrcServer() {
-    Disconnect();
-    if (listenFd_ >= 0) ::close(listenFd_);
-}
-
-bool LoopbackIrcServer::Send(std::string_view bytes) {
-    std::lock_guard sendLock(sendMutex_);
-    int fd = clientFd_;
-    if (fd < 0) return false;
-    while (!bytes.empty()) {
-        ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
 
 bool LoopbackIrcServer::Sync(std::chrono::milliseconds timeout) {
     std::string token = "sync-" + std::to_string(++syncs_);
@@ -54,11 +22,9 @@ bool LoopbackIrcServer::Sync(std::chrono::milliseconds timeout) {
 }
 
 void LoopbackIrcServer::Disconnect() {
-    if (clientFd_ >= 0) ::shutdown(clientFd_, SHUT_RDWR);
+    ShutdownSocket(client(), ShutdownHow::Both);  // wakes the reader
     if (reader_.joinable()) reader_.join();
-    std::lock_guard sendLock(sendMutex_);
-    if (clientFd_ >= 0) ::close(clientFd_);
-    clientFd_ = -1;
+    CloseClient();
     End();
 }
 
@@ -86,18 +52,11 @@ bool LoopbackIrcServer::AcceptAndRegister(const std::vector<std::string>& member
         return std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
     };
-    pollfd p{listenFd_, POLLIN, 0};
-    int fd = -1;
-    if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0 ||
-        (fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC)) < 0) {
-        return false;
-    }
+    if (!Accept(timeout)) return false;
     Restart();
-    clientFd_ = fd;
-    reader_ = std::thread([this, fd] { ReadToEnd(fd, true); });
+    reader_ = std::thread([this, fd = client()] { ReadToEnd(fd, true); });
     Send("NOTICE AUTH :*** Checking Ident\r\nNOTICE AUTH :*** No ident response\r\n");
-    auto user = WaitForLine("USER ", left());
-    if (!user) return false;
+    if (!WaitForLine("USER ", left())) return false;
     // The nick in force is the last one sent before USER.
     for (const auto& l : Lines()) {
         if (l.starts_with("NICK ")) nick_ = l.substr(5);
@@ -105,13 +64,12 @@ bool LoopbackIrcServer::AcceptAndRegister(const std::vector<std::string>& member
     }
     if (nick_.empty()) return false;
     Send(":" + kServer + " 001 " + nick_ + " :Welcome to the Internet Relay Network " + nick_ +
-         "\r\n:" + kServer + " 376 " + nick_ + " :End of /MOTD command.\r\n:" + Host(nick_) +
+         "\r\n:" + kServer + " 376 " + nick_ + " :End of /MOTD command.\r\n" + From(nick_) +
          " MODE " + nick_ + " :+i\r\n");
-    auto join = WaitForLine("JOIN ", left());
-    if (!join) return false;
+    if (!WaitForLine("JOIN ", left())) return false;
     std::string addr = nick_ + "=+KHubUser@127.0.0.1";
     Send(":" + kServer + " 340 " + nick_ + " :" + addr + "\r\n:" + kServer + " 302 " + nick_ +
-         " :" + addr + "\r\n:" + Host(nick_) + " JOIN :" + kChannel + "\r\n" + NamesReply(members));
+         " :" + addr + "\r\n" + From(nick_) + " JOIN :" + kChannel + "\r\n" + NamesReply(members));
     return true;
 }
 

@@ -3,34 +3,31 @@
 // hundred thousand lines at once, a NAMES reply of ten thousand nicks, bytes no server
 // would relay. It plays just enough of ircu's registration for the program to join the
 // lobby, then sends whatever the test writes and records every line the program sends.
-//
-//   LoopbackIrcServer server;                 // listening on server.port()
-//   ... start the program against it ...
-//   ASSERT_TRUE(server.AcceptAndRegister());  // NICK/USER, MODE, JOIN answered
-//   server.Send(":Bob!u@h NOTICE Alice :K-Hub-3|GET\r\n");
-//   server.WaitForLine("PRIVMSG");
 
-#include <atomic>
 #include <chrono>
-#include <mutex>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "support/FakeServer.h"
 #include "support/LineLog.h"
 
 namespace khub::test {
 
-class LoopbackIrcServer : public LineLog {  // the lines the program sent
-  public:
-    LoopbackIrcServer();
-    ~LoopbackIrcServer();
-    LoopbackIrcServer(const LoopbackIrcServer&) = delete;
-    LoopbackIrcServer& operator=(const LoopbackIrcServer&) = delete;
+// The prefix of a line from a user of the channel (the program included).
+inline std::string From(const std::string& nick) {
+    return ":" + nick + "!KHubUser@127.0.0.1";
+}
 
-    int port() const { return port_; }
+// The lines the program sent are the LineLog's; the bytes are read by a thread of its own.
+class LoopbackIrcServer : private FakeServer, public LineLog {
+  public:
+    ~LoopbackIrcServer() { Disconnect(); }
+
+    using FakeServer::port;
+    // Raw bytes to the program (no line end is added). False once the link is gone.
+    using FakeServer::Send;
+    bool SendLine(const std::string& line) { return Send(line + "\r\n"); }
 
     // Waits for the program to connect, then plays the ircu registration: the ident notice, the
     // welcome and the own-nick MODE after NICK/USER, 340/302 answers, the JOIN echo and a NAMES
@@ -39,14 +36,10 @@ class LoopbackIrcServer : public LineLog {  // the lines the program sent
                            std::chrono::milliseconds timeout = std::chrono::seconds(10));
     const std::string& clientNick() const { return nick_; }
 
-    // Raw bytes to the program (no line end is added). False once the link is gone.
-    bool Send(std::string_view bytes);
-    bool SendLine(std::string_view line) { return Send(std::string(line) + "\r\n"); }
-
     // Returns once the program has handled everything sent before (a PING it answers).
     bool Sync(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // True while the program keeps the connection open.
-    bool ClientConnected() const { return clientFd_ >= 0 && !ended(); }
+    bool ClientConnected() const { return client() != kInvalidSocket && !ended(); }
     // Drops the program's connection as a dying server would.
     void Disconnect();
 
@@ -54,12 +47,8 @@ class LoopbackIrcServer : public LineLog {  // the lines the program sent
     // A NAMES reply as ircu sends it: 353 lines of at most ~500 bytes, then 366.
     std::string NamesReply(const std::vector<std::string>& members) const;
 
-    int port_ = 0;
-    int listenFd_ = -1;
-    std::atomic<int> clientFd_ = -1;
     std::string nick_;
     std::thread reader_;
-    std::mutex sendMutex_;
     int syncs_ = 0;
 };
 

@@ -2,7 +2,6 @@
 
 #include <stdlib.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -69,9 +68,9 @@ std::string IrcdName(IrcdKind kind) {
     return names[static_cast<int>(kind)];
 }
 
-PackagedIrcd::PackagedIrcd(IrcdKind kind, IrcuServer::Options ircuOptions) : kind_(kind) {
+PackagedIrcd::PackagedIrcd(IrcdKind kind) : kind_(kind) {
     if (kind == IrcdKind::Ircu) {
-        ircu_.emplace(std::move(ircuOptions));
+        ircu_.emplace();
         port_ = ircu_->port();
         unavailable_ = !ircu_->ok();
         error_ = ircu_->error();
@@ -84,20 +83,6 @@ PackagedIrcd::~PackagedIrcd() {
     process_.Stop();
     std::error_code ec;
     if (!hybridModules_.empty()) fs::remove_all(hybridModules_, ec);
-}
-
-// Unpacks the packages on first use (the test command has done it already).
-bool PackagedIrcd::Unpacked(const std::string& binary) {
-    if (fs::exists(binary)) return true;
-    std::string command = std::string("'") + KHUB_SOURCE_DIR + "/scripts/unpack-ircds.sh' '" +
-                          KHUB_IRCDS_DIR + "' >'" + (dir_ / "unpack.out") + "' 2>&1";
-    int status = std::system(command.c_str());
-    if (fs::exists(binary)) return true;
-    unavailable_ = true;
-    error_ = IrcdName(kind_) + " is not available: " + binary + " is missing after " +
-             "scripts/unpack-ircds.sh (exit " + std::to_string(status) +
-             "): " + ReadFileBytes(dir_ / "unpack.out");
-    return false;
 }
 
 // ircd-hybrid has its module folder compiled in. A copy of the binary names a folder of the
@@ -134,23 +119,26 @@ std::string PackagedIrcd::PatchedHybrid() {
 bool PackagedIrcd::Start() {
     const std::string dir = dir_.path().string();
     port_ = FreeLoopbackPort();
-    std::vector<std::string> argv;
-    std::vector<std::string> env;
+    static const char* const binaries[] = {"", "ngircd", "inspircd", "ircd-hybrid"};
+    const std::string unpacked = kRoot + "/usr/sbin/" + binaries[static_cast<int>(kind_)];
+    // scripts/unpack-ircds.sh (./test runs it) unpacks them, or says why it could not.
+    if (!fs::exists(unpacked)) {
+        unavailable_ = true;
+        error_ = unpacked + " is missing: scripts/unpack-ircds.sh " + KHUB_IRCDS_DIR;
+        return false;
+    }
+    std::vector<std::string> argv, env;
     switch (kind_) {
         case IrcdKind::Ngircd:
-            if (!Unpacked(kRoot + "/usr/sbin/ngircd")) return false;
             dir_.Write("ngircd.conf", NgircdConfig(dir, port_));
-            argv = {kRoot + "/usr/sbin/ngircd", "-n", "-f", dir_ / "ngircd.conf"};
+            argv = {unpacked, "-n", "-f", dir_ / "ngircd.conf"};
             env = {"LD_LIBRARY_PATH=" + kRoot + "/usr/lib/x86_64-linux-gnu"};
             break;
         case IrcdKind::InspIrcd:
-            if (!Unpacked(kRoot + "/usr/sbin/inspircd")) return false;
             dir_.Write("inspircd.conf", InspircdConfig(dir, port_));
-            argv = {kRoot + "/usr/sbin/inspircd", "--config=" + (dir_ / "inspircd.conf"),
-                    "--nofork"};
+            argv = {unpacked, "--config=" + (dir_ / "inspircd.conf"), "--nofork"};
             break;
         case IrcdKind::Hybrid: {
-            if (!Unpacked(kRoot + "/usr/sbin/ircd-hybrid")) return false;
             std::string binary = PatchedHybrid();
             if (binary.empty()) {
                 error_ = "ircd-hybrid: its module folder could not be redirected";

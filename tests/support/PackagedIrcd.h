@@ -1,15 +1,9 @@
 #pragma once
 // An IRC server the lobby plays on, on a free loopback port with a config of its own in a
 // temp folder; stopped and removed when the object goes. ircd-ircu is IrcuServer; ngircd,
-// InspIRCd and ircd-hybrid come from Debian's packages.
-//
-//   khub::test::PackagedIrcd server(khub::test::IrcdKind::Ngircd);
-//   if (server.unavailable()) GTEST_SKIP() << server.error();
-//   ASSERT_TRUE(server.ok()) << server.error();
-//
-// The others conflict with ircd-ircu as installed packages, so they are never installed:
-// their .debs are unpacked (scripts/unpack-ircds.sh) into the source tree's .cache/ircds,
-// once, and each server runs from there. The first member of a channel is its operator.
+// InspIRCd and ircd-hybrid conflict with it as installed packages, so their .debs are only
+// unpacked (scripts/unpack-ircds.sh) into the source tree's .cache/ircds, and each runs from
+// there; without them, unavailable() holds. The first member of a channel is its operator.
 
 #include <optional>
 #include <string>
@@ -25,10 +19,8 @@ std::string IrcdName(IrcdKind kind);
 
 class PackagedIrcd {
   public:
-    explicit PackagedIrcd(IrcdKind kind, IrcuServer::Options ircuOptions = {});
+    explicit PackagedIrcd(IrcdKind kind);
     ~PackagedIrcd();
-    PackagedIrcd(const PackagedIrcd&) = delete;
-    PackagedIrcd& operator=(const PackagedIrcd&) = delete;
 
     bool ok() const { return (ircu_ ? ircu_->ok() : process_.running()) && error_.empty(); }
     // The server or a library it needs cannot be had here: a reason to skip, not to fail.
@@ -42,7 +34,6 @@ class PackagedIrcd {
 
   private:
     bool Start();
-    bool Unpacked(const std::string& binary);
     std::string PatchedHybrid();
 
     IrcdKind kind_;

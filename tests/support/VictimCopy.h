@@ -19,11 +19,6 @@ namespace khub::test {
 // Every regular file under a folder with its bytes; folders as entries without bytes.
 using FolderSnapshot = std::map<std::string, std::optional<std::string>>;
 
-// The prefix of a line from another user of the channel.
-inline std::string From(const std::string& nick) {
-    return ":" + nick + "!KHubUser@127.0.0.1";
-}
-
 class VictimCopy {
   public:
     // members: the channel besides the copy ("@op", "+voiced", "plain"). launcher: a command

@@ -1,9 +1,8 @@
 // khub-win-probe.exe: looks at the windows of another program from outside, as a person
 // would, for the desktop program's tests under wine. Windows are found by their exact title,
 // or by its beginning when TITLE ends in '*'.
-//   wait TITLE [SECONDS]     exit 0 once a visible window has that title, 1 after SECONDS
-//   watch TITLE [SECONDS]    as wait, saying "watching" once it looks (for a window that
-//                            may show only briefly after the next step)
+//   wait TITLE [SECONDS]     exit 0 once a visible window has that title, 1 after SECONDS;
+//                            says "watching" once it looks (a window may show only briefly)
 //   gone TITLE [SECONDS]     exit 0 once no visible window has that title
 //   rows TITLE               the window's list view: the column titles, then each row, cells
 //                            separated by tabs
@@ -67,13 +66,13 @@ void CALLBACK OnShow(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD
     if (object == OBJID_WINDOW && window && Matches(g_watched, window)) g_seen = true;
 }
 
-bool Await(const std::wstring& title, double seconds, bool present, bool say) {
+bool Await(const std::wstring& title, double seconds, bool present) {
     g_watched = title;
     HWINEVENTHOOK hook =
         present ? SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, OnShow, 0, 0,
                                   WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS)
                 : nullptr;
-    if (say) std::printf("watching\n");
+    if (present) std::printf("watching\n");
     std::fflush(stdout);
     const DWORD end = GetTickCount() + static_cast<DWORD>(seconds * 1000);
     bool done = false;
@@ -102,13 +101,6 @@ std::string ClassOf(HWND window) {
     wchar_t cls[64] = {};
     GetClassNameW(window, cls, 64);
     return Narrow(cls);
-}
-
-HWND FindListView(HWND window) {
-    for (HWND child : Children(window)) {
-        if (ClassOf(child) == Narrow(WC_LISTVIEWW)) return child;
-    }
-    return nullptr;
 }
 
 // A list view keeps its texts in its own process: they are asked for there, with a
@@ -204,15 +196,14 @@ int PrintControls(HWND window) {
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
         std::fprintf(stderr,
-                     "usage: khub-win-probe wait|watch|gone|rows|rowpoint|controls|"
+                     "usage: khub-win-probe wait|gone|rows|rowpoint|controls|"
                      "command|close TITLE ...\n");
         return 2;
     }
     const std::wstring verb = argv[1];
     const std::wstring title = argv[2];
     const double seconds = argc > 3 ? _wtof(argv[3]) : 20.0;
-    if (verb == L"wait" || verb == L"watch" || verb == L"gone")
-        return Await(title, seconds, verb != L"gone", verb == L"watch") ? 0 : 1;
+    if (verb == L"wait" || verb == L"gone") return Await(title, seconds, verb == L"wait") ? 0 : 1;
     HWND window = Find(title);
     if (!window) {
         std::fprintf(stderr, "khub-win-probe: no window \"%s\"\n", Narrow(title).c_str());
@@ -222,7 +213,7 @@ int wmain(int argc, wchar_t** argv) {
     if (verb == L"command" && argc > 3)
         return PostMessageW(window, WM_COMMAND, MAKEWPARAM(_wtoi(argv[3]), 0), 0) ? 0 : 1;
     if (verb == L"close") return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
-    HWND list = FindListView(window);
+    HWND list = FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr);
     RemoteText remote(list);
     if (!list || !remote.ok()) return 1;
     if (verb == L"rows") return PrintRows(list, remote);

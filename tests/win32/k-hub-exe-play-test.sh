@@ -5,11 +5,8 @@
 # k-hub.exe start its emulator (a stand-in that records how).
 #   k-hub-exe-play-test.sh K-HUB.EXE KHUB-WIN-PROBE.EXE FAKE-EMULATOR.EXE K-HUB-DEMO
 set -euo pipefail
-exe=$(realpath "$1")
-probe_exe=$(realpath "$2")
 emulator_exe=$(realpath "$3")
 demo=$(realpath "$4")
-artifacts=${KHUB_BUILD_DIR:-.}/artifacts
 source "$(dirname "$0")/wine-screen.sh"
 command -v ircd-ircu >/dev/null || [ -x /usr/sbin/ircd-ircu ] || {
     echo "${0##*/}: ircd-ircu is missing (apt-get install ircd-ircu)" >&2
@@ -25,20 +22,17 @@ within 60 grep -q "hosts \"K-Hub Demo Game\"" "$work/demo.log" ||
     fail "the demo lobby did not start: $(cat "$work/demo.log")"
 port=$(sed -n 's/.*lobby server on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/demo.log")
 
-mkdir -p "$work/roms" "$work/emulator"
+mkdir -p "$work/emulator"
 cp "$emulator_exe" "$work/emulator/VOLTAW.EXE"
-write_settings "[options]
-playername=WinPlayer
+write_settings "playername=WinPlayer
 server=127.0.0.1
 port=$port
 retries=3
 connectonstartup=1
 programpath=$(windows_path "$work/emulator/VOLTAW.EXE")
-rompath=$(windows_path "$work/roms")
 "
-start_program
 main="K-Hub I - *"
-opens "$main" 60
+start_program "$main"
 listed() { probe rows "$main" | grep -q "^K-Hub Demo Game	DemoHost	1/2$"; }
 within 30 listed || fail "the game is not listed: $(probe rows "$main")"
 shot "$main" game-list
@@ -55,7 +49,7 @@ within 30 ready || fail "not accepted, or no Download: $(probe controls "$join")
 shot "$join" join-game
 
 # The window of a fast transfer may show only briefly: watched from before the click.
-"$wine" "$probe_exe" watch "File Transfer" 60 >"$work/transfer-watch" 2>/dev/null &
+"$wine" "$probe_exe" wait "File Transfer" 60 >"$work/transfer-watch" 2>/dev/null &
 watcher=$!
 within 10 grep -q watching "$work/transfer-watch" || true
 probe command "$join" 306 >/dev/null

@@ -2,24 +2,17 @@
 # k-hub.exe under wine on a virtual screen: the main window with its title and columns,
 # each window opened from its accelerator or menu command, a greyed item's accelerator
 # doing nothing, typing reaching the core, Exit ending the program, and the window's place
-# kept for the next start. Screenshots of every window go to $KHUB_BUILD_DIR/artifacts.
+# kept for the next start. Screenshots of every window go to the artifacts.
 #   k-hub-exe-test.sh K-HUB.EXE KHUB-WIN-PROBE.EXE
 set -euo pipefail
-exe=$(realpath "$1")
-probe_exe=$(realpath "$2")
-artifacts=${KHUB_BUILD_DIR:-.}/artifacts
 source "$(dirname "$0")/wine-screen.sh"
 
-mkdir -p "$work/roms"
-write_settings "[options]
-playername=Tester1
+write_settings "playername=Tester1
 programpath=C:\\windows\\notepad.exe
-rompath=$(windows_path "$work/roms")
 connectonstartup=0
 "
-start_program
 main="K-Hub I - not connected"
-opens "$main" 60
+start_program "$main"
 columns=$(probe rows "$main" | head -1 | tr '\t' '|')
 [ "$columns" = "Game Name|Host|Players" ] || fail "columns: $columns"
 shot "$main" main-window
@@ -77,8 +70,7 @@ sleep 0.5
 placed=$(geometry)
 keys_in "$main" ctrl+x
 ends
-start_program
-opens "$main" 60
+start_program "$main"
 sleep 0.5
 [ "$(geometry)" = "$placed" ] || fail "placed at $placed, came back at $(geometry)"
 keys_in "$main" ctrl+x

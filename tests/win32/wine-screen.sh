@@ -1,6 +1,9 @@
-# Sourced by the k-hub.exe tests: a virtual screen with a window manager, a fresh wine
-# prefix, and helpers that look at and drive the program's windows as a person would.
-# Needs: exe, probe_exe (paths), artifacts (folder for screenshots).
+# Sourced by the k-hub.exe tests, whose first arguments are K-HUB.EXE KHUB-WIN-PROBE.EXE: a
+# virtual screen with a window manager, a fresh wine prefix, and helpers that look at and
+# drive the program's windows as a person would. Screenshots go to $KHUB_BUILD_DIR/artifacts.
+exe=$(realpath "$1")
+probe_exe=$(realpath "$2")
+artifacts=${KHUB_BUILD_DIR:-.}/artifacts
 wine=${KHUB_WINE:-/usr/lib/wine/wine64}
 for tool in "$wine" Xvfb openbox xdotool import; do
     if ! command -v "$tool" >/dev/null; then
@@ -38,24 +41,25 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=
 "$wine" wineboot --init >/dev/null 2>&1
 
 # The program in a folder of its own, with its settings beside it (an administrator, as
-# wine's user is) and in APPDATA (anyone else): both say the same.
-mkdir -p "$work/app"
+# wine's user is) and in APPDATA (anyone else): both say the same. Its ROM folder: $work/roms.
+mkdir -p "$work/app" "$work/roms"
 cp "$exe" "$work/app/k-hub.exe"
-write_settings() {  # TEXT
+write_settings() {  # OPTIONS: the lines of [options] besides rompath
     local appdata
     appdata=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming | grep -v /Public/ | head -1)
     for folder in "$work/app" "$appdata/K-Hub I"; do
         mkdir -p "$folder"
-        printf '%s' "$1" >"$folder/K-Hub.ini"
+        printf '[options]\nrompath=%s\n%s' "$(windows_path "$work/roms")" "$1" >"$folder/K-Hub.ini"
     done
 }
 # The Windows name wine gives a Linux path.
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
-start_program() {
+start_program() {  # MAIN-WINDOW-TITLE: started, and its main window open
     (cd "$work/app" && exec "$wine" k-hub.exe) &
     program=$!
     pids+=($program)
+    opens "$1" 60
 }
 
 probe() { "$wine" "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
