@@ -5,17 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <optional>
 #include <regex>
 #include <thread>
 
 #include "app/Program.h"
-#include "ircu/LoopbackPort.h"
 #include "ircu/TempDir.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
 #include "support/FakeServer.h"
+#include "support/IrcHarness.h"
 
 using namespace khub;
 using namespace std::chrono_literals;
@@ -24,9 +23,11 @@ using khub::test::RunUntil;
 
 namespace {
 
-class ConnectionTest : public ::testing::Test {
+// A program whose connection goes to the scripted server over a real socket.
+class ConnectionTest : public ::testing::Test, public test::IrcHarness {
   protected:
     void SetUp() override {
+        program->conn.sendOverride = nullptr;
         Set("playername", "Alice");
         Set("programpath", "/usr/bin/true");
         Set("rompath", dir.path().string());
@@ -37,13 +38,6 @@ class ConnectionTest : public ::testing::Test {
     void Set(const std::string& key, const std::string& value) {
         program->Settings().SetString("options", key, value);
     }
-    std::vector<std::string> Log() const { return ui.Lines(WindowId::Debug, control::kDebugLog); }
-    bool Logged(const std::string& text) const {
-        for (const auto& l : Log()) {
-            if (l.find(text) != std::string::npos) return true;
-        }
-        return false;
-    }
     // Runs the lobby thread's work until the server has received text; all it received.
     std::string ServerGets(const std::string& text) {
         RunUntil(loop, [&] { return server.Received().find(text) != std::string::npos; });
@@ -52,11 +46,7 @@ class ConnectionTest : public ::testing::Test {
     // The program's reader, once it waits for room in the full inbox.
     LineInbox& FullInbox() {
         LineInbox& inbox = program->conn.link->inbox;
-        auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (!inbox.PusherWaiting() && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(1ms);
-        }
-        EXPECT_TRUE(inbox.PusherWaiting());
+        EXPECT_TRUE(test::WaitUntil([&] { return inbox.PusherWaiting(); }));
         return inbox;
     }
     // Connects and waits until the program has its socket and reads from it.
@@ -67,13 +57,11 @@ class ConnectionTest : public ::testing::Test {
     }
 
     FakeServer server;
-    RecordingUi ui;
-    ManualEventLoop loop;
-    test::TempDir dir{"khub-conn"};
-    std::unique_ptr<Program> program = std::make_unique<Program>(ui, loop, dir / "K-Hub.ini");
 };
 
-TEST_F(ConnectionTest, SplitLineEndsAndLinesInPiecesReachTheDispatcherWhole) {
+// A line end split across reads, a line in pieces, an overlong line dropped whole, and a
+// server that closes in the middle of a line.
+TEST_F(ConnectionTest, LinesReachTheDispatcherWholeUntilTheServerClosesMidLine) {
     Connect();
     EXPECT_EQ(ui.MainTitle(), "K-Hub I - connecting..");
     server.Send("NOTICE AUTH :*** Checking Ident\r");  // the LF comes with the next read
@@ -83,36 +71,29 @@ TEST_F(ConnectionTest, SplitLineEndsAndLinesInPiecesReachTheDispatcherWhole) {
     server.Send("ce :Wel");
     std::this_thread::sleep_for(20ms);
     server.Send("come\r\nPING :abc\r\n");
-    EXPECT_EQ(ServerGets("PONG :abc\r"),
-              "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\nPONG :abc\r");
-    auto log = Log();
-    EXPECT_NE(std::find(log.begin(), log.end(), ":srv 001 Alice :Welcome\r\n"), log.end());
-}
+    const std::string registered = "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\nPONG :abc\r";
+    EXPECT_EQ(ServerGets("PONG :abc\r"), registered);
+    EXPECT_TRUE(LogHas(":srv 001 Alice :Welcome\r\n"));
 
-TEST_F(ConnectionTest, OverlongLineIsDroppedWholeAndTheNextOneStillCounts) {
-    Connect();
     server.Send(":srv NOTICE Alice :" + std::string(5000, 'x') + "\r\nPING :after\r\n");
-    EXPECT_EQ(ServerGets("PONG :after\r"), "PONG :after\r");
+    EXPECT_EQ(ServerGets("PONG :after\r"), registered + "PONG :after\r");
     ASSERT_TRUE(RunUntil(loop, [&] {
-        return Logged("Dropped a line of 5019 bytes from the server (longer than 2047).");
+        return LogHas("Dropped a line of 5019 bytes from the server (longer than 2047).");
     }));
     EXPECT_TRUE(program->conn.receiveLoopActive);
-}
 
-TEST_F(ConnectionTest, ServerThatClosesMidLineIsALostConnection) {
-    Connect();
     server.Send("PING :never-fin");
     server.CloseClient();
     ASSERT_TRUE(RunUntil(loop, [&] { return !ui.Boxes().empty(); }));
     EXPECT_EQ(ui.Boxes()[0],
               std::make_pair(std::string("ERROR 3: Socket connection lost."), BoxIcon::Error));
-    EXPECT_TRUE(Logged("The server closed the connection. Disconnecting."));
+    EXPECT_TRUE(LogHas("The server closed the connection. Disconnecting."));
     EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
     EXPECT_FALSE(program->conn.receiveThreadRunning);
     EXPECT_TRUE(ui.MenuEnabled(menu::kConnect));
     EXPECT_EQ(ui.MenuText(menu::kConnect), "&Connect");
     // The half line was never answered.
-    EXPECT_EQ(server.Received(), "");
+    EXPECT_EQ(server.Received(), registered + "PONG :after\r");
 }
 
 TEST_F(ConnectionTest, RegistersAfterAShortWaitWithoutTheIdentNotice) {
@@ -153,8 +134,8 @@ TEST_F(ConnectionTest, FailedAttemptsShowTheirNumbersThenTheErrorBox) {
             expected.push_back("K-Hub I - connecting. (Attempt: #" + std::to_string(n) + ")");
         expected.push_back("K-Hub I - not connected");
         EXPECT_EQ(titles, expected);
-        EXPECT_TRUE(Logged("Connection attempt #2."));
-        EXPECT_TRUE(Logged("ERROR 1: Socket could not connect."));
+        EXPECT_TRUE(LogHas("Connection attempt #2."));
+        EXPECT_TRUE(LogHas("ERROR 1: Socket could not connect."));
         EXPECT_EQ(ui.Boxes()[0].first,
                   "ERROR: Failed to connect to server. Socket could not connect.");
         EXPECT_TRUE(ui.MenuEnabled(menu::kConnect));
@@ -167,8 +148,8 @@ TEST_F(ConnectionTest, ServerNameWithoutAnAddressNamesTheSettingToFix) {
     ToggleConnection(*program);
     ASSERT_TRUE(RunUntil(
         loop, [&] { return !ui.Boxes().empty(); }, 10s));
-    EXPECT_TRUE(Logged("ERROR 1: Socket could not connect."));
-    EXPECT_TRUE(Logged("The server name \"no-such-host.invalid\" could not be resolved."));
+    EXPECT_TRUE(LogHas("ERROR 1: Socket could not connect."));
+    EXPECT_TRUE(LogHas("The server name \"no-such-host.invalid\" could not be resolved."));
     ASSERT_EQ(ui.Boxes().size(), 1u);
     EXPECT_EQ(ui.Boxes()[0].second, BoxIcon::Error);
     EXPECT_EQ(ui.Boxes()[0].first,
@@ -249,7 +230,7 @@ TEST_F(ConnectionTest, DisconnectSendsQuitAndIgnoresWhatStillArrives) {
     std::this_thread::sleep_for(50ms);
     loop.RunPending();
     EXPECT_TRUE(ui.Boxes().empty());
-    EXPECT_FALSE(Logged("ERROR: Server has closed the link."));
+    EXPECT_FALSE(LogHas("ERROR: Server has closed the link."));
 }
 
 TEST_F(ConnectionTest, ExitSaysOneOfTheFarewells) {
