@@ -96,17 +96,6 @@ TEST_F(ConnectionTest, LinesReachTheDispatcherWholeUntilTheServerClosesMidLine) 
     EXPECT_EQ(server.Received(), registered + "PONG :after\r");
 }
 
-TEST_F(ConnectionTest, RegistersAfterAShortWaitWithoutTheIdentNotice) {
-    Connect();
-    loop.AdvanceBy(140ms);  // a loopback connect takes next to no time
-    EXPECT_EQ(server.Received(), "");
-    loop.AdvanceBy(760ms);
-    EXPECT_EQ(server.ReadUntil("USER"), "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\n");
-    // A late notice does not register a second time.
-    server.Send("NOTICE AUTH :*** Checking Ident\r\nPING :x\r\n");
-    EXPECT_EQ(ServerGets("PONG"), "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\nPONG :x\r");
-}
-
 // Five attempts unless the settings ask for another number.
 TEST_F(ConnectionTest, FailedAttemptsShowTheirNumbersThenTheErrorBox) {
     server.StopListening();
@@ -213,12 +202,22 @@ TEST_F(ConnectionTest, MissingPathsOpenTheOptionsInsteadOfConnecting) {
     EXPECT_FALSE(server.Accept(100ms));
 }
 
-TEST_F(ConnectionTest, DisconnectSendsQuitAndIgnoresWhatStillArrives) {
+// Without the ident notice the program registers after a short wait; leaving sends a QUIT
+// and ignores what still arrives.
+TEST_F(ConnectionTest, RegistersAfterAShortWaitAndLeavesWithAQuit) {
     Connect();
+    loop.AdvanceBy(140ms);  // a loopback connect takes next to no time
+    EXPECT_EQ(server.Received(), "");
+    loop.AdvanceBy(760ms);
+    EXPECT_EQ(server.ReadUntil("USER"), "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\n");
+    server.Send("NOTICE AUTH :*** Checking Ident\r\nPING :x\r\n");  // too late to count
+    const std::string registered = "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\nPONG :x\r";
+    EXPECT_EQ(ServerGets("PONG"), registered);
+
     program->conn.channelJoinSent = true;
     SetConnectItem(*program, "", true);
     ToggleConnection(*program);
-    EXPECT_EQ(server.ReadUntil("QUIT :\r\n"), "QUIT :\r\n");
+    EXPECT_EQ(server.ReadUntil("QUIT :\r\n"), registered + "QUIT :\r\n");
     EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
     EXPECT_EQ(ui.MenuText(menu::kConnect), "&Connect");
     EXPECT_TRUE(ui.MenuEnabled(menu::kConnect));

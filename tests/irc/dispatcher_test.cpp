@@ -233,17 +233,15 @@ TEST(DispatchModes, LevelsAndTheCountFollowVoiceAndOp) {
     }
 }
 
-TEST_F(DispatchChannel, OwnVoiceAndOpDriveTheCreateItem) {
+// Our own voice or op enables Create. A voice is how the lobby admits a newcomer: the game
+// we host is announced to them alone.
+TEST_F(DispatchChannel, VoiceEnablesOurCreateItemAndAnnouncesOurGameToNewcomers) {
     for (std::string mode : {"v", "o"}) {
         h.Recv(":Olga!u@h MODE #K-HubI +" + mode + " Alice");
         EXPECT_TRUE(h.ui.MenuEnabled(menu::kCreate)) << mode;
         h.Recv(":Olga!u@h MODE #K-HubI -" + mode + " Alice");
         EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate)) << mode;
     }
-}
-
-// A voice is how the lobby admits a newcomer: the game we host is announced to them alone.
-TEST_F(DispatchChannel, ANewlyVoicedPlayerHearsOfTheGameWeHost) {
     h.program->host.hostedGameName = "My Game";
     h.program->windows.host = true;
     h.Recv(":Olga!u@h MODE #K-HubI +v Carol");

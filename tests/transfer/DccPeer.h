@@ -182,9 +182,9 @@ class RawPeer {
                 if (PollSockets({&p, 1}, 20) != 1) continue;
                 long n = ReceiveSome(fd, buf, sizeof buf);
                 if (n <= 0) break;
-                received_.append(buf, static_cast<std::size_t>(n));
+                received.append(buf, static_cast<std::size_t>(n));
                 total += static_cast<std::size_t>(n);
-                receivedCount_ = total;
+                receivedCount = total;
                 unsigned char ack[4];
                 EncodeAck(total, ack);
                 SendSome(fd, ack, 4);
@@ -196,11 +196,11 @@ class RawPeer {
     void Join() {
         if (thread_.joinable()) thread_.join();
     }
-    std::size_t Sent() const { return sent_; }
-    // The received bytes; read them only after Join().
-    const std::string& Received() const { return received_; }
-    std::size_t ReceivedCount() const { return receivedCount_; }
-    bool AckMismatch() const { return ackMismatch_; }
+
+    std::atomic<std::size_t> sent{0};           // by the sender, from its start
+    std::atomic<std::size_t> receivedCount{0};  // by the receiver, with what it held
+    std::atomic<bool> ackMismatch{false};
+    std::string received;  // by the receiver; read it only after Join()
 
   private:
     void SendFrom(SocketHandle fd, const std::string& data, std::size_t from, long stopAfter,
@@ -216,11 +216,11 @@ class RawPeer {
             std::uint32_t v = (std::uint32_t{ack[0]} << 24) | (std::uint32_t{ack[1]} << 16) |
                               (std::uint32_t{ack[2]} << 8) | ack[3];
             if (v != pos) {
-                ackMismatch_ = true;
+                ackMismatch = true;
                 break;
             }
         }
-        sent_ = pos - from;
+        sent = pos - from;
         End(fd, atStop);
     }
     void End(SocketHandle fd, AtStop atStop) {
@@ -254,12 +254,8 @@ class RawPeer {
     SocketHandle listenFd_ = kInvalidSocket;
     std::thread thread_;
     std::atomic<bool> stop_{false};
-    std::atomic<std::size_t> sent_{0};
-    std::atomic<std::size_t> receivedCount_{0};
-    std::atomic<bool> ackMismatch_{false};
     std::atomic<bool> resumeRequested_{false};
     std::atomic<std::size_t> resumePosition_{0};
-    std::string received_;
 };
 
 // Alice and Bob, each a whole program, on one loopback port range.

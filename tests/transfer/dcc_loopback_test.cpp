@@ -341,10 +341,10 @@ TEST_F(DccPair, OurSenderAndAPlainReceiver) {
         if (have == 0) {
             // Says nothing: the sender waits its three seconds, and not less.
             ASSERT_FALSE(Pump(
-                {&alice_}, [&] { return receiver.ReceivedCount() > 0; }, 0ms, 200ms));
+                {&alice_}, [&] { return receiver.receivedCount > 0; }, 0ms, 200ms));
             alice_.loop.AdvanceBy(2999ms);
             ASSERT_FALSE(Pump(
-                {&alice_}, [&] { return receiver.ReceivedCount() > 0; }, 0ms, 200ms));
+                {&alice_}, [&] { return receiver.receivedCount > 0; }, 0ms, 200ms));
             ASSERT_TRUE(Pump(
                 {&alice_}, [&] { return Idle(alice_); }, 10ms));
         } else {
@@ -357,7 +357,7 @@ TEST_F(DccPair, OurSenderAndAPlainReceiver) {
                 {&alice_}, [&] { return Idle(alice_); }, 0ms));
         }
         receiver.Join();
-        EXPECT_TRUE(receiver.Received() == rom_.substr(have));
+        EXPECT_TRUE(receiver.received == rom_.substr(have));
         EXPECT_TRUE(alice_.Logged("Finished."));
         EXPECT_TRUE(Matching(alice_.TakeSent(), "DCC").empty());
     }
@@ -388,8 +388,8 @@ TEST_F(DccPair, APlainSenderAndOurReceiver) {
         sender.Join();
         EXPECT_EQ(resumes, Lines{DccLine("RESUME", "Alice", port, have)});
         EXPECT_TRUE(ReadFile(bob_.Rom("Game.smc")) == rom_);
-        EXPECT_FALSE(sender.AckMismatch());
-        EXPECT_EQ(sender.Sent(), rom_.size() - have);
+        EXPECT_FALSE(sender.ackMismatch);
+        EXPECT_EQ(sender.sent, rom_.size() - have);
     }
 }
 
@@ -422,7 +422,7 @@ TEST_F(DccPair, ASilentSenderIsGivenUp) {
         }
         EXPECT_TRUE(bob_.Logged("Timed out."));
         EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
-        EXPECT_EQ(ReadFile(bob_.Rom("Game.smc.part")), rom_.substr(0, sender.Sent()));
+        EXPECT_EQ(ReadFile(bob_.Rom("Game.smc.part")), rom_.substr(0, sender.sent));
         EXPECT_TRUE(bob_.ui.ControlEnabled(WindowId::JoinGame, control::kDownload));
         EXPECT_FALSE(bob_.program->client.downloadRequested);
     }
@@ -469,7 +469,7 @@ TEST_F(DccPair, AStoppedSendGivesTheHostSelectBack) {
         if (row.closeWindow) {
             ASSERT_TRUE(Pump({&alice_}, [&] {
                 return alice_.program->transfer.phase == TransferPhase::Moving &&
-                       receiver.ReceivedCount() >= 10'240;
+                       receiver.receivedCount >= 10'240;
             }));
             EXPECT_FALSE(alice_.ui.ControlEnabled(WindowId::HostGame, control::kSelect));
             CloseTransferWindow(*alice_.program);
