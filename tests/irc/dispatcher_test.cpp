@@ -484,10 +484,13 @@ TEST(DispatchOwnAddress, UserHostVariants) {
         EXPECT_EQ(h.program->ownIpText, c.address) << c.host;
         EXPECT_EQ(h.Log(), c.log ? Lines{c.log} : Lines{}) << c.host;
     }
-    IrcHarness set;  // the first usable reply wins
+    IrcHarness set;  // the first usable reply or the [host] IP wins; no WHOIS then
+    set.Registered("Alice");
     set.program->ownIpText = "1.2.3.4";
     set.Recv(":srv 302 Alice :Alice=+u@5.6.7.8");
     EXPECT_EQ(set.program->ownIpText, "1.2.3.4");
+    set.Recv(":srv 302 Alice :Alice=+u@localhost");
+    EXPECT_EQ(set.TakeSent(), Lines{});
 }
 
 // A server that shows a host name (ngircd with DNS) or a cloak (Ergo) in USERHOST: the real
@@ -519,11 +522,6 @@ TEST(DispatchOwnAddress, WhoisNamesTheAddressUserHostHid) {
         EXPECT_TRUE(h.LogHas("WHOIS: IPAddress set as \"10.0.0.7\"."));
         EXPECT_TRUE(h.ui.Boxes().empty());
     }
-    IrcHarness set;  // [host] IP is there already
-    set.Registered("Alice");
-    set.program->ownIpText = "1.2.3.4";
-    set.Recv(":srv 302 Alice :Alice=+u@localhost");
-    EXPECT_EQ(set.TakeSent(), Lines{});
 }
 
 TEST(DispatchOwnAddress, WithoutWhoisAddressTheConnectionsOwnIsTakenElseThePlayerIsTold) {
