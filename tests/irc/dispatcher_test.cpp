@@ -3,6 +3,7 @@
 #include <regex>
 
 #include "app/ColorText.h"
+#include "irc/Connection.h"
 #include "ircu/LoopbackPort.h"
 #include "lobby/Lobby.h"
 #include "support/IrcHarness.h"
@@ -567,6 +568,29 @@ TEST(DispatchSendFailure, ReportedOnlyAfterTheReceiveSideFailed) {
     ExpectReset(h);
     EXPECT_EQ(h.ui.Boxes().back(),
               std::make_pair(std::string("ERROR 2: Socket connection lost."), BoxIcon::Error));
+}
+
+// A nick or text relayed by a hostile server must not turn one line into two commands;
+// ordinary line ends still go out.
+TEST(DispatchSendFailure, ALineWithABreakOrNulInsideIsNotSent) {
+    IrcHarness h;
+    h.Registered("Alice");
+    const std::string bad[] = {
+        "NOTICE Bob\r\nQUIT :x\r\n",
+        "NOTICE Bob\nQUIT :x\r\n",
+        "NOTICE Bob\rQUIT :x\r\n",
+        std::string("NOTICE B\0ob :x\r\n", 17),
+        "NOTICE Bob :K-Hub-3|HOST|g|\r\n\r\n",
+    };
+    for (const auto& line : bad) {
+        EXPECT_EQ(SendIrcLine(*h.program, line), 0) << line;
+    }
+    EXPECT_TRUE(h.LogHas("Not sent: the line holds a line break or a NUL byte."));
+    const Lines good{"PONG :irc.test.local\r", "PRIVMSG Bob :hi\r\n", "JOIN #K-HubI\n"};
+    for (const auto& line : good) {
+        EXPECT_GT(SendIrcLine(*h.program, line), 0) << line;
+    }
+    EXPECT_EQ(h.TakeSent(), good);
 }
 
 }  // namespace
