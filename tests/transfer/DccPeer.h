@@ -50,7 +50,7 @@ class DccPeer : public khub::test::IrcHarness {
   public:
     DccPeer(std::string nick, int port) : nick_(std::move(nick)) {
         fs::create_directories(Rom(""));
-        program->Settings().SetString("options", "rompath", Rom("").string());
+        program->Settings().SetString("options", "rompath", (dir.path() / "roms").string());
         program->Settings().SetInt("options", "startport", port);
         program->Settings().SetInt("options", "endport", port);
         program->conn.ownNick = nick_;
