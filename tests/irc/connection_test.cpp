@@ -5,17 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <optional>
 #include <regex>
 #include <thread>
 
 #include "app/Program.h"
-#include "ircu/LoopbackPort.h"
 #include "ircu/TempDir.h"
 #include "platform/ManualEventLoop.h"
 #include "platform/RecordingUi.h"
 #include "support/FakeServer.h"
+#include "support/IrcHarness.h"
 
 using namespace khub;
 using namespace std::chrono_literals;
@@ -24,25 +23,19 @@ using khub::test::RunUntil;
 
 namespace {
 
-class ConnectionTest : public ::testing::Test {
+// A program whose connection goes to the scripted server over a real socket.
+class ConnectionTest : public ::testing::Test, public test::IrcHarness {
   protected:
     void SetUp() override {
+        program->conn.sendOverride = nullptr;
         Set("playername", "Alice");
         Set("programpath", "/usr/bin/true");
         Set("rompath", dir.path().string());
         Set("server", "127.0.0.1");
         Set("port", std::to_string(server.port()));
-        Set("retries", "1");
     }
     void Set(const std::string& key, const std::string& value) {
         program->Settings().SetString("options", key, value);
-    }
-    std::vector<std::string> Log() const { return ui.Lines(WindowId::Debug, control::kDebugLog); }
-    bool Logged(const std::string& text) const {
-        for (const auto& l : Log()) {
-            if (l.find(text) != std::string::npos) return true;
-        }
-        return false;
     }
     // Runs the lobby thread's work until the server has received text; all it received.
     std::string ServerGets(const std::string& text) {
@@ -52,11 +45,7 @@ class ConnectionTest : public ::testing::Test {
     // The program's reader, once it waits for room in the full inbox.
     LineInbox& FullInbox() {
         LineInbox& inbox = program->conn.link->inbox;
-        auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (!inbox.PusherWaiting() && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(1ms);
-        }
-        EXPECT_TRUE(inbox.PusherWaiting());
+        EXPECT_TRUE(test::WaitUntil([&] { return inbox.PusherWaiting(); }));
         return inbox;
     }
     // Connects and waits until the program has its socket and reads from it.
@@ -67,13 +56,11 @@ class ConnectionTest : public ::testing::Test {
     }
 
     FakeServer server;
-    RecordingUi ui;
-    ManualEventLoop loop;
-    test::TempDir dir{"khub-conn"};
-    std::unique_ptr<Program> program = std::make_unique<Program>(ui, loop, dir / "K-Hub.ini");
 };
 
-TEST_F(ConnectionTest, SplitLineEndsAndLinesInPiecesReachTheDispatcherWhole) {
+// A line end split across reads, a line in pieces, an overlong line dropped whole, and a
+// server that closes in the middle of a line.
+TEST_F(ConnectionTest, LinesReachTheDispatcherWholeUntilTheServerClosesMidLine) {
     Connect();
     EXPECT_EQ(ui.MainTitle(), "K-Hub I - connecting..");
     server.Send("NOTICE AUTH :*** Checking Ident\r");  // the LF comes with the next read
@@ -83,62 +70,37 @@ TEST_F(ConnectionTest, SplitLineEndsAndLinesInPiecesReachTheDispatcherWhole) {
     server.Send("ce :Wel");
     std::this_thread::sleep_for(20ms);
     server.Send("come\r\nPING :abc\r\n");
-    EXPECT_EQ(ServerGets("PONG :abc\r"),
-              "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\nPONG :abc\r");
-    auto log = Log();
-    EXPECT_NE(std::find(log.begin(), log.end(), ":srv 001 Alice :Welcome\r\n"), log.end());
-}
+    const std::string registered = "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\nPONG :abc\r";
+    EXPECT_EQ(ServerGets("PONG :abc\r"), registered);
+    EXPECT_TRUE(LogHas(":srv 001 Alice :Welcome\r\n"));
 
-TEST_F(ConnectionTest, OverlongLineIsDroppedWholeAndTheNextOneStillCounts) {
-    Connect();
     server.Send(":srv NOTICE Alice :" + std::string(5000, 'x') + "\r\nPING :after\r\n");
-    EXPECT_EQ(ServerGets("PONG :after\r"), "PONG :after\r");
+    EXPECT_EQ(ServerGets("PONG :after\r"), registered + "PONG :after\r");
     ASSERT_TRUE(RunUntil(loop, [&] {
-        return Logged("Dropped a line of 5019 bytes from the server (longer than 2047).");
+        return LogHas("Dropped a line of 5019 bytes from the server (longer than 2047).");
     }));
     EXPECT_TRUE(program->conn.receiveLoopActive);
-}
 
-TEST_F(ConnectionTest, ServerThatClosesMidLineIsALostConnection) {
-    Connect();
     server.Send("PING :never-fin");
     server.CloseClient();
     ASSERT_TRUE(RunUntil(loop, [&] { return !ui.Boxes().empty(); }));
     EXPECT_EQ(ui.Boxes()[0],
               std::make_pair(std::string("ERROR 3: Socket connection lost."), BoxIcon::Error));
-    EXPECT_TRUE(Logged("The server closed the connection. Disconnecting."));
+    EXPECT_TRUE(LogHas("The server closed the connection. Disconnecting."));
     EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
     EXPECT_FALSE(program->conn.receiveThreadRunning);
     EXPECT_TRUE(ui.MenuEnabled(menu::kConnect));
     EXPECT_EQ(ui.MenuText(menu::kConnect), "&Connect");
     // The half line was never answered.
-    EXPECT_EQ(server.Received(), "");
-}
-
-TEST_F(ConnectionTest, RegistersAfterAShortWaitWithoutTheIdentNotice) {
-    Connect();
-    loop.AdvanceBy(140ms);  // a loopback connect takes next to no time
-    EXPECT_EQ(server.Received(), "");
-    loop.AdvanceBy(760ms);
-    EXPECT_EQ(server.ReadUntil("USER"), "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\n");
-    // A late notice does not register a second time.
-    server.Send("NOTICE AUTH :*** Checking Ident\r\nPING :x\r\n");
-    EXPECT_EQ(ServerGets("PONG"), "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\nPONG :x\r");
+    EXPECT_EQ(server.Received(), registered + "PONG :after\r");
 }
 
 // Five attempts unless the settings ask for another number.
 TEST_F(ConnectionTest, FailedAttemptsShowTheirNumbersThenTheErrorBox) {
     server.StopListening();
-    for (auto [retries, attempts] : {std::pair{"", 5}, {"2", 2}}) {
+    for (auto [retries, attempts] : {std::pair{"", 5}, {"2", 2}}) {  // "": no such key
         SCOPED_TRACE(attempts);
-        if (*retries) {
-            Set("retries", retries);
-        } else {  // no such key
-            std::string ini = test::ReadFileBytes(program->settingsFilePath);
-            std::size_t at = ini.find("retries=");
-            ini.erase(at, ini.find('\n', at) + 1 - at);
-            test::WriteFileBytes(program->settingsFilePath, ini);
-        }
+        if (*retries) Set("retries", retries);
         ui.Clear();
         ToggleConnection(*program);
         EXPECT_FALSE(ui.MenuEnabled(menu::kConnect));
@@ -153,8 +115,8 @@ TEST_F(ConnectionTest, FailedAttemptsShowTheirNumbersThenTheErrorBox) {
             expected.push_back("K-Hub I - connecting. (Attempt: #" + std::to_string(n) + ")");
         expected.push_back("K-Hub I - not connected");
         EXPECT_EQ(titles, expected);
-        EXPECT_TRUE(Logged("Connection attempt #2."));
-        EXPECT_TRUE(Logged("ERROR 1: Socket could not connect."));
+        EXPECT_TRUE(LogHas("Connection attempt #2."));
+        EXPECT_TRUE(LogHas("ERROR 1: Socket could not connect."));
         EXPECT_EQ(ui.Boxes()[0].first,
                   "ERROR: Failed to connect to server. Socket could not connect.");
         EXPECT_TRUE(ui.MenuEnabled(menu::kConnect));
@@ -164,11 +126,12 @@ TEST_F(ConnectionTest, FailedAttemptsShowTheirNumbersThenTheErrorBox) {
 
 TEST_F(ConnectionTest, ServerNameWithoutAnAddressNamesTheSettingToFix) {
     Set("server", "no-such-host.invalid");
+    Set("retries", "1");
     ToggleConnection(*program);
     ASSERT_TRUE(RunUntil(
         loop, [&] { return !ui.Boxes().empty(); }, 10s));
-    EXPECT_TRUE(Logged("ERROR 1: Socket could not connect."));
-    EXPECT_TRUE(Logged("The server name \"no-such-host.invalid\" could not be resolved."));
+    EXPECT_TRUE(LogHas("ERROR 1: Socket could not connect."));
+    EXPECT_TRUE(LogHas("The server name \"no-such-host.invalid\" could not be resolved."));
     ASSERT_EQ(ui.Boxes().size(), 1u);
     EXPECT_EQ(ui.Boxes()[0].second, BoxIcon::Error);
     EXPECT_EQ(ui.Boxes()[0].first,
@@ -199,6 +162,7 @@ TEST(ServerFromSettings, TheLobbyServerUnlessTheSettingsNameAnother) {
 
 TEST_F(ConnectionTest, NickRuleBlanksBecomeUnderscoresAndOddLengthsAFallback) {
     server.StopListening();
+    Set("retries", "1");
     struct Case {
         const char* name;
         const char* nick;  // nullptr: a fallback nick
@@ -232,12 +196,22 @@ TEST_F(ConnectionTest, MissingPathsOpenTheOptionsInsteadOfConnecting) {
     EXPECT_FALSE(server.Accept(100ms));
 }
 
-TEST_F(ConnectionTest, DisconnectSendsQuitAndIgnoresWhatStillArrives) {
+// Without the ident notice the program registers after a short wait; leaving sends a QUIT
+// and ignores what still arrives.
+TEST_F(ConnectionTest, RegistersAfterAShortWaitAndLeavesWithAQuit) {
     Connect();
+    loop.AdvanceBy(140ms);  // a loopback connect takes next to no time
+    EXPECT_EQ(server.Received(), "");
+    loop.AdvanceBy(760ms);
+    EXPECT_EQ(server.ReadUntil("USER"), "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\n");
+    server.Send("NOTICE AUTH :*** Checking Ident\r\nPING :x\r\n");  // too late to count
+    const std::string registered = "NICK Alice\r\nUSER KHubUser 8 * :KHubUser\r\nPONG :x\r";
+    EXPECT_EQ(ServerGets("PONG"), registered);
+
     program->conn.channelJoinSent = true;
     SetConnectItem(*program, "", true);
     ToggleConnection(*program);
-    EXPECT_EQ(server.ReadUntil("QUIT :\r\n"), "QUIT :\r\n");
+    EXPECT_EQ(server.ReadUntil("QUIT :\r\n"), registered + "QUIT :\r\n");
     EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
     EXPECT_EQ(ui.MenuText(menu::kConnect), "&Connect");
     EXPECT_TRUE(ui.MenuEnabled(menu::kConnect));
@@ -249,7 +223,7 @@ TEST_F(ConnectionTest, DisconnectSendsQuitAndIgnoresWhatStillArrives) {
     std::this_thread::sleep_for(50ms);
     loop.RunPending();
     EXPECT_TRUE(ui.Boxes().empty());
-    EXPECT_FALSE(Logged("ERROR: Server has closed the link."));
+    EXPECT_FALSE(LogHas("ERROR: Server has closed the link."));
 }
 
 TEST_F(ConnectionTest, ExitSaysOneOfTheFarewells) {
@@ -316,19 +290,15 @@ TEST_F(ConnectionTest, AFloodWaitsInTheSocketAndACommandGoesBetweenItsLines) {
             << lines[static_cast<std::size_t>(i)];
     }
     EXPECT_TRUE(program->conn.receiveLoopActive);
-}
 
-// Leaving while the reader waits for room: the program still ends, and what was queued goes.
-TEST_F(ConnectionTest, EndingWhileTheReaderWaitsForRoomDoesNotHang) {
-    program->conn.inboxCapacity = 1024;
-    Connect();
-    std::thread sender([&] {
+    // Leaving while the reader waits for room: the program still ends, what was queued goes.
+    std::thread more([&] {
         server.Send(std::string(200000, 'x') + "\r\n" + std::string(20000, ':') +
                     std::string(20000, '\n'));
     });
     FullInbox();
     program.reset();  // joins the reader
-    sender.join();
+    more.join();
 }
 
 // A new link starts with no receive error: a send that fails on it before the reader has

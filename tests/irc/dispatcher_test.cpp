@@ -3,6 +3,7 @@
 #include <regex>
 
 #include "app/ColorText.h"
+#include "irc/Connection.h"
 #include "ircu/LoopbackPort.h"
 #include "lobby/Lobby.h"
 #include "support/IrcHarness.h"
@@ -13,17 +14,29 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-TEST(DispatchRegistration, IdentNoticeSendsNickAndUserOnce) {
+// Registration goes out once, on the ident notice; the welcome's target is the nick the
+// server took, which the address queries then ask about.
+TEST(DispatchRegistration, IdentNoticeRegistersOnceAndTheWelcomeNamesTheOwnNick) {
     IrcHarness h;
-    h.Connected("Alice");
+    h.Connected("AliceWithALongName");
     h.Recv(":irc.test.local NOTICE * :*** Looking up your hostname");
     EXPECT_EQ(h.TakeSent(), Lines{});
     h.Recv("NOTICE AUTH :*** Checking Ident");
-    EXPECT_EQ(h.TakeSent(), (Lines{"NICK Alice\r\n", "USER KHubUser 8 * :KHubUser\r\n"}));
-    EXPECT_EQ(h.Log(), Lines{"-> NICK Alice\r\n\r\n"});
+    EXPECT_EQ(h.TakeSent(),
+              (Lines{"NICK AliceWithALongName\r\n", "USER KHubUser 8 * :KHubUser\r\n"}));
+    EXPECT_EQ(h.Log(), Lines{"-> NICK AliceWithALongName\r\n\r\n"});
     h.Recv("NOTICE AUTH :*** Checking Ident");
     h.Recv(":irc.test.local NOTICE * :*** Checking Ident");
     EXPECT_EQ(h.TakeSent(), Lines{});
+
+    h.Recv(":irc.test.local 001 * :Welcome");  // no target to take
+    EXPECT_EQ(h.program->conn.ownNick, "AliceWithALongName");
+    h.Recv(":irc.test.local 001 AliceWithALong :Welcome");
+    EXPECT_EQ(h.program->conn.ownNick, "AliceWithALong");
+    h.Recv(":AliceWithALong!KHubUser@127.0.0.1 MODE AliceWithALong :+i");
+    auto sent = h.TakeSent();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent[0], "USERIP AliceWithALong\r\n");
 }
 
 // The address queries, the JOIN and the "onconnect" command go out once, on what comes
@@ -66,19 +79,6 @@ TEST(DispatchRegistration, TheOnConnectSequenceRunsOnceOnWhatComesFirst) {
     }
 }
 
-TEST(DispatchRegistration, WelcomeTargetBecomesTheOwnNick) {
-    IrcHarness h;
-    h.Connected("AliceWithALongName");
-    h.Recv(":irc.test.local 001 * :Welcome");  // no target to take
-    EXPECT_EQ(h.program->conn.ownNick, "AliceWithALongName");
-    h.Recv(":irc.test.local 001 AliceWithALong :Welcome");
-    EXPECT_EQ(h.program->conn.ownNick, "AliceWithALong");
-    h.Recv(":AliceWithALong!KHubUser@127.0.0.1 MODE AliceWithALong :+i");
-    auto sent = h.TakeSent();
-    ASSERT_FALSE(sent.empty());
-    EXPECT_EQ(sent[0], "USERIP AliceWithALong\r\n");
-}
-
 TEST(DispatchRegistration, NickInUsePicksAFallbackAndSaysSoOnceIn) {
     IrcHarness h;
     h.Connected("Alice");
@@ -96,7 +96,7 @@ TEST(DispatchRegistration, NickInUsePicksAFallbackAndSaysSoOnceIn) {
 }
 
 // ngircd allows 9 characters and says so only after registration.
-TEST(DispatchRegistration, FallbackNicksFitTheServersNickLength) {
+TEST(DispatchRegistration, FallbackNicksFitTheServersNickLengthAndRunOut) {
     IrcHarness h;
     h.Connected("Host_Anna_Long");
     h.Recv(":irc.ngircd.test 432 * Host_Anna_Long :Nickname too long, max. 9 characters");
@@ -115,16 +115,13 @@ TEST(DispatchRegistration, FallbackNicksFitTheServersNickLength) {
     known.Recv(":srv 005 Alice NICKLEN=6 :are supported by this server");
     known.Recv(":srv 433 Alice Bob :Nickname is already in use.");
     EXPECT_LE(known.program->conn.ownNick.size(), 6u) << known.program->conn.ownNick;
-}
-
-TEST(DispatchRegistration, AServerRefusingEveryNickIsGivenUp) {
-    IrcHarness h;
-    h.Connected("Alice");
-    for (int i = 0; i < 6; ++i) h.Recv(":srv 433 * " + h.program->conn.ownNick + " :in use");
-    EXPECT_EQ(h.TakeSent().size(), 5u);
-    EXPECT_EQ(h.ui.MainTitle(), "K-Hub I - not connected");
-    ASSERT_EQ(h.ui.Boxes().size(), 1u);
-    EXPECT_EQ(h.ui.Boxes()[0].second, BoxIcon::Error);
+    // A server refusing every nick is given up after five fallbacks.
+    for (int i = 0; i < 5; ++i)
+        known.Recv(":srv 433 * " + known.program->conn.ownNick + " :in use");
+    EXPECT_EQ(known.TakeSent().size(), 5u);
+    EXPECT_EQ(known.ui.MainTitle(), "K-Hub I - not connected");
+    ASSERT_EQ(known.ui.Boxes().size(), 1u);
+    EXPECT_EQ(known.ui.Boxes()[0].second, BoxIcon::Error);
 }
 
 // Alice in the lobby channel with Bob (voiced), Carol, Olga (an operator) and ChanServ;
@@ -237,17 +234,15 @@ TEST(DispatchModes, LevelsAndTheCountFollowVoiceAndOp) {
     }
 }
 
-TEST_F(DispatchChannel, OwnVoiceAndOpDriveTheCreateItem) {
+// Our own voice or op enables Create. A voice is how the lobby admits a newcomer: the game
+// we host is announced to them alone.
+TEST_F(DispatchChannel, VoiceEnablesOurCreateItemAndAnnouncesOurGameToNewcomers) {
     for (std::string mode : {"v", "o"}) {
         h.Recv(":Olga!u@h MODE #K-HubI +" + mode + " Alice");
         EXPECT_TRUE(h.ui.MenuEnabled(menu::kCreate)) << mode;
         h.Recv(":Olga!u@h MODE #K-HubI -" + mode + " Alice");
         EXPECT_FALSE(h.ui.MenuEnabled(menu::kCreate)) << mode;
     }
-}
-
-// A voice is how the lobby admits a newcomer: the game we host is announced to them alone.
-TEST_F(DispatchChannel, ANewlyVoicedPlayerHearsOfTheGameWeHost) {
     h.program->host.hostedGameName = "My Game";
     h.program->windows.host = true;
     h.Recv(":Olga!u@h MODE #K-HubI +v Carol");
@@ -378,20 +373,45 @@ TEST(DispatchReset, KickBanAndErrorEndTheConnectionAndTellWhy) {
     }
 }
 
-TEST(DispatchChat, ChannelAndPrivateTextIsLoggedInItsForm) {
+// What the debug log shows of each line: chat and notices in their forms, private notices
+// only when ChanServ names the forum and the rules, lines nobody handles raw, and lines
+// that cannot be parsed not at all.
+TEST(DispatchLog, EachLineIsLoggedInItsForm) {
+    const std::pair<const char*, Lines> rows[] = {
+        {":Bob!u@h PRIVMSG #K-HubI :hello all", {"<Bob> hello all\r\n"}},
+        {":Bob!u@h PRIVMSG #K-HubI :\001ACTION waves\001", {"Bob waves"}},
+        {":Bob!u@h PRIVMSG #other :over here", {"#other <Bob> over here"}},
+        {":Bob!u@h PRIVMSG #other :\001ACTION waves\001", {"#other Bob waves"}},
+        {":Bob!u@h PRIVMSG Alice :\001ACTION pokes you\001", {"ACTION:Bob pokes you\r\n"}},
+        {":Bob!u@h PRIVMSG Alice :psst", {"<<Bob>> psst\r\n"}},
+        {":Bob!u@h PRIVMSG Alice :\x01VERSION\x01", {"[CTCP] Bob : VERSION\r\n"}},
+        {":Bob!u@h NOTICE #K-HubI :hello", {"<Bob> hello\r\n"}},
+        {":Bob!u@h NOTICE @#K-HubI :+ to the players", {"@#K-HubI <Bob> + to the players\r\n"}},
+        {":Bob!u@h NOTICE Alice :just for you", {}},
+        {":ChanServ!s@services NOTICE Alice :Welcome! Forum: http://f.example Rules: "
+         "http://r.example",
+         {"Forum message from ChanServ recieved.\r\n", "Forum = http://f.example\r\n",
+          "Rules URL message from ChanServ recieved.\r\n", "Rules URL = http://r.example\r\n"}},
+        {":Mallory!m@h NOTICE Alice :x Forum: http://evil.example", {}},
+        {":srv 005 Alice WALLCHOPS :are supported by this server",
+         {":srv 005 Alice WALLCHOPS :are supported by this server\r\n"}},
+        {":srv 333 Alice #K-HubI Olga 1700000000", {}},
+        {":srv 366 Alice #K-HubI :End of /NAMES list.", {}},
+        {":srv", {}},
+        {":srv WHAT", {}},
+        {"NOCOLON here", {}},
+        {":Bob!u@h PRIVMSG #K-HubI :see PING :me", {":Bob!u@h PRIVMSG #K-HubI :see PING :me\r\n"}},
+    };
     IrcHarness h;
     h.Registered("Alice");
-    h.Recv(":Bob!u@h PRIVMSG #K-HubI :hello all");
-    h.Recv(":Bob!u@h PRIVMSG #K-HubI :\001ACTION waves\001");
-    h.Recv(":Bob!u@h PRIVMSG #other :over here");
-    h.Recv(":Bob!u@h PRIVMSG #other :\001ACTION waves\001");
-    h.Recv(":Bob!u@h PRIVMSG Alice :\001ACTION pokes you\001");
-    h.Recv(":Bob!u@h PRIVMSG Alice :psst");
-    h.Recv(":Bob!u@h PRIVMSG Alice :\x01VERSION\x01");
-    EXPECT_EQ(h.Log(), (Lines{"<Bob> hello all\r\n", "Bob waves", "#other <Bob> over here",
-                              "#other Bob waves", "ACTION:Bob pokes you\r\n", "<<Bob>> psst\r\n",
-                              "[CTCP] Bob : VERSION\r\n"}));
+    for (const auto& [line, logged] : rows) {
+        h.ClearLog();
+        h.Recv(line);
+        EXPECT_EQ(h.Log(), logged) << line;
+    }
     EXPECT_EQ(h.TakeSent(), Lines{});
+    EXPECT_EQ(h.program->forumUrl, "http://f.example");
+    EXPECT_EQ(h.program->rulesUrl, "http://r.example");
     // The nick in a channel line has its own colour.
     auto stretches = h.ui.Stretches(WindowId::Debug, control::kDebugLog);
     ASSERT_GE(stretches[0].size(), 2u);
@@ -438,28 +458,6 @@ TEST(DispatchChat, DccSendIsTakenOnlyAfterWeAskedForTheRom) {
     EXPECT_FALSE(h.program->client.downloadRequested);
 }
 
-TEST(DispatchNotice, ChannelNoticesNobodyTookAreShownPrivateOnesAreNot) {
-    IrcHarness h;
-    h.Registered("Alice");
-    h.Recv(":Bob!u@h NOTICE #K-HubI :hello");
-    h.Recv(":Bob!u@h NOTICE @#K-HubI :+ to the players");
-    h.Recv(":Bob!u@h NOTICE Alice :just for you");
-    EXPECT_EQ(h.Log(), (Lines{"<Bob> hello\r\n", "@#K-HubI <Bob> + to the players\r\n"}));
-    // ChanServ's private notice on entry names the forum and the rules.
-    h.ClearLog();
-    h.Recv(
-        ":ChanServ!s@services NOTICE Alice :Welcome! Forum: http://f.example Rules: "
-        "http://r.example");
-    EXPECT_EQ(h.program->forumUrl, "http://f.example");
-    EXPECT_EQ(h.program->rulesUrl, "http://r.example");
-    EXPECT_EQ(h.Log(),
-              (Lines{"Forum message from ChanServ recieved.\r\n", "Forum = http://f.example\r\n",
-                     "Rules URL message from ChanServ recieved.\r\n",
-                     "Rules URL = http://r.example\r\n"}));
-    h.Recv(":Mallory!m@h NOTICE Alice :x Forum: http://evil.example");
-    EXPECT_EQ(h.program->forumUrl, "http://f.example");
-}
-
 TEST(DispatchOwnAddress, UserHostVariants) {
     struct Case {
         const char* host;
@@ -487,10 +485,13 @@ TEST(DispatchOwnAddress, UserHostVariants) {
         EXPECT_EQ(h.program->ownIpText, c.address) << c.host;
         EXPECT_EQ(h.Log(), c.log ? Lines{c.log} : Lines{}) << c.host;
     }
-    IrcHarness set;  // the first usable reply wins
+    IrcHarness set;  // the first usable reply or the [host] IP wins; no WHOIS then
+    set.Registered("Alice");
     set.program->ownIpText = "1.2.3.4";
     set.Recv(":srv 302 Alice :Alice=+u@5.6.7.8");
     EXPECT_EQ(set.program->ownIpText, "1.2.3.4");
+    set.Recv(":srv 302 Alice :Alice=+u@localhost");
+    EXPECT_EQ(set.TakeSent(), Lines{});
 }
 
 // A server that shows a host name (ngircd with DNS) or a cloak (Ergo) in USERHOST: the real
@@ -522,11 +523,6 @@ TEST(DispatchOwnAddress, WhoisNamesTheAddressUserHostHid) {
         EXPECT_TRUE(h.LogHas("WHOIS: IPAddress set as \"10.0.0.7\"."));
         EXPECT_TRUE(h.ui.Boxes().empty());
     }
-    IrcHarness set;  // [host] IP is there already
-    set.Registered("Alice");
-    set.program->ownIpText = "1.2.3.4";
-    set.Recv(":srv 302 Alice :Alice=+u@localhost");
-    EXPECT_EQ(set.TakeSent(), Lines{});
 }
 
 TEST(DispatchOwnAddress, WithoutWhoisAddressTheConnectionsOwnIsTakenElseThePlayerIsTold) {
@@ -558,21 +554,6 @@ TEST(DispatchOwnAddress, WithoutWhoisAddressTheConnectionsOwnIsTakenElseThePlaye
     EXPECT_EQ(none.ui.Boxes()[0].second, BoxIcon::Warning);
 }
 
-TEST(DispatchOther, UnhandledLinesAreLoggedRawAndUnparsableOnesDropped) {
-    IrcHarness h;
-    h.Registered("Alice");
-    h.Recv(":srv 005 Alice WALLCHOPS :are supported by this server");
-    h.Recv(":srv 333 Alice #K-HubI Olga 1700000000");
-    h.Recv(":srv 366 Alice #K-HubI :End of /NAMES list.");
-    h.Recv(":srv");
-    h.Recv(":srv WHAT");
-    h.Recv("NOCOLON here");
-    h.Recv(":Bob!u@h PRIVMSG #K-HubI :see PING :me");
-    EXPECT_EQ(h.Log(), (Lines{":srv 005 Alice WALLCHOPS :are supported by this server\r\n",
-                              ":Bob!u@h PRIVMSG #K-HubI :see PING :me\r\n"}));
-    EXPECT_EQ(h.TakeSent(), Lines{});
-}
-
 TEST(DispatchSendFailure, ReportedOnlyAfterTheReceiveSideFailed) {
     IrcHarness h;
     h.Registered("Alice");
@@ -587,6 +568,29 @@ TEST(DispatchSendFailure, ReportedOnlyAfterTheReceiveSideFailed) {
     ExpectReset(h);
     EXPECT_EQ(h.ui.Boxes().back(),
               std::make_pair(std::string("ERROR 2: Socket connection lost."), BoxIcon::Error));
+}
+
+// A nick or text relayed by a hostile server must not turn one line into two commands;
+// ordinary line ends still go out.
+TEST(DispatchSendFailure, ALineWithABreakOrNulInsideIsNotSent) {
+    IrcHarness h;
+    h.Registered("Alice");
+    const std::string bad[] = {
+        "NOTICE Bob\r\nQUIT :x\r\n",
+        "NOTICE Bob\nQUIT :x\r\n",
+        "NOTICE Bob\rQUIT :x\r\n",
+        std::string("NOTICE B\0ob :x\r\n", 17),
+        "NOTICE Bob :K-Hub-3|HOST|g|\r\n\r\n",
+    };
+    for (const auto& line : bad) {
+        EXPECT_EQ(SendIrcLine(*h.program, line), 0) << line;
+    }
+    EXPECT_TRUE(h.LogHas("Not sent: the line holds a line break or a NUL byte."));
+    const Lines good{"PONG :irc.test.local\r", "PRIVMSG Bob :hi\r\n", "JOIN #K-HubI\n"};
+    for (const auto& line : good) {
+        EXPECT_GT(SendIrcLine(*h.program, line), 0) << line;
+    }
+    EXPECT_EQ(h.TakeSent(), good);
 }
 
 }  // namespace

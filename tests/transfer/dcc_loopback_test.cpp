@@ -16,52 +16,63 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// The last block read may hold a single byte; it is sent like any other.
 TEST_F(DccPair, FilesOfEverySizeArriveWhole) {
-    for (std::size_t size : {std::size_t{0}, std::size_t{1024}, std::size_t{3'000'000}}) {
+    for (std::size_t size :
+         {std::size_t{0}, std::size_t{1}, std::size_t{1024}, std::size_t{3'000'000}}) {
         SCOPED_TRACE(size);
         fs::remove(bob_.Rom("Game.smc"));
-        bob_.ui().Clear();
-        alice_.ui().Clear();
+        bob_.ui.Clear();
+        alice_.ui.Clear();
+        alice_.ForgetSent();
+        bob_.ForgetSent();
         Prepare(RandomBytes(size, static_cast<unsigned>(size)));
         ASSERT_TRUE(RunToEnd());
         EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_);
+        EXPECT_EQ(Matching(bob_.AllSent(), "DCC "), Lines{DccLine("RESUME", "Alice", port_, 0)});
+        EXPECT_EQ(Matching(alice_.AllSent(), "DCC ACCEPT"),
+                  Lines{DccLine("ACCEPT", "Bob", port_, 0)});
         EXPECT_TRUE(alice_.Logged("Finished."));
         EXPECT_TRUE(bob_.Logged("Finished."));
         EXPECT_TRUE(MatchSent("YES"));
-        EXPECT_EQ(bob_.ui().Progress(WindowId::FileTransfer, control::kTransferProgress),
+        EXPECT_EQ(bob_.ui.Progress(WindowId::FileTransfer, control::kTransferProgress),
                   size == 0 ? 0 : 100);
-        EXPECT_EQ(bob_.ui().ControlText(WindowId::FileTransfer, control::kTransferStatus),
+        EXPECT_EQ(bob_.ui.ControlText(WindowId::FileTransfer, control::kTransferStatus),
                   "Game.smc");
-        EXPECT_EQ(bob_.ui().ControlText(WindowId::FileTransfer, control::kTransferDetail),
+        EXPECT_EQ(bob_.ui.ControlText(WindowId::FileTransfer, control::kTransferDetail),
                   TransferProgressText(std::int64_t(size), std::int64_t(size), 0));
         // A complete download leaves Download locked; the host gets Select back.
-        EXPECT_FALSE(bob_.ui().ControlEnabled(WindowId::JoinGame, control::kDownload));
-        EXPECT_TRUE(alice_.ui().ControlEnabled(WindowId::HostGame, control::kSelect));
-        EXPECT_FALSE(bob_.program().client.downloadRequested);
-        EXPECT_TRUE(bob_.ui().Boxes().empty());
-        EXPECT_TRUE(alice_.ui().Boxes().empty());
+        EXPECT_FALSE(bob_.ui.ControlEnabled(WindowId::JoinGame, control::kDownload));
+        EXPECT_TRUE(alice_.ui.ControlEnabled(WindowId::HostGame, control::kSelect));
+        EXPECT_FALSE(bob_.program->client.downloadRequested);
+        EXPECT_TRUE(bob_.ui.Boxes().empty());
+        EXPECT_TRUE(alice_.ui.Boxes().empty());
     }
 }
 
-// The last block read may hold a single byte; it is sent like any other.
-TEST_F(DccPair, AOneByteFileArrives) {
-    Prepare(RandomBytes(1));
-    ASSERT_TRUE(RunToEnd());
-    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_);
-    EXPECT_TRUE(MatchSent("YES"));
-}
-
-TEST_F(DccPair, PartialFileIsResumed) {
+// The first part of the ROM as a file of its own name (continued in a copy) or as our own
+// interrupted download.
+TEST_F(DccPair, PartialFilesAreResumed) {
     Prepare(RandomBytes(700'000));
-    WriteFile(bob_.Rom("Game.smc"), rom_.substr(0, 307200));
-    ASSERT_TRUE(RunToEnd());
-    EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_);
-    EXPECT_TRUE(Sent(bob_, DccLine("RESUME", "Alice", port_, 307200)));
-    EXPECT_TRUE(bob_.Logged("File exisits."));
-    EXPECT_TRUE(bob_.Logged("Attempting to resume."));
-    EXPECT_TRUE(alice_.Logged(DccLine("ACCEPT", "Bob", port_, 307200)));
-    EXPECT_TRUE(MatchSent("YES"));
-    EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc.part")));
+    for (const char* held : {"Game.smc", "Game.smc.part"}) {
+        SCOPED_TRACE(held);
+        fs::remove(bob_.Rom("Game.smc"));
+        bob_.ForgetSent();
+        alice_.ForgetSent();
+        bob_.program->client.downloadRequested = true;
+        WriteFile(bob_.Rom(held), rom_.substr(0, 307200));
+        ASSERT_TRUE(RunToEnd());
+        EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_);
+        EXPECT_EQ(Matching(bob_.AllSent(), "DCC "),
+                  Lines{DccLine("RESUME", "Alice", port_, 307200)});
+        EXPECT_EQ(Matching(alice_.AllSent(), "DCC ACCEPT"),
+                  Lines{DccLine("ACCEPT", "Bob", port_, 307200)});
+        EXPECT_TRUE(bob_.Logged("File exisits."));
+        EXPECT_TRUE(bob_.Logged("Attempting to resume."));
+        EXPECT_TRUE(alice_.Logged(DccLine("ACCEPT", "Bob", port_, 307200)));
+        EXPECT_TRUE(MatchSent("YES"));
+        EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc.part")));
+    }
 }
 
 // A file of the ROM's name that is not a part of it (an unheadered copy is 512 bytes
@@ -72,32 +83,33 @@ TEST_F(DccPair, APlayersOwnShorterFileIsNeverChanged) {
     for (bool cut : {false, true}) {
         SCOPED_TRACE(cut ? "cut in the middle, then again" : "whole");
         fs::remove(bob_.Rom("Game.smc.part"));
-        bob_.ui().Clear();
+        bob_.ui.Clear();
         Prepare(rom);
         WriteFile(bob_.Rom("Game.smc"), own);
         if (cut) {
             RawPeer sender;  // answers nobody's RESUME: starts at 0, where the copy ends
             int port = sender.Send(rom, own.size(), 100, RawPeer::AtStop::Close);
             bob_.TakeOffer("Alice", port, 300000);
-            ASSERT_TRUE(PumpOne(
-                bob_, [&] { return bob_.program().transfer.phase == TransferPhase::AwaitAccept; }));
+            ASSERT_TRUE(Pump({&bob_}, [&] {
+                return bob_.program->transfer.phase == TransferPhase::AwaitAccept;
+            }));
             std::string p = std::to_string(port);
-            HandleDccAccept(bob_.program(), "Alice",
+            HandleDccAccept(*bob_.program, "Alice",
                             "\"Game.smc\" " + p + " " + std::to_string(own.size()) + "\x01");
-            ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
+            ASSERT_TRUE(Pump({&bob_}, [&] { return Idle(bob_); }));
             EXPECT_TRUE(ReadFile(bob_.Rom("Game.smc")) == own) << "changed by a cut download";
             EXPECT_TRUE(bob_.Logged("Timed out."));
             EXPECT_TRUE(ReadFile(bob_.Rom("Game.smc.part")) == own + rom.substr(own.size(), 100));
-            EXPECT_TRUE(bob_.ui().Boxes().empty());
-            bob_.program().client.downloadRequested = true;
+            EXPECT_TRUE(bob_.ui.Boxes().empty());
+            bob_.program->client.downloadRequested = true;
         }
         ASSERT_TRUE(RunToEnd());
         EXPECT_TRUE(ReadFile(bob_.Rom("Game.smc")) == own) << "changed by a wrong download";
         EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc.part")));
         EXPECT_TRUE(MatchSent("NO"));
         EXPECT_FALSE(MatchSent("YES"));
-        ASSERT_EQ(bob_.ui().Boxes().size(), 1u);
-        const std::string box = bob_.ui().Boxes()[0].first;
+        ASSERT_EQ(bob_.ui.Boxes().size(), 1u);
+        const std::string box = bob_.ui.Boxes()[0].first;
         EXPECT_NE(box.find(bob_.Rom("Game.smc").string() + " is in the way"), std::string::npos)
             << box;
         EXPECT_NE(box.find("rename or move it"), std::string::npos) << box;
@@ -117,17 +129,17 @@ TEST_F(DccPair, ExistingFilesAreTakenOnlyWhenTheyAreTheRom) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const bool isRom = c.existing == rom_;
-        bob_.ui().Clear();
-        bob_.program().client.downloadRequested = true;
+        bob_.ui.Clear();
+        bob_.program->client.downloadRequested = true;
         WriteFile(bob_.Rom("Game.smc"), c.existing);
-        alice_.program().transfer.timings.acceptTimeout = 200ms;
+        alice_.program->transfer.timings.acceptTimeout = 200ms;
         ASSERT_TRUE(RunToEnd());
         EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), c.existing);
         EXPECT_EQ(bob_.Logged("Finished."), isRom);
         EXPECT_EQ(MatchSent("YES"), isRom);
-        ASSERT_EQ(bob_.ui().Boxes().size(), isRom ? 0u : 1u);
+        ASSERT_EQ(bob_.ui.Boxes().size(), isRom ? 0u : 1u);
         if (!isRom) {
-            EXPECT_NE(bob_.ui().Boxes()[0].first.find("rename or move it"), std::string::npos);
+            EXPECT_NE(bob_.ui.Boxes()[0].first.find("rename or move it"), std::string::npos);
             EXPECT_TRUE(alice_.Logged("ERROR: Socket not accepted."));
         }
     }
@@ -137,89 +149,89 @@ TEST_F(DccPair, ExistingFilesAreTakenOnlyWhenTheyAreTheRom) {
 TEST_F(DccPair, AFifoUnderTheRomsNameHoldsNothingUp) {
     Prepare(RandomBytes(4096));
     ASSERT_EQ(::mkfifo(bob_.Rom("Game.smc").c_str(), 0644), 0);
-    alice_.program().transfer.timings.acceptTimeout = 200ms;
+    alice_.program->transfer.timings.acceptTimeout = 200ms;
     ASSERT_TRUE(RunToEnd());
     EXPECT_TRUE(fs::is_fifo(bob_.Rom("Game.smc")));
     EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc.part")));
-    ASSERT_EQ(bob_.ui().Boxes().size(), 1u);
+    ASSERT_EQ(bob_.ui.Boxes().size(), 1u);
     EXPECT_FALSE(MatchSent("YES"));
-    EXPECT_FALSE(bob_.program().client.downloadRequested);
+    EXPECT_FALSE(bob_.program->client.downloadRequested);
 }
 #endif
 
 TEST_F(DccPair, WrongContentIsNotAMatch) {
     Prepare(RandomBytes(10'000));
-    bob_.program().client.wantedRomCrc = "DEADBEEF";  // the host chose another ROM meanwhile
+    bob_.program->client.wantedRomCrc = "DEADBEEF";  // the host chose another ROM meanwhile
     ASSERT_TRUE(RunToEnd());
     EXPECT_TRUE(MatchSent("NO"));
     EXPECT_FALSE(MatchSent("YES"));
     EXPECT_FALSE(bob_.Logged("Finished."));
     EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
     EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc.part")));
-    ASSERT_EQ(bob_.ui().Boxes().size(), 1u);
-    EXPECT_NE(bob_.ui().Boxes()[0].first.find("DEADBEEF"), std::string::npos);
-    EXPECT_TRUE(bob_.ui().ControlEnabled(WindowId::JoinGame, control::kDownload));
+    ASSERT_EQ(bob_.ui.Boxes().size(), 1u);
+    EXPECT_NE(bob_.ui.Boxes()[0].first.find("DEADBEEF"), std::string::npos);
+    EXPECT_TRUE(bob_.ui.ControlEnabled(WindowId::JoinGame, control::kDownload));
 }
 
 TEST_F(DccPair, ResumeAndAcceptOnlyFromThePeerForItsOffer) {
     Prepare(RandomBytes(4096));
-    alice_.program().transfer.timings.acceptTimeout = 300ms;
-    OfferRomByDcc(alice_.program(), "Bob");
+    alice_.program->transfer.timings.acceptTimeout = 300ms;
+    OfferRomByDcc(*alice_.program, "Bob");
     alice_.TakeSent();
     std::string p = std::to_string(port_);
-    HandleDccResume(alice_.program(), "Mallory", "\"Game.smc\" " + p + " 100\x01");
-    HandleDccResume(alice_.program(), "Bob", "\"Game.smc\" 1 100\x01");
-    HandleDccResume(alice_.program(), "Bob", "\"Game.smc\"\x01");
-    HandleDccResume(alice_.program(), "Bob", "\"Game.smc\" " + p + " 5000\x01");  // past the end
-    HandleDccResume(alice_.program(), "Bob", "\"Other.smc\" " + p + " 100\x01");
+    HandleDccResume(*alice_.program, "Mallory", "\"Game.smc\" " + p + " 100\x01");
+    HandleDccResume(*alice_.program, "Bob", "\"Game.smc\" 1 100\x01");
+    HandleDccResume(*alice_.program, "Bob", "\"Game.smc\"\x01");
+    HandleDccResume(*alice_.program, "Bob", "\"Game.smc\" " + p + " 5000\x01");  // past the end
+    HandleDccResume(*alice_.program, "Bob", "\"Other.smc\" " + p + " 100\x01");
     EXPECT_TRUE(alice_.TakeSent().empty());
-    EXPECT_FALSE(alice_.program().transfer.resumeRequested);
+    EXPECT_FALSE(alice_.program->transfer.resumeRequested);
     EXPECT_TRUE(alice_.Logged("ERROR: The DCC RESUME from Bob carries no position; ignored."));
 
     // One answer to one RESUME; a repeated one is not answered again.
-    HandleDccResume(alice_.program(), "Bob", "\"Game.smc\" " + p + " 100\x01");
-    HandleDccResume(alice_.program(), "Bob", "\"Game.smc\" " + p + " 200\x01");
+    HandleDccResume(*alice_.program, "Bob", "\"Game.smc\" " + p + " 100\x01");
+    HandleDccResume(*alice_.program, "Bob", "\"Game.smc\" " + p + " 200\x01");
     EXPECT_EQ(alice_.TakeSent(), std::vector<std::string>{DccLine("ACCEPT", "Bob", port_, 100)});
-    EXPECT_EQ(alice_.program().transfer.resumePosition, 100);
+    EXPECT_EQ(alice_.program->transfer.resumePosition, 100);
 
     // An ACCEPT nobody asked for changes nothing either.
-    HandleDccAccept(bob_.program(), "Alice", "\"Game.smc\" " + p + " 0\x01");
-    EXPECT_FALSE(bob_.program().transfer.acceptReceived);
-    ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
+    HandleDccAccept(*bob_.program, "Alice", "\"Game.smc\" " + p + " 0\x01");
+    EXPECT_FALSE(bob_.program->transfer.acceptReceived);
+    ASSERT_TRUE(Pump({&alice_}, [&] { return Idle(alice_); }));
 }
 
 // An offer is taken only from the asked host, once, under a name inside the ROM folder.
 TEST_F(DccPair, OffersAreTakenOnlyFromTheAskedHostOnce) {
     Prepare(RandomBytes(2048));
     bob_.TakeOffer("Mallory", port_, 2048);
-    EXPECT_FALSE(bob_.program().transfer.transferInProgress);
-    bob_.program().client.downloadRequested = false;
+    EXPECT_FALSE(bob_.program->transfer.transferInProgress);
+    bob_.program->client.downloadRequested = false;
     bob_.TakeOffer("Alice", port_, 2048);
-    EXPECT_FALSE(bob_.program().transfer.transferInProgress);
+    EXPECT_FALSE(bob_.program->transfer.transferInProgress);
     for (std::string name : {"..", "\"../\"", "\"a\x02.smc\"", "\"roms\\\\\""}) {
         SCOPED_TRACE(name);
-        bob_.ui().Clear();
-        bob_.program().client.downloadRequested = true;
+        bob_.ui.Clear();
+        bob_.program->client.downloadRequested = true;
         bob_.TakeOffer("Alice", port_, 2048, name);
-        EXPECT_FALSE(bob_.program().transfer.transferInProgress);
-        EXPECT_EQ(bob_.ui().Boxes().size(), 1u);
-        EXPECT_FALSE(bob_.program().client.downloadRequested);
+        EXPECT_FALSE(bob_.program->transfer.transferInProgress);
+        EXPECT_EQ(bob_.ui.Boxes().size(), 1u);
+        EXPECT_FALSE(bob_.program->client.downloadRequested);
     }
-    EXPECT_TRUE(fs::is_empty(bob_.Dir() / "roms"));
+    EXPECT_TRUE(fs::is_empty(bob_.Rom("")));
 
     // A folder part is dropped; a second offer while one is received is refused.
     RawPeer sender;
     int port = sender.Send(rom_, 0, -1, RawPeer::AtStop::Close);
-    bob_.program().client.downloadRequested = true;
+    bob_.program->client.downloadRequested = true;
     bob_.TakeOffer("Alice", port, 2048, "\"../../Game.smc\"");
-    EXPECT_TRUE(bob_.program().transfer.transferInProgress);
+    EXPECT_TRUE(bob_.program->transfer.transferInProgress);
     bob_.TakeOffer("Alice", port, 9, "\"Other.smc\"");
     EXPECT_TRUE(bob_.Logged(
         "ERROR: A transfer is already running; the DCC SEND offer from Alice was refused."));
-    ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
+    ASSERT_TRUE(Pump({&bob_}, [&] { return Idle(bob_); }));
     EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_);
     EXPECT_FALSE(fs::exists(bob_.Rom("Other.smc")));
-    EXPECT_FALSE(fs::exists(bob_.Dir() / "Game.smc"));
+    EXPECT_FALSE(fs::exists(bob_.dir / "Game.smc"));
 }
 
 TEST_F(DccPair, NoOfferWithoutAUsableSetup) {
@@ -231,12 +243,11 @@ TEST_F(DccPair, NoOfferWithoutAUsableSetup) {
     } cases[] = {
         {"ports reversed",
          [&] {
-             std::ofstream(alice_.Dir() / "K-Hub.ini")
-                 << "[options]\nrompath=" << (alice_.Dir() / "roms").string()
-                 << "\nstartport=4010\nendport=4000\n";
+             alice_.program->Settings().SetInt("options", "startport", 4010);
+             alice_.program->Settings().SetInt("options", "endport", 4000);
          },
          "ERROR: The port range 4010 to 4000 (startport, endport) is not usable; no file offered."},
-        {"address not dotted", [&] { alice_.program().ownIpText = "localhost"; },
+        {"address not dotted", [&] { alice_.program->ownIpText = "localhost"; },
          "ERROR: The own IP address \"localhost\" is unknown or not a dotted IPv4 address; no file "
          "offered."},
         {"past 2 GiB", [&] { fs::resize_file(alice_.Rom("Game.smc"), 2147483648ull); },  // sparse
@@ -244,21 +255,21 @@ TEST_F(DccPair, NoOfferWithoutAUsableSetup) {
         {"file gone", [&] { fs::remove(alice_.Rom("Game.smc")); },
          "ERROR: Cant open file for sending."},
     };
-    const std::string settings = ReadFile(alice_.Dir() / "K-Hub.ini");
+    const std::string settings = ReadFile(alice_.program->settingsFilePath);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        WriteFile(alice_.Dir() / "K-Hub.ini", settings);
-        alice_.program().ownIpText = "127.0.0.1";
+        WriteFile(alice_.program->settingsFilePath, settings);
+        alice_.program->ownIpText = "127.0.0.1";
         c.setUp();
-        OfferRomByDcc(alice_.program(), "Bob");
+        OfferRomByDcc(*alice_.program, "Bob");
         EXPECT_TRUE(alice_.Logged(c.logged));
         EXPECT_TRUE(alice_.TakeSent().empty());
-        EXPECT_FALSE(alice_.program().transfer.transferInProgress);
+        EXPECT_FALSE(alice_.program->transfer.transferInProgress);
     }
 }
 
 // Taken ports of the range are passed over wherever the random start falls; with every
-// one taken nothing is offered.
+// one taken nothing is offered. An offer nobody took is withdrawn when the game is left.
 TEST_F(DccPair, AnOfferListensOnAFreePortOfTheRange) {
     Prepare(RandomBytes(100));
     std::vector<SocketHandle> held;  // the first three of four free ports in a row
@@ -279,19 +290,25 @@ TEST_F(DccPair, AnOfferListensOnAFreePortOfTheRange) {
         }
     }
     ASSERT_EQ(held.size(), 3u);
-    WriteFile(alice_.Dir() / "K-Hub.ini", "[options]\nrompath=" + (alice_.Dir() / "roms").string() +
-                                              "\nstartport=" + std::to_string(base) +
-                                              "\nendport=" + std::to_string(base + 3) + "\n");
+    alice_.program->Settings().SetInt("options", "startport", base);
+    alice_.program->Settings().SetInt("options", "endport", base + 3);
+    alice_.program->transfer.timings.acceptTimeout = std::chrono::hours(1);
     for (int run = 0; run < 12; ++run) {
-        OfferRomByDcc(alice_.program(), "Bob");
+        OfferRomByDcc(*alice_.program, "Bob");
         auto sent = alice_.TakeSent();
         ASSERT_EQ(sent.size(), 1u);
         EXPECT_TRUE(sent[0].ends_with(" " + std::to_string(base + 3) + " 100\x01")) << sent[0];
-        EndTransferWithGame(alice_.program());
-        ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
+        // Nobody connected, so there is no window to close: leaving the game withdraws it.
+        EndTransferWithGame(*alice_.program);
+        ASSERT_TRUE(Pump({&alice_}, [&] { return Idle(alice_); }));
     }
+    EXPECT_FALSE(alice_.program->windows.transfer);
+    EXPECT_FALSE(alice_.ui.IsOpen(WindowId::FileTransfer));
+    SocketHandle socket = khub::test::ConnectToLoopback(base + 3);
+    EXPECT_EQ(socket, kInvalidSocket) << "the withdrawn offer's port still takes connections";
+    CloseSocket(socket);
     held.push_back(ListenIpv4("127.0.0.1", static_cast<std::uint16_t>(base + 3)));
-    OfferRomByDcc(alice_.program(), "Bob");
+    OfferRomByDcc(*alice_.program, "Bob");
     EXPECT_TRUE(alice_.TakeSent().empty());
     EXPECT_TRUE(alice_.Logged("ERROR 4: Socket could not connect."));
     for (SocketHandle s : held) CloseSocket(s);
@@ -303,62 +320,132 @@ TEST_F(DccPair, UnansweredResumeKeepsThePartialFile) {
     RawPeer sender;  // never answers RESUME
     int port = sender.Send(rom_, 0, 0, RawPeer::AtStop::Stall);
     bob_.TakeOffer("Alice", port, 20000);
-    ASSERT_TRUE(PumpOne(
-        bob_, [&] { return Idle(bob_); }, 100ms));
+    ASSERT_TRUE(Pump(
+        {&bob_}, [&] { return Idle(bob_); }, 100ms));
     for (int i = 0; i < 10; ++i) EXPECT_EQ(bob_.Count("Attempt #" + std::to_string(i) + "."), 1);
     EXPECT_TRUE(bob_.Logged("ERROR: Resume not supported."));
     EXPECT_TRUE(bob_.Logged("ERROR: Could not resume download of file."));
     EXPECT_EQ(ReadFile(bob_.Rom("Game.smc")), rom_.substr(0, 5'000));
 }
 
+// Where a transfer with a peer that keeps to the plain protocol starts, for a new file and
+// a resumed one: our sender starts the moment it knows, and a plain receiver that says
+// nothing still gets the sender's resume window; our receiver always says where it starts.
+constexpr std::size_t kHeld[] = {0, 100'000};
+
+TEST_F(DccPair, OurSenderAndAPlainReceiver) {
+    for (std::size_t have : kHeld) {
+        SCOPED_TRACE(have);
+        Prepare(RandomBytes(300'000));
+        alice_.ui.Clear();
+        OfferRomByDcc(*alice_.program, "Bob");
+        alice_.TakeSent();
+        RawPeer receiver;
+        receiver.Receive(port_, rom_.size(), -1, RawPeer::AtStop::Close, have);
+        ASSERT_TRUE(Pump(
+            {&alice_}, [&] { return alice_.program->transfer.phase == TransferPhase::AwaitResume; },
+            0ms));
+        if (have == 0) {
+            // Says nothing: the sender waits its three seconds, and not less.
+            ASSERT_FALSE(Pump(
+                {&alice_}, [&] { return receiver.receivedCount > 0; }, 0ms, 200ms));
+            alice_.loop.AdvanceBy(2999ms);
+            ASSERT_FALSE(Pump(
+                {&alice_}, [&] { return receiver.receivedCount > 0; }, 0ms, 200ms));
+            ASSERT_TRUE(Pump(
+                {&alice_}, [&] { return Idle(alice_); }, 10ms));
+        } else {
+            // Asks after connecting, as it does.
+            HandleDccResume(
+                *alice_.program, "Bob",
+                "\"Game.smc\" " + std::to_string(port_) + " " + std::to_string(have) + "\x01");
+            EXPECT_EQ(alice_.TakeSent(), Lines{DccLine("ACCEPT", "Bob", port_, have)});
+            ASSERT_TRUE(Pump(
+                {&alice_}, [&] { return Idle(alice_); }, 0ms));
+        }
+        receiver.Join();
+        EXPECT_TRUE(receiver.received == rom_.substr(have));
+        EXPECT_TRUE(alice_.Logged("Finished."));
+        EXPECT_TRUE(Matching(alice_.TakeSent(), "DCC").empty());
+    }
+}
+
+TEST_F(DccPair, APlainSenderAndOurReceiver) {
+    for (std::size_t have : kHeld) {
+        SCOPED_TRACE(have);
+        fs::remove(bob_.Rom("Game.smc"));
+        Prepare(RandomBytes(300'000));
+        if (have > 0) WriteFile(bob_.Rom("Game.smc.part"), rom_.substr(0, have));
+        bob_.ForgetSent();
+        RawPeer sender;
+        int port = sender.Send(rom_, 0, -1, RawPeer::AtStop::Close, true);
+        bob_.TakeOffer("Alice", port, rom_.size());
+        Lines resumes;
+        ASSERT_TRUE(Pump({&bob_}, [&] {
+            Lines all = Matching(bob_.AllSent(), "DCC RESUME ");
+            for (std::size_t i = resumes.size(); i < all.size(); ++i) {
+                resumes.push_back(all[i]);
+                std::string accept =
+                    sender.AnswerResume("Bob", all[i].substr(all[i].find("RESUME ") + 7));
+                EXPECT_EQ(accept, DccLine("ACCEPT", "Bob", port, have));
+                HandleDccAccept(*bob_.program, "Alice", accept.substr(accept.find("ACCEPT ") + 7));
+            }
+            return Idle(bob_);
+        }));
+        sender.Join();
+        EXPECT_EQ(resumes, Lines{DccLine("RESUME", "Alice", port, have)});
+        EXPECT_TRUE(ReadFile(bob_.Rom("Game.smc")) == rom_);
+        EXPECT_FALSE(sender.ackMismatch);
+        EXPECT_EQ(sender.sent, rom_.size() - have);
+    }
+}
+
 // A sender that goes silent half-way is given up after eleven idle periods in a row, or at
-// once when the window is closed.
-TEST_F(DccPair, ASilentSenderIsGivenUp) {
+// once when the window is closed; one that resets the connection mid-file is a socket
+// error, not a file that ended.
+TEST_F(DccPair, ASenderThatStopsHalfWayIsGivenUp) {
     Prepare(RandomBytes(200'000));
-    for (bool closeWindow : {true, false}) {  // first: the Ui keeps the last progress
-        SCOPED_TRACE(closeWindow ? "window closed" : "idle too long");
-        bob_.ui().Clear();
-        fs::remove(bob_.Rom("Game.smc.part"));  // what the first row kept
-        bob_.program().client.downloadRequested = true;
-        // With the window closed: far longer than the test may take.
-        bob_.program().transfer.timings.loop.idlePeriod = closeWindow ? 60s : 20ms;
-        RawPeer sender;  // sends part, then keeps the connection open and silent
-        int port = sender.Send(rom_, 0, 30'000, RawPeer::AtStop::Stall);
+    // First: the Ui keeps the last progress.
+    for (std::string_view how : {"window closed", "idle too long", "reset"}) {
+        SCOPED_TRACE(how);
+        const bool reset = how == "reset";
+        if (reset && platform::kWindowsBuild) continue;  // wine reports it as a close
+        bob_.ui.Clear();
+        fs::remove(bob_.Rom("Game.smc.part"));  // what the row before kept
+        bob_.program->client.downloadRequested = true;
+        // Unless idling is what ends it: far longer than the test may take.
+        bob_.program->transfer.timings.loop.idlePeriod = how == "idle too long" ? 20ms : 60s;
+        RawPeer sender;  // sends part, then keeps the connection open and silent, or resets it
+        int port =
+            sender.Send(rom_, 0, 30'000, reset ? RawPeer::AtStop::Reset : RawPeer::AtStop::Stall);
         bob_.TakeOffer("Alice", port, 200000);
-        if (closeWindow) {
-            ASSERT_TRUE(PumpOne(bob_, [&] {
-                auto p = bob_.ui().Progress(WindowId::FileTransfer, control::kTransferProgress);
+        if (how == "window closed") {
+            ASSERT_TRUE(Pump({&bob_}, [&] {
+                auto p = bob_.ui.Progress(WindowId::FileTransfer, control::kTransferProgress);
                 return p && *p >= 15;
             }));
-            CloseTransferWindow(bob_.program());
+            CloseTransferWindow(*bob_.program);
         }
-        ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
-        if (closeWindow) {
+        ASSERT_TRUE(Pump({&bob_}, [&] { return Idle(bob_); }));
+        EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
+        EXPECT_TRUE(bob_.ui.ControlEnabled(WindowId::JoinGame, control::kDownload));
+        EXPECT_FALSE(bob_.program->client.downloadRequested);
+        if (reset) {
+            EXPECT_TRUE(bob_.Logged("Transfer interupted."));
+            ASSERT_EQ(bob_.ui.Boxes().size(), 1u);
+            EXPECT_EQ(bob_.ui.Boxes()[0].first, "SOCKET ERROR: Could not receive data.");
+            std::string part = ReadFile(bob_.Rom("Game.smc.part"));
+            EXPECT_EQ(part, rom_.substr(0, part.size()));
+            continue;
+        }
+        if (how == "window closed") {
             EXPECT_TRUE(bob_.Logged("File transfer window closed."));
         } else {
             EXPECT_GE(bob_.Count("Timeout."), 11);  // eleven in a row end it
         }
         EXPECT_TRUE(bob_.Logged("Timed out."));
-        EXPECT_FALSE(fs::exists(bob_.Rom("Game.smc")));
-        EXPECT_EQ(ReadFile(bob_.Rom("Game.smc.part")), rom_.substr(0, sender.Sent()));
-        EXPECT_TRUE(bob_.ui().ControlEnabled(WindowId::JoinGame, control::kDownload));
-        EXPECT_FALSE(bob_.program().client.downloadRequested);
+        EXPECT_EQ(ReadFile(bob_.Rom("Game.smc.part")), rom_.substr(0, sender.sent));
     }
-}
-
-// A sender that resets the connection mid-file is a socket error, not a file that ended.
-TEST_F(DccPair, ASenderThatResetsIsASocketError) {
-    if (platform::kWindowsBuild) GTEST_SKIP() << "wine reports a reset peer as one that closed";
-    Prepare(RandomBytes(200'000));
-    RawPeer sender;
-    int port = sender.Send(rom_, 0, 30'000, RawPeer::AtStop::Reset);
-    bob_.TakeOffer("Alice", port, 200000);
-    ASSERT_TRUE(PumpOne(bob_, [&] { return Idle(bob_); }));
-    EXPECT_TRUE(bob_.Logged("Transfer interupted."));
-    ASSERT_EQ(bob_.ui().Boxes().size(), 1u);
-    EXPECT_EQ(bob_.ui().Boxes()[0].first, "SOCKET ERROR: Could not receive data.");
-    std::string part = ReadFile(bob_.Rom("Game.smc.part"));
-    EXPECT_EQ(part, rom_.substr(0, part.size()));
 }
 
 // The host ends a send by closing the window. The client stopping it is news for the host,
@@ -373,54 +460,37 @@ TEST_F(DccPair, AStoppedSendGivesTheHostSelectBack) {
         bool closeWindow;  // by the host, while the receiver reads nothing more
     };
     // Far longer than the test may take: only the stop or the closed window can end it.
-    alice_.program().transfer.timings.loop.idlePeriod = 60s;
+    alice_.program->transfer.timings.loop.idlePeriod = 60s;
     for (const Row& row :
          {Row{"window closed", 8'000'000, 10'240, RawPeer::AtStop::Stall, true},
           Row{"closes with our bytes unread", 8'000'000, 10'240, RawPeer::AtStop::Close, false},
           Row{"resets while we wait", 10'000, 5'000, RawPeer::AtStop::Reset, false}}) {
         SCOPED_TRACE(row.name);
-        alice_.ui().Clear();
+        alice_.ui.Clear();
         Prepare(RandomBytes(row.size));
-        OfferRomByDcc(alice_.program(), "Bob");
+        OfferRomByDcc(*alice_.program, "Bob");
         RawPeer receiver;
         receiver.Receive(port_, rom_.size(), row.readBeforeStop, row.stop);
         if (row.closeWindow) {
-            ASSERT_TRUE(PumpOne(alice_, [&] {
-                return alice_.program().transfer.phase == TransferPhase::Moving &&
-                       receiver.ReceivedCount() >= 10'240;
+            ASSERT_TRUE(Pump({&alice_}, [&] {
+                return alice_.program->transfer.phase == TransferPhase::Moving &&
+                       receiver.receivedCount >= 10'240;
             }));
-            EXPECT_FALSE(alice_.ui().ControlEnabled(WindowId::HostGame, control::kSelect));
-            CloseTransferWindow(alice_.program());
+            EXPECT_FALSE(alice_.ui.ControlEnabled(WindowId::HostGame, control::kSelect));
+            CloseTransferWindow(*alice_.program);
         }
-        ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
-        EXPECT_TRUE(alice_.ui().ControlEnabled(WindowId::HostGame, control::kSelect));
+        ASSERT_TRUE(Pump({&alice_}, [&] { return Idle(alice_); }));
+        EXPECT_TRUE(alice_.ui.ControlEnabled(WindowId::HostGame, control::kSelect));
         EXPECT_FALSE(alice_.Logged("Finished."));
-        EXPECT_TRUE(alice_.ui().Boxes().empty());
+        EXPECT_TRUE(alice_.ui.Boxes().empty());
         if (row.closeWindow) continue;
         EXPECT_TRUE(alice_.Logged("ERROR: Could not send data."));
-        auto chat = alice_.ui().Lines(WindowId::HostGame, control::kHostChatLog);
+        auto chat = alice_.ui.Lines(WindowId::HostGame, control::kHostChatLog);
         EXPECT_EQ(chat.size(), 1u);
         std::string line = chat.empty() ? "" : chat[0];
         EXPECT_TRUE(line.starts_with("Bob closed the transfer after ")) << line;
         EXPECT_TRUE(line.ends_with(" of " + std::to_string(row.size) + " bytes.\r\n")) << line;
     }
-}
-
-// Before anyone connects there is no File Transfer window to close; leaving the game
-// must still withdraw the offer rather than leave the port open for the accept timeout.
-TEST_F(DccPair, LeavingTheGameWithdrawsAnOfferNobodyTookYet) {
-    Prepare(RandomBytes(10'000));
-    alice_.program().transfer.timings.acceptTimeout = 60s;
-    OfferRomByDcc(alice_.program(), "Bob");
-    ASSERT_EQ(alice_.program().transfer.phase, TransferPhase::Listening);
-    EndTransferWithGame(alice_.program());
-    ASSERT_TRUE(PumpOne(alice_, [&] { return Idle(alice_); }));
-    EXPECT_FALSE(alice_.program().windows.transfer);
-    EXPECT_FALSE(alice_.ui().IsOpen(WindowId::FileTransfer));
-
-    SocketHandle socket = khub::test::ConnectToLoopback(port_);
-    EXPECT_EQ(socket, kInvalidSocket) << "the withdrawn offer's port still takes connections";
-    CloseSocket(socket);
 }
 
 }  // namespace

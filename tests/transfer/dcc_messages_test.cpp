@@ -98,10 +98,9 @@ TEST(DccMessages, ResumeFieldsComeFromTheEnd) {
     EXPECT_EQ(f.port, 4003);
     EXPECT_EQ(f.position, 12);
 
-    EXPECT_FALSE(ParseResumeFields("file.smc").position);
-    EXPECT_FALSE(ParseResumeFields("file.smc 4003").position);
-    EXPECT_FALSE(ParseResumeFields("file.smc 4003 x12\x01").position);
-    EXPECT_FALSE(ParseResumeFields("f 4003 99999999999").position);
+    for (const char* bad :
+         {"file.smc", "file.smc 4003", "file.smc 4003 x12\x01", "f 4003 99999999999"})
+        EXPECT_FALSE(ParseResumeFields(bad).position) << bad;
     EXPECT_FALSE(ParseResumeFields("f 0 5").port);
 }
 
