@@ -58,9 +58,7 @@ class GuiTest : public ::testing::Test {
     void MakeFrame() {
         frame_ = std::make_unique<CMainFrame>(*program_, ui_);
         app_ = std::make_unique<CWinApp>();
-        std::vector<CWinApp::Accelerator> table;
-        for (const auto& [keys, id] : CMainFrame::AcceleratorTable()) table.push_back({keys, id});
-        app_->SetAccelerators(frame_.get(), std::move(table));
+        app_->SetAccelerators(frame_.get(), CMainFrame::AcceleratorTable());
         frame_->Create();
         frame_->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
