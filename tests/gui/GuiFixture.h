@@ -93,14 +93,6 @@ class GuiTest : public ::testing::Test {
         QTest::keyClick(frame_.get(), key, modifiers);
         Pump();
     }
-    // The message box on the screen (the texts of all shown so far are in boxes_).
-    static QMessageBox* VisibleBox() {
-        QMessageBox* box = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
-        }
-        return box;
-    }
     // The first line sent with that beginning: its place, or sent_.size() for none.
     std::ptrdiff_t SentAt(const std::string& prefix) const {
         return std::find_if(sent_.begin(), sent_.end(),
