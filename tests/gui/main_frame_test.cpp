@@ -1,7 +1,5 @@
-#include <QAction>
 #include <QImage>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QSettings>
 #include <optional>
 
@@ -21,23 +19,12 @@ class MainFrameTest : public GuiTest {
 // The menus and columns a first start shows, then what keys in the main window do.
 TEST_F(MainFrameTest, StartsNotConnectedAndItsKeysReachOnlyWhatTheirItemsAllow) {
     MakeFrame();
-    struct Item {
-        int id;
-        const char* text;
-        bool enabled;
-    } const items[] = {{menu::kConnect, "&Connect", true}, {menu::kOptions, "&Options...", true},
-                       {menu::kExit, "E&xit", true},       {menu::kCreate, "&Create...", false},
-                       {menu::kJoin, "&Join", false},      {menu::kRules, "&Rules", true},
-                       {menu::kAbout, "&About", true}};
-    for (const Item& item : items) {
-        QAction* action = frame_->MenuItem(item.id);
-        ASSERT_NE(action, nullptr) << item.id;
-        EXPECT_EQ(action->text().section('\t', 0, 0), item.text) << item.id;
-        EXPECT_EQ(action->isEnabled(), item.enabled) << item.text;
+    // Create and Join stay greyed until there is a game to create or join.
+    for (int id : {menu::kConnect, menu::kOptions, menu::kExit, menu::kCreate, menu::kJoin,
+                   menu::kRules, menu::kAbout}) {
+        ASSERT_NE(frame_->MenuItem(id), nullptr) << id;
+        EXPECT_EQ(frame_->IsMenuItemEnabled(id), id != menu::kCreate && id != menu::kJoin) << id;
     }
-    QStringList popups;
-    for (QAction* popup : frame_->menuBar()->actions()) popups << popup->text();
-    EXPECT_EQ(popups, QStringList({"&File", "&Game", "&Help"}));
 
     CViewList& list = frame_->ViewList();
     ASSERT_EQ(list.model()->columnCount(), 3);
