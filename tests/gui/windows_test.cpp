@@ -218,7 +218,6 @@ TEST_F(WindowsTest, DebugWindowShowsABoundedBacklogAndSendsTypedLines) {
     FrameKey(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     CDialog* debug = Open(W::Debug);
     ASSERT_NE(debug, nullptr);
-    EXPECT_EQ(debug->windowTitle(), "Debug output");
     EXPECT_EQ(debug->parent(), nullptr);
     auto* pane = debug->ControlAs<QTextEdit>(control::kDebugLog);
     program_->log.DebugLog("second\r\n");
@@ -249,7 +248,6 @@ TEST_F(WindowsTest, AboutBoxShowsTheVersionAndOpensItsAddresses) {
     FrameKey(Qt::Key_A);
     CDialog* about = Open(W::About);
     ASSERT_NE(about, nullptr);
-    EXPECT_EQ(about->windowTitle(), "About K-Hub I");
     EXPECT_TRUE(about->isModal());
     QStringList versions;
     for (QLabel* l : about->findChildren<QLabel*>()) {
