@@ -110,14 +110,6 @@ TEST_F(MainFrameTest, PlacementSurvivesARestartAndANonsenseOneIsIgnored) {
     frame_->resize(517, 333);
     const QPoint pos = frame_->pos();
     DestroyFrame();
-    {
-        QSettings settings = Placement();
-        settings.beginGroup("Frame Settings");
-        EXPECT_EQ(settings.value("Width").toInt(), 517);
-        EXPECT_EQ(settings.value("Height").toInt(), 333);
-        EXPECT_FALSE(settings.value("Toolbar").toBool());
-        EXPECT_FALSE(settings.value("Statusbar").toBool());
-    }
     MakeFrame();
     EXPECT_EQ(frame_->size(), QSize(517, 333));
     EXPECT_EQ(frame_->pos(), pos);
