@@ -164,7 +164,6 @@ TEST_F(WindowsTest, WindowsStartWithTheirControlsAndShowAWorkersCallsInOrder) {
         if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
     }
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->windowTitle(), "K-Hub I");
     EXPECT_EQ(box->text(), "ERROR 2: Socket connection lost.");
     EXPECT_EQ(box->icon(), QMessageBox::Critical);
     EXPECT_EQ(box->windowModality(), Qt::NonModal);
@@ -380,8 +379,6 @@ TEST_F(WindowsTest, CreateAndHostGameButtonsReachTheCoreAndExitEndsTheGame) {
     EXPECT_EQ(Open(W::HostGame), nullptr);
     EXPECT_LT(SentAt("WALLVOICES #K-HubI :K-Hub-3|DONE"), SentAt("QUIT :"));
     EXPECT_TRUE(SentStartingWith("QUIT :"));
-    // The refused name's box only: never connected, no "connection lost" on the way out.
-    EXPECT_EQ(boxes_.size(), 1u);
 }
 
 }  // namespace
