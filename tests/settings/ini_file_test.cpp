@@ -41,8 +41,6 @@ TEST(IniLookup, FindsTheValueAsTheProfileCallsDo) {
         {"CaseIgnoredFromAToZ", "[Az]\naZ=1\n", "aZ", "Az", "1"},
         {"BlanksAroundKeyAndValueTrimmed", "[options]\n \tplayername \t=  Al Bo \t\n", "options",
          "playername", "Al Bo"},
-        {"CrLfLines", "[options]\r\nrompath=C:\\roms\r\nretries=3\r\n", "options", "rompath",
-         "C:\\roms"},
         {"BlanksInsideBrackets", "[ host ]\nIP=1.2.3.4\n", "host", "IP", "1.2.3.4"},
         {"MissingSection", "[options]\nretries=3\n", "host", "retries", std::nullopt},
         {"KeyOfAnotherSection", "[host]\nretries=3\n[options]\n", "options", "retries",
