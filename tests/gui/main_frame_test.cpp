@@ -9,12 +9,7 @@
 namespace khub::gui::test {
 namespace {
 
-class MainFrameTest : public GuiTest {
-  protected:
-    static QSettings Placement() {
-        return QSettings(QStringLiteral("K-Hub"), QStringLiteral("K-Hub I"));
-    }
-};
+using MainFrameTest = GuiTest;
 
 // The menus and columns a first start shows, then what keys in the main window do.
 TEST_F(MainFrameTest, StartsNotConnectedAndItsKeysReachOnlyWhatTheirItemsAllow) {
@@ -96,16 +91,14 @@ TEST_F(MainFrameTest, EachAppearanceModeReachesThePaintedList) {
 }
 
 TEST_F(MainFrameTest, PlacementSurvivesARestartAndANonsenseOneIsIgnored) {
-    {
-        QSettings settings = Placement();
-        settings.beginGroup("Frame Settings");
-        for (const char* key : {"Top", "Left"}) settings.setValue(key, 10);
-        settings.setValue("Width", -5);
-        settings.setValue("Height", 0);
-    }
+    QSettings placement(QStringLiteral("K-Hub"), QStringLiteral("K-Hub I"));
+    placement.beginGroup("Frame Settings");
+    for (const char* key : {"Top", "Left"}) placement.setValue(key, 10);
+    placement.setValue("Width", -5);
+    placement.setValue("Height", 2000000);
     MakeFrame();
     EXPECT_GT(frame_->width(), 0);
-    EXPECT_GT(frame_->height(), 0);
+    EXPECT_LT(frame_->height(), 100000);
     frame_->move(123, 77);
     frame_->resize(517, 333);
     const QPoint pos = frame_->pos();
@@ -113,7 +106,8 @@ TEST_F(MainFrameTest, PlacementSurvivesARestartAndANonsenseOneIsIgnored) {
     MakeFrame();
     EXPECT_EQ(frame_->size(), QSize(517, 333));
     EXPECT_EQ(frame_->pos(), pos);
-    Placement().remove("Frame Settings");
+    placement.endGroup();
+    placement.remove("Frame Settings");
 }
 
 }  // namespace

@@ -45,11 +45,6 @@ TEST(PlatformFiles, NonAsciiNamesEndToEnd) {
     const std::string rom = rom::JoinPath(folder, name);
     ASSERT_TRUE(platform::ReplaceFileContent(rom, "123456789"));
 
-    auto listed = platform::ListFolder(folder);
-    ASSERT_TRUE(listed);
-    int found = 0;
-    for (const auto& e : *listed) found += e.name == name;
-    EXPECT_EQ(found, 1);
     EXPECT_EQ(rom::CountRomDirFiles(folder), 1);
     auto info = platform::StatPath(rom);
     ASSERT_TRUE(info);
@@ -57,7 +52,7 @@ TEST(PlatformFiles, NonAsciiNamesEndToEnd) {
     EXPECT_EQ(info->size, 9);
     EXPECT_EQ(rom::CrcTextOfFile(rom), "CBF43926");
     rom::CrcCache cache;
-    EXPECT_EQ(rom::FindRomByCrc(folder, "CBF43926", cache, {}), name);
+    EXPECT_EQ(rom::FindRomByCrc(folder, "CBF43926", cache, {}), name);  // listed by that name
 
     // The host's name for the same ROM, and back; a taken name is never replaced.
     const std::string hosts = rom::JoinPath(folder, "ポケモンスタジアム.smc");
