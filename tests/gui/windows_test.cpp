@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <tuple>
 
 #include "GuiFixture.h"
 #include "app/CAboutDlg.h"
@@ -67,25 +68,16 @@ TEST_F(WindowsTest, WindowsStartWithTheirControlsAndShowAWorkersCallsInOrder) {
     MakeFrame();
     // The controls the core enables or greys on opening each window are the core's tests.
     for (W w : {W::HostGame, W::JoinGame, W::CreateGame}) frame_->OpenWindow(w);
-    struct Row {
-        W window;
-        int control;
-        bool enabled;
-        int maxLength;  // of a line edit, else 0
-    } const rows[] = {
-        {W::HostGame, control::kHostChatEdit, true, 450},
-        {W::JoinGame, control::kJoinChatEdit, false, 450},
-        {W::JoinGame, control::kCancel, true, 0},
-        {W::CreateGame, control::kCreateGameName, true, 129},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << WindowName(row.window) << " control " << row.control);
-        ASSERT_NE(C(row.window, row.control), nullptr);
-        EXPECT_EQ(Enabled(row.window, row.control), row.enabled);
-        if (row.maxLength) {
-            EXPECT_EQ(C<QLineEdit>(row.window, row.control)->maxLength(), row.maxLength);
-        }
+    // The chat lines and the game name hold what the server takes.
+    const std::tuple<W, int, int> limits[] = {{W::HostGame, control::kHostChatEdit, 450},
+                                              {W::JoinGame, control::kJoinChatEdit, 450},
+                                              {W::CreateGame, control::kCreateGameName, 129}};
+    for (const auto& [window, id, length] : limits) {
+        ASSERT_NE(C<QLineEdit>(window, id), nullptr) << id;
+        EXPECT_EQ(C<QLineEdit>(window, id)->maxLength(), length) << id;
     }
+    EXPECT_FALSE(Enabled(W::JoinGame, control::kJoinChatEdit));
+    EXPECT_TRUE(Enabled(W::JoinGame, control::kCancel));
     EXPECT_FALSE(C<QCheckBox>(W::CreateGame, CCreateGameDlg::kDisallowDownload)->isChecked());
     // Game windows stand on their own; Create Game belongs to the frame.
     EXPECT_EQ(Open(W::HostGame)->parent(), nullptr);
