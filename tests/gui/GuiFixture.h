@@ -58,9 +58,7 @@ class GuiTest : public ::testing::Test {
     void MakeFrame() {
         frame_ = std::make_unique<CMainFrame>(*program_, ui_);
         app_ = std::make_unique<CWinApp>();
-        std::vector<CWinApp::Accelerator> table;
-        for (const auto& [keys, id] : CMainFrame::AcceleratorTable()) table.push_back({keys, id});
-        app_->SetAccelerators(frame_.get(), std::move(table));
+        app_->SetAccelerators(frame_.get(), CMainFrame::AcceleratorTable());
         frame_->Create();
         frame_->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
@@ -94,14 +92,6 @@ class GuiTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
         QTest::keyClick(frame_.get(), key, modifiers);
         Pump();
-    }
-    // The message box on the screen (the texts of all shown so far are in boxes_).
-    static QMessageBox* VisibleBox() {
-        QMessageBox* box = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
-        }
-        return box;
     }
     // The first line sent with that beginning: its place, or sent_.size() for none.
     std::ptrdiff_t SentAt(const std::string& prefix) const {

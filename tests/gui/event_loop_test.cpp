@@ -36,12 +36,10 @@ TEST(QtEventLoop, PostsFromWorkersRunOnTheGuiThreadInOrderAndCancelledTimersNeve
     loop.Cancel(fromWorker);
     EXPECT_TRUE(ran.empty());
     // Work queued from other threads arrives with the next passes of the event loop.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ran.size() == 101 && keptRan; }));
-    ASSERT_EQ(ran.size(), 101u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ran.size() == 101 && keptRan; }));
     for (int i = 0; i <= 100; ++i) EXPECT_EQ(ran[static_cast<std::size_t>(i)], i);
     EXPECT_TRUE(allOnGui);
     EXPECT_TRUE(loop.InLoopThread());
-    EXPECT_TRUE(keptRan);
     EXPECT_FALSE(cancelledRan);
     EXPECT_FALSE(workerCancelledRan);
     EXPECT_EQ(loop.PendingTimers(), 0u);

@@ -1,7 +1,5 @@
-#include <QAction>
 #include <QImage>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QSettings>
 #include <optional>
 
@@ -11,33 +9,17 @@
 namespace khub::gui::test {
 namespace {
 
-class MainFrameTest : public GuiTest {
-  protected:
-    static QSettings Placement() {
-        return QSettings(QStringLiteral("K-Hub"), QStringLiteral("K-Hub I"));
-    }
-};
+using MainFrameTest = GuiTest;
 
 // The menus and columns a first start shows, then what keys in the main window do.
 TEST_F(MainFrameTest, StartsNotConnectedAndItsKeysReachOnlyWhatTheirItemsAllow) {
     MakeFrame();
-    struct Item {
-        int id;
-        const char* text;
-        bool enabled;
-    } const items[] = {{menu::kConnect, "&Connect", true}, {menu::kOptions, "&Options...", true},
-                       {menu::kExit, "E&xit", true},       {menu::kCreate, "&Create...", false},
-                       {menu::kJoin, "&Join", false},      {menu::kRules, "&Rules", true},
-                       {menu::kAbout, "&About", true}};
-    for (const Item& item : items) {
-        QAction* action = frame_->MenuItem(item.id);
-        ASSERT_NE(action, nullptr) << item.id;
-        EXPECT_EQ(action->text().section('\t', 0, 0), item.text) << item.id;
-        EXPECT_EQ(action->isEnabled(), item.enabled) << item.text;
+    // Create and Join stay greyed until there is a game to create or join.
+    for (int id : {menu::kConnect, menu::kOptions, menu::kExit, menu::kCreate, menu::kJoin,
+                   menu::kRules, menu::kAbout}) {
+        ASSERT_NE(frame_->MenuItem(id), nullptr) << id;
+        EXPECT_EQ(frame_->IsMenuItemEnabled(id), id != menu::kCreate && id != menu::kJoin) << id;
     }
-    QStringList popups;
-    for (QAction* popup : frame_->menuBar()->actions()) popups << popup->text();
-    EXPECT_EQ(popups, QStringList({"&File", "&Game", "&Help"}));
 
     CViewList& list = frame_->ViewList();
     ASSERT_EQ(list.model()->columnCount(), 3);
@@ -109,32 +91,23 @@ TEST_F(MainFrameTest, EachAppearanceModeReachesThePaintedList) {
 }
 
 TEST_F(MainFrameTest, PlacementSurvivesARestartAndANonsenseOneIsIgnored) {
-    {
-        QSettings settings = Placement();
-        settings.beginGroup("Frame Settings");
-        for (const char* key : {"Top", "Left"}) settings.setValue(key, 10);
-        settings.setValue("Width", -5);
-        settings.setValue("Height", 0);
-    }
+    QSettings placement(QStringLiteral("K-Hub"), QStringLiteral("K-Hub I"));
+    placement.beginGroup("Frame Settings");
+    for (const char* key : {"Top", "Left"}) placement.setValue(key, 10);
+    placement.setValue("Width", -5);
+    placement.setValue("Height", 2000000);
     MakeFrame();
     EXPECT_GT(frame_->width(), 0);
-    EXPECT_GT(frame_->height(), 0);
+    EXPECT_LT(frame_->height(), 100000);
     frame_->move(123, 77);
     frame_->resize(517, 333);
     const QPoint pos = frame_->pos();
     DestroyFrame();
-    {
-        QSettings settings = Placement();
-        settings.beginGroup("Frame Settings");
-        EXPECT_EQ(settings.value("Width").toInt(), 517);
-        EXPECT_EQ(settings.value("Height").toInt(), 333);
-        EXPECT_FALSE(settings.value("Toolbar").toBool());
-        EXPECT_FALSE(settings.value("Statusbar").toBool());
-    }
     MakeFrame();
     EXPECT_EQ(frame_->size(), QSize(517, 333));
     EXPECT_EQ(frame_->pos(), pos);
-    Placement().remove("Frame Settings");
+    placement.endGroup();
+    placement.remove("Frame Settings");
 }
 
 }  // namespace

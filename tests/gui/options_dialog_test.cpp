@@ -23,7 +23,14 @@ class OptionsDialogTest : public GuiTest {
     QCheckBox* Box(int id) { return C<QCheckBox>(WindowId::Options, id); }
 };
 
-TEST_F(OptionsDialogTest, ShowsTheStoredValuesCancelWritesNothingOkWritesEachFieldUnlessRefused) {
+TEST_F(OptionsDialogTest, ShowsStoredValuesChoosersFillFieldsCancelWritesNoneOkEachUnlessRefused) {
+    QString answer = "/opt/volta/VOLTAW.EXE";
+    QList<FileFilter> filters;
+    SetChooseFileHook([&](QWidget*, const QList<FileFilter>& f, const QString&) {
+        filters = f;
+        return answer;
+    });
+    SetBrowseFolderHook([](QWidget*, const QString&) { return QStringLiteral("/home/p/snes"); });
     CIni ini(SettingsPath());
     ini.SetString("options", "playername", "PlayerWithAVeryLongNameOverThirtyChars");
     ini.SetString("options", "programpath", "/home/player/Games/SNES/Volta/VOLTAW.EXE");
@@ -57,8 +64,20 @@ TEST_F(OptionsDialogTest, ShowsTheStoredValuesCancelWritesNothingOkWritesEachFie
     EXPECT_FALSE(Field(COptionsDlg::kTextSoundFile)->isEnabled());
     EXPECT_FALSE(d->Control(COptionsDlg::kTextSoundBrowse)->isEnabled());
     EXPECT_TRUE(Field(COptionsDlg::kName)->isEnabled());
+    // The choosers fill their fields, a cancelled one leaves its field; Cancel writes none.
+    Click(WindowId::Options, COptionsDlg::kProgramBrowse);
+    EXPECT_EQ(Field(COptionsDlg::kProgram)->text(), answer);
+    EXPECT_EQ(filters.value(0).patterns, QStringList{"VOLTAW.EXE"});
+    Click(WindowId::Options, COptionsDlg::kRomFolderBrowse);
+    EXPECT_EQ(Field(COptionsDlg::kRomFolder)->text(), "/home/p/snes");
+    answer = "/s/ding.wav";
+    Click(WindowId::Options, COptionsDlg::kJoinSoundBrowse);
+    EXPECT_EQ(Field(COptionsDlg::kJoinSoundFile)->text(), "/s/ding.wav");
+    EXPECT_EQ(filters.value(0).patterns, QStringList{"*.wav"});
+    answer.clear();
+    Click(WindowId::Options, COptionsDlg::kJoinSoundBrowse);
+    EXPECT_EQ(Field(COptionsDlg::kJoinSoundFile)->text(), "/s/ding.wav");
     Field(COptionsDlg::kName)->setText("Player1");
-    Field(COptionsDlg::kProgram)->setText("/x");
     Box(COptionsDlg::kConnectOnStartup)->click();
     Click(WindowId::Options, CDialog::kIdCancel);
     EXPECT_EQ(ini.GetString("options", "programpath"), "/home/player/Games/SNES/Volta/VOLTAW.EXE");
@@ -97,38 +116,6 @@ TEST_F(OptionsDialogTest, ShowsTheStoredValuesCancelWritesNothingOkWritesEachFie
     EXPECT_TRUE(box->isVisible());
     Click(WindowId::Options, CDialog::kIdCancel);
     EXPECT_EQ(Open(WindowId::Options), nullptr);
-}
-
-TEST_F(OptionsDialogTest, ChoosersFillTheFieldsAndACancelledOneLeavesThem) {
-    QString answer = "/opt/volta/VOLTAW.EXE";
-    QList<FileFilter> lastFilters;
-    SetChooseFileHook([&](QWidget*, const QList<FileFilter>& filters, const QString&) {
-        lastFilters = filters;
-        return answer;
-    });
-    QString folderTitle;
-    SetBrowseFolderHook([&](QWidget*, const QString& title) {
-        folderTitle = title;
-        return QStringLiteral("/home/p/snes");
-    });
-    ASSERT_NE(OpenOptions(), nullptr);
-    Click(WindowId::Options, COptionsDlg::kProgramBrowse);
-    EXPECT_EQ(Field(COptionsDlg::kProgram)->text(), answer);
-    ASSERT_FALSE(lastFilters.isEmpty());
-    EXPECT_EQ(lastFilters[0].patterns, QStringList{"VOLTAW.EXE"});
-    Click(WindowId::Options, COptionsDlg::kRomFolderBrowse);
-    EXPECT_EQ(Field(COptionsDlg::kRomFolder)->text(), "/home/p/snes");
-    EXPECT_EQ(folderTitle, "Select you SNES ROM directory.");
-
-    Box(COptionsDlg::kJoinSound)->click();
-    answer = "/s/ding.wav";
-    Click(WindowId::Options, COptionsDlg::kJoinSoundBrowse);
-    EXPECT_EQ(Field(COptionsDlg::kJoinSoundFile)->text(), "/s/ding.wav");
-    EXPECT_EQ(lastFilters[0].patterns, QStringList{"*.wav"});
-
-    answer.clear();
-    Click(WindowId::Options, COptionsDlg::kJoinSoundBrowse);
-    EXPECT_EQ(Field(COptionsDlg::kJoinSoundFile)->text(), "/s/ding.wav");
 }
 
 // The real chooser: the filter reads as plain patterns and finds ROMs in any letter case.

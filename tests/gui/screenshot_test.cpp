@@ -26,15 +26,41 @@ bool Shoot(const char* name) {
 // A loaded machine may take that long to map a window.
 constexpr int kWaitMs = 30000;
 
-class Screenshot : public GuiTest {
-  protected:
-    void Check();
-};
+void RunUnderXvfb() {
+    for (const char* tool : {"xvfb-run", "openbox", "xwininfo", "xprop"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is missing";
+    }
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    QTemporaryDir home;
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KHUB_XVFB_CHILD", "1");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.path());
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    // The child starts the window manager and xprop while Qt's threads run; each forked side
+    // execs at once, which ThreadSanitizer would otherwise refuse.
+    env.insert("TSAN_OPTIONS", env.value("TSAN_OPTIONS") + ":die_after_fork=0");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStandardPaths::findExecutable("xvfb-run"),
+                {"-a", "-s", "-screen 0 1024x768x24", QCoreApplication::applicationFilePath(),
+                 QString("--gtest_filter=%1.%2").arg(test->test_suite_name(), test->name())});
+    ASSERT_TRUE(child.waitForFinished(90000)) << "the run under Xvfb did not end";
+    const std::string output = child.readAll().toStdString();
+    EXPECT_EQ(child.exitCode(), 0) << output;
+    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+}
+
+using Screenshot = GuiTest;
 
 // A first start opens Options: under a window manager, which places the frame only once
 // it is shown, the dialog must still come up over the frame. Then the main window shows
 // its title, and its column titles and a row are drawn on the screen.
-void Screenshot::Check() {
+TEST_F(Screenshot, FirstStartAndMainWindowUnderXvfbAndAWindowManager) {
+    if (!std::getenv("KHUB_XVFB_CHILD")) return RunUnderXvfb();
     QProcess wm;
     wm.start(QStringLiteral("openbox"), {});
     ASSERT_TRUE(wm.waitForStarted(10000));
@@ -99,35 +125,6 @@ void Screenshot::Check() {
     EXPECT_TRUE(Shoot("k-hub-main-window.png"));
     wm.kill();
     wm.waitForFinished(5000);
-}
-
-TEST_F(Screenshot, FirstStartAndMainWindowUnderXvfbAndAWindowManager) {
-    if (std::getenv("KHUB_XVFB_CHILD")) return Check();
-    for (const char* tool : {"xvfb-run", "openbox", "xwininfo", "xprop"}) {
-        if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is missing";
-    }
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    QTemporaryDir home;
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("KHUB_XVFB_CHILD", "1");
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", home.path());
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    // The child starts the window manager and xprop while Qt's threads run; each forked side
-    // execs at once, which ThreadSanitizer would otherwise refuse.
-    env.insert("TSAN_OPTIONS", env.value("TSAN_OPTIONS") + ":die_after_fork=0");
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStandardPaths::findExecutable("xvfb-run"),
-                {"-a", "-s", "-screen 0 1024x768x24", QCoreApplication::applicationFilePath(),
-                 QString("--gtest_filter=%1.%2").arg(test->test_suite_name(), test->name())});
-    ASSERT_TRUE(child.waitForFinished(90000)) << "the run under Xvfb did not end";
-    const std::string output = child.readAll().toStdString();
-    EXPECT_EQ(child.exitCode(), 0) << output;
-    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 // The windows as the core drives them through the Ui port: the controls they start with,
-// what a key or a click hands back to the core, focus, icons and field widths.
+// what a key or a click hands back to the core, focus, icons and field widths. The rules
+// themselves are the core's own tests.
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <tuple>
 
 #include "GuiFixture.h"
 #include "app/CAboutDlg.h"
@@ -16,6 +19,8 @@
 #include "app/MainCommands.h"
 #include "app/ProgramIcon.h"
 #include "lobby/CCreateGameDlg.h"
+#include "lobby/CViewList.h"
+#include "lobby/Lobby.h"
 
 namespace khub::gui::test {
 namespace {
@@ -40,6 +45,21 @@ class WindowsTest : public GuiTest {
         Open(w)->activateWindow();
         return QTest::qWaitForWindowActive(Open(w)) && QApplication::focusWidget() == C(w, id);
     }
+    void ClickAt(QPoint at, bool twice = false) {
+        QWidget* viewport = frame_->ViewList().viewport();
+        twice ? QTest::mouseDClick(viewport, Qt::LeftButton, {}, at)
+              : QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+        Pump();
+    }
+    void ClickRow(int row, bool twice = false) {
+        CViewList& view = frame_->ViewList();
+        ClickAt(view.visualRect(view.model()->index(row, 0)).center(), twice);
+    }
+    void Say(W w, int edit, const char* text) {
+        QTest::keyClicks(C(w, edit), text);
+        QTest::keyClick(C(w, edit), Qt::Key_Return);
+        Pump();
+    }
 };
 
 // The controls each window starts with; then what a worker asks of them, queued to the
@@ -48,25 +68,16 @@ TEST_F(WindowsTest, WindowsStartWithTheirControlsAndShowAWorkersCallsInOrder) {
     MakeFrame();
     // The controls the core enables or greys on opening each window are the core's tests.
     for (W w : {W::HostGame, W::JoinGame, W::CreateGame}) frame_->OpenWindow(w);
-    struct Row {
-        W window;
-        int control;
-        bool enabled;
-        int maxLength;  // of a line edit, else 0
-    } const rows[] = {
-        {W::HostGame, control::kHostChatEdit, true, 450},
-        {W::JoinGame, control::kJoinChatEdit, false, 450},
-        {W::JoinGame, control::kCancel, true, 0},
-        {W::CreateGame, control::kCreateGameName, true, 129},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << WindowName(row.window) << " control " << row.control);
-        ASSERT_NE(C(row.window, row.control), nullptr);
-        EXPECT_EQ(Enabled(row.window, row.control), row.enabled);
-        if (row.maxLength) {
-            EXPECT_EQ(C<QLineEdit>(row.window, row.control)->maxLength(), row.maxLength);
-        }
+    // The chat lines and the game name hold what the server takes.
+    const std::tuple<W, int, int> limits[] = {{W::HostGame, control::kHostChatEdit, 450},
+                                              {W::JoinGame, control::kJoinChatEdit, 450},
+                                              {W::CreateGame, control::kCreateGameName, 129}};
+    for (const auto& [window, id, length] : limits) {
+        ASSERT_NE(C<QLineEdit>(window, id), nullptr) << id;
+        EXPECT_EQ(C<QLineEdit>(window, id)->maxLength(), length) << id;
     }
+    EXPECT_FALSE(Enabled(W::JoinGame, control::kJoinChatEdit));
+    EXPECT_TRUE(Enabled(W::JoinGame, control::kCancel));
     EXPECT_FALSE(C<QCheckBox>(W::CreateGame, CCreateGameDlg::kDisallowDownload)->isChecked());
     // Game windows stand on their own; Create Game belongs to the frame.
     EXPECT_EQ(Open(W::HostGame)->parent(), nullptr);
@@ -140,9 +151,11 @@ TEST_F(WindowsTest, WindowsStartWithTheirControlsAndShowAWorkersCallsInOrder) {
         EXPECT_EQ(C<QLabel>(W::FileTransfer, label)->text(), "Zelda.smc: 1.0 MB of 4.0 MB");
     EXPECT_EQ(C<QProgressBar>(W::FileTransfer, control::kTransferProgress)->value(), 57);
     ASSERT_EQ(boxes_.size(), 1u);
-    QMessageBox* box = VisibleBox();
+    QMessageBox* box = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+    }
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->windowTitle(), "K-Hub I");
     EXPECT_EQ(box->text(), "ERROR 2: Socket connection lost.");
     EXPECT_EQ(box->icon(), QMessageBox::Critical);
     EXPECT_EQ(box->windowModality(), Qt::NonModal);
@@ -156,27 +169,26 @@ TEST_F(WindowsTest, WindowsStartWithTheirControlsAndShowAWorkersCallsInOrder) {
 
 TEST_F(WindowsTest, ClosingAWindowRunsItsCancelUnlessTheCoreClosedIt) {
     MakeFrame();
-    struct Row {
-        W window;
-        bool WindowsOpen::*open;
-        std::function<void(CDialog*)> close;
-    } const rows[] = {
-        {W::HostGame, &WindowsOpen::host, [](CDialog* d) { d->close(); }},
-        {W::JoinGame, &WindowsOpen::client, [](CDialog* d) { QTest::keyClick(d, Qt::Key_Escape); }},
-        {W::FileTransfer, &WindowsOpen::transfer, [](CDialog* d) { d->close(); }},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(WindowName(row.window));
-        program_->windows.*row.open = true;
-        ui_.OpenWindow(row.window);
-        if (row.window == W::FileTransfer) {
-            QTest::keyClick(Open(row.window), Qt::Key_Return);  // Enter does not close it
-            ASSERT_NE(Open(row.window), nullptr);
+    // By the title bar's close, the join window by Escape; Enter does not close the transfer.
+    const std::pair<W, bool WindowsOpen::*> rows[] = {{W::HostGame, &WindowsOpen::host},
+                                                      {W::JoinGame, &WindowsOpen::client},
+                                                      {W::FileTransfer, &WindowsOpen::transfer}};
+    for (const auto& [window, open] : rows) {
+        SCOPED_TRACE(WindowName(window));
+        program_->windows.*open = true;
+        ui_.OpenWindow(window);
+        if (window == W::FileTransfer) {
+            QTest::keyClick(Open(window), Qt::Key_Return);
+            ASSERT_NE(Open(window), nullptr);
         }
-        row.close(Open(row.window));
+        if (window == W::JoinGame) {
+            QTest::keyClick(Open(window), Qt::Key_Escape);
+        } else {
+            Open(window)->close();
+        }
         Pump();
-        EXPECT_EQ(Open(row.window), nullptr);
-        EXPECT_FALSE(program_->windows.*row.open);
+        EXPECT_EQ(Open(window), nullptr);
+        EXPECT_FALSE(program_->windows.*open);
     }
     // The core closes it after running its Cancel: the core is not asked again.
     program_->windows.host = true;
@@ -196,7 +208,6 @@ TEST_F(WindowsTest, DebugWindowShowsABoundedBacklogAndSendsTypedLines) {
     FrameKey(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     CDialog* debug = Open(W::Debug);
     ASSERT_NE(debug, nullptr);
-    EXPECT_EQ(debug->windowTitle(), "Debug output");
     EXPECT_EQ(debug->parent(), nullptr);
     auto* pane = debug->ControlAs<QTextEdit>(control::kDebugLog);
     program_->log.DebugLog("second\r\n");
@@ -227,7 +238,6 @@ TEST_F(WindowsTest, AboutBoxShowsTheVersionAndOpensItsAddresses) {
     FrameKey(Qt::Key_A);
     CDialog* about = Open(W::About);
     ASSERT_NE(about, nullptr);
-    EXPECT_EQ(about->windowTitle(), "About K-Hub I");
     EXPECT_TRUE(about->isModal());
     QStringList versions;
     for (QLabel* l : about->findChildren<QLabel*>()) {
@@ -250,6 +260,112 @@ TEST_F(WindowsTest, AboutBoxShowsTheVersionAndOpensItsAddresses) {
     EXPECT_EQ(urls_, (std::vector<std::string>{about::kSiteUrl, about::kSiteUrl, about::kMirrorUrl,
                                                about::kMirrorUrl, forum, forum, about::kEmulatorUrl,
                                                about::kEmulatorUrl}));
+}
+
+// The list shows the core's rows as they change; clicks and keys in it move the core's
+// selection and join the game, whose window chats and leaves.
+TEST_F(WindowsTest, TheListMirrorsTheCoreAndClicksAndKeysJoinTheGame) {
+    MakeFrame();
+    for (const char* host : {"alice", "bob"})
+        lobby::PutGameRow(*program_, std::string("Game of ") + host, host, false);
+    lobby::PutGameRow(*program_, "Kart", "bob", false);
+    CViewList& view = frame_->ViewList();
+    QAbstractItemModel* model = view.model();
+    ASSERT_EQ(model->rowCount(), 2);
+    EXPECT_EQ(model->index(1, 0).data().toString(), "Kart");
+    EXPECT_EQ(model->index(1, 2).data().toString(), "1/2");
+    // Clicked alice, then the arrow key moved the highlight to bob: Ctrl+J joins bob.
+    ClickRow(0);
+    QTest::keyClick(&view, Qt::Key_Down);
+    FrameKey(Qt::Key_J);
+    EXPECT_EQ(sent_, std::vector<std::string>{"NOTICE bob :K-Hub-3|CLIENT\r\n"});
+    // Accepted: the join window chats with the host and leaves by Cancel.
+    lobby::ClientGotHost(*program_, "bob", "Player1");
+    Pump();
+    Say(W::JoinGame, control::kJoinChatEdit, "hello");
+    EXPECT_TRUE(SentStartingWith("PRIVMSG bob :hello"));
+    EXPECT_TRUE(C<QLineEdit>(W::JoinGame, control::kJoinChatEdit)->text().isEmpty());
+    Click(W::JoinGame, CDialog::kIdCancel);
+    EXPECT_EQ(Open(W::JoinGame), nullptr);
+    EXPECT_TRUE(SentStartingWith("NOTICE bob :K-Hub-3|LEFT"));
+    lobby::RemoveGameRow(*program_, "alice");
+    ASSERT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(model->index(0, 1).data().toString(), "bob");
+    EXPECT_EQ(program_->games.SelectedIndex(), 0);
+
+    // alice's game ends while highlighted: no row stays highlighted.
+    lobby::PutGameRow(*program_, "Game of alice", "alice", false);
+    ClickRow(1);
+    lobby::RemoveGameRow(*program_, "alice");
+    Pump();
+    EXPECT_TRUE(view.selectionModel()->selectedRows().isEmpty());
+
+    // A double click joins too.
+    sent_.clear();
+    ClickRow(0, true);
+    EXPECT_EQ(sent_, std::vector<std::string>{"NOTICE bob :K-Hub-3|CLIENT\r\n"});
+    Open(W::JoinGame)->close();
+    Pump();
+
+    // Empty space drops the highlight and greys Join.
+    ClickRow(0);
+    EXPECT_TRUE(frame_->IsMenuItemEnabled(menu::kJoin));
+    ClickAt(QPoint(10, view.viewport()->height() - 5));
+    EXPECT_FALSE(frame_->IsMenuItemEnabled(menu::kJoin));
+    EXPECT_EQ(program_->games.SelectedIndex(), -1);
+    program_->games.SetGameRowCell(0, 1, "bobby");
+    EXPECT_EQ(model->index(0, 1).data().toString(), "bobby");
+    program_->games.Clear();
+    EXPECT_EQ(model->rowCount(), 0);
+}
+
+TEST_F(WindowsTest, CreateAndHostGameButtonsReachTheCoreAndExitEndsTheGame) {
+    MakeFrame();
+    QString answer = "/nonexistent/roms/my.game.sfc";
+    QList<FileFilter> filters;
+    SetChooseFileHook([&](QWidget*, const QList<FileFilter>& f, const QString&) {
+        filters = f;
+        return answer;
+    });
+    ui_.SetMenuItem(menu::kCreate, "", true);
+    FrameKey(Qt::Key_H);
+    auto* name = C<QLineEdit>(W::CreateGame, control::kCreateGameName);
+    ASSERT_NE(name, nullptr);
+    // A refused name keeps the dialog open, the name as typed.
+    name->setText("a:bc");
+    Click(W::CreateGame, CDialog::kIdOk);
+    ASSERT_NE(Open(W::CreateGame), nullptr);
+    EXPECT_EQ(name->text(), "a:bc");
+    Click(W::CreateGame, CCreateGameDlg::kBrowse);
+    EXPECT_EQ(filters.value(0).description, "Super Nintendo Games");
+    EXPECT_EQ(name->text(), "my.game");
+    Click(W::CreateGame, CDialog::kIdOk);
+    EXPECT_EQ(Open(W::CreateGame), nullptr);
+    ASSERT_NE(Open(W::HostGame), nullptr);
+    EXPECT_EQ(Open(W::HostGame)->windowTitle(), "Host Game [my.game]");
+
+    answer = dir_.filePath("Zelda (U).smc");
+    QFile rom(answer);
+    ASSERT_TRUE(rom.open(QIODevice::WriteOnly));
+    rom.write("not really a ROM");
+    rom.close();
+    Click(W::HostGame, control::kSelect);
+    EXPECT_EQ(Open(W::HostGame)->windowTitle(), "Host Game [Zelda (U)]");
+
+    program_->links.userLevel = [](const std::string& nick) { return nick == "bob" ? 1 : -1; };
+    lobby::HostGotClient(*program_, "bob");
+    Pump();
+    sent_.clear();
+    Say(W::HostGame, control::kHostChatEdit, "hi");
+    EXPECT_TRUE(SentStartingWith("PRIVMSG bob :hi"));
+    Click(W::HostGame, control::kKick);
+    EXPECT_TRUE(SentStartingWith("NOTICE bob :K-Hub-3|KICK"));
+    // Exit ends the hosted game, and then says goodbye.
+    FrameKey(Qt::Key_X);
+    EXPECT_FALSE(frame_->isVisible());
+    EXPECT_EQ(Open(W::HostGame), nullptr);
+    EXPECT_LT(SentAt("WALLVOICES #K-HubI :K-Hub-3|DONE"), SentAt("QUIT :"));
+    EXPECT_TRUE(SentStartingWith("QUIT :"));
 }
 
 }  // namespace

@@ -1,22 +1,26 @@
-#include <gtest/gtest.h>
-#ifndef _WIN32
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
+// The settings file: the lookup and the edit of one value in the text, the file on disk,
+// and the typed values the program reads and writes through CIni.
 
-#include <csignal>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ircu/TempDir.h"
+#include "settings/CIni.h"
 #include "settings/IniFile.h"
+#include "settings/SettingsKeys.h"
 
 namespace ini = khub::ini;
+namespace keys = khub::keys;
+using khub::CIni;
 using khub::test::ReadFileBytes;
 using khub::test::TempDir;
 using khub::test::WriteFileBytes;
@@ -37,14 +41,11 @@ TEST(IniLookup, FindsTheValueAsTheProfileCallsDo) {
         {"CaseIgnoredFromAToZ", "[Az]\naZ=1\n", "aZ", "Az", "1"},
         {"BlanksAroundKeyAndValueTrimmed", "[options]\n \tplayername \t=  Al Bo \t\n", "options",
          "playername", "Al Bo"},
-        {"CrLfLines", "[options]\r\nrompath=C:\\roms\r\nretries=3\r\n", "options", "rompath",
-         "C:\\roms"},
         {"BlanksInsideBrackets", "[ host ]\nIP=1.2.3.4\n", "host", "IP", "1.2.3.4"},
         {"MissingSection", "[options]\nretries=3\n", "host", "retries", std::nullopt},
         {"KeyOfAnotherSection", "[host]\nretries=3\n[options]\n", "options", "retries",
          std::nullopt},
         {"MissingKey", "[options]\nretries=3\n", "options", "rompath", std::nullopt},
-        {"EmptyValueIsPresent", "[options]\nonconnect=\n", "options", "onconnect", ""},
         {"FirstDuplicateKeyWins", "[options]\nretries=1\nretries=2\n", "options", "retries", "1"},
         {"FirstDuplicateSectionWins", "[options]\nretries=1\n[OPTIONS]\nretries=2\n", "options",
          "retries", "1"},
@@ -70,11 +71,6 @@ TEST(IniLookup, FindsTheValueAsTheProfileCallsDo) {
 
 class IniOnDisk : public ::testing::Test {
   protected:
-    int FilesInFolder() const {
-        auto all = std::filesystem::directory_iterator(dir.path());
-        return static_cast<int>(std::distance(begin(all), end(all)));
-    }
-
     TempDir dir;
     std::string path = dir.File("K-Hub.ini");
 };
@@ -156,64 +152,6 @@ TEST_F(IniOnDisk, WhatCannotBeWrittenStaysAsItWas) {
     EXPECT_EQ(ini::Read(path, "options", "retries"), "1");
 }
 
-#ifndef _WIN32  // folder modes, resource limits, owners and symbolic links are POSIX's
-TEST_F(IniOnDisk, AWriteThatFailsHalfwayLeavesTheOldFile) {
-    // The new content cannot be written whole: the file size limit stops it midway, as a
-    // full disk would. The write runs in a child process so the limit stays there.
-    const std::string before = "[options]\nblacklist=" + std::string(8000, 'a') + "\n";
-    WriteFileBytes(path, before);
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{4096, 4096};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        bool written = ini::Write(path, "options", "retries", "2");
-        ::_exit(written ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write reported success";
-    EXPECT_EQ(ReadFileBytes(path), before);
-    EXPECT_EQ(FilesInFolder(), 1) << "a temporary file was left behind";
-}
-
-// The new file keeps the old one's mode, its owner (root editing a user's settings leaves
-// them that user's) and a link to it.
-TEST_F(IniOnDisk, WriteKeepsModeOwnerAndLink) {
-    std::string real = dir.File("real.ini");
-    WriteFileBytes(real, "[options]\nretries=1\n");
-    ::chmod(real.c_str(), 0600);
-    const bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(::chown(real.c_str(), 65534, 65534), 0);
-    }
-    std::filesystem::create_symlink(real, path);
-    ASSERT_TRUE(ini::Write(path, "options", "retries", "2"));
-    EXPECT_TRUE(std::filesystem::is_symlink(path));
-    EXPECT_EQ(ReadFileBytes(real), "[options]\nretries=2\n");
-    struct stat st {};
-    ASSERT_EQ(::stat(real.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    if (root) {
-        EXPECT_EQ(st.st_uid, 65534u);
-        EXPECT_EQ(st.st_gid, 65534u);
-    }
-}
-
-// A program started with its standard input closed gets descriptor 0 for the new file.
-TEST_F(IniOnDisk, AWriteMayUseDescriptorZero) {
-    int savedStdin = ::dup(0);
-    ::close(0);
-    bool written = ini::Write(path, "options", "retries", "3");
-    ::dup2(savedStdin, 0);
-    ::close(savedStdin);
-    EXPECT_TRUE(written);
-    EXPECT_EQ(ini::Read(path, "options", "retries"), "3");
-}
-#endif
-
 TEST_F(IniOnDisk, ConcurrentWritersLoseNoWrite) {
     // Each thread owns some keys and writes them over and over; other threads read all the
     // while. Half of the threads name the file by another spelling of the same path.
@@ -243,7 +181,115 @@ TEST_F(IniOnDisk, ConcurrentWritersLoseNoWrite) {
                 << key(t, k);
         }
     }
-    EXPECT_EQ(FilesInFolder(), 1) << "a temporary file was left behind";
+    auto all = std::filesystem::directory_iterator(dir.path());
+    EXPECT_EQ(std::distance(begin(all), end(all)), 1) << "a temporary file was left behind";
+}
+
+class CIniTest : public IniOnDisk {
+  protected:
+    // A file holding one [options] value for key "v".
+    CIni WithValue(const std::string& value) {
+        WriteFileBytes(path, "[options]\nv=" + value + "\n");
+        return CIni(path);
+    }
+};
+
+// A value read whole, however long (the file is read in pieces); the default only for none.
+TEST_F(CIniTest, ValuesWholeAndDefaultsOnlyWhenMissing) {
+    std::string value(100 * 1024, 'x');
+    value.back() = 'y';
+    EXPECT_EQ(WithValue(value).GetString("options", "v"), value);
+
+    CIni none(dir.File("nothing-here.ini"));
+    EXPECT_EQ(none.GetString("options", "v", "def"), "def");
+    EXPECT_EQ(none.GetInt("options", "v", 5), 5);
+    EXPECT_FALSE(none.GetBool("options", "v"));
+
+    CIni empty = WithValue("");
+    EXPECT_EQ(empty.GetString("options", "v", "def"), "");  // present, though empty
+}
+
+// Unsigned decimal, with the default only for nothing.
+TEST_F(CIniTest, GetIntReadsUnsignedDecimal) {
+    struct Row {
+        const char* name;
+        const char* value;
+        std::int32_t expected;
+    };
+    const std::string longRun = std::string(63, '0') + "19";
+    const Row rows[] = {{"Empty", "", 5},
+                        {"OnlyBlanks", "   ", 5},
+                        {"Zero", "0", 0},
+                        {"NotANumber", "abc", 0},
+                        {"Plain", "4005", 4005},
+                        {"LeadingBlanksAndPlus", "  +42", 42},
+                        {"StopsAtFirstNonDigit", "12abc", 12},
+                        {"MinusGivesTheBits", "-5", -5},
+                        {"AboveInt32GivesTheBits", "3000000000", -1294967296},
+                        {"LargestUnsigned", "4294967295", -1},
+                        {"TooLargeSaturates", "99999999999", -1},
+                        {"TooLargeNegativeSaturates", "-99999999999", -1},
+                        {"HexIsNotRead", "0x10", 0},
+                        {"LongDigitRunCutTo64", longRun.c_str(), 1}};
+    for (const Row& row : rows) {
+        EXPECT_EQ(WithValue(row.value).GetInt("options", "v", 5), row.expected) << row.name;
+    }
+}
+
+TEST_F(CIniTest, GetBoolIsTrueYesOrNonZero) {
+    const std::pair<const char*, bool> rows[] = {
+        {"Yes", true},    {"TRUE", true}, {"true", true},        {"yEs", true}, {"1", true},
+        {"7", true},      {"-1", true},   {" 2x", true},         {"no", false}, {"0", false},
+        {"false", false}, {"", false},    {"yes please", false}, {"on", false}, {"00", false}};
+    for (const auto& [value, expected] : rows) {
+        EXPECT_EQ(WithValue(value).GetBool("options", "v"), expected) << "'" << value << "'";
+    }
+}
+
+TEST_F(CIniTest, SettersWriteTheirTextForm) {
+    CIni ini(path);
+    EXPECT_TRUE(ini.SetBool("host", "playsound", true));
+    EXPECT_TRUE(ini.SetBool("host", "playtextsound", false));
+    EXPECT_TRUE(ini.SetInt("options", "startport", -12));
+    EXPECT_TRUE(ini.SetString("options", "rompath", " /roms/snes "));
+    EXPECT_EQ(ReadFileBytes(path),
+              "[host]\nplaysound=1\nplaytextsound=0\n[options]\nstartport=-12\n"
+              "rompath= /roms/snes \n");
+    EXPECT_FALSE(ini.SetBool("", "playsound", true));
+    EXPECT_FALSE(ini.SetString("options", "rompath", "two\nlines"));
+    EXPECT_EQ(ini.GetString("options", "rompath"), "/roms/snes");
+}
+
+TEST_F(CIniTest, KeyTableDefaultsAndFields) {
+    WriteFileBytes(path,
+                   "[host]\nIP=123.123.123.123XYZ\ngamename=Super Mario World\n"
+                   "[options]\nretries=\nprotocol=T\n");
+    CIni ini(path);
+    EXPECT_EQ(ini.GetInt(keys::kRetries), 5);  // present but empty
+    EXPECT_EQ(ini.GetString(keys::kOwnIp), "123.123.123.123");
+    EXPECT_EQ(ini.GetString(keys::kGameName), "Super Mario World");  // "Host" finds "host"
+    EXPECT_EQ(ini.GetString(keys::kProtocol), "T");
+
+    ASSERT_TRUE(ini.SetInt(keys::kRetries, 0));
+    EXPECT_EQ(ini.GetInt(keys::kRetries), 0);
+    WriteFileBytes(path, "[options]\nprotocol=\n");
+    EXPECT_EQ(ini.GetString(keys::kProtocol), "");  // present but empty: the reader decides
+    WriteFileBytes(path, "");
+    EXPECT_EQ(ini.GetString(keys::kProtocol), "U");
+}
+
+TEST(SettingsKeys, EachKeyOnceAndTextFieldsHoldTheirDefault) {
+    std::set<std::string> seen;
+    for (const auto& k : khub::kAllSettingKeys) {
+        std::string name;
+        for (char c : std::string(k.section) + "/" + std::string(k.key)) {
+            name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        EXPECT_TRUE(seen.insert(name).second) << "twice: " << name;
+        if (k.type == khub::SettingType::Text && k.capacity > 0) {
+            EXPECT_LT(k.textDefault.size(), k.capacity) << name;
+        }
+    }
 }
 
 }  // namespace

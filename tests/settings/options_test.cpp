@@ -4,10 +4,7 @@
 
 #include <tuple>
 
-#include "app/Program.h"
-#include "ircu/TempDir.h"
-#include "platform/ManualEventLoop.h"
-#include "platform/RecordingUi.h"
+#include "support/IrcHarness.h"
 
 namespace khub {
 namespace {
@@ -32,10 +29,8 @@ auto Fields(const OptionsValues& v) {
 // Every field goes to its own key and comes back; a refused name keeps the saved one while
 // the rest is still written.
 TEST(OptionsTest, SaveWritesEveryFieldAndLoadReadsItBack) {
-    test::TempDir dir;
-    RecordingUi ui;
-    ManualEventLoop loop;
-    Program program(ui, loop, dir.File("K-Hub.ini"));
+    test::IrcHarness harness;
+    Program& program = *harness.program;
     const OptionsValues saved{"Player1", true,          "/emu/VOLTAW", "/roms",
                               true,      "/s/join.wav", true,          "/s/text.wav"};
     ASSERT_TRUE(SaveOptions(program, saved));

@@ -60,7 +60,7 @@ void CMainFrame::BuildMenu() {
     AddMenuItem(help, menu::kAbout, QStringLiteral("&About"), true, QStringLiteral("Ctrl+A"));
 }
 
-std::vector<std::pair<QKeyCombination, int>> CMainFrame::AcceleratorTable() {
+std::vector<CWinApp::Accelerator> CMainFrame::AcceleratorTable() {
     return {
         {Qt::CTRL | Qt::Key_C, menu::kConnect},
         {Qt::CTRL | Qt::Key_O, menu::kOptions},

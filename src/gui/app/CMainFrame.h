@@ -8,6 +8,7 @@
 
 #include "app/MainCommands.h"
 #include "framework/CFrame.h"
+#include "framework/CWinApp.h"
 #include "platform/QtUi.h"
 
 namespace khub {
@@ -31,7 +32,7 @@ class CMainFrame : public CFrame, public WindowHost {
     // The picture the key sequence puts behind the game list.
     static QPixmap SecretBackground();
     // The accelerator table of this window.
-    static std::vector<std::pair<QKeyCombination, int>> AcceleratorTable();
+    static std::vector<CWinApp::Accelerator> AcceleratorTable();
 
     // WindowHost
     void SetMainTitle(const QString& title) override;

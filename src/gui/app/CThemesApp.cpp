@@ -48,9 +48,7 @@ bool CThemesApp::InitInstance() {
     program_ = std::make_unique<Program>(ui_, loop_, where.filePath);
     ConnectIrcLinks(*program_);
     frame_ = std::make_unique<CMainFrame>(*program_, ui_);
-    std::vector<Accelerator> table;
-    for (const auto& [keys, id] : CMainFrame::AcceleratorTable()) table.push_back({keys, id});
-    SetAccelerators(frame_.get(), std::move(table));
+    SetAccelerators(frame_.get(), CMainFrame::AcceleratorTable());
     frame_->SetStartupHook([this, where] { RunDesktopStartup(*program_, where); });
     frame_->Create();
     return true;
