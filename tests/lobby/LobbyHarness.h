@@ -43,12 +43,11 @@ struct LobbyHarness : test::IrcHarness, Process {
         program->ownIpText = "10.0.0.1";
         program->links.userLevel = [this](const std::string& nick) {
             auto it = levels.find(nick);
-            return it == levels.end() ? -1 : it->second;
+            return it == levels.end() ? 1 : it->second;
         };
         program->links.offerRomByDcc = [this](const std::string& nick) { offers.push_back(nick); };
         program->links.runWorker = [](std::function<void()> job) { job(); };
         program->links.process = this;  // the emulator's starts are recorded
-        levels["Me"] = 1;
     }
 
     // A NOTICE as the dispatcher hands it over; to "Me" runs the private rules.
@@ -96,7 +95,6 @@ struct LobbyHarness : test::IrcHarness, Process {
     }
     // A row hosted by host, joined and accepted.
     void JoinGame(const std::string& host = "Hoster") {
-        levels[host] = 1;
         Channel(host, "K-Hub-3|HOST|Zelda");
         lobby::GameListClick(*program, program->games.FindGameRow(host), true);
         Channel(host, "K-Hub-3|HOST|Zelda|Me");
@@ -107,7 +105,7 @@ struct LobbyHarness : test::IrcHarness, Process {
     std::vector<testing::Spawn> spawns;
     std::vector<std::string> offers;
     std::vector<std::function<void()>> heldJobs;
-    std::map<std::string, int> levels;
+    std::map<std::string, int> levels;  // by nick; the others are voiced
 };
 
 struct LobbyTest : ::testing::Test {

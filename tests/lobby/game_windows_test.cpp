@@ -63,8 +63,7 @@ TEST_F(CreateGameTest, NameRules) {
     EXPECT_EQ(h.program->host.hostRomCrc, "CBF43926");
     EXPECT_TRUE(h.program->host.disableDownload);
     EXPECT_EQ(h.program->ownIpText, "192.168.1.9");
-    h.levels["Joe"] = 1;  // a client gets the ROM at once, with the download refused
-    h.Private("Joe", "K-Hub-3|CLIENT");
+    h.Private("Joe", "K-Hub-3|CLIENT");  // gets the ROM at once, with the download refused
     EXPECT_EQ(h.TakeSent(), (V{"WALLVOICES #K-HubI :K-Hub-3|HOST|abcd|Joe\r\n",
                                "NOTICE Joe :K-Hub-3|GAME|my.game.sfc|CBF43926|1\r\n"}));
     EXPECT_FALSE(h.ui.IsOpen(WindowId::CreateGame));
@@ -94,7 +93,6 @@ TEST_F(CreateGameTest, NameRules) {
 }
 
 TEST_F(HostGameTest, SelectLocksForTenSecondsThenStartKickAndClose) {
-    h.levels["Joe"] = 1;
     WriteFile(h.romDir / "Super Game (U).smc", "123456789");
     // Made with a ROM: a joining client gets it at once, and Select waits for the answer.
     OpenCreateGame(*h.program);
@@ -186,7 +184,6 @@ TEST_F(HostGameTest, SelectLocksForTenSecondsThenStartKickAndClose) {
 }
 
 TEST_F(JoinGameTest, TheJoinGoesToTheSelectedFreeRowAndWaitsFiveSecondsForItsHost) {
-    for (const char* host : {"Full", "Free", "Other"}) h.levels[host] = 1;
     h.Channel("Full", "K-Hub-3|HOST|Taken|Someone");
     h.Channel("Free", "K-Hub-3|HOST|Open Game");
     h.Channel("Other", "K-Hub-3|HOST|Other Game");
@@ -286,7 +283,6 @@ TEST_F(JoinGameTest, AcceptedJoinChatsLeavesAndEndsByKickOrDone) {
 
     // Only our host's KICK counts; it closes the window 11 s later.
     h.JoinGame("Hoster");
-    h.levels["Other"] = 1;
     h.Private("Other", "K-Hub-3|KICK");
     EXPECT_EQ(h.program->client.joinedHostNick, "Hoster");
     h.Private("Hoster", "K-Hub-3|KICK");
@@ -320,7 +316,6 @@ TEST_F(JoinGameTest, AcceptedJoinChatsLeavesAndEndsByKickOrDone) {
 TEST_F(JoinGameTest, GameAnswersMatchAndStartComesFromOurHostWithAnAddress) {
     h.JoinGame("Hoster");
     WriteFile(h.romDir / "Mine.smc", "123456789");
-    h.levels["Other"] = 1;
     h.Private("Other", "K-Hub-3|GAME|Mine.smc|CBF43926|0");
     EXPECT_TRUE(h.sent.empty());
 
@@ -495,7 +490,6 @@ TEST_F(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
     EXPECT_TRUE(h.sent.empty());
     // Meanwhile the lobby goes on: chat and announcements are handled.
     EXPECT_TRUE(lobby::HandlePartnerChat(*h.program, "Hoster", "still there?"));
-    h.levels["Other"] = 1;
     h.Channel("Other", "K-Hub-3|HOST|Other Game");
     EXPECT_EQ(h.program->games.Size(), 2);
 
@@ -548,7 +542,6 @@ TEST_F(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeItAndKeepsTheNames
     h.Advance(3000);
     h.Private("Hoster", "K-Hub-3|START|10.0.0.7");
     HandleNickChange(*h.program, "Hoster", "Host2");
-    h.levels["Host2"] = 1;
     h.Advance(4000);
     ASSERT_EQ(h.spawns.size(), 1u);
     EXPECT_EQ(h.spawns[0].argv.back(), "10.0.0.5");
@@ -583,7 +576,7 @@ TEST_F(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeItAndKeepsTheNames
 
 TEST_F(LobbyRulesTest, HostAndAnnounceCountOnlyFromTheirLevelUp) {
     h.levels["Plain"] = 0;
-    h.levels["Voiced"] = 1;
+    h.levels["Stranger"] = -1;  // not in the user list
     // A plain member's HOST is no lobby message for us: the dispatcher shows it as text.
     EXPECT_FALSE(h.Channel("Plain", "K-Hub-3|HOST|Nope"));
     EXPECT_FALSE(h.Private("Plain", "K-Hub-3|HOST|Nope"));
@@ -622,7 +615,6 @@ TEST_F(LobbyRulesTest, HostAndAnnounceCountOnlyFromTheirLevelUp) {
 TEST_F(LobbyRulesTest, PlayerListsRefuseBySubstringButNeverOperators) {
     CIni ini = h.program->Settings();
     ini.SetString("options", "blacklist", "Bobby,Tom2");
-    for (const char* nick : {"Bob", "Tom", "bob", "Tim", "Op"}) h.levels[nick] = 1;
     h.levels["Op"] = 3;
     EXPECT_TRUE(IsPlayerFiltered(*h.program, "Bob"));
     EXPECT_TRUE(IsPlayerFiltered(*h.program, "Tom"));
@@ -645,11 +637,8 @@ TEST_F(LobbyRulesTest, PlayerListsRefuseBySubstringButNeverOperators) {
 }
 
 TEST_F(LobbyRulesTest, ClientJoinsTheHostedGameAndOnlyItIsBelieved) {
-    h.levels["Joe"] = 1;
-    h.levels["Other"] = 1;
     h.levels["Plain"] = 0;
     CIni(h.program->settingsFilePath).SetString("options", "blacklist", "Evil");
-    h.levels["Evil"] = 1;
 
     // No game hosted yet: a CLIENT changes nothing.
     EXPECT_TRUE(h.Private("Joe", "K-Hub-3|CLIENT"));
@@ -733,7 +722,6 @@ TEST_F(LobbyRulesTest, NewPlayersHearOfAGameOnlyWhileItIsHostedWithVoice) {
     lobby::HandleNewPlayer(*h.program, "Newbie");
     EXPECT_EQ(h.TakeSent(), V{"NOTICE Newbie :K-Hub-3|HOST|Real Game\r\n"});
     // The ROM of the cancelled dialog is not offered to this game's client.
-    h.levels["Joe"] = 1;
     h.Private("Joe", "K-Hub-3|CLIENT");
     for (const auto& line : h.TakeSent()) EXPECT_EQ(line.find("GAME"), std::string::npos) << line;
 
