@@ -209,30 +209,16 @@ enum class Entry { Match, LargeMatch, ReadError, Folder, Fifo, DanglingLink };
 
 void Make(const ListedFolder& folder, int place, Entry kind) {
     fs::path path = folder.Path(place);
-    unsigned seed = unsigned(place);
-    switch (kind) {
-        case Entry::Match:
-            return WriteFile(path, WithSharedCrc(RandomBytes(100 + place, seed)));
-        case Entry::LargeMatch:
-            return WriteFile(path, WithSharedCrc(RandomBytes(3 << 20, seed)));
-        default:
-            break;
+    if (kind == Entry::Match || kind == Entry::LargeMatch) {
+        std::size_t size = kind == Entry::Match ? 100 + place : 3 << 20;
+        return WriteFile(path, WithSharedCrc(RandomBytes(size, unsigned(place))));
     }
     fs::remove(path);
-    switch (kind) {
-        case Entry::ReadError:  // opens, and every read fails with EIO
-            fs::create_symlink("/proc/self/mem", path);
-            break;
-        case Entry::Folder:
-            fs::create_directory(path);
-            break;
-        case Entry::Fifo:  // a reader that opened it would wait for a writer forever
-            ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
-            break;
-        default:
-            fs::create_symlink("nowhere", path);
-            break;
-    }
+    if (kind == Entry::ReadError) fs::create_symlink("/proc/self/mem", path);  // reads fail: EIO
+    if (kind == Entry::Folder) fs::create_directory(path);
+    // A reader that opened the FIFO would wait for a writer forever.
+    if (kind == Entry::Fifo && ::mkfifo(path.c_str(), 0644) != 0) ADD_FAILURE() << "no FIFO";
+    if (kind == Entry::DanglingLink) fs::create_symlink("nowhere", path);
 }
 
 TEST(RomScanTest, AnswersAsTheOneByOneScan) {
