@@ -192,10 +192,9 @@ TEST_F(JoinGameTest, TheJoinGoesToTheSelectedFreeRowAndWaitsFiveSecondsForItsHos
     EXPECT_FALSE(h.ui.MenuEnabled(menu::kJoin));
     for (int id : {control::kJoinChatEdit, control::kSend, control::kDownload})
         EXPECT_FALSE(h.Enabled(WindowId::JoinGame, id)) << id;  // until the host answers
-    GameListClick(*h.program, 1, true);                         // a window is open
+    GameListClick(*h.program, 1, true);  // a window is open: no second CLIENT
+    JoinCancel(*h.program);              // and no LEFT before the host answered
     EXPECT_TRUE(h.sent.empty());
-    JoinCancel(*h.program);
-    h.sent.clear();
 
     // The selection moves from a clicked row to the full one (arrow keys): Join greys, and
     // Ctrl+J arriving all the same is refused like the double click.
