@@ -425,20 +425,16 @@ TEST(JoinGameCases, StartParksRenamesLaunchesAndRestores) {
 TEST(JoinGameCases, QuittingRestoresOnlyNamesStillLentOut) {
     for (bool restoredBefore : {false, true}) {
         SCOPED_TRACE(restoredBefore ? "restored before" : "lent out");
-        khub::test::TempDir roms;  // outlives the program
-        {
-            LobbyHarness h;
-            h.romDir = roms.path();
-            CIni(h.program->settingsFilePath).SetString("options", "rompath", roms.path().string());
-            JoinWithOurRomUnderAnotherName(h);
-            h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
-            h.Advance(restoredBefore ? 40000 : 7000);
-            ASSERT_EQ(h.spawns.size(), 1u);
-            if (restoredBefore) std::filesystem::remove(roms.path() / "Mine.smc");
-        }
-        EXPECT_EQ(ReadFile(roms.path() / "Their.smc"), "a different game");
-        EXPECT_EQ(std::filesystem::exists(roms.path() / "Mine.smc"), !restoredBefore);
-        EXPECT_FALSE(std::filesystem::exists(roms.path() / "K-HUB_TEMPFILE"));
+        LobbyHarness h;
+        JoinWithOurRomUnderAnotherName(h);
+        h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
+        h.Advance(restoredBefore ? 40000 : 7000);
+        ASSERT_EQ(h.spawns.size(), 1u);
+        if (restoredBefore) std::filesystem::remove(h.romDir / "Mine.smc");
+        h.program.reset();  // quit
+        EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
+        EXPECT_EQ(std::filesystem::exists(h.romDir / "Mine.smc"), !restoredBefore);
+        EXPECT_FALSE(std::filesystem::exists(h.romDir / "K-HUB_TEMPFILE"));
     }
 }
 
