@@ -105,13 +105,10 @@ TEST(RomFolderTest, ScanFindsByCrcWithProgressAndReportsAFolderGone) {
 
     EXPECT_EQ(FindRomByCrc(dir.path().string(), "CBF43926", cache, cb), ".hidden.smc");
     EXPECT_EQ(shown, (std::vector<bool>{true, false}));
-    ASSERT_FALSE(positions.empty());
-    EXPECT_EQ(positions.back(), 0);
 
     positions.clear();
     EXPECT_EQ(FindRomByCrc(dir.path().string(), "00000000", cache, cb), std::nullopt);
     // ".", "..", a folder and three files over a count of two: the bar passes full and stays.
-    EXPECT_EQ(positions.back(), 0);
     EXPECT_EQ(*std::max_element(positions.begin(), positions.end()), 100);
 
     // A folder that is missing, a file, or removed halfway through the listing is reported,
