@@ -153,7 +153,6 @@ TEST_F(Startup, Decision) {
 TEST_F(Startup, TitleLogLinesAndPortDefaultsWrittenOnlyWhereTheyReadZero) {
     Run("");
     EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
-    EXPECT_EQ(program->settingsFilePath, path);
     EXPECT_FALSE(program->forumUrl.empty());
     EXPECT_FALSE(program->rulesUrl.empty());
     auto lines = ui.Lines(WindowId::Debug, control::kDebugLog);

@@ -35,9 +35,6 @@ TEST(LobbyMessageTest, FieldsStartAtTheTagAndSkipEmptyOnes) {
     EXPECT_EQ(SplitLobbyFields("K-Hub-3|GAME||a.smc|0A1B2C3D|1|"),
               (V{"K-Hub-3", "GAME", "a.smc", "0A1B2C3D", "1"}));
     EXPECT_EQ(SplitLobbyFields("no tag"), V{});
-    auto fields = SplitLobbyFields("K-Hub-3|HOST|G");
-    EXPECT_EQ(LobbyField(fields, 2), "G");
-    EXPECT_EQ(LobbyField(fields, 3), std::nullopt);
 }
 
 TEST(LobbyMessageTest, AnnouncementWrapsPastFiftyColumns) {
