@@ -24,45 +24,38 @@ TEST(LaunchTest, CommandLines) {
     // name wine gives it.
     struct Row {
         const char* name;
-        EmulatorRequest request;
-        bool windowsBuild;
+        EmulatorRequest request;  // a drive letter: the Windows build's
         V argv;
     };
     const Row rows[] = {
         {"client",
          {"/e/VOLTAW", "wine", "T", 'C', "Player1", "/roms/my roms", "game.smc", "10.0.0.5"},
-         false,
          {"/e/VOLTAW", "/TCLQ2", "Player1", "/roms/my roms/game.smc", "10.0.0.5"}},
         {"host, folder with its slash",
          {"/e/VOLTAW", "wine", "U", 'S', "Host", "/roms/", "game.smc", ""},
-         false,
          {"/e/VOLTAW", "/USLQ2", "Host", "/roms/game.smc"}},
         {"exe through wine",
          {"/opt/My Emu/VoltaW.Exe", "wine", "T", 'C', "Player1", "/home/p/my roms",
           "a \"b\" (J).smc", "10.0.0.5"},
-         false,
          {"wine", "/opt/My Emu/VoltaW.Exe", "/TCLQ2", "Player1",
           "Z:\\home\\p\\my roms\\a \"b\" (J).smc", "10.0.0.5"}},
         {"exe, relative folder",
          {"/e/VOLTAW.EXE", "/usr/bin/wine64", "U", 'S', "Host", "roms/", "g.smc", ""},
-         false,
          {"/usr/bin/wine64", "/e/VOLTAW.EXE", "/USLQ2", "Host", "roms\\g.smc"}},
         {"exe, no launcher",
          {"/e/VOLTAW.EXE", "", "U", 'S', "Host", "/roms", "g.smc", ""},
-         false,
          {"/e/VOLTAW.EXE", "/USLQ2", "Host", "/roms/g.smc"}},
         {"not an exe",
          {"/e/voltaw-exe", "wine", "U", 'S', "Host", "/roms", "g.smc", ""},
-         false,
          {"/e/voltaw-exe", "/USLQ2", "Host", "/roms/g.smc"}},
         {"Windows build",
          {"C:\\Emu\\VOLTAW.EXE", "wine", "T", 'C', "Player1", "C:\\My ROMs", "g.smc", "10.0.0.5"},
-         true,
          {"C:\\Emu\\VOLTAW.EXE", "/TCLQ2", "Player1", "C:\\My ROMs\\g.smc", "10.0.0.5"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        EmulatorCommand command = BuildEmulatorCommand(row.request, row.windowsBuild);
+        const bool windowsBuild = row.request.programPath.starts_with("C:");
+        EmulatorCommand command = BuildEmulatorCommand(row.request, windowsBuild);
         EXPECT_EQ(command.argv, row.argv);
         EXPECT_EQ(command.program, row.argv[0]);
         EXPECT_EQ(command.throughLauncher, row.argv[0] != row.request.programPath);
