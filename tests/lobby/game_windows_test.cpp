@@ -168,7 +168,6 @@ TEST_F(HostGameTest, SelectLocksForTenSecondsThenStartKickAndClose) {
     transfer::OpenTransferWindow(*h.program);
     HostCancel(*h.program);  // the transfer ends with its game
     EXPECT_FALSE(h.ui.IsOpen(WindowId::FileTransfer));
-    EXPECT_FALSE(h.program->windows.transfer);
     EXPECT_EQ(h.TakeSent(), V{"WALLVOICES #K-HubI :K-Hub-3|DONE\r\n"});
     EXPECT_EQ(h.program->games.Size(), 0);
     EXPECT_TRUE(h.ui.MenuEnabled(menu::kCreate));
