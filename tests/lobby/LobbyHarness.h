@@ -27,12 +27,6 @@ inline std::string ReadFile(const std::filesystem::path& path) {
     return test::ReadFileBytes(path.string());
 }
 
-struct Spawn {
-    std::string program;
-    std::vector<std::string> argv;
-    std::string workingDir;
-};
-
 struct LobbyHarness : test::IrcHarness, Process {
     LobbyHarness() {
         std::filesystem::create_directories(romDir);
@@ -66,9 +60,9 @@ struct LobbyHarness : test::IrcHarness, Process {
         return Notice(from, "@#K-HubI", "+ " + text);
     }
 
-    bool Spawn(const std::string& path, const std::vector<std::string>& argv,
-               const std::string& workingDir, std::string*) override {
-        spawns.push_back({path, argv, workingDir});
+    bool Spawn(const std::string&, const std::vector<std::string>& argv, const std::string&,
+               std::string*) override {
+        spawns.push_back(argv);
         return true;
     }
 
@@ -102,7 +96,7 @@ struct LobbyHarness : test::IrcHarness, Process {
     }
 
     std::filesystem::path romDir = dir.path() / "roms";
-    std::vector<testing::Spawn> spawns;
+    std::vector<std::vector<std::string>> spawns;  // each start's arguments
     std::vector<std::string> offers;
     std::vector<std::function<void()>> heldJobs;
     std::map<std::string, int> levels;  // by nick; the others are voiced

@@ -147,16 +147,13 @@ TEST_F(HostGameTest, SelectLocksForTenSecondsThenStartKickAndClose) {
     CIni(h.program->settingsFilePath).SetString("options", "protocol", "T");
     HostStart(*h.program);
     ASSERT_EQ(h.spawns.size(), 1u);
-    const auto& spawn = h.spawns[0];
-    EXPECT_EQ(spawn.program, "/opt/emu/VOLTAW");
-    EXPECT_EQ(spawn.argv,
+    EXPECT_EQ(h.spawns[0],
               (V{"/opt/emu/VOLTAW", "/TSLQ2", "Me", (h.romDir / "Super Game (U).smc").string()}));
-    EXPECT_EQ(spawn.workingDir, h.romDir.string());
     EXPECT_EQ(h.TakeSent(), V{"NOTICE Joe :K-Hub-3|START|10.0.0.1|1\r\n"});
 
     CIni(h.program->settingsFilePath).SetString("options", "protocol", "X");
     HostStart(*h.program);
-    EXPECT_EQ(h.spawns[1].argv[1], "/USLQ2");
+    EXPECT_EQ(h.spawns[1][1], "/USLQ2");
     EXPECT_EQ(h.TakeSent(), V{"NOTICE Joe :K-Hub-3|START|10.0.0.1\r\n"});
 
     HostKick(*h.program);
@@ -352,7 +349,7 @@ TEST_F(JoinGameTest, GameAnswersMatchAndStartComesFromOurHostWithAnAddress) {
         h.Private("Hoster", std::string("K-Hub-3|START|10.0.0.5") + startEnd);
         h.Advance(6000);
         ASSERT_FALSE(h.spawns.empty());
-        EXPECT_EQ(h.spawns.back().argv[1], argument);
+        EXPECT_EQ(h.spawns.back()[1], argument);
     }
     EXPECT_EQ(h.spawns.size(), 3u);
 
@@ -403,8 +400,8 @@ TEST(JoinGameCases, StartParksRenamesLaunchesAndRestores) {
             EXPECT_TRUE(h.spawns.empty());
             h.Advance(1);
             ASSERT_EQ(h.spawns.size(), 1u);
-            EXPECT_EQ(h.spawns[0].argv, (V{"/opt/emu/VOLTAW", "/UCLQ2", "Me",
-                                           (h.romDir / "Their.smc").string(), "10.0.0.5"}));
+            EXPECT_EQ(h.spawns[0], (V{"/opt/emu/VOLTAW", "/UCLQ2", "Me",
+                                      (h.romDir / "Their.smc").string(), "10.0.0.5"}));
 
             if (end) end(h);
             h.Advance(29999);
@@ -514,10 +511,10 @@ TEST_F(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeItAndKeepsTheNames
     HandleNickChange(*h.program, "Hoster", "Host2");
     h.Advance(4000);
     ASSERT_EQ(h.spawns.size(), 1u);
-    EXPECT_EQ(h.spawns[0].argv.back(), "10.0.0.5");
+    EXPECT_EQ(h.spawns[0].back(), "10.0.0.5");
     h.Advance(7000);
     ASSERT_EQ(h.spawns.size(), 2u);
-    EXPECT_EQ(h.spawns[1].argv.back(), "10.0.0.7");
+    EXPECT_EQ(h.spawns[1].back(), "10.0.0.7");
     EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "123456789");
 
     // The host starts again while the first start's names are still lent out; the third
