@@ -28,8 +28,7 @@ namespace fs = std::filesystem;
 EnvLookup Env(std::map<std::string, std::string> vars) {
     return [vars](const char* name) -> std::optional<std::string> {
         auto it = vars.find(name);
-        if (it == vars.end()) return std::nullopt;
-        return it->second;
+        return it == vars.end() ? std::nullopt : std::optional<std::string>(it->second);
     };
 }
 

@@ -40,7 +40,10 @@ struct LobbyHarness : test::IrcHarness, Process {
             return it == levels.end() ? 1 : it->second;
         };
         program->links.offerRomByDcc = [this](const std::string& nick) { offers.push_back(nick); };
-        program->links.runWorker = [](std::function<void()> job) { job(); };
+        program->links.runWorker = [this](std::function<void()> job) {
+            if (holdWorkerJobs) return heldJobs.push_back(std::move(job));
+            job();
+        };
         program->links.process = this;  // the emulator's starts are recorded
     }
 
@@ -64,14 +67,6 @@ struct LobbyHarness : test::IrcHarness, Process {
                std::string*) override {
         spawns.push_back(argv);
         return true;
-    }
-
-    // Worker jobs (the ROM folder scan) wait here until the test runs them.
-    std::vector<std::function<void()>>& HoldWorkerJobs() {
-        program->links.runWorker = [this](std::function<void()> job) {
-            heldJobs.push_back(std::move(job));
-        };
-        return heldJobs;
     }
 
     std::vector<std::string> Chat(WindowId window) const {
@@ -98,6 +93,7 @@ struct LobbyHarness : test::IrcHarness, Process {
     std::filesystem::path romDir = dir.path() / "roms";
     std::vector<std::vector<std::string>> spawns;  // each start's arguments
     std::vector<std::string> offers;
+    bool holdWorkerJobs = false;  // worker jobs (the ROM folder scan) wait in heldJobs
     std::vector<std::function<void()>> heldJobs;
     std::map<std::string, int> levels;  // by nick; the others are voiced
 };

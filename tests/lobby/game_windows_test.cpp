@@ -447,7 +447,8 @@ TEST_F(JoinGameTest, RenamesNeverDestroyAFile) {
 }
 
 TEST_F(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
-    auto& jobs = h.HoldWorkerJobs();
+    h.holdWorkerJobs = true;
+    auto& jobs = h.heldJobs;
     auto runOnThread = [&](std::function<void()>& job) {
         std::thread worker(job);
         worker.join();
@@ -492,7 +493,8 @@ TEST_F(JoinGameTest, TheScanRunsOnAWorkerAndOnlyItsOwnGameHearsTheAnswer) {
 }
 
 TEST_F(JoinGameTest, StartWaitsForTheRomCheckAndTheStartBeforeItAndKeepsTheNamesLent) {
-    auto& jobs = h.HoldWorkerJobs();
+    h.holdWorkerJobs = true;
+    auto& jobs = h.heldJobs;
     JoinWithOurRomUnderAnotherName(h);
     h.Private("Hoster", "K-Hub-3|START|10.0.0.5");
     EXPECT_EQ(ReadFile(h.romDir / "Their.smc"), "a different game");
@@ -570,10 +572,9 @@ TEST_F(LobbyRulesTest, HostAndAnnounceCountOnlyFromTheirLevelUp) {
     EXPECT_FALSE(h.Private("Voiced", "K-Hub-3|ANNOUNCE|hello"));
     EXPECT_TRUE(h.Channel("Op", "K-Hub-3|ANNOUNCE|hello all"));
     EXPECT_TRUE(h.Private("Op", "K-Hub-3|ANNOUNCE|psst"));
-    auto boxes = h.ui.Boxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].first, "Announcement:\r\n\r\n\thello all");
-    EXPECT_EQ(boxes[1].first, "Notice:\r\n\r\n\tpsst");
+    EXPECT_EQ(h.ui.Boxes(), (std::vector<std::pair<std::string, BoxIcon>>{
+                                {"Announcement:\r\n\r\n\thello all", BoxIcon::Information},
+                                {"Notice:\r\n\r\n\tpsst", BoxIcon::Information}}));
 }
 
 TEST_F(LobbyRulesTest, PlayerListsRefuseBySubstringButNeverOperators) {
