@@ -32,8 +32,6 @@ EnvLookup Env(std::map<std::string, std::string> vars) {
     };
 }
 
-// --- where the settings file lives ---
-
 TEST(SettingsLocation, XdgConfigHomeThenHomeThenTheUserDatabaseAndErrorsReported) {
     SettingsLocation where = LocateSettingsFile(Env({}), false);  // the user database's home
     EXPECT_TRUE(fs::path(where.filePath).is_absolute()) << where.filePath;
@@ -115,8 +113,6 @@ TEST(SettingsLocation, WindowsRule) {
     EXPECT_EQ(WindowsSettingsLocation(true, false, "", programDir).filePath,
               "C:\\Games\\K-Hub\\K-Hub.ini");
 }
-
-// --- the start-up rules ---
 
 class Startup : public ::testing::Test, public test::IrcHarness {
   protected:
