@@ -77,9 +77,8 @@ TEST(CutFormattedText, KeepsTheLineEndAndNeverSplitsAUtf8Character) {
                                                         {std::string(1100, '\xb0'), 1023},
                                                         {utf8, 1022}};
     for (const auto& [text, size] : rows) EXPECT_EQ(khub::CutFormattedText(text).size(), size);
-    std::string cut = khub::CutFormattedText(std::string(1500, 'a') + "\r\n");
-    EXPECT_EQ(cut.size(), 1023u);
-    EXPECT_EQ(cut.substr(cut.size() - 2), "\r\n");
+    EXPECT_EQ(khub::CutFormattedText(std::string(1500, 'a') + "\r\n"),
+              std::string(1021, 'a') + "\r\n");
 }
 
 TEST(Logger, DebugLogFromSeveralThreadsLosesNoLine) {
