@@ -160,9 +160,8 @@ TEST_F(RealLaunchTest, AWindowsEmulatorStartsThroughTheWineOnPath) {
     ASSERT_TRUE(launchWithPath(bin.string() + ":/usr/bin:/bin", 'C', "Pokémon \"J\".smc"));
     std::string romPath = (h.romDir / "Pokémon \"J\".smc").string();
     std::replace(romPath.begin(), romPath.end(), '/', '\\');
-    for (int i = 0; i < 500 && !std::filesystem::exists(args); ++i) {
+    for (int i = 0; i < 500 && !std::filesystem::exists(args); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
     EXPECT_EQ(ReadFile(args), emulator.string() + "\n/UCLQ2\nMe\nZ:" + romPath + "\n10.0.0.5\n");
     EXPECT_EQ(ReadFile(bin / "wine.cwd"), h.romDir.string() + "\n");
 
