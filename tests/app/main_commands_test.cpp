@@ -10,7 +10,7 @@ using W = WindowId;
 using Session = test::IrcHarness;
 
 // Create and the Host Game window wait while a game window is open.
-TEST(MainCommands, EachCommandOpensItsWindowUnlessAGameWindowIsOpen) {
+TEST(MainCommands, EachCommandOpensItsWindowOrAddressUnlessAGameWindowIsOpen) {
     struct Row {
         const char* name;
         int id;
@@ -35,24 +35,20 @@ TEST(MainCommands, EachCommandOpensItsWindowUnlessAGameWindowIsOpen) {
         EXPECT_TRUE(RunMainCommand(*s.program, row.id));
         EXPECT_EQ(s.ui.IsOpen(row.window), row.opens);
     }
+    // Rules and the About window's four buttons open addresses, the forum's from the
+    // settings; other ids open nothing.
     Session s;
     s.program->rulesUrl = "https://rules.example/";
-    EXPECT_TRUE(RunMainCommand(*s.program, menu::kRules));
-    EXPECT_EQ(s.ui.Addresses(), std::vector<std::string>{"https://rules.example/"});
-    EXPECT_FALSE(RunMainCommand(*s.program, command::kKeyE));  // the front end's own
-}
-
-// The four buttons' addresses, the forum's from the settings; other ids open nothing.
-TEST(MainCommands, AboutButtonsOpenTheirAddresses) {
-    Session s;
     s.program->forumUrl = "https://forum.example/";
+    EXPECT_TRUE(RunMainCommand(*s.program, menu::kRules));
+    EXPECT_FALSE(RunMainCommand(*s.program, command::kKeyE));  // the front end's own
     for (int id = about::kSite - 1; id <= about::kEmulatorSite + 1; ++id) {
         const bool known = id >= about::kSite && id <= about::kEmulatorSite;
         EXPECT_EQ(about::OpenAddress(*s.program, id), known) << id;
     }
-    EXPECT_EQ(s.ui.Addresses(),
-              (std::vector<std::string>{about::kSiteUrl, about::kMirrorUrl,
-                                        "https://forum.example/", about::kEmulatorUrl}));
+    EXPECT_EQ(s.ui.Addresses(), (std::vector<std::string>{
+                                    "https://rules.example/", about::kSiteUrl, about::kMirrorUrl,
+                                    "https://forum.example/", about::kEmulatorUrl}));
 }
 
 // Only the first line of a paste goes; an empty line sends nothing.

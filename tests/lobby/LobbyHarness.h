@@ -27,12 +27,6 @@ inline std::string ReadFile(const std::filesystem::path& path) {
     return test::ReadFileBytes(path.string());
 }
 
-struct Spawn {
-    std::string program;
-    std::vector<std::string> argv;
-    std::string workingDir;
-};
-
 struct LobbyHarness : test::IrcHarness, Process {
     LobbyHarness() {
         std::filesystem::create_directories(romDir);
@@ -43,12 +37,14 @@ struct LobbyHarness : test::IrcHarness, Process {
         program->ownIpText = "10.0.0.1";
         program->links.userLevel = [this](const std::string& nick) {
             auto it = levels.find(nick);
-            return it == levels.end() ? -1 : it->second;
+            return it == levels.end() ? 1 : it->second;
         };
         program->links.offerRomByDcc = [this](const std::string& nick) { offers.push_back(nick); };
-        program->links.runWorker = [](std::function<void()> job) { job(); };
+        program->links.runWorker = [this](std::function<void()> job) {
+            if (holdWorkerJobs) return heldJobs.push_back(std::move(job));
+            job();
+        };
         program->links.process = this;  // the emulator's starts are recorded
-        levels["Me"] = 1;
     }
 
     // A NOTICE as the dispatcher hands it over; to "Me" runs the private rules.
@@ -67,18 +63,10 @@ struct LobbyHarness : test::IrcHarness, Process {
         return Notice(from, "@#K-HubI", "+ " + text);
     }
 
-    bool Spawn(const std::string& path, const std::vector<std::string>& argv,
-               const std::string& workingDir, std::string*) override {
-        spawns.push_back({path, argv, workingDir});
+    bool Spawn(const std::string&, const std::vector<std::string>& argv, const std::string&,
+               std::string*) override {
+        spawns.push_back(argv);
         return true;
-    }
-
-    // Worker jobs (the ROM folder scan) wait here until the test runs them.
-    std::vector<std::function<void()>>& HoldWorkerJobs() {
-        program->links.runWorker = [this](std::function<void()> job) {
-            heldJobs.push_back(std::move(job));
-        };
-        return heldJobs;
     }
 
     std::vector<std::string> Chat(WindowId window) const {
@@ -96,7 +84,6 @@ struct LobbyHarness : test::IrcHarness, Process {
     }
     // A row hosted by host, joined and accepted.
     void JoinGame(const std::string& host = "Hoster") {
-        levels[host] = 1;
         Channel(host, "K-Hub-3|HOST|Zelda");
         lobby::GameListClick(*program, program->games.FindGameRow(host), true);
         Channel(host, "K-Hub-3|HOST|Zelda|Me");
@@ -104,10 +91,11 @@ struct LobbyHarness : test::IrcHarness, Process {
     }
 
     std::filesystem::path romDir = dir.path() / "roms";
-    std::vector<testing::Spawn> spawns;
+    std::vector<std::vector<std::string>> spawns;  // each start's arguments
     std::vector<std::string> offers;
+    bool holdWorkerJobs = false;  // worker jobs (the ROM folder scan) wait in heldJobs
     std::vector<std::function<void()>> heldJobs;
-    std::map<std::string, int> levels;
+    std::map<std::string, int> levels;  // by nick; the others are voiced
 };
 
 struct LobbyTest : ::testing::Test {
