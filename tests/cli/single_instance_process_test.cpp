@@ -16,10 +16,12 @@ using khub::test::CliProcess;
 using khub::test::TempDir;
 
 // k-hub-cli on the settings folder home, with its error output among its lines.
-class Cli : public CliProcess {
-  public:
+struct Cli : CliProcess {
     Cli(const TempDir& home, std::vector<std::string> args = {})
-        : CliProcess(Argv(home, std::move(args))) {}
+        : CliProcess((args.insert(args.begin(),
+                                  {"/usr/bin/env", "XDG_CONFIG_HOME=" + home.path().string(),
+                                   "/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", KHUB_CLI_PATH}),
+                      args)) {}
 
     bool Says(const std::string& text) { return WaitForText(text, 20s, 0).has_value(); }
     // Everything it printed, once its output has ended.
@@ -29,13 +31,6 @@ class Cli : public CliProcess {
     }
     // The exit code once the program has ended, -1 when it has not.
     int ExitCode() { return WaitForExit(20s).value_or(-1); }
-
-  private:
-    static std::vector<std::string> Argv(const TempDir& home, std::vector<std::string> args) {
-        args.insert(args.begin(), {"/usr/bin/env", "XDG_CONFIG_HOME=" + home.path().string(),
-                                   "/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", KHUB_CLI_PATH});
-        return args;
-    }
 };
 
 TEST(SingleInstanceProcess, SecondCopyEndsAtOnceAndAKilledCopyDoesNotBlock) {
