@@ -29,7 +29,7 @@ TEST_P(AnyServer, AWholeGameWithADownload) {
     alice.cli.Send("start");
     ASSERT_TRUE(alice.emulator.WaitRan()) << alice.cli.OutputText();
     ASSERT_TRUE(bob.emulator.WaitRan(15s)) << bob.cli.OutputText();
-    EXPECT_EQ(bob.emulator.Argv(),
+    EXPECT_EQ(bob.emulator.Lines("argv"),
               (std::vector<std::string>{bob.emulator.script, "/UCLQ2", "Bobby",
                                         bob.roms.File("Game.smc"), "127.0.0.1"}));
 

@@ -48,7 +48,6 @@ struct FakeEmulator {
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
-    std::vector<std::string> Argv() const { return Lines("argv"); }
 
     TempDir dir{"khub-emu"};
     std::string script;

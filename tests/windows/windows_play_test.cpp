@@ -72,7 +72,7 @@ void WindowsPlay::Play(bool windowsHosts) {
         std::vector<std::string> arguments{p == &host ? "/USLQ2" : "/UCLQ2", p->nick,
                                            WinePath(p->roms.File(played))};
         if (p == &client) arguments.push_back("127.0.0.1");
-        auto argv = p->emulator.Argv();  // argv[0] names the stand-in itself
+        auto argv = p->emulator.Lines("argv");  // argv[0] names the stand-in itself
         EXPECT_EQ(std::vector<std::string>(argv.begin() + 1, argv.end()), arguments);
         EXPECT_EQ(p->emulator.Lines("cwd"), std::vector<std::string>{WinePath(p->roms.path())});
         EXPECT_TRUE(ReadFileBytes(p->emulator.dir / "rom") == playedBytes);
