@@ -98,9 +98,7 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
         op.awaitIdentNotice = server_->sendsIdentNotice();
         ASSERT_TRUE(op.Connect(port()));
         ASSERT_TRUE(op.Register("Ivan"));
-        if (kind == IrcdKind::Ircu) {
-            ASSERT_TRUE(op.Oper());
-        }
+        ASSERT_TRUE(kind != IrcdKind::Ircu || op.Oper());
         ASSERT_TRUE(op.Join());
     }
 

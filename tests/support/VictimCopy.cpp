@@ -71,9 +71,9 @@ std::optional<std::chrono::microseconds> VictimCopy::Probe(std::chrono::millisec
 FolderSnapshot VictimCopy::Files() const {
     FolderSnapshot out;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root(), ec);
+    for (auto it = fs::recursive_directory_iterator(root_.path(), ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        std::string rel = fs::relative(it->path(), root()).string();
+        std::string rel = fs::relative(it->path(), root_.path()).string();
         if (rel == "launched") continue;
         out[rel] = it->is_regular_file() ? std::optional(ReadFileBytes(it->path().string()))
                                          : std::nullopt;

@@ -27,8 +27,7 @@ class VictimCopy {
                         std::vector<std::string> launcher = {});
 
     const std::string& nick() const { return server.clientNick(); }
-    const std::filesystem::path& root() const { return root_.path(); }
-    std::filesystem::path roms() const { return root() / "roms"; }
+    std::filesystem::path roms() const { return root_.path() / "roms"; }
 
     // nick sends line ("NOTICE Victim :...", "WALLVOICES #K-HubI :...") as the server
     // delivers it.
