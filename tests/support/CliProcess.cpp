@@ -59,9 +59,7 @@ void CliProcess::WriteSettings(const Ini& settings) const {
 
 void CliProcess::Start(std::vector<std::string> args) {
     int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     // Everything the child needs is prepared before fork: after it only exec-safe calls.
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());

@@ -56,8 +56,7 @@ std::string FakeServer::ReadUntil(const std::string& text, std::chrono::millisec
 }
 
 std::string FakeServer::Received() {
-    while (ReadSome(0)) {
-    }
+    while (ReadSome(0)) continue;
     return received_;
 }
 

@@ -108,11 +108,6 @@ class LineLog {
         next_ = 0;
         ended_ = false;
     }
-    void End() {
-        std::lock_guard lock(mutex_);
-        ended_ = true;
-        changed_.notify_all();
-    }
     bool ended() const {
         std::lock_guard lock(mutex_);
         return ended_;

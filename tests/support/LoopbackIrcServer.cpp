@@ -25,7 +25,6 @@ void LoopbackIrcServer::Disconnect() {
     ShutdownSocket(client(), ShutdownHow::Both);  // wakes the reader
     if (reader_.joinable()) reader_.join();
     CloseClient();
-    End();
 }
 
 std::string LoopbackIrcServer::NamesReply(const std::vector<std::string>& members) const {

@@ -42,7 +42,6 @@ class VictimCopy {
     // Without sync, only the command's round trip (a benchmark of responsiveness).
     std::optional<std::chrono::microseconds> Probe(
         std::chrono::milliseconds timeout = std::chrono::seconds(30), bool sync = true);
-    // Whether the fake emulator was started.
     bool Launched() const { return std::filesystem::exists(root_ / "launched"); }
     // Everything in the ROM folder and beside it.
     FolderSnapshot Files() const;

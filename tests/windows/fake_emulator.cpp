@@ -23,16 +23,6 @@ std::string Utf8(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-// Written under another name first: whoever waits for the file never reads half of it.
-bool WriteWhole(const fs::path& path, const std::string& bytes) {
-    fs::path temp = path;
-    temp += ".tmp";
-    if (!(std::ofstream(temp, std::ios::binary) << bytes)) return false;
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    return !ec;
-}
-
 }  // namespace
 
 int main() {
@@ -48,9 +38,15 @@ int main() {
     STARTUPINFOW startup{};
     GetStartupInfoW(&startup);
     int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-    bool ok = WriteWhole(folder / "cwd", Utf8(fs::current_path()) + "\n") &&
-              WriteWhole(folder / "show", std::to_string(show) + "\n") &&
-              WriteWhole(folder / "rom", romBytes) && WriteWhole(folder / "argv", args);
+    auto write = [&](const char* name, const std::string& bytes) {
+        return static_cast<bool>(std::ofstream(folder / name, std::ios::binary) << bytes);
+    };
+    // "argv" under another name first: whoever waits for it finds every file whole.
+    bool ok = write("cwd", Utf8(fs::current_path()) + "\n") &&
+              write("show", std::to_string(show) + "\n") && write("rom", romBytes) &&
+              write("argv.tmp", args);
+    std::error_code ec;
+    fs::rename(folder / "argv.tmp", folder / "argv", ec);
     LocalFree(argv);
-    return ok ? 0 : 1;
+    return ok && !ec ? 0 : 1;
 }
