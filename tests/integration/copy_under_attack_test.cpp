@@ -138,10 +138,17 @@ TEST(HostilePeer, AttacksOfEveryKindLeaveTheCopyUnharmed) {
     EXPECT_EQ(v.Quit(), 0) << "quit ends the copy by itself, with status 0";
 }
 
-// The copy joins Mallory's game and answers her ROM choice; Download is then enabled.
+// Mallory announces a game, the copy joins it, is taken in and answers her ROM choice;
+// Download is then enabled.
 void JoinMallorysGame(VictimCopy& v, const std::string& rom, const std::string& crc) {
-    ASSERT_TRUE(v.JoinGameOf("Mallory"));
+    v.Say("Mallory", "WALLVOICES #K-HubI :K-Hub-3|HOST|Evil Game");
+    ASSERT_TRUE(v.Probe());
     std::size_t from = v.server.LineCount();
+    v.cli.Send("join Mallory");
+    ASSERT_TRUE(v.Sends("NOTICE Mallory :K-Hub-3|CLIENT", from));
+    v.Say("Mallory", "WALLVOICES #K-HubI :K-Hub-3|HOST|Evil Game|" + v.nick());
+    ASSERT_TRUE(v.Probe());
+    from = v.server.LineCount();
     v.Say("Mallory", "NOTICE " + v.nick() + " :K-Hub-3|GAME|" + rom + "|" + crc + "|0");
     // The ROM folder is searched on a worker: the answer, not the handling of the line,
     // says when Download is enabled.

@@ -45,16 +45,6 @@ bool VictimCopy::Sends(const std::string& line, std::size_t from,
         .has_value();
 }
 
-bool VictimCopy::JoinGameOf(const std::string& host) {
-    Say(host, "WALLVOICES #K-HubI :K-Hub-3|HOST|Evil Game");
-    if (!Probe()) return false;
-    std::size_t from = server.LineCount();
-    cli.Send("join " + host);
-    if (!Sends("NOTICE " + host + " :K-Hub-3|CLIENT", from)) return false;
-    Say(host, "WALLVOICES #K-HubI :K-Hub-3|HOST|Evil Game|" + nick());
-    return Probe().has_value();
-}
-
 std::optional<std::chrono::microseconds> VictimCopy::Probe(std::chrono::milliseconds timeout,
                                                            bool sync) {
     // First everything the server sent is handled, then a command makes the round trip.

@@ -35,8 +35,6 @@ class VictimCopy {
     // Whether the copy sends exactly line (as the server's line from index from on).
     bool Sends(const std::string& line, std::size_t from,
                std::chrono::milliseconds timeout = std::chrono::seconds(30));
-    // host announces a game, the copy joins it and is taken in.
-    bool JoinGameOf(const std::string& host);
     // Waits until the copy has handled what the server sent, then types a command and
     // waits for what it sends to reach the server. The time of both together.
     // Without sync, only the command's round trip (a benchmark of responsiveness).
