@@ -39,12 +39,12 @@ CliProcess::CliProcess(const Ini& settings, std::vector<std::string> argv) {
     Start(std::move(argv));
 }
 
-CliProcess::CliProcess(const Ini& settings, const WindowsCopy& windows) {
+CliProcess::CliProcess(const Ini& settings, const std::string& exe, const std::string& wineRun) {
     std::filesystem::path copy = profile_.path() / "k-hub-cli.exe";
-    std::filesystem::copy_file(windows.exe, copy);
+    std::filesystem::copy_file(exe, copy);
     settingsFile_ = profile_ / "K-Hub.ini";
     WriteSettings(settings);
-    Start({windows.wineRun, copy.string()});
+    Start({wineRun, copy.string()});
 }
 
 void CliProcess::WriteSettings(const Ini& settings) const {

@@ -66,8 +66,7 @@ struct Player {
         : nick(nick),
           windowsCli(windowsCli),
           emulator(windows ? windows->emulatorExe : ""),
-          cli(windowsCli ? CliProcess(Settings(port, extra),
-                                      CliProcess::WindowsCopy{windows->cliExe, windows->wineRun})
+          cli(windowsCli ? CliProcess(Settings(port, extra), windows->cliExe, windows->wineRun)
                          : CliProcess(Settings(port, extra, windows ? windows->wineRun : ""))) {}
     // A file of the ROM folder as this player's program names it.
     std::string RomPath(const std::string& file) const { return Own(roms.File(file)); }
