@@ -4,7 +4,6 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "ircu/TempDir.h"
 #include "support/CliProcess.h"

@@ -16,8 +16,8 @@ class AnyServer : public LobbyServerTest {};
 
 TEST_P(AnyServer, AWholeGameWithADownload) {
     StartServer(GetParam());
-    Player alice("Alice", port(), OneDccPort());
-    Player bob("Bobby", port(), OneDccPort());
+    Player alice("Alice", port());
+    Player bob("Bobby", port());
     Enter(alice);
     Enter(bob);
     const std::string rom = RandomBytes(2'000'000, 11);

@@ -32,8 +32,8 @@ class WindowsPlay : public LobbyServerTest {
     }
 
     void Play(bool windowsHosts) {
-        Player host("Hoster", port(), OneDccPort(), &kWindows, windowsHosts);
-        Player client("Joiner", port(), OneDccPort(), &kWindows, !windowsHosts);
+        Player host("Hoster", port(), &kWindows, windowsHosts);
+        Player client("Joiner", port(), &kWindows, !windowsHosts);
         Enter(host);
         Enter(client);
         // The client lacks the first ROM and holds the second under a name of its own; the
