@@ -13,11 +13,11 @@ namespace khub::test {
 
 CliProcess::Ini CliProcess::PlayerSettings(const std::string& playername, int port,
                                            const Ini& extra) {
-    Ini ini;
-    ini["options"] = {{"playername", playername},
-                      {"server", "127.0.0.1"},
-                      {"port", std::to_string(port)},
-                      {"retries", "1"}};
+    Ini ini{{"options",
+             {{"playername", playername},
+              {"server", "127.0.0.1"},
+              {"port", std::to_string(port)},
+              {"retries", "1"}}}};
     for (const auto& [section, keys] : extra) {
         for (const auto& [key, value] : keys) ini[section][key] = value;
     }

@@ -79,7 +79,6 @@ PackagedIrcd::PackagedIrcd(IrcdKind kind) : kind_(kind) {
 }
 
 PackagedIrcd::~PackagedIrcd() {
-    process_.Stop();
     std::error_code ec;
     if (!hybridModules_.empty()) fs::remove_all(hybridModules_, ec);
 }
