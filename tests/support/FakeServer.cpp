@@ -1,18 +1,8 @@
 #include "support/FakeServer.h"
 
-#include "ircu/LoopbackPort.h"
 #include "platform/ManualEventLoop.h"
 
 namespace khub::test {
-
-FakeServer::FakeServer() {
-    listener_ = ListenOnLoopback(&port_);
-}
-
-FakeServer::~FakeServer() {
-    CloseClient();
-    StopListening();
-}
 
 bool FakeServer::Accept(std::chrono::milliseconds timeout) {
     SocketPoll waiting{listener_, kPollRead, 0};
