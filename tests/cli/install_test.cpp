@@ -1,29 +1,21 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "ircu/TempDir.h"
+#include "support/CliProcess.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using khub::test::CliProcess;
 using khub::test::ReadFileBytes;
 using khub::test::TempDir;
 using khub::test::WriteFileBytes;
-
-// Runs args (quoted for the shell) to its end with both outputs in outputFile; the exit code.
-int RunToEnd(const std::vector<std::string>& args, const std::string& outputFile) {
-    std::string command;
-    for (const auto& a : args) command += "'" + a + "' ";
-    int status = std::system((command + "</dev/null >'" + outputFile + "' 2>&1").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::set<std::string> RegularFilesUnder(const fs::path& root) {
     std::set<std::string> files;
@@ -42,9 +34,8 @@ TEST(Install, ProgramsDesktopEntryAndIconAndNothingLeftAfterUninstall) {
     std::optional<std::string> earlier;
     if (fs::exists(manifest)) earlier = ReadFileBytes(manifest);
 
-    std::string log = temp.File("install.log");
-    int rc = RunToEnd(
-        {KHUB_CMAKE_COMMAND, "--install", KHUB_BUILD_DIR, "--prefix", prefix.string()}, log);
+    CliProcess install({KHUB_CMAKE_COMMAND, "--install", KHUB_BUILD_DIR, "--prefix", prefix});
+    auto installed = install.WaitForExit(120s);
     std::string ours = temp.File("manifest.txt");
     if (fs::exists(manifest)) fs::copy_file(manifest, ours);
     if (earlier) {
@@ -52,7 +43,7 @@ TEST(Install, ProgramsDesktopEntryAndIconAndNothingLeftAfterUninstall) {
     } else {
         fs::remove(manifest);
     }
-    ASSERT_EQ(rc, 0) << ReadFileBytes(log);
+    ASSERT_EQ(installed, 0) << install.FinalText();
 
     const fs::path bin = prefix / "bin";
     EXPECT_TRUE(fs::is_regular_file(bin / "k-hub"));  // k-hub-cli is run below
@@ -69,9 +60,9 @@ TEST(Install, ProgramsDesktopEntryAndIconAndNothingLeftAfterUninstall) {
     }
 
     // The installed program runs from where it landed.
-    std::string version = temp.File("version.txt");
-    EXPECT_EQ(RunToEnd({(bin / "k-hub-cli").string(), "--version"}, version), 0);
-    EXPECT_EQ(ReadFileBytes(version), std::string("k-hub-cli ") + KHUB_VERSION + "\n");
+    CliProcess version({bin / "k-hub-cli", "--version"});
+    EXPECT_EQ(version.WaitForExit(), 0);
+    EXPECT_EQ(version.FinalText(), std::string("k-hub-cli ") + KHUB_VERSION + "\n");
 
     // The manifest names every installed file, so the uninstall finds them all.
     ASSERT_TRUE(fs::exists(ours));
@@ -82,10 +73,9 @@ TEST(Install, ProgramsDesktopEntryAndIconAndNothingLeftAfterUninstall) {
     }
     EXPECT_EQ(listed, RegularFilesUnder(prefix));
 
-    rc = RunToEnd({KHUB_CMAKE_COMMAND, "-DMANIFEST=" + ours, "-P",
-                   std::string(KHUB_SOURCE_DIR) + "/cmake/Uninstall.cmake"},
-                  log);
-    ASSERT_EQ(rc, 0) << ReadFileBytes(log);
+    CliProcess uninstall(
+        {KHUB_CMAKE_COMMAND, "-DMANIFEST=" + ours, "-P", KHUB_SOURCE_DIR "/cmake/Uninstall.cmake"});
+    ASSERT_EQ(uninstall.WaitForExit(120s), 0) << uninstall.FinalText();
     EXPECT_TRUE(RegularFilesUnder(prefix).empty());
 }
 

@@ -16,41 +16,31 @@ using khub::test::CliProcess;
 using khub::test::TempDir;
 
 // k-hub-cli on the settings folder home, with its error output among its lines.
-class Cli : public CliProcess {
-  public:
+struct Cli : CliProcess {
     Cli(const TempDir& home, std::vector<std::string> args = {})
-        : CliProcess(Argv(home, std::move(args))) {}
+        : CliProcess((args.insert(args.begin(),
+                                  {"/usr/bin/env", "XDG_CONFIG_HOME=" + home.path().string(),
+                                   "/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", KHUB_CLI_PATH}),
+                      args)) {}
 
     bool Says(const std::string& text) { return WaitForText(text, 20s, 0).has_value(); }
-    // Everything it printed, once its output has ended.
-    std::string Text() {
-        WaitFor([](const std::string&) { return false; }, 20s, 0);
-        return OutputText();
-    }
     // The exit code once the program has ended, -1 when it has not.
     int ExitCode() { return WaitForExit(20s).value_or(-1); }
-
-  private:
-    static std::vector<std::string> Argv(const TempDir& home, std::vector<std::string> args) {
-        args.insert(args.begin(), {"/usr/bin/env", "XDG_CONFIG_HOME=" + home.path().string(),
-                                   "/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", KHUB_CLI_PATH});
-        return args;
-    }
 };
 
 TEST(SingleInstanceProcess, SecondCopyEndsAtOnceAndAKilledCopyDoesNotBlock) {
     TempDir home;
     Cli first(home);
-    ASSERT_TRUE(first.Says("title: K-Hub I - not connected")) << first.Text();
+    ASSERT_TRUE(first.Says("title: K-Hub I - not connected")) << first.OutputText();
 
     Cli second(home);
     EXPECT_NE(second.ExitCode(), 0);
-    EXPECT_TRUE(second.Says("already running")) << second.Text();
+    EXPECT_TRUE(second.Says("already running")) << second.FinalText();
     EXPECT_FALSE(second.Says("title:"));  // it never started
 
     // The first copy is undisturbed.
     first.Send("bogus");
-    EXPECT_TRUE(first.Says("refused: bogus (unknown command)")) << first.Text();
+    EXPECT_TRUE(first.Says("refused: bogus (unknown command)")) << first.OutputText();
 
     // Another settings folder is another profile: it runs beside the first.
     TempDir otherHome;
@@ -60,7 +50,7 @@ TEST(SingleInstanceProcess, SecondCopyEndsAtOnceAndAKilledCopyDoesNotBlock) {
     first.Kill(SIGKILL);
     ASSERT_TRUE(first.WaitForExit(20s));
     Cli third(home);
-    EXPECT_TRUE(third.Says("title: K-Hub I - not connected")) << third.Text();
+    EXPECT_TRUE(third.Says("title: K-Hub I - not connected")) << third.OutputText();
     third.CloseInput();
     EXPECT_EQ(third.ExitCode(), 0);
 }
@@ -71,7 +61,7 @@ TEST(CliArguments, HelpAndUnknown) {
     const std::string config = home.path().string();
     Cli help(home, {"--help"});
     EXPECT_EQ(help.ExitCode(), 0);
-    const std::string text = help.Text();
+    const std::string text = help.FinalText();
     EXPECT_TRUE(text.starts_with("Usage: k-hub-cli")) << text;
     EXPECT_NE(text.find(config + "/K-Hub I/K-Hub.ini"), std::string::npos);
     EXPECT_NE(text.find(config + "/K-Hub I/K-Hub.lock"), std::string::npos);

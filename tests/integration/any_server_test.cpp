@@ -16,8 +16,8 @@ class AnyServer : public LobbyServerTest {};
 
 TEST_P(AnyServer, AWholeGameWithADownload) {
     StartServer(GetParam());
-    Player alice("Alice", port(), OneDccPort());
-    Player bob("Bobby", port(), OneDccPort());
+    Player alice("Alice", port());
+    Player bob("Bobby", port());
     Enter(alice);
     Enter(bob);
     const std::string rom = RandomBytes(2'000'000, 11);
@@ -29,7 +29,7 @@ TEST_P(AnyServer, AWholeGameWithADownload) {
     alice.cli.Send("start");
     ASSERT_TRUE(alice.emulator.WaitRan()) << alice.cli.OutputText();
     ASSERT_TRUE(bob.emulator.WaitRan(15s)) << bob.cli.OutputText();
-    EXPECT_EQ(bob.emulator.Argv(),
+    EXPECT_EQ(bob.emulator.Lines("argv"),
               (std::vector<std::string>{bob.emulator.script, "/UCLQ2", "Bobby",
                                         bob.roms.File("Game.smc"), "127.0.0.1"}));
 

@@ -13,11 +13,11 @@ namespace khub::test {
 
 CliProcess::Ini CliProcess::PlayerSettings(const std::string& playername, int port,
                                            const Ini& extra) {
-    Ini ini;
-    ini["options"] = {{"playername", playername},
-                      {"server", "127.0.0.1"},
-                      {"port", std::to_string(port)},
-                      {"retries", "1"}};
+    Ini ini{{"options",
+             {{"playername", playername},
+              {"server", "127.0.0.1"},
+              {"port", std::to_string(port)},
+              {"retries", "1"}}}};
     for (const auto& [section, keys] : extra) {
         for (const auto& [key, value] : keys) ini[section][key] = value;
     }
@@ -39,12 +39,12 @@ CliProcess::CliProcess(const Ini& settings, std::vector<std::string> argv) {
     Start(std::move(argv));
 }
 
-CliProcess::CliProcess(const Ini& settings, const WindowsCopy& windows) {
+CliProcess::CliProcess(const Ini& settings, const std::string& exe, const std::string& wineRun) {
     std::filesystem::path copy = profile_.path() / "k-hub-cli.exe";
-    std::filesystem::copy_file(windows.exe, copy);
+    std::filesystem::copy_file(exe, copy);
     settingsFile_ = profile_ / "K-Hub.ini";
     WriteSettings(settings);
-    Start({windows.wineRun, copy.string()});
+    Start({wineRun, copy.string()});
 }
 
 void CliProcess::WriteSettings(const Ini& settings) const {
@@ -59,9 +59,7 @@ void CliProcess::WriteSettings(const Ini& settings) const {
 
 void CliProcess::Start(std::vector<std::string> args) {
     int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     // Everything the child needs is prepared before fork: after it only exec-safe calls.
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());

@@ -31,13 +31,10 @@ class CliProcess : public LineLog {
     // there unless given) and starts argv: k-hub-cli, or a command that starts it.
     explicit CliProcess(const Ini& settings, std::vector<std::string> argv = {KHUB_CLI_PATH});
 
-    // The Windows program instead, run by wineRun (scripts/wine-run.sh): a copy of exe in
-    // the profile with the settings file beside it, where a copy with administrator rights
-    // keeps it (and wine gives them to every program). Paths in settings are for Windows.
-    struct WindowsCopy {
-        std::string exe, wineRun;
-    };
-    CliProcess(const Ini& settings, const WindowsCopy& windows);
+    // The Windows program exe instead, run by wineRun (scripts/wine-run.sh): a copy in the
+    // profile with the settings file beside it, where a copy with administrator rights keeps
+    // it (and wine gives them to every program). Paths in settings are for Windows.
+    CliProcess(const Ini& settings, const std::string& exe, const std::string& wineRun);
 
     // Any program: argv[0] (a full path; "/usr/bin/env" sets variables) with argv.
     explicit CliProcess(std::vector<std::string> argv) { Start(std::move(argv)); }

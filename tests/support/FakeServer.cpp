@@ -1,18 +1,8 @@
 #include "support/FakeServer.h"
 
-#include "ircu/LoopbackPort.h"
 #include "platform/ManualEventLoop.h"
 
 namespace khub::test {
-
-FakeServer::FakeServer() {
-    listener_ = ListenOnLoopback(&port_);
-}
-
-FakeServer::~FakeServer() {
-    CloseClient();
-    StopListening();
-}
 
 bool FakeServer::Accept(std::chrono::milliseconds timeout) {
     SocketPoll waiting{listener_, kPollRead, 0};
@@ -56,8 +46,7 @@ std::string FakeServer::ReadUntil(const std::string& text, std::chrono::millisec
 }
 
 std::string FakeServer::Received() {
-    while (ReadSome(0)) {
-    }
+    while (ReadSome(0)) continue;
     return received_;
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "ircu/LoopbackPort.h"
 #include "platform/Net.h"
 #include "support/Wait.h"
 
@@ -18,8 +19,11 @@ namespace khub::test {
 
 class FakeServer {
   public:
-    FakeServer();  // listening on 127.0.0.1:port()
-    ~FakeServer();
+    FakeServer() { listener_ = ListenOnLoopback(&port_); }  // on 127.0.0.1:port()
+    ~FakeServer() {
+        CloseClient();
+        StopListening();
+    }
     FakeServer(const FakeServer&) = delete;
     FakeServer& operator=(const FakeServer&) = delete;
 

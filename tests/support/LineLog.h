@@ -68,6 +68,11 @@ class LineLog {
         for (const auto& l : Lines()) all += l + "\n";
         return all;
     }
+    // Every line, once they have ended (or the timeout passed).
+    std::string FinalText(std::chrono::milliseconds timeout = kDefaultTimeout) {
+        WaitFor([](const std::string&) { return false; }, timeout, 0);
+        return OutputText();
+    }
 
   protected:
     // Reads fd to its end. Lines end at LF, a CR before it dropped; with anyLineEnd at a
@@ -102,11 +107,6 @@ class LineLog {
         lines_.clear();
         next_ = 0;
         ended_ = false;
-    }
-    void End() {
-        std::lock_guard lock(mutex_);
-        ended_ = true;
-        changed_.notify_all();
     }
     bool ended() const {
         std::lock_guard lock(mutex_);

@@ -48,7 +48,6 @@ struct FakeEmulator {
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
-    std::vector<std::string> Argv() const { return Lines("argv"); }
 
     TempDir dir{"khub-emu"};
     std::string script;
@@ -62,14 +61,13 @@ struct WindowsPrograms {
 struct Player {
     // With windows, the emulator is the Windows stand-in: on Linux started through wine, or by
     // k-hub-cli.exe itself when windowsCli (under wine, so its paths are wine's Z:\...).
-    Player(const std::string& nick, int port, const CliProcess::Ini& extra = {},
-           const WindowsPrograms* windows = nullptr, bool windowsCli = false)
+    Player(const std::string& nick, int port, const WindowsPrograms* windows = nullptr,
+           bool windowsCli = false)
         : nick(nick),
           windowsCli(windowsCli),
           emulator(windows ? windows->emulatorExe : ""),
-          cli(windowsCli ? CliProcess(Settings(port, extra),
-                                      CliProcess::WindowsCopy{windows->cliExe, windows->wineRun})
-                         : CliProcess(Settings(port, extra, windows ? windows->wineRun : ""))) {}
+          cli(windowsCli ? CliProcess(Settings(port), windows->cliExe, windows->wineRun)
+                         : CliProcess(Settings(port, windows ? windows->wineRun : ""))) {}
     // A file of the ROM folder as this player's program names it.
     std::string RomPath(const std::string& file) const { return Own(roms.File(file)); }
     std::string nick;
@@ -80,11 +78,14 @@ struct Player {
 
   private:
     std::string Own(const std::string& path) const { return windowsCli ? WinePath(path) : path; }
-    CliProcess::Ini Settings(int port, CliProcess::Ini extra, const std::string& launcher = "") {
-        extra["options"].emplace("programpath", Own(emulator.script));
-        extra["options"].emplace("rompath", Own(roms.path().string()));
-        if (!launcher.empty()) extra["options"].emplace("launcher", launcher);
-        return CliProcess::PlayerSettings(nick, port, extra);
+    // Its paths, and a DCC port range of one free port for when it sends a file.
+    CliProcess::Ini Settings(int port, const std::string& launcher = "") {
+        std::string dcc = std::to_string(FreeLoopbackPort());
+        CliProcess::Ini own{{"options", {{"startport", dcc}, {"endport", dcc}}}};
+        own["options"]["programpath"] = Own(emulator.script);
+        own["options"]["rompath"] = Own(roms.path().string());
+        if (!launcher.empty()) own["options"]["launcher"] = launcher;
+        return CliProcess::PlayerSettings(nick, port, own);
     }
 };
 
@@ -99,18 +100,11 @@ class LobbyServerTest : public ::testing::TestWithParam<IrcdKind> {
         op.awaitIdentNotice = server_->sendsIdentNotice();
         ASSERT_TRUE(op.Connect(port()));
         ASSERT_TRUE(op.Register("Ivan"));
-        if (kind == IrcdKind::Ircu) {
-            ASSERT_TRUE(op.Oper());
-        }
+        ASSERT_TRUE(kind != IrcdKind::Ircu || op.Oper());
         ASSERT_TRUE(op.Join());
     }
 
     int port() const { return server_->port(); }
-    // Settings for players who send files: a DCC port range of one free port.
-    static CliProcess::Ini OneDccPort() {
-        std::string port = std::to_string(FreeLoopbackPort());
-        return {{"options", {{"startport", port}, {"endport", port}}}};
-    }
 
     // A line of cli's output that starts with text, or a failure that shows all of it.
     static ::testing::AssertionResult Printed(

@@ -25,7 +25,6 @@ void LoopbackIrcServer::Disconnect() {
     ShutdownSocket(client(), ShutdownHow::Both);  // wakes the reader
     if (reader_.joinable()) reader_.join();
     CloseClient();
-    End();
 }
 
 std::string LoopbackIrcServer::NamesReply(const std::vector<std::string>& members) const {
@@ -47,16 +46,11 @@ std::string LoopbackIrcServer::NamesReply(const std::vector<std::string>& member
 
 bool LoopbackIrcServer::AcceptAndRegister(const std::vector<std::string>& members,
                                           std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    auto left = [&] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-    };
     if (!Accept(timeout)) return false;
     Restart();
     reader_ = std::thread([this, fd = client()] { ReadToEnd(fd, true); });
     Send("NOTICE AUTH :*** Checking Ident\r\nNOTICE AUTH :*** No ident response\r\n");
-    if (!WaitForLine("USER ", left())) return false;
+    if (!WaitForLine("USER ", timeout)) return false;
     // The nick in force is the last one sent before USER.
     for (const auto& l : Lines()) {
         if (l.starts_with("NICK ")) nick_ = l.substr(5);
@@ -66,7 +60,7 @@ bool LoopbackIrcServer::AcceptAndRegister(const std::vector<std::string>& member
     Send(":" + kServer + " 001 " + nick_ + " :Welcome to the Internet Relay Network " + nick_ +
          "\r\n:" + kServer + " 376 " + nick_ + " :End of /MOTD command.\r\n" + From(nick_) +
          " MODE " + nick_ + " :+i\r\n");
-    if (!WaitForLine("JOIN ", left())) return false;
+    if (!WaitForLine("JOIN ", timeout)) return false;
     std::string addr = nick_ + "=+KHubUser@127.0.0.1";
     Send(":" + kServer + " 340 " + nick_ + " :" + addr + "\r\n:" + kServer + " 302 " + nick_ +
          " :" + addr + "\r\n" + From(nick_) + " JOIN :" + kChannel + "\r\n" + NamesReply(members));

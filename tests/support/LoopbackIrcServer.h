@@ -38,7 +38,6 @@ class LoopbackIrcServer : private FakeServer, public LineLog {
 
     // Returns once the program has handled everything sent before (a PING it answers).
     bool Sync(std::chrono::milliseconds timeout = std::chrono::seconds(30));
-    // True while the program keeps the connection open.
     bool ClientConnected() const { return client() != kInvalidSocket && !ended(); }
     // Drops the program's connection as a dying server would.
     void Disconnect();

@@ -41,7 +41,6 @@ std::string InspircdConfig(const std::string& dir, int port) {
       << "<connect allow=\"*\" timeout=\"60\" pingfreq=\"120\" localmax=\"100\" "
          "globalmax=\"100\" resolvehostnames=\"no\">\n"
       << "<dns server=\"127.0.0.1\" timeout=\"2\">\n"
-
       << "<pid file=\"" << dir << "/inspircd.pid\">\n";
     return c.str();
 }
@@ -80,7 +79,6 @@ PackagedIrcd::PackagedIrcd(IrcdKind kind) : kind_(kind) {
 }
 
 PackagedIrcd::~PackagedIrcd() {
-    process_.Stop();
     std::error_code ec;
     if (!hybridModules_.empty()) fs::remove_all(hybridModules_, ec);
 }

@@ -45,16 +45,6 @@ bool VictimCopy::Sends(const std::string& line, std::size_t from,
         .has_value();
 }
 
-bool VictimCopy::JoinGameOf(const std::string& host) {
-    Say(host, "WALLVOICES #K-HubI :K-Hub-3|HOST|Evil Game");
-    if (!Probe()) return false;
-    std::size_t from = server.LineCount();
-    cli.Send("join " + host);
-    if (!Sends("NOTICE " + host + " :K-Hub-3|CLIENT", from)) return false;
-    Say(host, "WALLVOICES #K-HubI :K-Hub-3|HOST|Evil Game|" + nick());
-    return Probe().has_value();
-}
-
 std::optional<std::chrono::microseconds> VictimCopy::Probe(std::chrono::milliseconds timeout,
                                                            bool sync) {
     // First everything the server sent is handled, then a command makes the round trip.
@@ -71,9 +61,9 @@ std::optional<std::chrono::microseconds> VictimCopy::Probe(std::chrono::millisec
 FolderSnapshot VictimCopy::Files() const {
     FolderSnapshot out;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root(), ec);
+    for (auto it = fs::recursive_directory_iterator(root_.path(), ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        std::string rel = fs::relative(it->path(), root()).string();
+        std::string rel = fs::relative(it->path(), root_.path()).string();
         if (rel == "launched") continue;
         out[rel] = it->is_regular_file() ? std::optional(ReadFileBytes(it->path().string()))
                                          : std::nullopt;

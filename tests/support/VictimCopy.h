@@ -27,8 +27,7 @@ class VictimCopy {
                         std::vector<std::string> launcher = {});
 
     const std::string& nick() const { return server.clientNick(); }
-    const std::filesystem::path& root() const { return root_.path(); }
-    std::filesystem::path roms() const { return root() / "roms"; }
+    std::filesystem::path roms() const { return root_.path() / "roms"; }
 
     // nick sends line ("NOTICE Victim :...", "WALLVOICES #K-HubI :...") as the server
     // delivers it.
@@ -36,14 +35,11 @@ class VictimCopy {
     // Whether the copy sends exactly line (as the server's line from index from on).
     bool Sends(const std::string& line, std::size_t from,
                std::chrono::milliseconds timeout = std::chrono::seconds(30));
-    // host announces a game, the copy joins it and is taken in.
-    bool JoinGameOf(const std::string& host);
     // Waits until the copy has handled what the server sent, then types a command and
     // waits for what it sends to reach the server. The time of both together.
     // Without sync, only the command's round trip (a benchmark of responsiveness).
     std::optional<std::chrono::microseconds> Probe(
         std::chrono::milliseconds timeout = std::chrono::seconds(30), bool sync = true);
-    // Whether the fake emulator was started.
     bool Launched() const { return std::filesystem::exists(root_ / "launched"); }
     // Everything in the ROM folder and beside it.
     FolderSnapshot Files() const;

@@ -17,7 +17,6 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -36,12 +35,12 @@ std::wstring Text(HWND window) {
     return buffer;
 }
 
+// GetWindowText reads another program's title without a message, even while it is busy.
 bool Matches(const std::wstring& title, HWND window) {
     wchar_t text[512] = {};
     GetWindowTextW(window, text, 512);
-    const bool prefix = !title.empty() && title.back() == L'*';
-    return prefix ? std::wstring(text).starts_with(title.substr(0, title.size() - 1))
-                  : title == text;
+    return title.ends_with(L'*') ? std::wstring(text).starts_with(title.substr(0, title.size() - 1))
+                                 : title == text;
 }
 
 HWND Find(const std::wstring& title) {
@@ -83,24 +82,6 @@ bool Await(const std::wstring& title, double seconds, bool present) {
     }
     if (hook) UnhookWinEvent(hook);
     return done;
-}
-
-std::vector<HWND> Children(HWND parent) {
-    std::vector<HWND> children;
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM param) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&children));
-    return children;
-}
-
-std::string ClassOf(HWND window) {
-    wchar_t cls[64] = {};
-    GetClassNameW(window, cls, 64);
-    return Narrow(cls);
 }
 
 // A list view keeps its texts in its own process: they are asked for there, with a
@@ -180,14 +161,21 @@ int PrintRowPoint(HWND list, RemoteText& remote, int row) {
 
 // One line per control: line breaks in its text are shown as \n.
 int PrintControls(HWND window) {
-    for (HWND child : Children(window)) {
-        std::string text;
-        for (const char c : Narrow(Text(child))) {
-            if (c != '\r') text += c == '\n' ? std::string("\\n") : std::string(1, c);
-        }
-        std::printf("%d\t%s\t%d\t%d\t%s\n", GetDlgCtrlID(child), ClassOf(child).c_str(),
-                    IsWindowEnabled(child) ? 1 : 0, IsWindowVisible(child) ? 1 : 0, text.c_str());
-    }
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM) -> BOOL {
+            std::string text;
+            for (const char c : Narrow(Text(child))) {
+                if (c != '\r') text += c == '\n' ? std::string("\\n") : std::string(1, c);
+            }
+            wchar_t cls[64] = {};
+            GetClassNameW(child, cls, 64);
+            std::printf("%d\t%s\t%d\t%d\t%s\n", GetDlgCtrlID(child), Narrow(cls).c_str(),
+                        IsWindowEnabled(child) ? 1 : 0, IsWindowVisible(child) ? 1 : 0,
+                        text.c_str());
+            return TRUE;
+        },
+        0);
     return 0;
 }
 

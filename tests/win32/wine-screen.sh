@@ -6,10 +6,9 @@ probe_exe=$(realpath "$2")
 artifacts=${KHUB_BUILD_DIR:-.}/artifacts
 wine=${KHUB_WINE:-/usr/lib/wine/wine64}
 for tool in "$wine" Xvfb openbox xdotool import; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "${0##*/}: $tool is missing (apt-get install wine64 xvfb openbox xdotool imagemagick)" >&2
-        exit 77
-    fi
+    command -v "$tool" >/dev/null && continue
+    echo "${0##*/}: $tool is missing (apt-get install wine64 xvfb openbox xdotool imagemagick)" >&2
+    exit 77
 done
 mkdir -p "$artifacts"
 work=$(mktemp -d)

@@ -16,41 +16,32 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string Utf8(const fs::path& path) {
-    std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-// Written under another name first: whoever waits for the file never reads half of it.
-bool WriteWhole(const fs::path& path, const std::string& bytes) {
-    fs::path temp = path;
-    temp += ".tmp";
-    if (!(std::ofstream(temp, std::ios::binary) << bytes)) return false;
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    return !ec;
-}
-
-}  // namespace
-
 int main() {
+    auto utf8 = [](const fs::path& path) {
+        std::u8string text = path.u8string();
+        return std::string(text.begin(), text.end());
+    };
     wchar_t self[MAX_PATH];
     fs::path folder(std::wstring(self, GetModuleFileNameW(nullptr, self, MAX_PATH)));
     folder = folder.parent_path();
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::string args;
-    for (int i = 0; i < argc; ++i) args += Utf8(argv[i]) + "\n";
+    for (int i = 0; i < argc; ++i) args += utf8(argv[i]) + "\n";
     std::ifstream rom(argc > 3 ? fs::path(argv[3]) : fs::path(), std::ios::binary);
     std::string romBytes(std::istreambuf_iterator<char>(rom), {});
     STARTUPINFOW startup{};
     GetStartupInfoW(&startup);
     int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-    bool ok = WriteWhole(folder / "cwd", Utf8(fs::current_path()) + "\n") &&
-              WriteWhole(folder / "show", std::to_string(show) + "\n") &&
-              WriteWhole(folder / "rom", romBytes) && WriteWhole(folder / "argv", args);
+    auto write = [&](const char* name, const std::string& bytes) {
+        return static_cast<bool>(std::ofstream(folder / name, std::ios::binary) << bytes);
+    };
+    // "argv" under another name first: whoever waits for it finds every file whole.
+    bool ok = write("cwd", utf8(fs::current_path()) + "\n") &&
+              write("show", std::to_string(show) + "\n") && write("rom", romBytes) &&
+              write("argv.tmp", args);
+    std::error_code ec;
+    fs::rename(folder / "argv.tmp", folder / "argv", ec);
     LocalFree(argv);
-    return ok ? 0 : 1;
+    return ok && !ec ? 0 : 1;
 }

@@ -31,53 +31,47 @@ class WindowsPlay : public LobbyServerTest {
         StartServer(IrcdKind::Ircu);
     }
 
-    // Selects file as soon as the Host Game window's Select is enabled again.
-    static bool SelectWhenEnabled(Player& host, const std::string& file) {
+    void Play(bool windowsHosts) {
+        Player host("Hoster", port(), &kWindows, windowsHosts);
+        Player client("Joiner", port(), &kWindows, !windowsHosts);
+        Enter(host);
+        Enter(client);
+        // The client lacks the first ROM and holds the second under a name of its own; the
+        // names are not ASCII.
+        const std::string played = "Pokémon Stadium (J).smc", playedBytes = RandomBytes(400'000, 5);
+        host.roms.Write(played, playedBytes);
+        client.roms.Write("Meine Kopie é.smc", playedBytes);
+        JoinAndDownload(host, client, "Cross Play", "Zelda no Densetsu (J) ü.smc",
+                        RandomBytes(1'500'000, 3), "grüß dich");
+        if (HasFatalFailure()) return;
+
+        // Selected as soon as the Host Game window's Select is enabled again.
         auto selected = [&] {
-            host.cli.Send("select " + host.RomPath(file));
+            host.cli.Send("select " + host.RomPath(played));
             auto answer = host.cli.WaitFor([&](const std::string& l) {
                 return l.starts_with("refused: select") ||
-                       l == "chat: The selected game is: " + file;
+                       l == "chat: The selected game is: " + played;
             });
             return answer && !answer->starts_with("refused");
         };
-        return WaitUntil(selected, 20s, 500ms);
-    }
+        ASSERT_TRUE(WaitUntil(selected, 20s, 500ms)) << host.cli.OutputText();
+        ASSERT_TRUE(Printed(client.cli, "chat: The selected game is: " + played));
+        ASSERT_TRUE(Printed(host.cli, "log: Match: YES"));
 
-    void Play(bool windowsHosts);
+        host.cli.Send("start");
+        // The client plays its own copy under the host's name.
+        for (Player* p : {&host, &client}) {
+            ASSERT_TRUE(p->emulator.WaitRan(30s)) << p->cli.OutputText();
+            std::vector<std::string> arguments{p == &host ? "/USLQ2" : "/UCLQ2", p->nick,
+                                               WinePath(p->roms.File(played))};
+            if (p == &client) arguments.push_back("127.0.0.1");
+            auto argv = p->emulator.Lines("argv");  // argv[0] names the stand-in itself
+            EXPECT_EQ(std::vector<std::string>(argv.begin() + 1, argv.end()), arguments);
+            EXPECT_EQ(p->emulator.Lines("cwd"), std::vector<std::string>{WinePath(p->roms.path())});
+            EXPECT_TRUE(ReadFileBytes(p->emulator.dir / "rom") == playedBytes);
+        }
+    }
 };
-
-void WindowsPlay::Play(bool windowsHosts) {
-    Player host("Hoster", port(), OneDccPort(), &kWindows, windowsHosts);
-    Player client("Joiner", port(), OneDccPort(), &kWindows, !windowsHosts);
-    Enter(host);
-    Enter(client);
-    // The client lacks the first ROM and holds the second under a name of its own; the
-    // names are not ASCII.
-    const std::string played = "Pokémon Stadium (J).smc", playedBytes = RandomBytes(400'000, 5);
-    host.roms.Write(played, playedBytes);
-    client.roms.Write("Meine Kopie é.smc", playedBytes);
-    JoinAndDownload(host, client, "Cross Play", "Zelda no Densetsu (J) ü.smc",
-                    RandomBytes(1'500'000, 3), "grüß dich");
-    if (HasFatalFailure()) return;
-
-    ASSERT_TRUE(SelectWhenEnabled(host, played)) << host.cli.OutputText();
-    ASSERT_TRUE(Printed(client.cli, "chat: The selected game is: " + played));
-    ASSERT_TRUE(Printed(host.cli, "log: Match: YES"));
-
-    host.cli.Send("start");
-    // The client plays its own copy under the host's name.
-    for (Player* p : {&host, &client}) {
-        ASSERT_TRUE(p->emulator.WaitRan(30s)) << p->cli.OutputText();
-        std::vector<std::string> arguments{p == &host ? "/USLQ2" : "/UCLQ2", p->nick,
-                                           WinePath(p->roms.File(played))};
-        if (p == &client) arguments.push_back("127.0.0.1");
-        auto argv = p->emulator.Argv();  // argv[0] names the stand-in itself
-        EXPECT_EQ(std::vector<std::string>(argv.begin() + 1, argv.end()), arguments);
-        EXPECT_EQ(p->emulator.Lines("cwd"), std::vector<std::string>{WinePath(p->roms.path())});
-        EXPECT_TRUE(ReadFileBytes(p->emulator.dir / "rom") == playedBytes);
-    }
-}
 
 TEST_F(WindowsPlay, WindowsHostsLinuxJoins) {
     Play(true);
