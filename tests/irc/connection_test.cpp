@@ -9,10 +9,7 @@
 #include <regex>
 #include <thread>
 
-#include "app/Program.h"
 #include "ircu/TempDir.h"
-#include "platform/ManualEventLoop.h"
-#include "platform/RecordingUi.h"
 #include "support/FakeServer.h"
 #include "support/IrcHarness.h"
 
@@ -313,12 +310,8 @@ TEST_F(ConnectionTest, AFailedSendOnANewLinkIgnoresTheLastLinksReceiveError) {
     EXPECT_TRUE(program->conn.receiveLoopActive);
 }
 
-TEST(ExitSequence, WithoutAConnectionAttemptsTheFarewellQuietly) {
-    RecordingUi ui;
-    ManualEventLoop loop;
-    test::TempDir dir;
-    Program program(ui, loop, dir / "K-Hub.ini");
-    RunExitSequence(program);
+TEST_F(ConnectionTest, ExitWithoutAConnectionAttemptsTheFarewellQuietly) {
+    RunExitSequence(*program);
     loop.RunPending();
     EXPECT_TRUE(ui.Boxes().empty());
 }
