@@ -48,17 +48,17 @@ inline Lines Matching(const Lines& lines, const std::string& part) {
 
 class DccPeer : public khub::test::IrcHarness {
   public:
-    DccPeer(std::string nick, int port) : nick_(std::move(nick)) {
+    DccPeer(std::string name, int port) : nick(std::move(name)) {
         fs::create_directories(Rom(""));
         program->Settings().SetString("options", "rompath", (dir.path() / "roms").string());
         program->Settings().SetInt("options", "startport", port);
         program->Settings().SetInt("options", "endport", port);
-        program->conn.ownNick = nick_;
+        program->conn.ownNick = nick;
         program->ownIpText = "127.0.0.1";
         program->transfer.timings.listenAddress = "127.0.0.1";
     }
 
-    const std::string& nick() const { return nick_; }
+    const std::string nick;
     fs::path Rom(const std::string& name) const { return dir.path() / "roms" / name; }
 
     // Lines sent since the last call, without their line end; AllSent keeps them all.
@@ -88,7 +88,6 @@ class DccPeer : public khub::test::IrcHarness {
     }
 
   private:
-    std::string nick_;
     Lines all_;
 };
 
@@ -110,8 +109,8 @@ inline bool Pump(std::initializer_list<DccPeer*> peers, const std::function<bool
         for (DccPeer* from : peers) {
             for (const auto& line : from->TakeSent()) {
                 for (DccPeer* to : peers) {
-                    if (line.starts_with("PRIVMSG " + to->nick() + " :\x01" + "DCC "))
-                        to->Recv(":" + from->nick() + "!u@h " + line);
+                    if (line.starts_with("PRIVMSG " + to->nick + " :\x01" + "DCC "))
+                        to->Recv(":" + from->nick + "!u@h " + line);
                 }
             }
         }
