@@ -85,24 +85,23 @@ TEST(DispatchRegistration, TheOnConnectSequenceRunsOnceOnWhatComesFirst) {
     }
 }
 
-TEST(DispatchRegistration, NickInUsePicksAFallbackAndSaysSoOnceIn) {
-    IrcHarness h;
-    h.Connected("Alice");
-    h.Recv(":srv 433 * Alice :Nickname is already in use.");
-    const std::string nick = h.program->conn.ownNick;
+// The player hears of a fallback nick once it is in; ngircd allows 9 characters and says
+// so only after registration.
+TEST(DispatchRegistration, FallbackNicksAreToldOnceInFitTheNickLengthAndRunOut) {
+    IrcHarness inUse;
+    inUse.Connected("Alice");
+    inUse.Recv(":srv 433 * Alice :Nickname is already in use.");
+    const std::string nick = inUse.program->conn.ownNick;
     EXPECT_TRUE(std::regex_match(nick, std::regex("K-HubUser[1-9][0-9]?"))) << nick;
-    EXPECT_EQ(h.TakeSent(), Lines{"NICK " + nick + "\r\n"});
-    EXPECT_EQ(h.Log(), Lines{"Setting NickName as " + nick + ".\r\n"});
-    EXPECT_TRUE(h.ui.Boxes().empty());  // the server may refuse this one too
-    h.Recv(":srv 001 " + nick + " :Welcome");
-    EXPECT_EQ(h.ui.Boxes(),
+    EXPECT_EQ(inUse.TakeSent(), Lines{"NICK " + nick + "\r\n"});
+    EXPECT_EQ(inUse.Log(), Lines{"Setting NickName as " + nick + ".\r\n"});
+    EXPECT_TRUE(inUse.ui.Boxes().empty());  // the server may refuse this one too
+    inUse.Recv(":srv 001 " + nick + " :Welcome");
+    EXPECT_EQ(inUse.ui.Boxes(),
               (std::vector<std::pair<std::string, BoxIcon>>{
                   {"The chosen nickname is already in use. Setting it to " + nick + " for now.",
                    BoxIcon::Information}}));
-}
 
-// ngircd allows 9 characters and says so only after registration.
-TEST(DispatchRegistration, FallbackNicksFitTheServersNickLengthAndRunOut) {
     IrcHarness h;
     h.Connected("Host_Anna_Long");
     h.Recv(":irc.ngircd.test 432 * Host_Anna_Long :Nickname too long, max. 9 characters");

@@ -24,6 +24,7 @@
 namespace khub::transfer::testing {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 using khub::test::FreeLoopbackPort;
 using khub::test::RandomBytes;
@@ -69,6 +70,7 @@ class DccPeer : public khub::test::IrcHarness {
         return lines;
     }
     const Lines& AllSent() const { return all_; }
+    bool Idle() const { return !program->transfer.transferInProgress; }
     void ForgetSent() {
         TakeSent();
         all_.clear();
@@ -115,13 +117,9 @@ inline bool Pump(std::initializer_list<DccPeer*> peers, const std::function<bool
             }
         }
         if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(1ms);
     }
     return false;
-}
-
-inline bool Idle(DccPeer& p) {
-    return !p.program->transfer.transferInProgress;
 }
 
 // A peer written the plain way other programs do it, on its own thread: a sender that
@@ -154,7 +152,7 @@ class RawPeer {
             SocketHandle fd = AcceptOne();
             if (fd == kInvalidSocket) return;
             for (int i = 0; resumeWindow && i < 6 && !resumeRequested_ && !stop_; ++i) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                std::this_thread::sleep_for(500ms);
             }
             SendFrom(fd, data, resumeRequested_ ? resumePosition_.load() : from, stopAfter, atStop);
         });
@@ -223,14 +221,9 @@ class RawPeer {
         End(fd, atStop);
     }
     void End(SocketHandle fd, AtStop atStop) {
-        if (atStop == AtStop::Stall) {
-            while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        if (atStop == AtStop::Reset) {
-            khub::test::ResetAndClose(fd);
-        } else {
-            CloseSocket(fd);
-        }
+        while (atStop == AtStop::Stall && !stop_) std::this_thread::sleep_for(5ms);
+        if (atStop == AtStop::Reset) return khub::test::ResetAndClose(fd);
+        CloseSocket(fd);
     }
 
     SocketHandle AcceptOne() {
@@ -280,7 +273,7 @@ class DccPair : public ::testing::Test {
         alice_.program->transfer.timings.resumeWindow = std::chrono::hours(1);
         OfferRomByDcc(*alice_.program, "Bob");
         return Pump({&alice_, &bob_}, [&] {
-            return Idle(alice_) && Idle(bob_) && !alice_.program->windows.transfer &&
+            return alice_.Idle() && bob_.Idle() && !alice_.program->windows.transfer &&
                    !bob_.program->windows.transfer;
         });
     }
