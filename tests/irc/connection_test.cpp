@@ -158,26 +158,24 @@ TEST(ServerFromSettings, TheLobbyServerUnlessTheSettingsNameAnother) {
 TEST_F(ConnectionTest, NickRuleBlanksBecomeUnderscoresAndOddLengthsAFallback) {
     server.StopListening();
     Set("retries", "1");
-    struct Case {
-        const char* name;
-        const char* nick;  // nullptr: a fallback nick
-        const char* stored;
-    } cases[] = {{"Al ice", "Al_ice", "Al_ice"},
-                 {"Alice", "Alice", "Alice"},
-                 {"FifteenLetters1", "FifteenLetters1", "FifteenLetters1"},
-                 {"abc", nullptr, "abc"},
-                 {"SixteenLetters12", nullptr, "SixteenLetters12"}};
-    for (const Case& c : cases) {
-        Set("playername", c.name);
+    // nullptr: a fallback nick.
+    const std::pair<const char*, const char*> cases[] = {{"Al ice", "Al_ice"},
+                                                         {"Alice", "Alice"},
+                                                         {"FifteenLetters1", "FifteenLetters1"},
+                                                         {"abc", nullptr},
+                                                         {"SixteenLetters12", nullptr}};
+    for (auto [name, expected] : cases) {
+        Set("playername", name);
         StartConnect(*program);
         const std::string& nick = program->conn.ownNick;
-        if (c.nick) {
-            EXPECT_EQ(nick, c.nick);
+        if (expected) {
+            EXPECT_EQ(nick, expected);
         } else {
             EXPECT_TRUE(std::regex_match(nick, std::regex("K-HubUser[1-9][0-9]?"))) << nick;
         }
         EXPECT_EQ(program->conn.nickLine, "NICK " + nick + "\r\n");
-        EXPECT_EQ(program->Settings().GetString("options", "playername"), c.stored);
+        EXPECT_EQ(program->Settings().GetString("options", "playername"),
+                  expected ? expected : name);
         ASSERT_TRUE(RunUntil(
             loop, [&] { return !program->conn.connecting; }, 10s));
     }
