@@ -26,7 +26,6 @@ namespace khub::transfer::testing {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-using khub::test::FreeLoopbackPort;
 using khub::test::RandomBytes;
 using Lines = std::vector<std::string>;
 
@@ -38,7 +37,6 @@ inline std::string ReadFile(const fs::path& path) {
     return khub::test::ReadFileBytes(path.string());
 }
 
-// The lines holding part.
 inline Lines Matching(const Lines& lines, const std::string& part) {
     Lines found;
     for (const auto& l : lines) {
@@ -151,9 +149,8 @@ class RawPeer {
         thread_ = std::thread([=, this, data = std::move(data)] {
             SocketHandle fd = AcceptOne();
             if (fd == kInvalidSocket) return;
-            for (int i = 0; resumeWindow && i < 6 && !resumeRequested_ && !stop_; ++i) {
+            for (int i = 0; resumeWindow && i < 6 && !resumeRequested_ && !stop_; ++i)
                 std::this_thread::sleep_for(500ms);
-            }
             SendFrom(fd, data, resumeRequested_ ? resumePosition_.load() : from, stopAfter, atStop);
         });
         return port;
@@ -253,7 +250,7 @@ class RawPeer {
 // Alice and Bob, each a whole program, on one loopback port range.
 class DccPair : public ::testing::Test {
   protected:
-    DccPair() : port_(FreeLoopbackPort()), alice_("Alice", port_), bob_("Bob", port_) {}
+    DccPair() : port_(khub::test::FreeLoopbackPort()), alice_("Alice", port_), bob_("Bob", port_) {}
 
     // Alice hosts rom, Bob lacks it and pressed Download.
     void Prepare(const std::string& rom) {
