@@ -39,12 +39,6 @@ class ConnectionTest : public ::testing::Test, public test::IrcHarness {
         RunUntil(loop, [&] { return server.Received().find(text) != std::string::npos; });
         return server.Received();
     }
-    // The program's reader, once it waits for room in the full inbox.
-    LineInbox& FullInbox() {
-        LineInbox& inbox = program->conn.link->inbox;
-        EXPECT_TRUE(test::WaitUntil([&] { return inbox.PusherWaiting(); }));
-        return inbox;
-    }
     // Connects and waits until the program has its socket and reads from it.
     void Connect() {
         ToggleConnection(*program);
@@ -266,8 +260,8 @@ TEST_F(ConnectionTest, AFloodWaitsInTheSocketAndACommandGoesBetweenItsLines) {
     };
 
     // Nobody runs the lobby thread: the reader must come to a stop with little in hand.
-    LineInbox& inbox = FullInbox();
-    ASSERT_TRUE(inbox.PusherWaiting());
+    LineInbox& inbox = program->conn.link->inbox;
+    ASSERT_TRUE(test::WaitUntil([&] { return inbox.PusherWaiting(); }));
     EXPECT_LT(inbox.PendingBytes(), flood.size() / 4);
 
     std::optional<std::size_t> seenByCommand;
@@ -279,10 +273,9 @@ TEST_F(ConnectionTest, AFloodWaitsInTheSocketAndACommandGoesBetweenItsLines) {
         loop, [&] { return floodLines().size() == static_cast<std::size_t>(kLines); }, 30s));
     sender.join();
     auto lines = floodLines();
-    for (int i = 0; i < kLines; ++i) {
-        ASSERT_TRUE(lines[static_cast<std::size_t>(i)].starts_with(":srv 372 Alice :- flood " +
-                                                                   std::to_string(i) + " "))
-            << lines[static_cast<std::size_t>(i)];
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_TRUE(lines[i].starts_with(":srv 372 Alice :- flood " + std::to_string(i) + " "))
+            << lines[i];
     }
     EXPECT_TRUE(program->conn.receiveLoopActive);
 
@@ -291,7 +284,7 @@ TEST_F(ConnectionTest, AFloodWaitsInTheSocketAndACommandGoesBetweenItsLines) {
         server.Send(std::string(200000, 'x') + "\r\n" + std::string(20000, ':') +
                     std::string(20000, '\n'));
     });
-    FullInbox();
+    EXPECT_TRUE(test::WaitUntil([&] { return inbox.PusherWaiting(); }));
     program.reset();  // joins the reader
     more.join();
 }
