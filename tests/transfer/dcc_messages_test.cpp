@@ -161,9 +161,6 @@ std::vector<unsigned char> Acks(std::initializer_list<std::uint64_t> values) {
 
 TEST(DccMessages, AckStreamSplitOrMerged) {
     auto bytes = Acks({1024, 2048, 70000});
-    EXPECT_EQ(bytes[0], 0);
-    EXPECT_EQ(bytes[2], 4);  // big-endian 1024
-
     AckReader merged(0);
     EXPECT_EQ(merged.Feed(bytes.data(), bytes.size(), 70000), AckReader::Status::Ok);
     EXPECT_EQ(merged.Acked(), 70000u);
