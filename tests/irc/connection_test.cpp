@@ -1,5 +1,4 @@
-// The connection over a real loopback socket to a scripted server: connecting, the line
-// splitter, registration without the ident notice, losing the link, and leaving.
+// The connection over a real loopback socket to a scripted server.
 
 #include "irc/Connection.h"
 
