@@ -1,5 +1,4 @@
-// The bounded hand-over between the receive thread and the lobby thread: order, one take
-// scheduled per backlog, a full inbox holding the reader, and closing it.
+// The bounded hand-over between the receive thread and the lobby thread.
 
 #include <gtest/gtest.h>
 
@@ -66,7 +65,6 @@ TEST(LineInbox, FullInboxHoldsTheReaderUntilLinesAreTaken) {
     EXPECT_FALSE(more);
 }
 
-// The end of the stream never waits for room; closing releases a waiting reader.
 TEST(LineInbox, TheEndNeverWaitsForRoomAndClosingReleasesAWaitingReader) {
     LineInbox inbox(LineInbox::kItemCost);
     inbox.Push(Lines({"1", "2"}));

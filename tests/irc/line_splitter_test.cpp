@@ -12,8 +12,11 @@ struct Result {
     std::vector<std::size_t> dropped;
 };
 
-// Feeds the pieces one after the other, as separate reads would deliver them.
-Result Split(const std::vector<std::string>& pieces, LineSplitter& splitter) {
+// Feeds the pieces one after the other, as separate reads would deliver them, to a new
+// splitter or to kept.
+Result Split(const std::vector<std::string>& pieces, LineSplitter* kept = nullptr) {
+    LineSplitter fresh;
+    LineSplitter& splitter = kept ? *kept : fresh;
     Result r;
     for (const auto& piece : pieces) {
         splitter.Feed(
@@ -21,11 +24,6 @@ Result Split(const std::vector<std::string>& pieces, LineSplitter& splitter) {
             [&](std::size_t length) { r.dropped.push_back(length); });
     }
     return r;
-}
-
-Result Split(const std::vector<std::string>& pieces) {
-    LineSplitter splitter;
-    return Split(pieces, splitter);
 }
 
 // An empty line stays a line; a lone line feed ends one and a lone CR stays in it.
@@ -42,11 +40,11 @@ TEST(LineSplitter, EveryWayOfCuttingTheStreamGivesTheSameLines) {
 
 TEST(LineSplitter, AnUnfinishedLineWaitsForItsEnd) {
     LineSplitter splitter;
-    auto r = Split({"PING :1\r\nPING :2"}, splitter);
+    auto r = Split({"PING :1\r\nPING :2"}, &splitter);
     EXPECT_EQ(r.lines, Lines{"PING :1"});
     EXPECT_EQ(splitter.PendingBytes(), 7u);
-    EXPECT_EQ(Split({"3\r"}, splitter).lines, Lines{});
-    EXPECT_EQ(Split({"\n"}, splitter).lines, Lines{"PING :23"});
+    EXPECT_EQ(Split({"3\r"}, &splitter).lines, Lines{});
+    EXPECT_EQ(Split({"\n"}, &splitter).lines, Lines{"PING :23"});
 }
 
 // Also when the overlong line comes in many reads: the splitter stays in step.

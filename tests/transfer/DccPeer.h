@@ -24,8 +24,8 @@
 namespace khub::transfer::testing {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
-using khub::test::FreeLoopbackPort;
 using khub::test::RandomBytes;
 using Lines = std::vector<std::string>;
 
@@ -37,7 +37,6 @@ inline std::string ReadFile(const fs::path& path) {
     return khub::test::ReadFileBytes(path.string());
 }
 
-// The lines holding part.
 inline Lines Matching(const Lines& lines, const std::string& part) {
     Lines found;
     for (const auto& l : lines) {
@@ -48,17 +47,17 @@ inline Lines Matching(const Lines& lines, const std::string& part) {
 
 class DccPeer : public khub::test::IrcHarness {
   public:
-    DccPeer(std::string nick, int port) : nick_(std::move(nick)) {
+    DccPeer(std::string name, int port) : nick(std::move(name)) {
         fs::create_directories(Rom(""));
         program->Settings().SetString("options", "rompath", (dir.path() / "roms").string());
         program->Settings().SetInt("options", "startport", port);
         program->Settings().SetInt("options", "endport", port);
-        program->conn.ownNick = nick_;
+        program->conn.ownNick = nick;
         program->ownIpText = "127.0.0.1";
         program->transfer.timings.listenAddress = "127.0.0.1";
     }
 
-    const std::string& nick() const { return nick_; }
+    const std::string nick;
     fs::path Rom(const std::string& name) const { return dir.path() / "roms" / name; }
 
     // Lines sent since the last call, without their line end; AllSent keeps them all.
@@ -69,6 +68,7 @@ class DccPeer : public khub::test::IrcHarness {
         return lines;
     }
     const Lines& AllSent() const { return all_; }
+    bool Idle() const { return !program->transfer.transferInProgress; }
     void ForgetSent() {
         TakeSent();
         all_.clear();
@@ -88,7 +88,6 @@ class DccPeer : public khub::test::IrcHarness {
     }
 
   private:
-    std::string nick_;
     Lines all_;
 };
 
@@ -110,19 +109,15 @@ inline bool Pump(std::initializer_list<DccPeer*> peers, const std::function<bool
         for (DccPeer* from : peers) {
             for (const auto& line : from->TakeSent()) {
                 for (DccPeer* to : peers) {
-                    if (line.starts_with("PRIVMSG " + to->nick() + " :\x01" + "DCC "))
-                        to->Recv(":" + from->nick() + "!u@h " + line);
+                    if (line.starts_with("PRIVMSG " + to->nick + " :\x01" + "DCC "))
+                        to->Recv(":" + from->nick + "!u@h " + line);
                 }
             }
         }
         if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(1ms);
     }
     return false;
-}
-
-inline bool Idle(DccPeer& p) {
-    return !p.program->transfer.transferInProgress;
 }
 
 // A peer written the plain way other programs do it, on its own thread: a sender that
@@ -154,9 +149,8 @@ class RawPeer {
         thread_ = std::thread([=, this, data = std::move(data)] {
             SocketHandle fd = AcceptOne();
             if (fd == kInvalidSocket) return;
-            for (int i = 0; resumeWindow && i < 6 && !resumeRequested_ && !stop_; ++i) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(500));
-            }
+            for (int i = 0; resumeWindow && i < 6 && !resumeRequested_ && !stop_; ++i)
+                std::this_thread::sleep_for(500ms);
             SendFrom(fd, data, resumeRequested_ ? resumePosition_.load() : from, stopAfter, atStop);
         });
         return port;
@@ -224,14 +218,9 @@ class RawPeer {
         End(fd, atStop);
     }
     void End(SocketHandle fd, AtStop atStop) {
-        if (atStop == AtStop::Stall) {
-            while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        if (atStop == AtStop::Reset) {
-            khub::test::ResetAndClose(fd);
-        } else {
-            CloseSocket(fd);
-        }
+        while (atStop == AtStop::Stall && !stop_) std::this_thread::sleep_for(5ms);
+        if (atStop == AtStop::Reset) return khub::test::ResetAndClose(fd);
+        CloseSocket(fd);
     }
 
     SocketHandle AcceptOne() {
@@ -261,7 +250,7 @@ class RawPeer {
 // Alice and Bob, each a whole program, on one loopback port range.
 class DccPair : public ::testing::Test {
   protected:
-    DccPair() : port_(FreeLoopbackPort()), alice_("Alice", port_), bob_("Bob", port_) {}
+    DccPair() : port_(khub::test::FreeLoopbackPort()), alice_("Alice", port_), bob_("Bob", port_) {}
 
     // Alice hosts rom, Bob lacks it and pressed Download.
     void Prepare(const std::string& rom) {
@@ -281,7 +270,7 @@ class DccPair : public ::testing::Test {
         alice_.program->transfer.timings.resumeWindow = std::chrono::hours(1);
         OfferRomByDcc(*alice_.program, "Bob");
         return Pump({&alice_, &bob_}, [&] {
-            return Idle(alice_) && Idle(bob_) && !alice_.program->windows.transfer &&
+            return alice_.Idle() && bob_.Idle() && !alice_.program->windows.transfer &&
                    !bob_.program->windows.transfer;
         });
     }
