@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <regex>
+#include <thread>
 
 #include "app/ColorText.h"
 #include "irc/Connection.h"
@@ -553,16 +554,34 @@ TEST(DispatchOwnAddress, WithoutWhoisAddressTheConnectionsOwnIsTakenElseThePlaye
     EXPECT_EQ(none.ui.Boxes()[0].second, BoxIcon::Warning);
 }
 
-TEST(DispatchSendFailure, AfterTheReceiveSideFailedEndsTheConnection) {
+// Once: the sends that fail in the same moment on other threads add no second box.
+TEST(DispatchSendFailure, AfterTheReceiveSideFailedEndsTheConnectionOnce) {
     IrcHarness h;
     h.Registered("Alice");
     h.FailSends(-1);
     h.program->conn.lastReceiveResult = -1;
-    h.Recv("PING :srv");
+    std::thread([&] {
+        SendIrcLine(*h.program, "NOTICE Bob :K-Hub-3|GET\r\n");
+        SendIrcLine(*h.program, "NOTICE Bob :K-Hub-3|DONE\r\n");
+    }).join();
+    h.loop.RunPending();
     EXPECT_TRUE(h.LogHas("Socket Error! Disconnecting."));
     ExpectReset(h);
-    EXPECT_EQ(h.ui.Boxes().back(),
-              std::make_pair(std::string("ERROR 2: Socket connection lost."), BoxIcon::Error));
+    EXPECT_EQ(h.ui.Boxes(), (std::vector{std::make_pair(
+                                std::string("ERROR 2: Socket connection lost."), BoxIcon::Error)}));
+}
+
+// The server may reset the link under the player's own QUIT: the windows' last notices
+// then fail without an error box.
+TEST(DispatchSendFailure, NotReportedAfterThePlayersOwnDisconnect) {
+    IrcHarness h;
+    h.Registered("Alice");
+    Disconnect(*h.program);
+    h.FailSends(-1);
+    h.program->conn.lastReceiveResult = -1;
+    SendIrcLine(*h.program, "NOTICE Bob :K-Hub-3|LEFT\r\n");
+    h.loop.RunPending();
+    EXPECT_TRUE(h.ui.Boxes().empty());
 }
 
 // A nick or text relayed by a hostile server must not turn one line into two commands;

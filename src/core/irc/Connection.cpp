@@ -348,8 +348,11 @@ long SendIrcLine(Program& p, std::string_view line) {
 }
 
 int ReportSocketFailure(Program& p) {
-    if (p.conn.lastReceiveResult != -1) return 0;
+    // With the loop off the link is going anyway (our own QUIT, the exit, a loss already
+    // reported): the windows' last notices may fail then without telling the player.
+    if (p.conn.lastReceiveResult != -1 || !p.conn.receiveLoopActive) return 0;
     auto report = [&p] {
+        if (!p.conn.receiveLoopActive) return;  // another failed send reported it first
         p.log.DebugLog("Socket Error! Disconnecting.\r\n");
         ResetConnection(p);
         p.ui.ShowMessage("ERROR 2: Socket connection lost.", BoxIcon::Error);

@@ -36,7 +36,8 @@ std::string RandomFallbackNick(int maxLength = 0);
 
 // One complete line ("...\r\n" already at its end) to the server, whole, from any thread.
 // A failed send while the receive side has seen a socket error drops the connection and
-// tells the player ("ERROR 2: Socket connection lost."); any other failure is ignored.
+// tells the player ("ERROR 2: Socket connection lost.") once; any other failure, and any
+// once the player disconnected or the link was already reset, is ignored.
 // Returns what the send returned.
 long SendIrcLine(Program& program, std::string_view line);
 // The failure half of that rule, for callers that look at the result themselves.
