@@ -30,6 +30,7 @@ TEST_F(DccPair, FilesOfEverySizeArriveWhole) {
         EXPECT_EQ(Matching(alice_.AllSent(), "DCC ACCEPT"),
                   Lines{DccLine("ACCEPT", "Bob", port_, 0)});
         EXPECT_TRUE(MatchSent("YES"));
+        EXPECT_TRUE(alice_.Logged("Finished.")) << "the sender took its acks for more than it sent";
         EXPECT_EQ(bob_.ui.Progress(WindowId::FileTransfer, control::kTransferProgress),
                   size == 0 ? 0 : 100);
         EXPECT_EQ(bob_.ui.ControlText(WindowId::FileTransfer, control::kTransferStatus),
