@@ -67,7 +67,12 @@ class DccPeer : public khub::test::IrcHarness {
         all_.insert(all_.end(), lines.begin(), lines.end());
         return lines;
     }
-    const Lines& AllSent() const { return all_; }
+    // A line sent while the last Pump ended (an answer to the line it routed last) counts too.
+    Lines AllSent() const {
+        Lines lines = all_;
+        for (std::string l : sent) lines.push_back(l.erase(l.find_last_not_of("\r\n") + 1));
+        return lines;
+    }
     bool Idle() const { return !program->transfer.transferInProgress; }
     void ForgetSent() {
         TakeSent();
